@@ -165,10 +165,11 @@ private:
             return;
         }
         const auto [chunk, gap] = splitAtColon(*text);
+        const bool hasGap = text->find(':') != std::string_view::npos;
         const auto chunkSize = parseNumber(chunk, 1, LargestReplyBytes);
         const auto gapMilliseconds =
-            gap.empty() ? std::optional<unsigned>{} : parseNumber(gap, 0, LongestDelayMilliseconds);
-        if (!chunkSize || (!gap.empty() && !gapMilliseconds)) {
+            hasGap ? parseNumber(gap, 0, LongestDelayMilliseconds) : std::optional<unsigned>{};
+        if (!chunkSize || (hasGap && !gapMilliseconds)) {
             fail(std::string(option) + " takes CHUNK or CHUNK:GAP_MS, not \"" + std::string(*text) +
                  "\"");
             return;
