@@ -14,10 +14,16 @@ bool& themesActive() {
 
 namespace VisualThemes {
 
-bool active() { return themesActive(); }
+bool active() {
+    return themesActive();
+}
 
-void setActive(bool active) { themesActive() = active; }
+void setActive(bool active) {
+    themesActive() = active;
+}
 
-TColor editBorderColor() { return active() ? kThemedEditBorder : clBtnFace; }
+TColor editBorderColor() {
+    return active() ? kThemedEditBorder : clBtnFace;
+}
 
 } // namespace VisualThemes

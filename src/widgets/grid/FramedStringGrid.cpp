@@ -29,12 +29,14 @@ TFramedStringGrid::TFramedStringGrid(QWidget* parent) : TStringGrid(parent) {
     // The in-place editor is a child window: when the focus moves between it
     // and other controls the grid itself sees no focus event, yet its colours
     // and hot frame depend on the focus being inside it.
-    m_focusChangedConnection = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
-        QWidget* editor = InplaceEditor();
-        if (editor != nullptr && (from == editor || to == editor) && from != this && to != this) {
-            RefreshFrameState(false, m_mouseInside);
-        }
-    });
+    m_focusChangedConnection =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
+            QWidget* editor = InplaceEditor();
+            if (editor != nullptr && (from == editor || to == editor) && from != this &&
+                to != this) {
+                RefreshFrameState(false, m_mouseInside);
+            }
+        });
 }
 
 TFramedStringGrid::~TFramedStringGrid() {
@@ -241,7 +243,9 @@ void TFramedStringGrid::RefreshFrameState(bool fromMouse, bool mouseInside) {
     RefreshColors();
 }
 
-void TFramedStringGrid::RepaintBorder() { InvalidateBorder(); }
+void TFramedStringGrid::RepaintBorder() {
+    InvalidateBorder();
+}
 
 void TFramedStringGrid::RepaintBorderIfFramed() {
     if (m_frameVisible && !ThemedFraming()) {
@@ -331,7 +335,9 @@ void TFramedStringGrid::resizeEvent(QResizeEvent* event) {
 
 // ---- painting ------------------------------------------------------------------
 
-TColor TFramedStringGrid::FixedGridLineColor() const { return m_fixedLineColor; }
+TColor TFramedStringGrid::FixedGridLineColor() const {
+    return m_fixedLineColor;
+}
 
 TColor TFramedStringGrid::ScrollableGridLineColor() const {
     if (ColorToRGB(m_lineColor) == ColorToRGB(Color())) {

@@ -147,8 +147,7 @@ private:
     TColor m_frameHotColor = clBtnShadow;
     TFramingPreference m_framingPreference = TFramingPreference::fpXPThemes;
     TFrameController* m_frameController = nullptr;
-    TFrameControllerNotifications m_frameControllerNotifications =
-        kAllFrameControllerNotifications;
+    TFrameControllerNotifications m_frameControllerNotifications = kAllFrameControllerNotifications;
     bool m_mouseInside = false;
     // Set while RefreshColors changes Color, so the change is not taken for
     // a new resting colour.

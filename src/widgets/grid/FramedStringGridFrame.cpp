@@ -41,8 +41,7 @@ void paintRing(QPainter& painter, QRect& rect, RingColors colors, TSides sides) 
 }
 
 // Lines `thickness` pixels wide along the chosen sides of `rect`, one colour.
-void paintLines(QPainter& painter, const QRect& rect, TColor color, TSides sides,
-                int thickness) {
+void paintLines(QPainter& painter, const QRect& rect, TColor color, TSides sides, int thickness) {
     const int width = rect.width();
     const int height = rect.height();
     if (sides & sdTop) {
@@ -52,19 +51,16 @@ void paintLines(QPainter& painter, const QRect& rect, TColor color, TSides sides
         fill(painter, QRect(rect.left(), rect.top(), thickness, height), color);
     }
     if (sides & sdRight) {
-        fill(painter, QRect(rect.left() + width - thickness, rect.top(), thickness, height),
-             color);
+        fill(painter, QRect(rect.left() + width - thickness, rect.top(), thickness, height), color);
     }
     if (sides & sdBottom) {
-        fill(painter, QRect(rect.left(), rect.top() + height - thickness, width, thickness),
-             color);
+        fill(painter, QRect(rect.left(), rect.top() + height - thickness, width, thickness), color);
     }
 }
 
 // The etched styles: two offset one-pixel rectangles, the second drawn over
 // the first where they cross.
-void paintEtched(QPainter& painter, const QRect& whole, TColor first, TColor second,
-                 TSides sides) {
+void paintEtched(QPainter& painter, const QRect& whole, TColor first, TColor second, TSides sides) {
     const int width = whole.width();
     const int height = whole.height();
     paintLines(painter, QRect(1, 1, width - 1, height - 1), first, sides, 1);

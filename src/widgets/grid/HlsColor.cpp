@@ -32,7 +32,9 @@ int hueToChannel(int low, int high, int hue) {
     return low;
 }
 
-int toRgbChannel(int value) { return std::clamp((value * kRgbMax + kHlsMax / 2) / kHlsMax, 0, 255); }
+int toRgbChannel(int value) {
+    return std::clamp((value * kRgbMax + kHlsMax / 2) / kHlsMax, 0, 255);
+}
 
 } // namespace
 

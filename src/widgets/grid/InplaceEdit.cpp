@@ -18,7 +18,9 @@ void TInplaceEdit::Start(int col, int row, const QString& text) {
     selectAll();
 }
 
-void TInplaceEdit::Revert() { setText(m_original); }
+void TInplaceEdit::Revert() {
+    setText(m_original);
+}
 
 void TInplaceEdit::SetColor(TColor color) {
     m_color = color;

@@ -26,7 +26,9 @@ TStringGrid::~TStringGrid() {
     m_editor = nullptr;
 }
 
-void TStringGrid::BeginLoading() { ++m_loadingDepth; }
+void TStringGrid::BeginLoading() {
+    ++m_loadingDepth;
+}
 
 void TStringGrid::EndLoading() {
     if (m_loadingDepth == 0) {
@@ -263,9 +265,13 @@ bool TStringGrid::IsScrollable(int col, int row) const {
     return col >= m_fixedCols && col < m_colCount && row >= m_fixedRows && row < m_rowCount;
 }
 
-void TStringGrid::SetCol(int col) { SetCurrentCell(col, m_row); }
+void TStringGrid::SetCol(int col) {
+    SetCurrentCell(col, m_row);
+}
 
-void TStringGrid::SetRow(int row) { SetCurrentCell(m_col, row); }
+void TStringGrid::SetRow(int row) {
+    SetCurrentCell(m_col, row);
+}
 
 bool TStringGrid::SetCurrentCell(int col, int row) {
     if (!IsScrollable(col, row)) {
@@ -403,7 +409,9 @@ void TStringGrid::SetFixedColor(TColor color) {
     InvalidateGrid();
 }
 
-void TStringGrid::SetParentColor(bool parentColor) { m_parentColor = parentColor; }
+void TStringGrid::SetParentColor(bool parentColor) {
+    m_parentColor = parentColor;
+}
 
 void TStringGrid::ParentColorChanged(TColor parentColor) {
     if (!m_parentColor || parentColor == m_color) {
@@ -537,4 +545,6 @@ void TStringGrid::changeEvent(QEvent* event) {
     }
 }
 
-QSize TStringGrid::sizeHint() const { return QSize(320, 120); }
+QSize TStringGrid::sizeHint() const {
+    return QSize(320, 120);
+}

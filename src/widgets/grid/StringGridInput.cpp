@@ -209,7 +209,9 @@ bool TStringGrid::StartEditing(QKeyEvent* event) {
     return true;
 }
 
-bool TStringGrid::EditorShowing() const { return m_editor != nullptr && m_editor->isVisible(); }
+bool TStringGrid::EditorShowing() const {
+    return m_editor != nullptr && m_editor->isVisible();
+}
 
 void TStringGrid::ShowEditor() {
     if (!(m_options & goEditing) || (m_options & goRowSelect) || IsLoading()) {

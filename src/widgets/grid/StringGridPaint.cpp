@@ -79,7 +79,9 @@ void TStringGrid::PaintBorder(QPainter& painter) {
     painter.restore();
 }
 
-TColor TStringGrid::FixedGridLineColor() const { return clBlack; }
+TColor TStringGrid::FixedGridLineColor() const {
+    return clBlack;
+}
 
 TColor TStringGrid::ScrollableGridLineColor() const {
     return ColorToRGB(m_color) == ColorToRGB(clSilver) ? clGray : clSilver;
@@ -130,8 +132,8 @@ void TStringGrid::PaintLines(QPainter& painter, const Layout& layout, Region reg
 
     // One batch per axis: a line after every cell of the region, across the
     // whole region (lines of the other axis included).
-    const auto batchSize = static_cast<qsizetype>(
-        std::max(cols.last - cols.first, rows.last - rows.first) + 1 + 3);
+    const auto batchSize =
+        static_cast<qsizetype>(std::max(cols.last - cols.first, rows.last - rows.first) + 1 + 3);
     QList<QRect> vertical;
     QList<QRect> horizontal;
     vertical.reserve(batchSize);
