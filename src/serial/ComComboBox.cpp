@@ -37,7 +37,9 @@ void TComComboBox::SetComProperty(TComProperty Kind) {
         setCurrentIndex(0);
 }
 
-QString TComComboBox::Text() const { return currentIndex() < 0 ? QString() : currentText(); }
+QString TComComboBox::Text() const {
+    return currentIndex() < 0 ? QString() : currentText();
+}
 
 void TComComboBox::SetText(const QString& Value) {
     const QStringList items = m_items->stringList();

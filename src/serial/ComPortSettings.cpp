@@ -14,7 +14,9 @@ namespace {
 constexpr char kLocalMachineRoot[] = "HKEY_LOCAL_MACHINE";
 constexpr std::int32_t kIniCustomBaudRateDefault = 9600;
 
-QString toQString(const std::string& text) { return QString::fromStdString(text); }
+QString toQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 void saveBasic(const TCustomComPort& port, SettingsValueStore& store) {
     store.writeText("Port", port.Port());
@@ -242,7 +244,8 @@ RegistryLocation resolveRegistryLocation(const std::string& location,
         return resolved;
     resolved.hasKey = true;
     const QString root = toQString(location.substr(0, backslash));
-    resolved.localMachine = root.compare(QLatin1String(kLocalMachineRoot), Qt::CaseInsensitive) == 0;
+    resolved.localMachine =
+        root.compare(QLatin1String(kLocalMachineRoot), Qt::CaseInsensitive) == 0;
     // Any other root name, HKEY_CURRENT_USER included, gives the current user's root.
     resolved.keyPath = location.substr(backslash + 1);
     if (resolved.keyPath.empty() || resolved.keyPath.back() != '\\')

@@ -7,8 +7,7 @@
 
 namespace {
 
-template <typename Enum, std::size_t Count>
-QStringList namesOf(std::string (*name)(Enum)) {
+template <typename Enum, std::size_t Count> QStringList namesOf(std::string (*name)(Enum)) {
     QStringList names;
     for (std::size_t value = 0; value < Count; ++value)
         names.append(QString::fromStdString(name(static_cast<Enum>(value))));

@@ -18,7 +18,9 @@ namespace {
 // domain; with no catalogue installed they stand as written here.
 constexpr char kTextDomain[] = "kestro-serial";
 
-QString translated(const char* text) { return QCoreApplication::translate(kTextDomain, text); }
+QString translated(const char* text) {
+    return QCoreApplication::translate(kTextDomain, text);
+}
 
 constexpr QSize kClientSize{231, 216};
 constexpr int kFontHeight = -11; // 8 points at 96 dpi
@@ -39,9 +41,9 @@ struct ComboLayout {
 
 // Positions of the group's children are relative to the group box.
 constexpr LabelLayout kLabels[] = {
-    {&TComSetupFrm::Label1, "Port", 8, 24},       {&TComSetupFrm::Label2, "Baud rate", 8, 48},
-    {&TComSetupFrm::Label3, "Data bits", 8, 72},  {&TComSetupFrm::Label4, "Stop bits", 8, 96},
-    {&TComSetupFrm::Label5, "Parity", 8, 120},    {&TComSetupFrm::Label6, "Flow control", 8, 144},
+    {&TComSetupFrm::Label1, "Port", 8, 24},      {&TComSetupFrm::Label2, "Baud rate", 8, 48},
+    {&TComSetupFrm::Label3, "Data bits", 8, 72}, {&TComSetupFrm::Label4, "Stop bits", 8, 96},
+    {&TComSetupFrm::Label5, "Parity", 8, 120},   {&TComSetupFrm::Label6, "Flow control", 8, 144},
 };
 
 const ComboLayout kCombos[] = {

@@ -1,4 +1,6 @@
+#include "CountingPort.h"
 #include "platform/IniFile.h"
+#include "platform/PseudoTerminal.h"
 #include "platform/RegistryStore.h"
 #include "serial/ComPort.h"
 #include "serial/ComPortSettings.h"
@@ -6,6 +8,7 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <termios.h>
 
 namespace {
 
@@ -135,8 +138,8 @@ TEST(SettingsPersistence, FirstSaveWritesExactlyTheBasicSix) {
     EXPECT_EQ(store.valueNames(),
               QStringList({"BaudRate", "DataBits", "FlowControl", "Parity", "Port", "StopBits"}));
     const std::pair<const char*, const char*> expected[] = {
-        {"Port", "COM3"},   {"BaudRate", "9600"}, {"StopBits", "2"},
-        {"DataBits", "8"},  {"Parity", "None"},   {"FlowControl", "None"}};
+        {"Port", "COM3"},  {"BaudRate", "9600"}, {"StopBits", "2"},
+        {"DataBits", "8"}, {"Parity", "None"},   {"FlowControl", "None"}};
     for (const auto& [name, text] : expected) {
         QString stored;
         EXPECT_EQ(store.readText(name, stored), RegistryError::None) << name;
@@ -253,8 +256,13 @@ TEST(SettingsPersistence, MissingCustomRateFailsAfterPortAndRateWereAssigned) {
 
 TEST(SettingsPersistence, TextsParseInAnyCaseAndMissingTextsFallBack) {
     TemporaryConfig config;
-    StoredKey().text("Port", "ttyACM0").text("BaudRate", "115200").text("Parity", "none")
-        .text("StopBits", "2").text("FlowControl", "hardware").commit();
+    StoredKey()
+        .text("Port", "ttyACM0")
+        .text("BaudRate", "115200")
+        .text("Parity", "none")
+        .text("StopBits", "2")
+        .text("FlowControl", "hardware")
+        .commit();
     TComPort port;
     port.SetName("ComPort");
     port.Parity().SetBits(prEven);
@@ -408,4 +416,38 @@ TEST(SettingsPersistence, AFailedSaveWritesNothing) {
     EXPECT_EQ(libraryCodeOf([&] { port.SaveSettings(ssRegistry, kLocation); }), 16);
     RegistryStore store(RegistryRoot::LocalMachine);
     EXPECT_EQ(store.openKey(kKey, false), RegistryError::KeyMissing);
+}
+
+TEST(SettingsPersistence, RestoringIntoAnOpenPortPushesOnceAndFollowsTheName) {
+    TemporaryConfig config;
+    PseudoTerminal first;
+    PseudoTerminal second;
+    ASSERT_EQ(first.Open(), 0);
+    ASSERT_EQ(second.Open(), 0);
+    StoredKey()
+        .text("Port", QString::fromStdString(second.SlavePath()))
+        .text("BaudRate", "38400")
+        .text("StopBits", "2")
+        .text("DataBits", "7")
+        .text("Parity", "Even")
+        .text("FlowControl", "None")
+        .commit();
+    CountingPort port;
+    port.SetName("ComPort");
+    port.SetPort(first.SlavePath());
+    port.SetEvents(TComEvents());
+    port.SetConnected(true);
+    ASSERT_TRUE(port.Connected());
+    port.resetCounts();
+
+    port.RestoreSettings(ssRegistry, kLocation);
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.Port(), second.SlavePath());
+    EXPECT_EQ(port.allPushes, 1);
+    EXPECT_EQ(port.linePushes, 1);
+    termios line{};
+    ASSERT_EQ(tcgetattr(second.MasterFd(), &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), B38400) << "the restored speed reached the new device";
+    EXPECT_TRUE(line.c_cflag & CSTOPB);
+    port.SetConnected(false);
 }
