@@ -16,7 +16,9 @@ constexpr QSize creationSize{80, 21};
 constexpr int caretWidth = 1;
 constexpr int caretTop = 3;
 
-QClipboard* clipboard() { return QGuiApplication::clipboard(); }
+QClipboard* clipboard() {
+    return QGuiApplication::clipboard();
+}
 
 EditModel::NavigationKey navigationKeyOf(std::uint16_t key) {
     switch (key) {
@@ -47,7 +49,9 @@ TiEditCustom::TiEditCustom(QWidget* parent) : TiCustomComponent(parent) {
     buildContextMenu();
 }
 
-TiEditCustom::~TiEditCustom() { m_font.OnChange = nullptr; }
+TiEditCustom::~TiEditCustom() {
+    m_font.OnChange = nullptr;
+}
 
 void TiEditCustom::buildContextMenu() {
     m_contextMenu = new QMenu(this);
@@ -211,7 +215,9 @@ void TiEditCustom::PasteFromClipboard() {
     InsertText(m_model.pasteablePart(clipboard()->text(), m_maxLength));
 }
 
-bool TiEditCustom::IsValidChar(QChar /*character*/) const { return true; }
+bool TiEditCustom::IsValidChar(QChar /*character*/) const {
+    return true;
+}
 
 int TiEditCustom::CharIndexAt(int x) const {
     return m_model.charIndexAt(x, m_textRect.left(),
@@ -225,7 +231,9 @@ void TiEditCustom::ApplyAutoSize() {
     SetHeight(textHeight() + 2 * BorderWidth() + 4);
 }
 
-int TiEditCustom::widthOf(const QString& run) const { return textWidth(m_font.toQFont(), run); }
+int TiEditCustom::widthOf(const QString& run) const {
+    return textWidth(m_font.toQFont(), run);
+}
 
 int TiEditCustom::textHeight() const {
     return ::textHeight(m_font.toQFont(), QStringLiteral("ABC"));

@@ -17,9 +17,8 @@ int TiIntegerOutput::ParseText(const QString& text) {
         return *value;
     }
     if (!m_undoOnError) {
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value")
-                                .arg(text)
-                                .toStdString());
+        throw EConvertError(
+            QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
     }
     Undo();
     if (m_beepOnError) {
