@@ -291,7 +291,14 @@ void TskCustomButton::setMouseInside(bool inside) {
 }
 
 void TskCustomButton::stopRepeating() {
-    m_repeatTimer.reset();
+    if (m_repeatTimer == nullptr) {
+        return;
+    }
+    // The repeat handler itself may end the hold (a dialog it opens takes the
+    // pointer away), so the timer is silenced now and freed once its tick
+    // has returned.
+    m_repeatTimer->SetEnabled(false);
+    m_repeatTimer.release()->deleteLater();
 }
 
 void TskCustomButton::pressWithLeftButton() {
