@@ -183,6 +183,7 @@ TEST_F(ModbusPeer, BroadcastWritesAreCarriedOutWithoutReply) {
     EXPECT_EQ(module().Statistics().replies, 0u);
 
     // Nothing is left on the line to spoil the next exchange.
+    master().SetResponseTimeout(ModbusMaster::GenerousTimeout);
     const auto values = master().ReadAll();
     ASSERT_TRUE(master().LastReadAllSucceeded()) << modbus_strerror(master().LastError());
     EXPECT_EQ(values[4], 77);
@@ -190,6 +191,7 @@ TEST_F(ModbusPeer, BroadcastWritesAreCarriedOutWithoutReply) {
 
     // A broadcast read is not carried out at all.
     std::uint16_t value = 0;
+    master().SetResponseTimeout(150ms);
     modbus_set_slave(master().Context(), MODBUS_BROADCAST_ADDRESS);
     master().Read(0, 1, &value);
     modbus_set_slave(master().Context(), 1);
@@ -215,6 +217,7 @@ TEST_F(ModbusPeer, NoReplyTimesOutForTheArmedCountButTheWriteHappens) {
     master().ReadAll();
     EXPECT_FALSE(master().LastReadAllSucceeded());
     EXPECT_EQ(module().Faults().Remaining(Fault::NoReply), 0);
+    master().SetResponseTimeout(ModbusMaster::GenerousTimeout);
     master().ReadAll();
     EXPECT_TRUE(master().LastReadAllSucceeded()) << "the third request is answered";
 }
@@ -269,7 +272,7 @@ TEST_F(ModbusPeer, LateReplyMissesTheMastersTimeOut) {
     EXPECT_EQ(master().LastError(), ETIMEDOUT);
 
     // The reply does come, late; once it has been drained the line is in step.
-    master().SetResponseTimeout(2000ms);
+    master().SetResponseTimeout(ModbusMaster::GenerousTimeout);
     std::this_thread::sleep_for(500ms);
     master().Flush();
     master().ReadAll();
