@@ -254,6 +254,10 @@ TEST_F(EventThreadOnPty, AFarEndThatHangsUpCostsNoCpuAndThePortStillClosesAndReo
     QThread::msleep(1000);
     const auto spent = processCpuTime() - before;
     EXPECT_LT(spent, 50ms) << "event thread spins on a hung-up line";
+    // Reads and writes on the dead line fail with their codes.
+    std::uint8_t byte = 0;
+    EXPECT_THROW(port.ReadData(&byte, 1), EComPort);
+    EXPECT_THROW(port.WriteData(&byte, 1), EComPort);
 
     EXPECT_NO_THROW(port.SetConnected(false));
     EXPECT_FALSE(port.Connected());
