@@ -7,6 +7,7 @@
 #include "app/RtuFrame.h"
 
 #include <QStringList>
+#include <QTimer>
 #include <array>
 #include <deque>
 #include <stdexcept>
@@ -131,3 +132,25 @@ inline std::array<std::uint16_t, 20> countingRegisters(std::uint16_t first) {
     }
     return registers;
 }
+
+// A port whose slave answers every request on the next turn of the event loop.
+class EchoingPort : public FakePort {
+public:
+    void WriteData(const void* buffer, int count) override {
+        FakePort::WriteData(buffer, count);
+        const Bytes request = written.back();
+        // The context object cancels answers still pending when the port goes away.
+        QTimer::singleShot(0, &context, [this, request] {
+            if (!connected) {
+                return;
+            }
+            if (request[1] == FunctionWriteSingle) {
+                deliver(request);
+            } else {
+                deliver(makeReadReply(request[0], countingRegisters(++replies)));
+            }
+        });
+    }
+    std::uint16_t replies = 0;
+    QObject context;
+};

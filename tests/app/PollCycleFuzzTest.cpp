@@ -4,7 +4,6 @@
 #include "app/RegisterMap.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -109,23 +108,6 @@ TEST(PollCycleFuzz, RandomBytesInRandomPiecesNeverShowUnsentData) {
     EXPECT_GT(soundReplies, 100);
     EXPECT_GT(view.decodedCells, 100 * RegisterCount);
 }
-
-// A port whose slave answers every request on the next turn of the event loop.
-class EchoingPort : public FakePort {
-public:
-    void WriteData(const void* buffer, int count) override {
-        FakePort::WriteData(buffer, count);
-        const Bytes request = written.back();
-        QTimer::singleShot(0, [this, request] {
-            if (request[1] == FunctionWriteSingle) {
-                deliver(request);
-            } else {
-                deliver(makeReadReply(request[0], countingRegisters(++replies)));
-            }
-        });
-    }
-    std::uint16_t replies = 0;
-};
 
 TEST(PollCycleTimer, TheTimerDrivesTheLoopUntilStopped) {
     EchoingPort port;
