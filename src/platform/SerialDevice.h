@@ -1,0 +1,86 @@
+#pragma once
+// A serial line opened through the terminal interface: exclusive opening,
+// line settings, timed reads and writes, queue counts, modem lines, error
+// counters and queue discards. Every call returns 0 or the errno of the
+// failing system call; nothing here throws. Not thread-safe except where a
+// function says so.
+
+#include "SerialReceiveFilter.h"
+#include "SerialSettings.h"
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+struct termios2;
+
+struct SerialIoResult {
+    int count = 0;
+    int error = 0;
+};
+
+class SerialDevice {
+public:
+    SerialDevice();
+    ~SerialDevice();
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
+
+    /// "/dev/" + name, or the name itself when it contains a '/'.
+    static std::string DevicePath(const std::string& portName);
+
+    /// Opens read-write, non-blocking, without becoming the controlling
+    /// terminal, and exclusively: TIOCEXCL keeps other openers out and a
+    /// non-blocking flock() also keeps out root, whom TIOCEXCL lets through.
+    int open(const std::string& path);
+    /// Restores the line's attributes as found at opening, then closes.
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+    /// The descriptor, for waiting on it; -1 when closed.
+    int descriptor() const { return m_fd; }
+
+    int applyLineSettings(const SerialLineSettings& settings);
+    void setTimeouts(const SerialTimeouts& timeouts) { m_timeouts = timeouts; }
+    /// Linux driver queues have fixed sizes; the sizes are only checked.
+    int setQueueSizes(int inputSize, int outputSize);
+
+    /// Reads at most count bytes within the read timeouts (at once with what
+    /// is waiting under the default ones).
+    SerialIoResult read(void* buffer, int count);
+    /// Writes count bytes, waiting for room up to the write timeout; the
+    /// count is what the driver took.
+    SerialIoResult write(const void* buffer, int count);
+
+    /// The following may also be called from the event thread.
+    int inputCount(int& count) const;
+    int outputCount(int& count) const;
+    /// ModemLine bits. A device without modem lines reports all of them off.
+    int modemLines(unsigned& lines) const;
+    /// The driver's counters; all zero on a device that keeps none.
+    int counters(SerialCounters& counters) const;
+    int discard(bool transmit, bool receive) const;
+    /// Reads and writes block until done, so nothing is ever pending; this
+    /// only checks that there is a device.
+    int abortPending() const;
+    /// Whether the driver reports modem lines and keeps line counters at all
+    /// (a pseudo-terminal does neither).
+    bool hasModemLines() const;
+    bool keepsCounters() const;
+
+private:
+    int applyLineControls(const SerialLineSettings& settings);
+    int setModemLine(unsigned line, bool on) const;
+    bool waitForDsr(std::chrono::steady_clock::time_point deadline) const;
+    bool dsrOff() const;
+    SerialIoResult readOnce(std::uint8_t* buffer, int count);
+    void dropWaitingInput();
+
+    int m_fd = -1;
+    std::unique_ptr<termios2> m_previous;
+    SerialTimeouts m_timeouts;
+    SerialLineSettings m_settings;
+    SerialReceiveFilter m_filter;
+    bool m_rs485Enabled = false;
+    bool m_softwareRtsToggle = false;
+};

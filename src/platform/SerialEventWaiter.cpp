@@ -1,0 +1,76 @@
+#include "SerialEventWaiter.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace {
+
+void signal(int fd) {
+    const std::uint64_t one = 1;
+    // A counter that is already set stays set; nothing is lost if this fails.
+    [[maybe_unused]] const auto written = ::write(fd, &one, sizeof one);
+}
+
+} // namespace
+
+SerialEventWaiter::SerialEventWaiter() {
+    m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_stopFd < 0 || m_wakeFd < 0) {
+        m_error = errno;
+    }
+}
+
+SerialEventWaiter::~SerialEventWaiter() {
+    for (const int fd : {m_stopFd, m_wakeFd}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+void SerialEventWaiter::stop() {
+    signal(m_stopFd);
+}
+void SerialEventWaiter::wake() {
+    signal(m_wakeFd);
+}
+
+bool SerialEventWaiter::stopped() const {
+    pollfd entry{m_stopFd, POLLIN, 0};
+    return ::poll(&entry, 1, 0) > 0;
+}
+
+SerialEventWaiter::Result
+SerialEventWaiter::wait(int deviceFd, bool watchInput,
+                        std::optional<std::chrono::milliseconds> timeout) const {
+    // A negative descriptor is skipped by poll(), so a hung-up device can be
+    // left out without reshaping the list.
+    pollfd entries[3] = {{m_stopFd, POLLIN, 0},
+                         {m_wakeFd, POLLIN, 0},
+                         {deviceFd, short(watchInput ? POLLIN : 0), 0}};
+    const int limit = timeout ? int(timeout->count()) : -1;
+    int ready = 0;
+    do {
+        ready = ::poll(entries, 3, limit);
+    } while (ready < 0 && errno == EINTR);
+
+    Result result;
+    if (ready < 0) {
+        result.error = errno;
+        return result;
+    }
+    result.stopped = entries[0].revents != 0;
+    if (entries[1].revents != 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const auto got = ::read(m_wakeFd, &count, sizeof count);
+        result.woken = true;
+    }
+    result.timedOut = ready == 0;
+    result.readable = (entries[2].revents & POLLIN) != 0;
+    result.hangUp = (entries[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    return result;
+}

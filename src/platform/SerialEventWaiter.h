@@ -1,0 +1,46 @@
+#pragma once
+// The blocking wait of a serial event thread: poll() on the device together
+// with two eventfds, one that stops the wait for good and one that only wakes
+// it (after a write, so that the thread watches the transmit queue). The stop
+// signal stays set, so a stop that comes before the wait is not lost.
+
+#include <chrono>
+#include <optional>
+
+class SerialEventWaiter {
+public:
+    struct Result {
+        bool stopped = false;
+        bool woken = false;
+        bool readable = false;
+        /// The device hung up or failed (adapter unplugged, far end closed).
+        bool hangUp = false;
+        bool timedOut = false;
+        /// The errno of a failed wait, else 0.
+        int error = 0;
+    };
+
+    SerialEventWaiter();
+    ~SerialEventWaiter();
+    SerialEventWaiter(const SerialEventWaiter&) = delete;
+    SerialEventWaiter& operator=(const SerialEventWaiter&) = delete;
+
+    /// 0 when both descriptors exist, else the errno of creating them.
+    int error() const { return m_error; }
+
+    /// Both safe from any thread.
+    void stop();
+    void wake();
+    bool stopped() const;
+
+    /// Waits for the stop signal, a wake-up and, when deviceFd is not
+    /// negative, the device: for input when watchInput is set, and always for
+    /// a hang-up. Without a timeout the wait has no limit.
+    Result wait(int deviceFd, bool watchInput,
+                std::optional<std::chrono::milliseconds> timeout) const;
+
+private:
+    int m_stopFd = -1;
+    int m_wakeFd = -1;
+    int m_error = 0;
+};

@@ -1,0 +1,35 @@
+#include "ServiceSignals.h"
+
+#include <csignal>
+#include <pthread.h>
+
+namespace ServiceSignals {
+namespace {
+
+sigset_t serviceSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+} // namespace
+
+void Block() {
+    const sigset_t set = serviceSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+Request Wait() {
+    const sigset_t set = serviceSignals();
+    int signal = 0;
+    // sigwait() only fails for an invalid set; ending is the safe answer then.
+    if (sigwait(&set, &signal) != 0) {
+        return Request::Terminate;
+    }
+    return signal == SIGHUP ? Request::Restart : Request::Terminate;
+}
+
+} // namespace ServiceSignals

@@ -1,0 +1,17 @@
+#pragma once
+// How a command-line service waits for the signals that steer it: SIGINT and
+// SIGTERM end it, SIGHUP asks it to restart. The signals are blocked in every
+// thread and taken synchronously, so no handler runs at an awkward moment.
+
+namespace ServiceSignals {
+
+enum class Request { Terminate, Restart };
+
+/// Blocks the signals in the calling thread and in every thread it starts
+/// afterwards. Call it first thing in main().
+void Block();
+
+/// Waits for the next of the signals.
+Request Wait();
+
+} // namespace ServiceSignals

@@ -1,0 +1,373 @@
+#include "serial/ComThread.h"
+
+#include "serial/ComPort.h"
+
+#include "platform/ApplicationErrors.h"
+#include "platform/MainThreadQueue.h"
+#include "platform/SerialDevice.h"
+#include "platform/ThreadPriority.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <array>
+#include <chrono>
+#include <optional>
+#include <utility>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// Bytes left unread after a delivery keep the device readable, so the
+// thread stops waiting for input and instead looks every few milliseconds
+// whether more have come; that keeps "bytes were received" an edge, as the
+// handlers expect, without spinning.
+constexpr milliseconds inputRecheckInterval{10};
+// The transmit queue and the modem lines cannot be waited for together with
+// the device, so while they matter they are looked at on these intervals.
+constexpr milliseconds transmitRecheckInterval{2};
+constexpr milliseconds lineCheckInterval{50};
+
+// The platform's event bits, one per TComEvent, in TComEvent order.
+constexpr std::array<std::uint32_t, 10> eventBits = {
+    0x0001, // evRxChar
+    0x0004, // evTxEmpty
+    0x0002, // evRxFlag
+    0x0100, // evRing
+    0x0040, // evBreak
+    0x0008, // evCTS
+    0x0010, // evDSR
+    0x0080, // evError
+    0x0020, // evRLSD
+    0x0400, // evRx80Full
+};
+
+// The order in which one batch is delivered.
+constexpr std::array<TComEvent, 10> deliveryOrder = {
+    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
+
+void runStep(TCustomComPort& port, TComEvent event) {
+    switch (event) {
+    case evError:
+        port.HandleError();
+        break;
+    case evRxChar:
+        port.HandleRxChar();
+        break;
+    case evTxEmpty:
+        port.HandleTxEmpty();
+        break;
+    case evBreak:
+        port.HandleBreak();
+        break;
+    case evRing:
+        port.HandleRing();
+        break;
+    case evCTS:
+        port.HandleCTSChange();
+        break;
+    case evDSR:
+        port.HandleDSRChange();
+        break;
+    case evRxFlag:
+        port.HandleRxFlag();
+        break;
+    case evRLSD:
+        port.HandleRLSDChange();
+        break;
+    case evRx80Full:
+        port.HandleRx80Full();
+        break;
+    }
+}
+
+std::optional<milliseconds> earliest(std::optional<milliseconds> current, milliseconds candidate) {
+    return current ? std::min(*current, candidate) : candidate;
+}
+
+// Line events seen through the driver's counters, which also catch changes
+// that came and went between two looks.
+TComEvents counterEvents(const SerialCounters& before, const SerialCounters& now) {
+    TComEvents events;
+    if (now.cts != before.cts) {
+        events.Include(evCTS);
+    }
+    if (now.dsr != before.dsr) {
+        events.Include(evDSR);
+    }
+    if (now.carrier != before.carrier) {
+        events.Include(evRLSD);
+    }
+    if (now.ring != before.ring) {
+        events.Include(evRing);
+    }
+    if (now.breaks != before.breaks) {
+        events.Include(evBreak);
+    }
+    if (now.frame != before.frame || now.overrun != before.overrun || now.parity != before.parity ||
+        now.bufferOverrun != before.bufferOverrun) {
+        events.Include(evError);
+    }
+    return events;
+}
+
+// Line events seen by comparing two readings of the modem lines, for drivers
+// that keep no counters.
+TComEvents lineEvents(unsigned before, unsigned now) {
+    TComEvents events;
+    const unsigned changed = before ^ now;
+    if (changed & ModemLine::Cts) {
+        events.Include(evCTS);
+    }
+    if (changed & ModemLine::Dsr) {
+        events.Include(evDSR);
+    }
+    if (changed & ModemLine::Rlsd) {
+        events.Include(evRLSD);
+    }
+    if ((changed & ModemLine::Ring) && (now & ModemLine::Ring)) {
+        events.Include(evRing);
+    }
+    return events;
+}
+
+TComEvents intersect(TComEvents left, TComEvents right) {
+    return TComEvents::FromBits(std::uint16_t(left.ToBits() & right.ToBits()));
+}
+
+} // namespace
+
+std::uint32_t TComThread::EventsToMask(TComEvents Events) {
+    std::uint32_t mask = 0;
+    for (std::size_t event = 0; event < eventBits.size(); ++event) {
+        if (Events.Contains(TComEvent(event))) {
+            mask |= eventBits[event];
+        }
+    }
+    return mask;
+}
+
+TComEvents TComThread::MaskToEvents(std::uint32_t Mask) {
+    TComEvents events;
+    for (std::size_t event = 0; event < eventBits.size(); ++event) {
+        if (Mask & eventBits[event]) {
+            events.Include(TComEvent(event));
+        }
+    }
+    return events;
+}
+
+TComThread::TComThread(TCustomComPort* ComPort)
+    : m_comPort(ComPort), m_watched(ComPort->Events()), m_syncMethod(ComPort->SyncMethod()),
+      m_priority(int(ComPort->EventPriority()) - int(tpNormal)),
+      m_fullMark(int(std::int64_t(ComPort->Buffer().InputSize()) * 8 / 10)) {
+    m_thread = std::thread([this] { Execute(); });
+}
+
+TComThread::~TComThread() {
+    StopWaiting();
+    if (MainThreadQueue::onMainThread()) {
+        MainThreadQueue::instance().serveUntil([this] { return Finished(); });
+    }
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void TComThread::StopWaiting() {
+    m_stopEvent.stop();
+    std::this_thread::yield();
+}
+
+void TComThread::NotifyWrite() {
+    if (m_watched.Contains(evTxEmpty)) {
+        m_txPending = true;
+        m_stopEvent.wake();
+    }
+}
+
+void TComThread::DeliverEvents() {
+    m_delivering = true;
+    struct DeliveryEnd {
+        std::atomic<bool>& flag;
+        ~DeliveryEnd() { flag = false; }
+    } deliveryEnd{m_delivering};
+    for (const TComEvent event : deliveryOrder) {
+        // A handler may close the port; the rest of the batch then has no
+        // line to ask about.
+        if (!m_comPort->Connected()) {
+            return;
+        }
+        if (m_events.Contains(event)) {
+            runStep(*m_comPort, event);
+        }
+    }
+}
+
+void TComThread::SendEventMessages() {
+    QObject* window = m_comPort->m_eventWindow.get();
+    if (window == nullptr) {
+        return;
+    }
+    for (const TComEvent event : deliveryOrder) {
+        if (!m_events.Contains(event)) {
+            continue;
+        }
+        // Requests still queued when the port closes are dropped together
+        // with the window; the Connected test covers the rest.
+        TCustomComPort* port = m_comPort;
+        QMetaObject::invokeMethod(
+            window,
+            [port, event] {
+                if (!port->Connected()) {
+                    return;
+                }
+                try {
+                    runStep(*port, event);
+                } catch (const std::exception& error) {
+                    ReportApplicationError(error.what());
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+bool TComThread::DispatchEvents() {
+    switch (m_syncMethod) {
+    case smThreadSync: {
+        const std::exception_ptr error =
+            MainThreadQueue::instance().runOnMainThread([this] { DeliverEvents(); });
+        if (error) {
+            // Raised again here, the error ends the thread.
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& raised) {
+                ReportApplicationError(raised.what());
+            } catch (...) {
+                ReportApplicationError("Unknown error in a serial event handler");
+            }
+            return false;
+        }
+        return true;
+    }
+    case smNone:
+        try {
+            DeliverEvents();
+        } catch (const std::exception& raised) {
+            ReportApplicationError(raised.what());
+            return false;
+        }
+        return true;
+    case smWindowSync:
+        SendEventMessages();
+        return true;
+    }
+    return false;
+}
+
+void TComThread::Execute() {
+    SetCurrentThreadPriority(m_priority);
+    SerialDevice& device = m_comPort->Device();
+    const int fd = device.descriptor();
+    const TComEvents inputEvents = {evRxChar, evRxFlag, evRx80Full};
+    const TComEvents lineWatch = {evCTS, evDSR, evRLSD, evRing, evBreak, evError};
+    const bool watchesInput = !intersect(m_watched, inputEvents).Empty();
+    const bool useCounters = device.keepsCounters();
+    const bool watchesLines =
+        !intersect(m_watched, lineWatch).Empty() && (useCounters || device.hasModemLines());
+    const int fullMark = m_fullMark;
+
+    SerialCounters lastCounters;
+    device.counters(lastCounters);
+    unsigned lastLines = 0;
+    device.modemLines(lastLines);
+    int unread = 0;
+    bool recheckInput = false;
+    bool hungUp = false;
+    bool aboveFullMark = false;
+
+    for (;;) {
+        std::optional<milliseconds> timeout;
+        if (!hungUp) {
+            if (watchesInput && (unread > 0 || recheckInput)) {
+                timeout = inputRecheckInterval;
+            }
+            if (m_txPending) {
+                timeout = earliest(timeout, transmitRecheckInterval);
+            }
+            if (watchesLines) {
+                timeout = earliest(timeout, lineCheckInterval);
+            }
+        }
+        const bool watchInput = watchesInput && unread == 0 && !recheckInput;
+        const SerialEventWaiter::Result woke =
+            m_stopEvent.wait(hungUp ? -1 : fd, watchInput, timeout);
+        if (woke.stopped || woke.error != 0) {
+            break;
+        }
+        // A device that hung up (adapter unplugged, far end gone) reports so
+        // on every wait; from then on only the stop signal is waited for.
+        if (hungUp || woke.hangUp) {
+            hungUp = true;
+            continue;
+        }
+
+        TComEvents batch;
+        if (watchesInput) {
+            int waiting = 0;
+            if (device.inputCount(waiting) != 0) {
+                hungUp = true;
+                continue;
+            }
+            recheckInput = woke.readable && waiting <= unread;
+            if (waiting > unread) {
+                batch.Include(evRxChar);
+            }
+            unread = std::min(unread, waiting);
+            if (fullMark > 0 && waiting >= fullMark && !aboveFullMark) {
+                batch.Include(evRx80Full);
+            }
+            aboveFullMark = fullMark > 0 && waiting >= fullMark;
+        }
+        if (m_txPending) {
+            int queued = 0;
+            if (device.outputCount(queued) != 0 || queued == 0) {
+                m_txPending = false;
+                batch.Include(evTxEmpty);
+            }
+        }
+        if (watchesLines) {
+            if (useCounters) {
+                SerialCounters now;
+                device.counters(now);
+                batch = TComEvents::FromBits(
+                    std::uint16_t(batch.ToBits() | counterEvents(lastCounters, now).ToBits()));
+                lastCounters = now;
+            } else {
+                unsigned now = 0;
+                device.modemLines(now);
+                batch = TComEvents::FromBits(
+                    std::uint16_t(batch.ToBits() | lineEvents(lastLines, now).ToBits()));
+                lastLines = now;
+            }
+        }
+        batch = intersect(batch, m_watched);
+        if (batch.Empty()) {
+            continue;
+        }
+        m_events = batch;
+        if (!DispatchEvents() || m_stopEvent.stopped()) {
+            break;
+        }
+        if (watchesInput && device.inputCount(unread) != 0) {
+            hungUp = true;
+        }
+    }
+    // The port discards what is left in the driver's queues when its thread
+    // ends, unless it has already let go of the device.
+    if (!m_deviceReleased) {
+        device.discard(true, true);
+    }
+    m_finished = true;
+    MainThreadQueue::instance().notify();
+}

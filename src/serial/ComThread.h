@@ -1,0 +1,66 @@
+#pragma once
+// The event thread of an open port: it sleeps in one poll() on the device
+// and a stop descriptor, turns what it finds into a batch of line events, and
+// hands the batch to the application by the port's SyncMethod.
+
+#include "serial/ComTypes.h"
+
+#include "platform/SerialEventWaiter.h"
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class TCustomComPort;
+
+class TComThread {
+public:
+    /// Creates the thread for an open port and starts it.
+    explicit TComThread(TCustomComPort* ComPort);
+    /// Stops the thread and waits until it has ended; on the main thread the
+    /// wait keeps running queued hand-overs, so a delivery in progress ends.
+    ~TComThread();
+    TComThread(const TComThread&) = delete;
+    TComThread& operator=(const TComThread&) = delete;
+
+    /// Signals the stop descriptor and yields the processor once.
+    void StopWaiting();
+    /// Tells the thread that bytes were written, so that it watches for the
+    /// transmit queue running empty.
+    void NotifyWrite();
+    /// The port is about to close its device: the thread must not touch it
+    /// any more (used when the thread cannot be waited for).
+    void ReleaseDevice() { m_deviceReleased = true; }
+
+    bool Finished() const { return m_finished; }
+    bool IsCurrentThread() const { return std::this_thread::get_id() == m_thread.get_id(); }
+    /// Whether DeliverEvents is running (on the thread that delivers).
+    bool Delivering() const { return m_delivering; }
+
+    /// The batch received last.
+    TComEvents Events() const { return m_events; }
+    /// Runs the port's step for each event of the batch in the fixed order.
+    void DeliverEvents();
+
+    static std::uint32_t EventsToMask(TComEvents Events);
+    static TComEvents MaskToEvents(std::uint32_t Mask);
+
+private:
+    void Execute();
+    bool DispatchEvents();
+    void SendEventMessages();
+
+    TCustomComPort* m_comPort = nullptr;
+    SerialEventWaiter m_stopEvent;
+    TComEvents m_events;
+    TComEvents m_watched;
+    TSyncMethod m_syncMethod = smThreadSync;
+    int m_priority = 0;
+    // Receive-queue count that raises evRx80Full: 80 % of the input size.
+    int m_fullMark = 0;
+    std::atomic<bool> m_txPending = false;
+    std::atomic<bool> m_deviceReleased = false;
+    std::atomic<bool> m_delivering = false;
+    std::atomic<bool> m_finished = false;
+    std::thread m_thread;
+};

@@ -1,0 +1,282 @@
+#include "CommandLine.h"
+
+#include <charconv>
+#include <functional>
+
+namespace {
+
+constexpr unsigned HighestSlaveAddress = 247;
+constexpr unsigned HighestBaudRate = 4'000'000;
+constexpr unsigned LongestDelayMilliseconds = 60'000;
+constexpr unsigned LargestReplyBytes = 4096;
+
+std::optional<unsigned> parseNumber(std::string_view text, unsigned lowest, unsigned highest) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < lowest ||
+        value > highest) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Splits "head:tail" at the first colon; tail is empty when there is none.
+std::pair<std::string_view, std::string_view> splitAtColon(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        return {text, {}};
+    }
+    return {text.substr(0, colon), text.substr(colon + 1)};
+}
+
+class Parser {
+public:
+    explicit Parser(const std::vector<std::string_view>& arguments) : m_arguments(arguments) {}
+
+    CommandLineOptions Run() {
+        while (m_next < m_arguments.size() && m_options.error.empty() && !m_options.help) {
+            parseOption(m_arguments[m_next++]);
+        }
+        return m_options;
+    }
+
+private:
+    void fail(std::string message) {
+        if (m_options.error.empty()) {
+            m_options.error = std::move(message);
+        }
+    }
+
+    std::optional<std::string_view> value(std::string_view option) {
+        if (m_next >= m_arguments.size()) {
+            fail(std::string(option) + " needs a value");
+            return std::nullopt;
+        }
+        return m_arguments[m_next++];
+    }
+
+    std::optional<unsigned> number(std::string_view option, unsigned lowest, unsigned highest) {
+        const auto text = value(option);
+        if (!text) {
+            return std::nullopt;
+        }
+        const auto parsed = parseNumber(*text, lowest, highest);
+        if (!parsed) {
+            fail(std::string(option) + " takes a number from " + std::to_string(lowest) + " to " +
+                 std::to_string(highest) + ", not \"" + std::string(*text) + "\"");
+        }
+        return parsed;
+    }
+
+    void parseOption(std::string_view option) {
+        if (option == "-h" || option == "--help") {
+            m_options.help = true;
+        } else if (option == "-v" || option == "--verbose") {
+            m_options.verbose = true;
+        } else if (option == "-a" || option == "--address") {
+            if (const auto address = number(option, 1, HighestSlaveAddress)) {
+                m_options.module.address = static_cast<std::uint8_t>(*address);
+            }
+        } else if (option == "-b" || option == "--baud") {
+            if (const auto rate = number(option, 1, HighestBaudRate)) {
+                m_options.module.baudRate = *rate;
+            }
+        } else if (option == "-p" || option == "--pace") {
+            parsePacing(option);
+        } else if (option == "--noise") {
+            if (const auto noise = number(option, 0, 1000)) {
+                m_options.module.noise = static_cast<int>(*noise);
+            }
+        } else if (option == "--seed") {
+            if (const auto seed = number(option, 0, 0xFFFFFFFF)) {
+                m_options.module.seed = *seed;
+            }
+        } else if (option == "-f" || option == "--fault") {
+            parseFault(option);
+        } else if (option == "--split") {
+            parseSplit(option);
+        } else if (option == "--late-ms") {
+            if (const auto delay = number(option, 0, LongestDelayMilliseconds)) {
+                m_options.lateDelay = std::chrono::milliseconds{*delay};
+            }
+        } else if (option == "--exception-code") {
+            if (const auto code = number(option, 1, 255)) {
+                m_options.exceptionCode = static_cast<std::uint8_t>(*code);
+            }
+        } else if (option == "--trailing") {
+            if (const auto count = number(option, 1, LargestReplyBytes)) {
+                m_options.trailingByteCount = *count;
+            }
+        } else if (option == "--burst") {
+            if (const auto size = number(option, 101, LargestReplyBytes)) {
+                m_options.burstSize = *size;
+            }
+        } else {
+            fail("unknown option \"" + std::string(option) + "\"");
+        }
+    }
+
+    void parsePacing(std::string_view option) {
+        const auto text = value(option);
+        if (!text) {
+            return;
+        }
+        if (*text == "off") {
+            m_options.module.pacing = Pacing::Off;
+        } else if (*text == "line") {
+            m_options.module.pacing = Pacing::Line;
+        } else if (*text == "fixed") {
+            m_options.module.pacing = Pacing::Fixed;
+        } else if (const auto rate = parseNumber(*text, 1, HighestBaudRate)) {
+            m_options.module.pacing = Pacing::Fixed;
+            m_options.module.baudRate = *rate;
+        } else {
+            fail(std::string(option) + " takes off, line, fixed or a baud rate, not \"" +
+                 std::string(*text) + "\"");
+        }
+    }
+
+    void parseFault(std::string_view option) {
+        const auto text = value(option);
+        if (!text) {
+            return;
+        }
+        const auto [name, count] = splitAtColon(*text);
+        const auto fault = FaultFromName(name);
+        if (!fault) {
+            fail("unknown fault \"" + std::string(name) + "\"");
+            return;
+        }
+        FaultRequest request{*fault, -1};
+        if (!count.empty()) {
+            const auto parsed = parseNumber(count, 1, 1'000'000);
+            if (!parsed) {
+                fail("the count of fault \"" + std::string(name) + "\" must be a positive number");
+                return;
+            }
+            request.count = static_cast<int>(*parsed);
+        }
+        m_options.faults.push_back(request);
+    }
+
+    void parseSplit(std::string_view option) {
+        const auto text = value(option);
+        if (!text) {
+            return;
+        }
+        const auto [chunk, gap] = splitAtColon(*text);
+        const bool hasGap = text->find(':') != std::string_view::npos;
+        const auto chunkSize = parseNumber(chunk, 1, LargestReplyBytes);
+        const auto gapMilliseconds =
+            hasGap ? parseNumber(gap, 0, LongestDelayMilliseconds) : std::optional<unsigned>{};
+        if (!chunkSize || (hasGap && !gapMilliseconds)) {
+            fail(std::string(option) + " takes CHUNK or CHUNK:GAP_MS, not \"" + std::string(*text) +
+                 "\"");
+            return;
+        }
+        m_options.splitChunkSize = *chunkSize;
+        if (gapMilliseconds) {
+            m_options.splitGap = std::chrono::milliseconds{*gapMilliseconds};
+        }
+    }
+
+    const std::vector<std::string_view>& m_arguments;
+    std::size_t m_next = 0;
+    CommandLineOptions m_options;
+};
+
+} // namespace
+
+CommandLineOptions ParseCommandLine(const std::vector<std::string_view>& arguments) {
+    return Parser(arguments).Run();
+}
+
+void ApplyFaultOptions(const CommandLineOptions& options, FaultInjector& faults) {
+    const FaultPlan defaults;
+    faults.SetSplit(options.splitChunkSize.value_or(defaults.splitChunkSize),
+                    options.splitGap.value_or(defaults.splitGap));
+    faults.SetLateDelay(options.lateDelay.value_or(defaults.lateDelay));
+    faults.SetExceptionCode(options.exceptionCode.value_or(defaults.exceptionCode));
+    faults.SetTrailingByteCount(options.trailingByteCount.value_or(defaults.trailingByteCount));
+    faults.SetBurstSize(options.burstSize.value_or(defaults.burstSize));
+    for (const FaultRequest& request : options.faults) {
+        if (request.count < 0) {
+            faults.ArmAlways(request.fault);
+        } else {
+            faults.Arm(request.fault, request.count);
+        }
+    }
+}
+
+std::string UsageText() {
+    return R"(Usage: kestro-virtual-module [options]
+
+Serves a simulated analog signal module as a Modbus RTU slave on a
+pseudo-terminal, so that the tool or any other master can be tried without
+hardware. The first line printed is the port's path (for example /dev/pts/3);
+open it like a serial port at any speed. The module runs until SIGINT or
+SIGTERM; SIGHUP restarts it, which applies a device ID or baud rate written
+to registers 7 and 8. Clients may close the port and open it again.
+
+Options:
+  -a, --address N        slave address, 1 to 247 (default 1)
+  -b, --baud RATE        the module's own baud rate (default 9600); register 8
+                         shows it in hundreds, fixed pacing uses it
+  -p, --pace MODE        reply pacing: off (default: replies in one piece),
+                         line (each byte at the character time of the rate the
+                         client set on the port), fixed (at the module's own
+                         rate), or a baud rate (fixed pacing at that rate)
+      --noise N          feedback noise in counts either way (default 2)
+      --seed N           seed of the noise (default 1)
+  -f, --fault KIND[:N]   inject a fault into the next N requests, or into all
+                         of them without :N; may be given several times
+      --split CHUNK[:MS] chunk size and gap of the split fault (default 3:20)
+      --late-ms MS       delay of the late fault (default 1000)
+      --exception-code C exception code of the exception fault (default 4)
+      --trailing N       filler bytes of the trailing fault (default 3)
+      --burst N          total length of the burst fault, over 100 (default 120)
+  -v, --verbose          log every request and reply as hex on standard error
+  -h, --help             show this text
+
+Faults:
+  no-reply       the request is carried out but not answered
+  split          the reply goes out in chunks with gaps between them
+  wrong-crc      the reply's two CRC bytes are inverted
+  wrong-address  the reply comes from the next slave address (valid CRC)
+  exception      the request is refused with an exception reply, not carried out
+  trailing       filler bytes (FF) follow the reply
+  burst          the reply is padded with FF to a burst of more than 100 bytes
+  late           the reply is sent only after a delay
+Each armed fault applies to every request addressed to the module and uses up
+one of its count; several faults may hit the same request.
+
+Protocol:
+  Function 03 reads and function 06 writes holding registers 0 to 19. Other
+  functions get exception 01 (illegal function), registers outside 0..19
+  exception 02 (illegal data address), a read of 0 or more than 125
+  registers and an unknown command value exception 03 (illegal data value).
+  Requests for other addresses are ignored; a write to address 0 (broadcast)
+  is carried out without a reply. Requests are found by their CRC wherever
+  they start, so garbage before a request and requests split across reads do
+  no harm; a request of an unknown function ends after 3.5 character times of
+  silence.
+
+Registers:
+  0      none (stored)
+  1, 2   feedback current and feedback display value: follow register 3 with
+         a little noise, as if the output were wired to the input
+  3      output display value, held to 0..2200 (0.00 to 22.00 mA)
+  4      output range (stored)
+  5      display mode: 0 shows hundredths, anything else tenths (stored)
+  6      output adjustment factor (stored, default 1)
+  7      device ID: stored, takes effect at restart if 1..247
+  8      baud rate in hundreds: stored, takes effect at restart if standard
+  9      dry-contact input (stored)
+  10     output relay, bit 0
+  11-16  relay function, trigger value and delay, control parameters (stored)
+  17     output span, 19000..21000, applied by command 23123 in register 18
+  18     calibration command: 26977 input zero, 26979 input 20 mA, 23123
+         output span; carried out and cleared to 0 (17 too after a span)
+  19     none (stored)
+)";
+}

@@ -1,0 +1,105 @@
+#pragma once
+// The analog signal module's 20 holding registers and how the module reacts to
+// writes: the output is held to its range and, as if the output were wired back
+// to the input, shows up in the feedback registers; calibration commands are
+// carried out and cleared; a new device ID or baud rate waits for a restart.
+// Not thread-safe on its own; the virtual module guards it.
+
+#include <array>
+#include <cstdint>
+#include <random>
+
+inline constexpr int ModuleRegisterCount = 20;
+
+// Register numbers, as the module's manual lists them.
+namespace ModuleRegister {
+inline constexpr int FeedbackCurrent = 1;
+inline constexpr int FeedbackDisplay = 2;
+inline constexpr int OutputDisplay = 3;
+inline constexpr int OutputRange = 4;
+inline constexpr int DisplayMode = 5;
+inline constexpr int OutputFactor = 6;
+inline constexpr int DeviceId = 7;
+inline constexpr int BaudRate = 8;
+inline constexpr int DryContact = 9;
+inline constexpr int Relay = 10;
+inline constexpr int OutputSpan = 17;
+inline constexpr int CalibrationCommand = 18;
+} // namespace ModuleRegister
+
+// Command values of the calibration register and the limits they work with.
+namespace ModuleCommand {
+inline constexpr std::uint16_t CalibrateInputZero = 0x6961;
+inline constexpr std::uint16_t CalibrateInput20mA = 0x6963;
+inline constexpr std::uint16_t CalibrateOutputSpan = 0x5A53;
+inline constexpr std::uint16_t OutputSpanMinimum = 19000;
+inline constexpr std::uint16_t OutputSpanMaximum = 21000;
+inline constexpr std::uint16_t OutputSpanNominal = 20000;
+inline constexpr std::uint16_t OutputMaximum = 2200;
+// The baud-rate register holds the rate in hundreds of bits per second, so
+// that 115200 fits into 16 bits.
+inline constexpr unsigned BaudRateUnit = 100;
+} // namespace ModuleCommand
+
+enum class WriteOutcome {
+    Accepted,
+    IllegalAddress, ///< no such register
+    IllegalValue,   ///< the register refuses the value (unknown command)
+};
+
+/// What the calibration commands have done so far.
+struct CalibrationRecord {
+    int inputZeroCount = 0;
+    int input20mACount = 0;
+    int outputSpanCount = 0;
+    std::uint16_t outputSpan = ModuleCommand::OutputSpanNominal;
+};
+
+class ModuleRegisters {
+public:
+    /// address is the slave address the module answers to; baudRate its
+    /// nominal line rate. Both also fill the device ID and baud-rate registers.
+    ModuleRegisters(std::uint8_t address, unsigned baudRate);
+
+    /// The register's value; 0 for numbers outside 0..19.
+    std::uint16_t Value(int index) const;
+    std::array<std::uint16_t, ModuleRegisterCount> Values() const { return m_values; }
+
+    /// Sets a register directly, the way a test rig would wire an input or
+    /// preload a value; no command is carried out. Out-of-range numbers are ignored.
+    void Set(int index, std::uint16_t value);
+
+    /// A master's write of one register (function 06), with the module's reactions.
+    WriteOutcome Write(int index, std::uint16_t value);
+
+    /// Takes a fresh measurement of the feedback input before the registers are read.
+    void Sample();
+
+    /// Noise of the feedback measurement, in counts either way (0 for none).
+    void SetNoise(int amplitude, std::uint32_t seed);
+    /// Whether the output is wired to the feedback input (the default).
+    void SetLoopback(bool wired);
+
+    /// The address and rate in effect; the registers only take over at Restart().
+    std::uint8_t Address() const { return m_address; }
+    unsigned BaudRate() const { return m_baudRate; }
+    void SetAddress(std::uint8_t address);
+
+    /// Powers the module up again: a valid device ID (1..247) and a standard
+    /// baud rate from the registers take effect; invalid ones are put back.
+    void Restart();
+
+    const CalibrationRecord& Calibration() const { return m_calibration; }
+
+private:
+    WriteOutcome runCalibrationCommand(std::uint16_t command);
+    std::uint16_t measure();
+
+    std::array<std::uint16_t, ModuleRegisterCount> m_values{};
+    std::uint8_t m_address = 1;
+    unsigned m_baudRate = 9600;
+    CalibrationRecord m_calibration;
+    bool m_loopback = true;
+    int m_noise = 2;
+    std::minstd_rand m_random{1};
+};

@@ -1,0 +1,286 @@
+#include "VirtualModule.h"
+
+#include "platform/FdIo.h"
+#include "sim/SlaveProtocol.h"
+
+#include <algorithm>
+
+namespace {
+
+// Modbus fixes the end-of-frame silence at 1.75 ms above 19200 baud; a
+// pseudo-terminal gives no finer timing anyway.
+constexpr std::chrono::microseconds MinimumSilentInterval{1750};
+// After a hang-up the line is looked at again this often, so that a port
+// nobody holds does not wake the thread in a tight loop.
+constexpr std::chrono::milliseconds HangUpBackOff{50};
+constexpr std::size_t ReadChunkSize = 512;
+// Bits per character when the line cannot be asked: 8 data, 2 stop, no parity.
+constexpr unsigned DefaultBitsPerCharacter = 11;
+
+} // namespace
+
+VirtualModule::VirtualModule() : VirtualModule(VirtualModuleOptions{}) {}
+
+VirtualModule::VirtualModule(const VirtualModuleOptions& options)
+    : m_registers(options.address, options.baudRate), m_pacing(options.pacing) {
+    m_registers.SetNoise(options.noise, options.seed);
+}
+
+VirtualModule::~VirtualModule() {
+    Stop();
+}
+
+int VirtualModule::Start() {
+    if (m_running) {
+        return 0;
+    }
+    // The module holds the slave end itself, so a client may close the port
+    // and open it again without the master end seeing a hang-up.
+    if (const int error = m_terminal.Open(true); error != 0) {
+        return error;
+    }
+    if (const int error = m_stop.Open(); error != 0) {
+        m_terminal.Close();
+        return error;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_portPath = m_terminal.SlavePath();
+    }
+    m_assembler.Clear();
+    m_awaitingSilence = false;
+    m_running = true;
+    m_thread = std::thread([this] { serve(); });
+    return 0;
+}
+
+void VirtualModule::Stop() {
+    if (!m_running) {
+        return;
+    }
+    m_stop.Signal();
+    m_thread.join();
+    m_running = false;
+    m_stop.Close();
+    m_terminal.Close();
+    std::lock_guard lock(m_mutex);
+    m_portPath.clear();
+}
+
+bool VirtualModule::IsRunning() const {
+    return m_running;
+}
+
+std::string VirtualModule::PortPath() const {
+    std::lock_guard lock(m_mutex);
+    return m_portPath;
+}
+
+std::uint16_t VirtualModule::Register(int index) const {
+    std::lock_guard lock(m_mutex);
+    return m_registers.Value(index);
+}
+
+std::array<std::uint16_t, ModuleRegisterCount> VirtualModule::Registers() const {
+    std::lock_guard lock(m_mutex);
+    return m_registers.Values();
+}
+
+void VirtualModule::SetRegister(int index, std::uint16_t value) {
+    std::lock_guard lock(m_mutex);
+    m_registers.Set(index, value);
+}
+
+std::uint8_t VirtualModule::Address() const {
+    std::lock_guard lock(m_mutex);
+    return m_registers.Address();
+}
+
+void VirtualModule::SetAddress(std::uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    m_registers.SetAddress(address);
+}
+
+void VirtualModule::SetPacing(Pacing pacing) {
+    std::lock_guard lock(m_mutex);
+    m_pacing = pacing;
+}
+
+void VirtualModule::SetNoise(int amplitude, std::uint32_t seed) {
+    std::lock_guard lock(m_mutex);
+    m_registers.SetNoise(amplitude, seed);
+}
+
+void VirtualModule::SetLoopback(bool wired) {
+    std::lock_guard lock(m_mutex);
+    m_registers.SetLoopback(wired);
+}
+
+void VirtualModule::Restart() {
+    std::lock_guard lock(m_mutex);
+    m_registers.Restart();
+}
+
+CalibrationRecord VirtualModule::Calibration() const {
+    std::lock_guard lock(m_mutex);
+    return m_registers.Calibration();
+}
+
+ModuleStatistics VirtualModule::Statistics() const {
+    std::lock_guard lock(m_mutex);
+    return m_statistics;
+}
+
+void VirtualModule::SetTrafficObserver(TrafficObserver observer) {
+    std::lock_guard lock(m_mutex);
+    m_observer = std::move(observer);
+}
+
+void VirtualModule::serve() {
+    const int master = m_terminal.MasterFd();
+    const int stop = m_stop.Fd();
+    for (;;) {
+        // Only wait for silence when bytes came in since the last silence;
+        // otherwise a partial request left on the line would wake us for ever.
+        std::optional<std::chrono::microseconds> timeout;
+        if (m_awaitingSilence) {
+            timeout = silentInterval();
+        }
+        switch (FdIo::WaitReadable(master, stop, timeout)) {
+        case FdIo::WaitResult::Readable:
+            receive();
+            break;
+        case FdIo::WaitResult::TimedOut:
+            lineIdle();
+            break;
+        case FdIo::WaitResult::Stopped:
+            return;
+        case FdIo::WaitResult::HungUp:
+        case FdIo::WaitResult::Failed:
+            if (FdIo::SleepUnlessStopped(stop, HangUpBackOff)) {
+                return;
+            }
+            break;
+        }
+        if (FdIo::SleepUnlessStopped(stop, std::chrono::microseconds::zero())) {
+            return;
+        }
+    }
+}
+
+void VirtualModule::receive() {
+    std::array<std::uint8_t, ReadChunkSize> buffer{};
+    const std::ptrdiff_t count = FdIo::ReadAvailable(m_terminal.MasterFd(), buffer);
+    if (count <= 0) {
+        return;
+    }
+    m_assembler.Append(std::span(buffer.data(), static_cast<std::size_t>(count)));
+    m_awaitingSilence = true;
+    while (auto request = m_assembler.TakeRequest()) {
+        handleRequest(*request);
+    }
+}
+
+void VirtualModule::lineIdle() {
+    m_awaitingSilence = false;
+    while (auto request = m_assembler.LineIdle()) {
+        handleRequest(*request);
+    }
+    std::lock_guard lock(m_mutex);
+    m_statistics.discardedBytes = m_assembler.DiscardedBytes();
+}
+
+void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
+    observe(true, request);
+    std::vector<std::uint8_t> reply;
+    FaultPlan plan;
+    {
+        std::lock_guard lock(m_mutex);
+        m_statistics.discardedBytes = m_assembler.DiscardedBytes();
+        const std::uint8_t address = request[0];
+        if (address == BroadcastAddress) {
+            // A broadcast is carried out by every slave and answered by none.
+            ++m_statistics.requests;
+            if (IsBroadcastWrite(request)) {
+                ExecuteRequest(m_registers, request);
+            }
+            return;
+        }
+        if (address != m_registers.Address()) {
+            ++m_statistics.ignored;
+            return;
+        }
+        ++m_statistics.requests;
+        plan = m_faults.TakeForRequest();
+        if (plan.Has(Fault::ExceptionReply)) {
+            reply = BuildExceptionReply(address, request[1], plan.exceptionCode);
+        } else {
+            reply = ExecuteRequest(m_registers, request);
+        }
+    }
+    if (plan.Has(Fault::NoReply)) {
+        return;
+    }
+    ApplyReplyFaults(reply, plan);
+    const int stop = m_stop.Fd();
+    if (plan.Has(Fault::LateReply) && FdIo::SleepUnlessStopped(stop, plan.lateDelay)) {
+        return;
+    }
+    TransmitPlan transmit;
+    transmit.characterTime = characterTime();
+    if (plan.Has(Fault::SplitReply)) {
+        transmit.chunkSize = plan.splitChunkSize;
+        transmit.chunkGap = plan.splitGap;
+    }
+    if (!TransmitReply(m_terminal.MasterFd(), stop, reply, transmit)) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_statistics.replies;
+    }
+    observe(false, reply);
+}
+
+void VirtualModule::observe(bool received, std::span<const std::uint8_t> bytes) {
+    TrafficObserver observer;
+    {
+        std::lock_guard lock(m_mutex);
+        observer = m_observer;
+    }
+    if (observer) {
+        observer(received, bytes);
+    }
+}
+
+FdIo::LineFormat VirtualModule::lineFormat() const {
+    FdIo::LineFormat format;
+    format.bitsPerCharacter = DefaultBitsPerCharacter;
+    if (const auto line = FdIo::ReadLineFormat(m_terminal.MasterFd())) {
+        format = *line;
+    }
+    return format;
+}
+
+std::chrono::nanoseconds VirtualModule::characterTime() const {
+    Pacing pacing = Pacing::Off;
+    unsigned ownRate = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        pacing = m_pacing;
+        ownRate = m_registers.BaudRate();
+    }
+    if (pacing == Pacing::Off) {
+        return std::chrono::nanoseconds::zero();
+    }
+    const FdIo::LineFormat line = lineFormat();
+    const unsigned rate = pacing == Pacing::Line ? line.baudRate : ownRate;
+    return CharacterTime(rate, line.bitsPerCharacter);
+}
+
+std::chrono::microseconds VirtualModule::silentInterval() const {
+    const FdIo::LineFormat line = lineFormat();
+    const auto character = CharacterTime(line.baudRate, line.bitsPerCharacter);
+    const auto silence = std::chrono::duration_cast<std::chrono::microseconds>(character * 7 / 2);
+    return std::max(silence, MinimumSilentInterval);
+}

@@ -1,0 +1,125 @@
+#pragma once
+// The virtual module: a simulated analog signal module that answers as a
+// Modbus RTU slave on a pseudo-terminal, so the tool (or any master) can be
+// tried and tested without hardware.
+//
+//     VirtualModule module;
+//     module.Start();                 // 0 or errno
+//     open(module.PortPath(), ...);   // the port a master opens
+//     module.SetRegister(9, 1);       // e.g. close the dry contact
+//     module.Faults().Arm(Fault::NoReply, 2);
+//     module.Stop();
+//
+// The module serves from its own thread, which sleeps in poll() until bytes
+// arrive or Stop() is called. Every accessor is safe from any thread.
+
+#include "platform/EventFd.h"
+#include "platform/FdIo.h"
+#include "platform/PseudoTerminal.h"
+#include "sim/FaultInjector.h"
+#include "sim/ModuleRegisters.h"
+#include "sim/ReplyTransmitter.h"
+#include "sim/RequestAssembler.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+enum class Pacing {
+    Off,   ///< replies are written in one piece at once
+    Line,  ///< at the character time of the rate the client set on the port
+    Fixed, ///< at the character time of the module's own baud rate
+};
+
+struct VirtualModuleOptions {
+    std::uint8_t address = 1;
+    unsigned baudRate = 9600; ///< the module's own rate: register 8 and fixed pacing
+    Pacing pacing = Pacing::Off;
+    int noise = 2;          ///< feedback noise in counts either way
+    std::uint32_t seed = 1; ///< seed of the noise, for repeatable runs
+};
+
+struct ModuleStatistics {
+    std::uint64_t requests = 0; ///< well-formed requests for this module (broadcasts included)
+    std::uint64_t replies = 0;  ///< replies put on the line
+    std::uint64_t ignored = 0;  ///< well-formed requests for other slaves
+    std::uint64_t discardedBytes = 0;
+};
+
+class VirtualModule {
+public:
+    /// Called on the server thread with every request taken (received true)
+    /// and every reply sent.
+    using TrafficObserver = std::function<void(bool received, std::span<const std::uint8_t>)>;
+
+    VirtualModule();
+    explicit VirtualModule(const VirtualModuleOptions& options);
+    ~VirtualModule();
+    VirtualModule(const VirtualModule&) = delete;
+    VirtualModule& operator=(const VirtualModule&) = delete;
+
+    /// Creates the port and starts serving. Returns 0 or the errno of the
+    /// failing call. Starting a running module does nothing.
+    int Start();
+    /// Ends the server thread and closes the port; pending replies are dropped.
+    void Stop();
+    bool IsRunning() const;
+
+    /// The device path a master opens; empty while stopped.
+    std::string PortPath() const;
+
+    std::uint16_t Register(int index) const;
+    std::array<std::uint16_t, ModuleRegisterCount> Registers() const;
+    /// Sets a register directly (an input wired on the bench, a preset value).
+    void SetRegister(int index, std::uint16_t value);
+
+    FaultInjector& Faults() { return m_faults; }
+
+    std::uint8_t Address() const;
+    void SetAddress(std::uint8_t address);
+    void SetPacing(Pacing pacing);
+    void SetNoise(int amplitude, std::uint32_t seed = 1);
+    /// Whether the output is wired back to the feedback input (on by default).
+    void SetLoopback(bool wired);
+    /// Restarts the module: a device ID and baud rate written since take effect.
+    void Restart();
+
+    CalibrationRecord Calibration() const;
+    ModuleStatistics Statistics() const;
+
+    /// Set it before Start().
+    void SetTrafficObserver(TrafficObserver observer);
+
+private:
+    void serve();
+    void receive();
+    void lineIdle();
+    void handleRequest(const std::vector<std::uint8_t>& request);
+    void observe(bool received, std::span<const std::uint8_t> bytes);
+    FdIo::LineFormat lineFormat() const;
+    std::chrono::nanoseconds characterTime() const;
+    std::chrono::microseconds silentInterval() const;
+
+    mutable std::mutex m_mutex;
+    ModuleRegisters m_registers;
+    Pacing m_pacing = Pacing::Off;
+    ModuleStatistics m_statistics;
+    FaultInjector m_faults;
+    TrafficObserver m_observer;
+
+    PseudoTerminal m_terminal;
+    EventFd m_stop;
+    std::thread m_thread;
+    std::atomic<bool> m_running = false;
+    std::string m_portPath;
+
+    // Owned by the server thread while it runs.
+    RequestAssembler m_assembler;
+    bool m_awaitingSilence = false;
+};

@@ -1,0 +1,245 @@
+#include "ThemeFileBuilder.h"
+
+#include "widgets/skin/SkinMgr.h"
+#include "widgets/skin/SkinThemes.h"
+#include "widgets/skin/ThemeFileReader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<ThemeFileEntry> sampleEntries() {
+    return {
+        {"ButtonImage", 0, bmpBytes(threeColourStrip())},
+        {"ButtonTransparentBool", 2, QByteArray(1, '\x01')},
+        {"TitleBarButtonTransparentBool", 2, QByteArray(1, '\0')},
+        {"FormBackgroundColor", 1, int32Bytes(16711680)},
+        {"TitleBarButtonRightOffsetInt", 1, int32Bytes(-3)},
+        {"Author", 3, QByteArray("Bench team")},
+        {"FormMinWidthInt", 1, int32Bytes(270)},
+        {"FormMinWidthInt", 1, int32Bytes(999)},
+        {"Oddity", 9, QByteArray("xyz")},
+    };
+}
+
+} // namespace
+
+TEST(ThemeFile, LoadsEveryKindAndAnswersTheLookups) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "sample.skn", themeFileBytes(sampleEntries()));
+    TskThemeFileReader reader(path);
+    EXPECT_TRUE(reader.Problems().isEmpty()) << reader.Problems().join("; ").toStdString();
+    EXPECT_EQ(reader.ImageEntries().size(), 1);
+    EXPECT_EQ(reader.IntegerEntries(),
+              QStringList({"FormBackgroundColor=16711680", "TitleBarButtonRightOffsetInt=-3",
+                           "FormMinWidthInt=270", "FormMinWidthInt=999"}));
+    EXPECT_EQ(reader.BooleanEntries(),
+              QStringList({"ButtonTransparentBool=1", "TitleBarButtonTransparentBool=0"}));
+    EXPECT_EQ(reader.StringEntries(), QStringList({"Author=Bench team"}));
+    EXPECT_EQ(reader.GetIntegerValue("formminwidthint"), 270);
+    EXPECT_EQ(reader.GetIntegerValue("Missing"), -1);
+    EXPECT_TRUE(reader.GetBoolValue("BUTTONTRANSPARENTBOOL"));
+    EXPECT_FALSE(reader.GetBoolValue("Missing"));
+    EXPECT_FALSE(reader.GetImageStream("Missing").has_value());
+
+    TskFileTheme theme;
+    theme.SetThemeFile(path);
+    ASSERT_TRUE(theme.CanUse());
+    EXPECT_EQ(theme.ThemeFile(), path);
+    EXPECT_EQ(toQColor(theme.GetColor(15)), QColor(Qt::blue));
+    EXPECT_EQ(theme.GetInteger(8), -3);
+    EXPECT_EQ(theme.GetInteger(13), 270);
+    EXPECT_EQ(theme.GetInteger(14), -1);
+    EXPECT_TRUE(theme.GetBool(2));
+    EXPECT_FALSE(theme.GetBool(6));
+    QImage frame;
+    ASSERT_TRUE(theme.GetImageFrame(1, &frame, 3, 3));
+    EXPECT_EQ(frame.size(), QSize(4, 5));
+    EXPECT_EQ(frame.pixel(2, 2) & 0xFFFFFF, 0x0000FFu);
+    const SkinSource source = ResolveSkinSource(&theme, TskUIStyle::FromThemeFile);
+    EXPECT_TRUE(source.useFileTheme);
+}
+
+TEST(ThemeFile, WithoutAFileTheLookupsAreNeutral) {
+    TskFileTheme theme;
+    EXPECT_FALSE(theme.CanUse());
+    EXPECT_EQ(theme.GetColor(15), 0u);
+    EXPECT_EQ(theme.GetInteger(13), 0);
+    EXPECT_FALSE(theme.GetBool(2));
+    QImage untouched(2, 2, QImage::Format_RGB32);
+    EXPECT_FALSE(theme.GetImage(1, &untouched));
+    EXPECT_EQ(untouched.size(), QSize(2, 2));
+}
+
+TEST(ThemeFile, TheSignatureMustMatchExactly) {
+    QTemporaryDir dir;
+    const QString good = writeFile(dir, "good.skn", themeFileBytes(sampleEntries()));
+    QByteArray trailing = themeFileBytes(sampleEntries());
+    trailing[11] = 'Z'; // after the zero byte: not interpreted
+    const QString withTrailing = writeFile(dir, "trailing.skn", trailing);
+    const QString lower =
+        writeFile(dir, "lower.skn", themeFileBytes(sampleEntries(), "tessora_TB"));
+    const QString tiny = writeFile(dir, "tiny.skn", QByteArray("Tessora_TB"));
+    EXPECT_TRUE(TskFileTheme::IsValidThemeFile(good));
+    EXPECT_TRUE(TskFileTheme::IsValidThemeFile(withTrailing));
+    EXPECT_FALSE(TskFileTheme::IsValidThemeFile(lower));
+    EXPECT_FALSE(TskFileTheme::IsValidThemeFile(tiny));
+    EXPECT_FALSE(TskFileTheme::IsValidThemeFile(dir.filePath("absent.skn")));
+
+    TskFileTheme theme;
+    theme.SetThemeFile(good);
+    try {
+        theme.SetThemeFile(lower);
+        FAIL() << "a wrong signature was accepted";
+    } catch (const ESkinError& error) {
+        EXPECT_STREQ(error.what(), "Invalid skin file for Tessora!");
+    }
+    // The refused file changed nothing.
+    EXPECT_EQ(theme.ThemeFile(), good);
+    EXPECT_TRUE(theme.CanUse());
+    EXPECT_EQ(theme.GetInteger(13), 270);
+    // A file found nowhere is ignored.
+    theme.SetThemeFile(dir.filePath("absent.skn"));
+    EXPECT_EQ(theme.ThemeFile(), good);
+}
+
+TEST(ThemeFile, TheChainEndsAtTheTerminatorAndLoopsOrStraysEndIt) {
+    QTemporaryDir dir;
+    const QList<ThemeFileEntry> three = {{"FormMinWidthInt", 1, int32Bytes(1)},
+                                         {"FormRoundCornerInt", 1, int32Bytes(2)},
+                                         {"FormBorderWidthInt", 1, int32Bytes(3)}};
+    QByteArray bytes = themeFileBytes(three);
+    // Turn the third record into the terminator: exactly two entries load.
+    putUInt32(bytes, 24 + 2 * 77 + 73, 0);
+    TskThemeFileReader twoEntries(writeFile(dir, "two.skn", bytes));
+    EXPECT_EQ(twoEntries.IntegerEntries(),
+              QStringList({"FormMinWidthInt=1", "FormRoundCornerInt=2"}));
+
+    // The second record points back at the first: read once, then stop.
+    bytes = themeFileBytes(three);
+    putUInt32(bytes, 24 + 77 + 73, 24);
+    TskThemeFileReader looped(writeFile(dir, "loop.skn", bytes));
+    EXPECT_EQ(looped.IntegerEntries().size(), 2);
+    EXPECT_FALSE(looped.Problems().isEmpty());
+
+    // A next offset past the end, a data offset past the end, a huge size.
+    bytes = themeFileBytes(three);
+    putUInt32(bytes, 24 + 77 + 73, 0x7FFFFFF0);
+    putUInt32(bytes, 24 + 65, 0xFFFFFFF0);
+    TskThemeFileReader stray(writeFile(dir, "stray.skn", bytes));
+    EXPECT_EQ(stray.IntegerEntries(), QStringList({"FormRoundCornerInt=2"}));
+
+    // An integer whose size field claims a megabyte still reads 4 bytes; an
+    // image whose size runs past the end is dropped.
+    QList<ThemeFileEntry> sized = {{"FormMinWidthInt", 1, int32Bytes(7)},
+                                   {"ButtonImage", 0, bmpBytes(threeColourStrip())}};
+    bytes = themeFileBytes(sized);
+    putUInt32(bytes, 24 + 69, 1 << 20);
+    putUInt32(bytes, 24 + 77 + 69, 1 << 30);
+    TskThemeFileReader oversized(writeFile(dir, "sizes.skn", bytes));
+    EXPECT_EQ(oversized.GetIntegerValue("FormMinWidthInt"), 7);
+    EXPECT_TRUE(oversized.ImageEntries().isEmpty());
+
+    // A header that claims to be short or huge.
+    bytes = themeFileBytes(three);
+    putUInt32(bytes, 12, 16);
+    EXPECT_TRUE(TskThemeFileReader(writeFile(dir, "short.skn", bytes)).IntegerEntries().isEmpty());
+    putUInt32(bytes, 12, 0xFFFFFFFF);
+    EXPECT_EQ(TskThemeFileReader(writeFile(dir, "huge.skn", bytes)).IntegerEntries().size(), 3);
+}
+
+TEST(ThemeFile, ABadImageLeavesTheElementAbsent) {
+    QTemporaryDir dir;
+    const QList<ThemeFileEntry> entries = {{"ButtonImage", 0, QByteArray("BM not a bitmap")},
+                                           {"CheckBoxImage", 0, QByteArray()}};
+    TskFileTheme theme;
+    theme.SetThemeFile(writeFile(dir, "bad.skn", themeFileBytes(entries)));
+    ASSERT_TRUE(theme.CanUse());
+    QImage target(3, 3, QImage::Format_RGB32);
+    EXPECT_FALSE(theme.GetImage(1, &target));
+    EXPECT_FALSE(theme.GetImage(3, &target));
+    EXPECT_FALSE(theme.GetImageFrame(1, &target, 3, 1));
+    EXPECT_EQ(target.size(), QSize(3, 3));
+}
+
+TEST(ThemeFile, ABareNameIsFoundInTheProgramFolderAndTheSameNameIsNotReloaded) {
+    const QString name = QStringLiteral("skin-test-%1.skn").arg(QCoreApplication::applicationPid());
+    const QString inProgramFolder = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    {
+        QFile file(inProgramFolder);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(themeFileBytes(sampleEntries()));
+    }
+    QTemporaryDir elsewhere;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(elsewhere.path());
+    TskFileTheme theme;
+    theme.SetThemeFile(name);
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(theme.CanUse());
+    EXPECT_EQ(theme.ThemeFile(), inProgramFolder);
+
+    // Now spoil the file: setting the same text again must not touch it.
+    {
+        QFile file(inProgramFolder);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(themeFileBytes(sampleEntries(), "Spoiled"));
+    }
+    EXPECT_NO_THROW(theme.SetThemeFile(inProgramFolder));
+    EXPECT_EQ(theme.GetInteger(13), 270);
+    QFile::remove(inProgramFolder);
+}
+
+// Mutated and truncated files, random size fields and chains: the reader must
+// neither crash, hang nor keep bytes the file does not hold.
+TEST(ThemeFile, SurvivesRandomlyDamagedFiles) {
+    QTemporaryDir dir;
+    const QByteArray sound = themeFileBytes(sampleEntries());
+    QRandomGenerator random(20261208);
+    constexpr int iterations = 1500;
+    for (int i = 0; i < iterations; ++i) {
+        QByteArray bytes = sound;
+        switch (i % 4) {
+        case 0: // flip random bytes anywhere
+            for (int n = random.bounded(1, 12); n > 0; --n) {
+                bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
+            }
+            break;
+        case 1: // truncate
+            bytes.truncate(random.bounded(int(bytes.size())));
+            break;
+        case 2: // random 32-bit fields in the records and header
+            for (int n = random.bounded(1, 5); n > 0; --n) {
+                const int field = random.bounded(int(bytes.size()) - 4);
+                putUInt32(bytes, field,
+                          random.bounded(2) ? random.generate()
+                                            : quint32(random.bounded(int(bytes.size()) + 100)));
+            }
+            break;
+        default: // chains that jump into the data or back to earlier records
+            putUInt32(bytes, 24 + 77 * random.bounded(9) + 73,
+                      quint32(random.bounded(int(bytes.size()))));
+            break;
+        }
+        const QString path = writeFile(dir, "fuzz.skn", bytes);
+        TskThemeFileReader reader(path);
+        qint64 kept = 0;
+        for (const auto& entry : reader.ImageEntries()) {
+            kept += entry.second.size();
+        }
+        EXPECT_LE(kept, bytes.size());
+        EXPECT_LE(reader.IntegerEntries().size() + reader.BooleanEntries().size() +
+                      reader.ImageEntries().size() + reader.StringEntries().size(),
+                  bytes.size() / 77 + 1);
+        TskFileThemeMgr manager;
+        ASSERT_TRUE(manager.LoadTheme(path));
+        QImage image;
+        manager.GetImage(1, &image);
+        manager.GetColor(15);
+        manager.GetBool(2);
+    }
+}
