@@ -4,6 +4,7 @@
 #include "app/HeadlessRunner.h"
 #include "app/PollCycle.h"
 #include "platform/SignalWatcher.h"
+#include "platform/TimerSlack.h"
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
 
@@ -28,6 +29,8 @@ void configurePort(TComPort& port, const std::string& path, TBaudRate baudRate) 
 } // namespace
 
 int RunHeadless(const RunnerOptions& options) {
+    // Before any thread starts, so that the port's event thread inherits it.
+    UseFineTimerSlack();
     std::unique_ptr<VirtualModule> module;
     std::string path = options.port.toStdString();
     if (options.simulate) {

@@ -34,10 +34,24 @@ std::optional<std::chrono::milliseconds> PauseAfterReply(TBaudRate baudRate) {
 
 QString TrafficLine(const QString& prefix, const TimeOfDay& time, const std::uint8_t* bytes,
                     int count) {
-    QString line = prefix + QString::asprintf("%02d:%03d>", time.second, time.millisecond);
-    line.reserve(line.size() + 3 * count);
+    // Built character by character: a line is composed for every frame on the
+    // line, so it must not cost more than the frame itself.
+    static constexpr char16_t HexDigits[] = u"0123456789ABCDEF";
+    const auto digit = [](int value) { return QChar(u'0' + value); };
+    QString line;
+    line.reserve(prefix.size() + 7 + 3 * count);
+    line += prefix;
+    line += digit(time.second / 10 % 10);
+    line += digit(time.second % 10);
+    line += u':';
+    line += digit(time.millisecond / 100 % 10);
+    line += digit(time.millisecond / 10 % 10);
+    line += digit(time.millisecond % 10);
+    line += u'>';
     for (int i = 0; i < count; ++i) {
-        line += QString::asprintf(" %02X", bytes[i]);
+        line += u' ';
+        line += QChar(HexDigits[bytes[i] >> 4]);
+        line += QChar(HexDigits[bytes[i] & 0x0F]);
     }
     return line;
 }

@@ -313,3 +313,15 @@ TEST_F(PollCycleTest, ReadOutsScaleByDisplayModeAndLampFollowsBitZero) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(TrafficLine, PadsTheTimeAndWritesUpperCaseHex) {
+    const Bytes bytes{0x00, 0xFF, 0x0A, 0xA0, 0x7F};
+    EXPECT_EQ(TrafficLine("Rx-", TimeOfDay{23, 59, 5, 7}, bytes.data(), 5),
+              "Rx-05:007> 00 FF 0A A0 7F");
+    EXPECT_EQ(TrafficLine("Tx-", TimeOfDay{0, 0, 59, 999}, bytes.data(), 0), "Tx-59:999>");
+    EXPECT_EQ(TrafficLine("Tx-", TimeOfDay{0, 0, 0, 40}, bytes.data(), 1), "Tx-00:040> 00");
+}
+
+} // namespace
