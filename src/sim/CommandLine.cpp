@@ -246,7 +246,8 @@ Faults:
   exception      the request is refused with an exception reply, not carried out
   trailing       filler bytes (FF) follow the reply
   burst          the reply is padded with FF to a burst of more than 100 bytes
-  late           the reply is sent only after a delay
+  late           the reply is sent only after a delay, during which the module
+                 serves nothing else (requests wait on the line)
 Each armed fault applies to every request addressed to the module and uses up
 one of its count; several faults may hit the same request.
 

@@ -200,7 +200,7 @@ TEST(ThemeFile, SurvivesRandomlyDamagedFiles) {
     QTemporaryDir dir;
     const QByteArray sound = themeFileBytes(sampleEntries());
     QRandomGenerator random(20261208);
-    constexpr int iterations = 1500;
+    constexpr int iterations = 1000;
     for (int i = 0; i < iterations; ++i) {
         QByteArray bytes = sound;
         switch (i % 4) {
