@@ -40,7 +40,6 @@ TiEditCustom::TiEditCustom(QWidget* parent) : TiCustomComponent(parent) {
     SetTabStop(true);
     resize(creationSize);
     setCursor(Qt::IBeamCursor);
-    setAttribute(Qt::WA_InputMethodEnabled);
     m_font.OnChange = [this] {
         ApplyAutoSize();
         RequestRepaint();
@@ -479,6 +478,9 @@ void TiEditCustom::drawCaret(QPainter& canvas) {
     canvas.save();
     // Inverted like the desktop caret, so it shows on any background.
     canvas.setCompositionMode(QPainter::CompositionMode_Difference);
-    canvas.fillRect(QRect(x, caretTop, caretWidth, textHeight()), Qt::white);
+    // A font whose cell is taller than the field would run the caret into
+    // the bottom edge; it stops above it.
+    const int bottom = std::min(caretTop + textHeight(), Height() - BorderWidth());
+    canvas.fillRect(QRect(x, caretTop, caretWidth, bottom - caretTop), Qt::white);
     canvas.restore();
 }
