@@ -8,8 +8,10 @@
 #include "SerialReceiveFilter.h"
 #include "SerialSettings.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -67,6 +69,10 @@ public:
     /// (a pseudo-terminal does neither).
     bool hasModemLines() const;
     bool keepsCounters() const;
+    /// Bytes taken from the driver's receive queue since opening, by reads
+    /// and discards. With the queue count it gives the bytes received so
+    /// far, which tells the event thread whether new ones have come.
+    std::uint64_t consumedBytes() const { return m_consumed; }
 
 private:
     int applyLineControls(const SerialLineSettings& settings);
@@ -75,6 +81,7 @@ private:
     bool dsrOff() const;
     SerialIoResult readOnce(std::uint8_t* buffer, int count);
     void dropWaitingInput();
+    void countDiscardedInput() const;
 
     int m_fd = -1;
     std::unique_ptr<termios2> m_previous;
@@ -83,4 +90,5 @@ private:
     SerialReceiveFilter m_filter;
     bool m_rs485Enabled = false;
     bool m_softwareRtsToggle = false;
+    mutable std::atomic<std::uint64_t> m_consumed = 0;
 };

@@ -18,7 +18,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Bytes left unread after a delivery keep the device readable, so the
+// Bytes left unread keep the device readable, so while there are any the
 // thread stops waiting for input and instead looks every few milliseconds
 // whether more have come; that keeps "bytes were received" an edge, as the
 // handlers expect, without spinning.
@@ -281,15 +281,20 @@ void TComThread::Execute() {
     device.counters(lastCounters);
     unsigned lastLines = 0;
     device.modemLines(lastLines);
-    int unread = 0;
-    bool recheckInput = false;
+    // Received bytes are counted as a running total (read plus waiting), so
+    // bytes that come while others are still unread are told apart from them.
+    std::uint64_t announced = 0;
+    bool unreadWaiting = false;
+    bool checkAtOnce = false;
     bool hungUp = false;
     bool aboveFullMark = false;
 
     for (;;) {
         std::optional<milliseconds> timeout;
-        if (!hungUp) {
-            if (watchesInput && (unread > 0 || recheckInput)) {
+        if (checkAtOnce) {
+            timeout = milliseconds(0);
+        } else if (!hungUp) {
+            if (watchesInput && unreadWaiting) {
                 timeout = inputRecheckInterval;
             }
             if (m_txPending) {
@@ -299,7 +304,8 @@ void TComThread::Execute() {
                 timeout = earliest(timeout, lineCheckInterval);
             }
         }
-        const bool watchInput = watchesInput && unread == 0 && !recheckInput;
+        checkAtOnce = false;
+        const bool watchInput = watchesInput && !unreadWaiting;
         const SerialEventWaiter::Result woke =
             m_stopEvent.wait(hungUp ? -1 : fd, watchInput, timeout);
         if (woke.stopped || woke.error != 0) {
@@ -314,16 +320,21 @@ void TComThread::Execute() {
 
         TComEvents batch;
         if (watchesInput) {
+            const std::uint64_t consumed = device.consumedBytes();
             int waiting = 0;
             if (device.inputCount(waiting) != 0) {
                 hungUp = true;
                 continue;
             }
-            recheckInput = woke.readable && waiting <= unread;
-            if (waiting > unread) {
+            const std::uint64_t received = consumed + std::uint64_t(waiting);
+            const bool newBytes = received > announced;
+            if (newBytes) {
                 batch.Include(evRxChar);
+                announced = received;
             }
-            unread = std::min(unread, waiting);
+            // A device that reads as ready with nothing new is also only
+            // looked at again after the interval, never in a tight loop.
+            unreadWaiting = waiting > 0 || (woke.readable && !newBytes);
             if (fullMark > 0 && waiting >= fullMark && !aboveFullMark) {
                 batch.Include(evRx80Full);
             }
@@ -359,9 +370,8 @@ void TComThread::Execute() {
         if (!DispatchEvents() || m_stopEvent.stopped()) {
             break;
         }
-        if (watchesInput && device.inputCount(unread) != 0) {
-            hungUp = true;
-        }
+        // Whatever came in during the delivery is looked at straight away.
+        checkAtOnce = watchesInput;
     }
     // The port discards what is left in the driver's queues when its thread
     // ends, unless it has already let go of the device.

@@ -1,0 +1,64 @@
+#include "GridAxis.h"
+
+#include <algorithm>
+
+GridAxis::GridAxis(const std::vector<int>& sizes, int fixedCount, int firstScrollable,
+                   int lineWidth, int extent)
+    : m_sizes(sizes), m_starts(sizes.size(), -1), m_lineWidth(std::max(0, lineWidth)),
+      m_extent(std::max(0, extent)) {
+    const int count = cellCount();
+    for (int& value : m_sizes) {
+        value = std::max(0, value);
+    }
+    m_fixedCount = std::clamp(fixedCount, 0, count);
+    m_firstScrollable = std::clamp(firstScrollable, m_fixedCount, count);
+
+    int position = 0;
+    for (int index = 0; index < m_fixedCount; ++index) {
+        m_starts[static_cast<std::size_t>(index)] = position;
+        position += m_sizes[static_cast<std::size_t>(index)] + m_lineWidth;
+    }
+    m_fixedBoundary = position;
+    m_lastVisible = m_firstScrollable - 1;
+    m_lastFullyVisible = m_firstScrollable - 1;
+    for (int index = m_firstScrollable; index < count && position < m_extent; ++index) {
+        m_starts[static_cast<std::size_t>(index)] = position;
+        position += m_sizes[static_cast<std::size_t>(index)] + m_lineWidth;
+        m_lastVisible = index;
+        if (position <= m_extent) {
+            m_lastFullyVisible = index;
+        }
+    }
+    m_gridBoundary = std::min(position, m_extent);
+}
+
+int GridAxis::size(int index) const {
+    if (index < 0 || index >= cellCount()) {
+        return 0;
+    }
+    return m_sizes[static_cast<std::size_t>(index)];
+}
+
+int GridAxis::start(int index) const {
+    if (index < 0 || index >= cellCount()) {
+        return -1;
+    }
+    return m_starts[static_cast<std::size_t>(index)];
+}
+
+int GridAxis::cellAt(int position) const {
+    if (position < 0 || position >= m_extent) {
+        return -1;
+    }
+    for (int index = 0; index < cellCount(); ++index) {
+        const int first = start(index);
+        if (first >= 0 && position >= first && position < first + size(index)) {
+            return index;
+        }
+    }
+    return -1;
+}
+
+int GridAxis::pageSize() const {
+    return std::max(1, m_lastFullyVisible - m_firstScrollable + 1);
+}

@@ -1,0 +1,282 @@
+// The event thread on pseudo-terminals: which thread runs the handlers, what
+// they are told, stopping and closing in awkward moments, and a far end that
+// hangs up.
+
+#include "serial/ComThread.h"
+#include "serial/ComPort.h"
+
+#include "SerialTestSupport.h"
+#include "platform/ApplicationErrors.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+using namespace serialtest;
+using namespace std::chrono_literals;
+
+namespace {
+
+class EventThreadOnPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(pty.Open(), 0);
+        port.SetPort(pty.SlavePath());
+        previousHandler = SetApplicationErrorHandler(
+            [this](const std::string& message) { reported.push_back(message); });
+    }
+    void TearDown() override { SetApplicationErrorHandler(previousHandler); }
+
+    PseudoTerminal pty;
+    std::vector<std::string> reported;
+    ApplicationErrorHandler previousHandler;
+    TComPort port;
+};
+
+bool onMainThread() {
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+} // namespace
+
+TEST(ComThreadMasks, EventsTranslateOneToOneAndUnknownBitsAreIgnored) {
+    EXPECT_EQ(TComThread::EventsToMask(AllComEvents), 0x05FFU);
+    EXPECT_EQ(TComThread::EventsToMask({evRxFlag}), 0x0002U);
+    EXPECT_EQ(TComThread::EventsToMask({evTxEmpty, evRing}), 0x0104U);
+    EXPECT_EQ(TComThread::MaskToEvents(0x0020), TComEvents{evRLSD});
+    EXPECT_EQ(TComThread::MaskToEvents(0x0080), TComEvents{evError});
+    EXPECT_EQ(TComThread::MaskToEvents(0xFFFFFFFF), AllComEvents);
+    EXPECT_TRUE(TComThread::MaskToEvents(0x0200 | 0x0800 | 0x10000).Empty());
+    for (std::uint16_t bits = 0; bits < 0x0400; ++bits) {
+        const auto events = TComEvents::FromBits(bits);
+        ASSERT_EQ(TComThread::MaskToEvents(TComThread::EventsToMask(events)), events);
+    }
+}
+
+TEST_F(EventThreadOnPty, ReceivedBytesAreAnnouncedOnTheMainThreadWithTheWaitingCount) {
+    std::vector<std::uint8_t> received;
+    int calls = 0;
+    bool allOnMain = true;
+    port.OnRxChar = [&](TCustomComPort* sender, int count) {
+        ++calls;
+        allOnMain = allOnMain && onMainThread() && sender == &port;
+        std::vector<std::uint8_t> chunk(std::size_t(count), 0);
+        EXPECT_EQ(sender->ReadData(chunk.data(), count), count);
+        received.insert(received.end(), chunk.begin(), chunk.end());
+    };
+    port.SetConnected(true);
+    writeFarEnd(pty, {1, 2, 3, 4, 5});
+    ASSERT_TRUE(waitUntil([&] { return received.size() == 5; }));
+    writeFarEnd(pty, {6, 7});
+    ASSERT_TRUE(waitUntil([&] { return received.size() == 7; }));
+    EXPECT_EQ(received, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_TRUE(allOnMain);
+    EXPECT_LE(calls, 7);
+}
+
+TEST_F(EventThreadOnPty, UnreadBytesAreNotAnnouncedAgainButNewOnesAre) {
+    std::vector<int> counts;
+    port.OnRxChar = [&](TCustomComPort*, int count) { counts.push_back(count); };
+    port.SetConnected(true);
+    writeFarEnd(pty, {1, 2, 3});
+    ASSERT_TRUE(waitUntil([&] { return !counts.empty(); }));
+    // Nothing read: the three bytes stay waiting without a second call.
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(counts, std::vector<int>{3});
+    writeFarEnd(pty, {4});
+    ASSERT_TRUE(waitUntil([&] { return counts.size() == 2; }));
+    EXPECT_EQ(counts[1], 4);
+}
+
+TEST_F(EventThreadOnPty, BytesArrivingDuringADeliveryAreAnnouncedAfterIt) {
+    std::vector<std::uint8_t> received;
+    bool sentMore = false;
+    port.OnRxChar = [&](TCustomComPort* sender, int count) {
+        std::vector<std::uint8_t> chunk(std::size_t(count), 0);
+        sender->ReadData(chunk.data(), count);
+        received.insert(received.end(), chunk.begin(), chunk.end());
+        if (!sentMore) {
+            sentMore = true;
+            writeFarEnd(pty, {0xAA, 0xBB});
+            // Let them arrive while this handler still runs.
+            ASSERT_TRUE(waitUntil([&] { return sender->PendingInputCount() == 2; }));
+        }
+    };
+    port.SetConnected(true);
+    writeFarEnd(pty, {1});
+    ASSERT_TRUE(waitUntil([&] { return received.size() == 3; }));
+    EXPECT_EQ(received, (std::vector<std::uint8_t>{1, 0xAA, 0xBB}));
+}
+
+TEST_F(EventThreadOnPty, WithoutRxByCountTheComponentReadsAndHandsOverTheBytes) {
+    std::vector<std::uint8_t> buffered;
+    int rxCharCalls = 0;
+    port.SetRxByCount(false);
+    port.OnRxChar = [&](TCustomComPort*, int) { ++rxCharCalls; };
+    port.OnRxBuf = [&](TCustomComPort*, const std::uint8_t* buffer, int count) {
+        buffered.insert(buffered.end(), buffer, buffer + count);
+    };
+    port.SetConnected(true);
+    writeFarEnd(pty, {10, 20, 30, 40, 50});
+    ASSERT_TRUE(waitUntil([&] { return buffered.size() == 5; }));
+    EXPECT_EQ(buffered, (std::vector<std::uint8_t>{10, 20, 30, 40, 50}));
+    EXPECT_EQ(rxCharCalls, 0);
+    EXPECT_EQ(port.PendingInputCount(), 0);
+}
+
+TEST_F(EventThreadOnPty, EachDeliveryMethodRunsHandlersOnItsThread) {
+    std::atomic<int> calls = 0;
+    std::atomic<bool> onMain = true;
+    port.SetSyncMethod(smNone);
+    port.OnRxChar = [&](TCustomComPort* sender, int count) {
+        std::vector<std::uint8_t> chunk(std::size_t(count), 0);
+        sender->ReadData(chunk.data(), count);
+        onMain = onMainThread();
+        ++calls;
+    };
+    port.SetConnected(true);
+    writeFarEnd(pty, {1});
+    ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
+    EXPECT_FALSE(onMain);
+    port.SetConnected(false);
+
+    port.SetSyncMethod(smWindowSync);
+    port.SetConnected(true);
+    writeFarEnd(pty, {2});
+    ASSERT_TRUE(waitUntil([&] { return calls == 2; }));
+    EXPECT_TRUE(onMain);
+
+    // A request still queued when the port closes runs no step.
+    writeFarEnd(pty, {3});
+    QThread::msleep(200);
+    port.SetConnected(false);
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST_F(EventThreadOnPty, WritesAreFollowedByTransmitEmptyOnTheMainThread) {
+    std::atomic<int> empties = 0;
+    port.OnTxEmpty = [&](TCustomComPort*) {
+        EXPECT_TRUE(onMainThread());
+        ++empties;
+    };
+    port.SetConnected(true);
+    const std::uint8_t frame[8] = {1, 6, 0, 1, 0, 3, 0x98, 0x0B};
+    ASSERT_EQ(port.WriteData(frame, 8), 8);
+    EXPECT_EQ(readFarEnd(pty, 8).size(), 8U);
+    ASSERT_TRUE(waitUntil([&] { return empties >= 1; }));
+}
+
+TEST_F(EventThreadOnPty, StoppingAnIdleThreadReturnsPromptly) {
+    port.SetConnected(true);
+    QThread::msleep(100);
+    QElapsedTimer timer;
+    timer.start();
+    port.SetConnected(false);
+    // Far below the one-second fallback of the close wait.
+    EXPECT_LT(timer.elapsed(), 800);
+}
+
+TEST_F(EventThreadOnPty, CloseWhileADeliveryWaitsForTheMainThreadServesItAndReturns) {
+    int calls = 0;
+    bool connectedDuringCall = false;
+    port.OnRxChar = [&](TCustomComPort* sender, int) {
+        ++calls;
+        connectedDuringCall = sender->Connected();
+    };
+    port.SetConnected(true);
+    writeFarEnd(pty, {1, 2});
+    // The main thread runs no event loop here, so the delivery stays queued.
+    QThread::msleep(300);
+    port.SetConnected(false);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(connectedDuringCall);
+}
+
+TEST_F(EventThreadOnPty, AHandlerMayCloseThePortAndItOpensAgainAfterwards) {
+    int calls = 0;
+    port.OnRxChar = [&](TCustomComPort* sender, int) {
+        ++calls;
+        sender->SetConnected(false);
+    };
+    port.SetConnected(true);
+    writeFarEnd(pty, {1});
+    ASSERT_TRUE(waitUntil([&] { return !port.Connected(); }));
+    EXPECT_EQ(calls, 1);
+    port.OnRxChar = [&](TCustomComPort* sender, int count) {
+        ++calls;
+        std::vector<std::uint8_t> chunk(std::size_t(count), 0);
+        sender->ReadData(chunk.data(), count);
+    };
+    port.SetConnected(true);
+    writeFarEnd(pty, {2});
+    ASSERT_TRUE(waitUntil([&] { return calls == 2; }));
+}
+
+TEST_F(EventThreadOnPty, AnErrorInAHandlerEndsTheThreadButNotThePort) {
+    int calls = 0;
+    port.OnRxChar = [&](TCustomComPort*, int) {
+        ++calls;
+        throw EComPort(CError_ReadFailed);
+    };
+    port.SetConnected(true);
+    writeFarEnd(pty, {1});
+    ASSERT_TRUE(waitUntil([&] { return !reported.empty(); }));
+    EXPECT_EQ(reported.front(), "ReadFile function failed");
+    writeFarEnd(pty, {2});
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(port.Connected());
+    QElapsedTimer timer;
+    timer.start();
+    port.SetConnected(false);
+    EXPECT_LT(timer.elapsed(), 800);
+}
+
+TEST_F(EventThreadOnPty, AFarEndThatHangsUpCostsNoCpuAndThePortStillClosesAndReopens) {
+    int calls = 0;
+    port.OnRxChar = [&](TCustomComPort*, int) { ++calls; };
+    port.SetConnected(true);
+    ASSERT_TRUE(port.HasEventThread());
+    pty.ReleaseSlave();
+    pty.Close();
+    QThread::msleep(100);
+
+    // The main thread only sleeps, so the process's CPU time over this second
+    // is what the event thread spends on a dead line.
+    const auto before = processCpuTime();
+    QThread::msleep(1000);
+    const auto spent = processCpuTime() - before;
+    EXPECT_LT(spent, 50ms) << "event thread spins on a hung-up line";
+
+    EXPECT_NO_THROW(port.SetConnected(false));
+    EXPECT_FALSE(port.Connected());
+
+    PseudoTerminal fresh;
+    ASSERT_EQ(fresh.Open(), 0);
+    port.SetPort(fresh.SlavePath());
+    port.OnRxChar = [&](TCustomComPort* sender, int count) {
+        std::vector<std::uint8_t> chunk(std::size_t(count), 0);
+        sender->ReadData(chunk.data(), count);
+        ++calls;
+    };
+    port.SetConnected(true);
+    writeFarEnd(fresh, {7});
+    EXPECT_TRUE(waitUntil([&] { return calls == 1; }));
+    port.SetConnected(false);
+}
+
+TEST_F(EventThreadOnPty, AnIdleOpenPortWithUnreadBytesCostsNoCpu) {
+    port.OnRxChar = [](TCustomComPort*, int) {};
+    port.SetConnected(true);
+    writeFarEnd(pty, {1, 2, 3});
+    ASSERT_TRUE(waitUntil([&] { return port.PendingInputCount() == 3; }));
+    waitUntil([] { return false; }, 100);
+    const auto before = processCpuTime();
+    QThread::msleep(1000);
+    EXPECT_LT(processCpuTime() - before, 50ms);
+}
