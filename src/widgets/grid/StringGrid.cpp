@@ -2,6 +2,8 @@
 
 #include "InplaceEdit.h"
 
+#include "platform/ApplicationErrors.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <algorithm>
@@ -309,7 +311,7 @@ void TStringGrid::MoveCurrent(int col, int row, bool moveAnchor) {
 void TStringGrid::FocusCell(int col, int row, bool moveAnchor) {
     MoveCurrent(col, row, moveAnchor);
     if (OnClick) {
-        OnClick(this);
+        RunHandler([this] { OnClick(this); });
     }
 }
 
@@ -510,6 +512,16 @@ bool TStringGrid::HasActiveFocus() const {
     const QWidget* focus = top != this ? top->focusWidget() : QApplication::focusWidget();
     // The in-place editor is part of the grid: a cell being edited keeps the focus.
     return focus != nullptr && (focus == this || isAncestorOf(focus));
+}
+
+void TStringGrid::RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ReportApplicationError(error.what());
+    } catch (...) {
+        ReportApplicationError("An event handler of the grid failed.");
+    }
 }
 
 void TStringGrid::InvalidateGrid() {

@@ -193,6 +193,9 @@ protected:
     /// Colours of the lines between fixed cells and between scrollable cells.
     virtual TColor FixedGridLineColor() const;
     virtual TColor ScrollableGridLineColor() const;
+    /// Runs an event handler from the event loop; a failure it raises cannot
+    /// travel through the loop and is reported as an application error instead.
+    void RunHandler(const std::function<void()>& handler);
     /// Asks for the client area to be painted again (nothing while loading).
     void InvalidateGrid();
     /// Asks for the border area to be painted again (nothing while loading or hidden).
@@ -226,6 +229,7 @@ private:
     void PaintCells(QPainter& painter, const Layout& layout, Region region, const QRect& dirty);
     void PaintCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state);
     void PaintRowSelectFocus(QPainter& painter, const Layout& layout);
+    void ReportDrawCellFailure(const char* message);
     QRect Mirrored(const QRect& rect) const;
 
     void ResizeTable(int colCount, int rowCount);
@@ -268,5 +272,8 @@ private:
     bool m_defaultDrawing = true;
     bool m_selecting = false;
     QPainter* m_canvas = nullptr;
+    // A failing cell handler is reported once, not on every paint that follows.
+    bool m_drawCellFailing = false;
+    bool m_drawCellFailed = false;
     TInplaceEdit* m_editor = nullptr;
 };

@@ -67,7 +67,7 @@ void TStringGrid::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     if (OnDblClick) {
-        OnDblClick(this);
+        RunHandler([this] { OnDblClick(this); });
     }
     if ((m_options & goEditing) && !EditorShowing()) {
         ShowEditor();
