@@ -159,6 +159,11 @@ public:
     /// The cell under a widget position; false when there is none.
     bool MouseToCell(int x, int y, int& col, int& row) const;
 
+    /// Moves a column (row) with its width (height) and texts to another place;
+    /// indexes outside the table are refused.
+    void MoveColumn(int from, int to);
+    void MoveRow(int from, int to);
+
     /// The grid, or the control that owns the keyboard focus inside its window, is it.
     bool HasActiveFocus() const;
 
@@ -240,6 +245,10 @@ private:
     void MakeVisible(int col, int row);
     bool IsScrollable(int col, int row) const;
     void MoveByKey(int key, Qt::KeyboardModifiers modifiers);
+    QPoint ToClient(QPoint position) const;
+    bool StartHeaderDrag(QPoint client);
+    void UpdateSizingCursor(QPoint client);
+    void FinishHeaderDrag(QPoint client);
     bool StartEditing(QKeyEvent* event);
     void CommitEditor();
     void UpdateEditorGeometry();
@@ -270,7 +279,10 @@ private:
     TBorderStyle m_borderStyle = TBorderStyle::bsSingle;
     bool m_ctl3D = true;
     bool m_defaultDrawing = true;
-    bool m_selecting = false;
+    // What a held left button is doing.
+    enum class Drag { None, Selecting, SizingCol, SizingRow, MovingCol, MovingRow };
+    Drag m_drag = Drag::None;
+    int m_dragIndex = 0;
     QPainter* m_canvas = nullptr;
     // A failing cell handler is reported once, not on every paint that follows.
     bool m_drawCellFailing = false;
