@@ -368,6 +368,11 @@ RegistryError RegistryStore::closeKey() {
     return written;
 }
 
+void RegistryStore::discardChanges() {
+    m_pending.clear();
+    closeKey();
+}
+
 std::optional<RegistryValue> RegistryStore::value(const QString& name) const {
     if (!m_keyOpen)
         return std::nullopt;

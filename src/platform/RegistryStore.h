@@ -111,6 +111,8 @@ public:
     bool hasOpenKey() const { return m_keyOpen; }
     /// Writes pending changes and closes the key; the result of the write.
     RegistryError closeKey();
+    /// Forgets pending changes and closes the key without writing.
+    void discardChanges();
 
     /// A missing text value reads as the empty text with ValueMissing.
     RegistryError readText(const QString& name, QString& text) const;

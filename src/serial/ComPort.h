@@ -11,6 +11,7 @@
 #include "serial/ComTimeouts.h"
 #include "serial/ComTypes.h"
 #include "serial/EComPort.h"
+#include "serial/FreeNotifier.h"
 
 #include "platform/SerialSettings.h"
 
@@ -20,6 +21,8 @@
 #include <string>
 #include <vector>
 
+class IniFile;
+class RegistryStore;
 class SerialDevice;
 class QObject;
 class TComThread;
@@ -122,6 +125,26 @@ public:
     virtual void ApplyBufferSizes();
     virtual void ApplyAllSettings();
 
+    // Settings storage (ComPortSettings.cpp). Location is the INI file's path
+    // or a registry key path whose first element names the root; the values
+    // go to the subkey (or section) named after the component. Failures raise
+    // EComPort 16 (saving) or 17 (restoring). Restoring holds back device
+    // updates until everything is read, then pushes once.
+    void SaveSettings(TSettingsStore Store, const std::string& Location);
+    void RestoreSettings(TSettingsStore Store, const std::string& Location);
+    virtual void SaveToRegistry(RegistryStore& Registry);
+    virtual void SaveToIniFile(IniFile& Ini);
+    virtual void RestoreFromRegistry(RegistryStore& Registry);
+    virtual void RestoreFromIniFile(IniFile& Ini);
+
+    /// Shows the setup dialog modally; OK writes the six choices in one batch
+    /// (ComSetupFrm.cpp).
+    void RunSetupDialog();
+
+    /// Tells listeners (such as the setup dialog's lists) when the component
+    /// goes away.
+    FreeNotifier& FreeNotification() { return m_freeNotifier; }
+
     // Port I/O.
     void OpenPort();
     void ClosePort();
@@ -196,6 +219,7 @@ private:
     void stopEventThread();
     void reapFinishedThreads();
 
+    FreeNotifier m_freeNotifier;
     std::string m_name;
     bool m_designing = false;
     bool m_loading = false;
