@@ -40,7 +40,6 @@ TiEditCustom::TiEditCustom(QWidget* parent) : TiCustomComponent(parent) {
     SetTabStop(true);
     resize(creationSize);
     setCursor(Qt::IBeamCursor);
-    setAttribute(Qt::WA_InputMethodEnabled);
     m_font.OnChange = [this] {
         ApplyAutoSize();
         RequestRepaint();
