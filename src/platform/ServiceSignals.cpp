@@ -1,6 +1,7 @@
 #include "ServiceSignals.h"
 
 #include <csignal>
+#include <initializer_list>
 #include <pthread.h>
 
 namespace ServiceSignals {
@@ -20,6 +21,12 @@ sigset_t serviceSignals() {
 void Block() {
     const sigset_t set = serviceSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // A shell starts background jobs with SIGINT ignored, and an ignored
+    // signal is thrown away instead of waiting for sigwait(). Blocked, the
+    // default action never runs, so it is safe to restore it.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::signal(signal, SIG_DFL);
+    }
 }
 
 Request Wait() {

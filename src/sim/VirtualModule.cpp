@@ -148,7 +148,9 @@ void VirtualModule::serve() {
         }
         switch (FdIo::WaitReadable(master, stop, timeout)) {
         case FdIo::WaitResult::Readable:
-            receive();
+            if (!receive() && FdIo::SleepUnlessStopped(stop, HangUpBackOff)) {
+                return;
+            }
             break;
         case FdIo::WaitResult::TimedOut:
             lineIdle();
@@ -168,17 +170,23 @@ void VirtualModule::serve() {
     }
 }
 
-void VirtualModule::receive() {
+bool VirtualModule::receive() {
     std::array<std::uint8_t, ReadChunkSize> buffer{};
     const std::ptrdiff_t count = FdIo::ReadAvailable(m_terminal.MasterFd(), buffer);
-    if (count <= 0) {
-        return;
+    if (count < 0) {
+        // A read error with the line still reported readable (EIO once the
+        // other end is gone) would otherwise bring us straight back here.
+        return false;
+    }
+    if (count == 0) {
+        return true;
     }
     m_assembler.Append(std::span(buffer.data(), static_cast<std::size_t>(count)));
     m_awaitingSilence = true;
     while (auto request = m_assembler.TakeRequest()) {
         handleRequest(*request);
     }
+    return true;
 }
 
 void VirtualModule::lineIdle() {

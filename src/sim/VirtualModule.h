@@ -11,7 +11,8 @@
 //     module.Stop();
 //
 // The module serves from its own thread, which sleeps in poll() until bytes
-// arrive or Stop() is called. Every accessor is safe from any thread.
+// arrive or Stop() is called. Start() and Stop() belong to the thread that
+// owns the module; every other accessor is safe from any thread.
 
 #include "platform/EventFd.h"
 #include "platform/FdIo.h"
@@ -98,7 +99,8 @@ public:
 
 private:
     void serve();
-    void receive();
+    /// Reads what is waiting and serves whole requests; false on a read error.
+    bool receive();
     void lineIdle();
     void handleRequest(const std::vector<std::uint8_t>& request);
     void observe(bool received, std::span<const std::uint8_t> bytes);

@@ -212,9 +212,11 @@ TEST_F(EventThreadOnPty, AHandlerMayCloseThePortAndItOpensAgainAfterwards) {
         std::vector<std::uint8_t> chunk(std::size_t(count), 0);
         sender->ReadData(chunk.data(), count);
     };
+    // The byte left unread at closing and the new one may come in one call
+    // or two.
     port.SetConnected(true);
     writeFarEnd(pty, {2});
-    ASSERT_TRUE(waitUntil([&] { return calls == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return calls >= 2; }));
 }
 
 TEST_F(EventThreadOnPty, AnErrorInAHandlerEndsTheThreadButNotThePort) {

@@ -1,7 +1,7 @@
 // Options of kestro-virtual-module, and the program itself run as a process.
 
-#include "ModbusMaster.h"
 #include "sim/CommandLine.h"
+#include "ModbusMaster.h"
 
 #include <gtest/gtest.h>
 
@@ -19,11 +19,12 @@ extern char** environ;
 namespace {
 
 TEST(CommandLine, FullCommandLineSetsModuleAndFaults) {
-    const auto options = ParseCommandLine({"--address", "17", "-b", "19200", "--pace", "line",
-                                           "--noise", "0", "--fault", "no-reply:3", "-f", "burst",
-                                           "--split", "4:25", "--late-ms", "250",
-                                           "--exception-code", "6", "--trailing", "2", "--burst",
-                                           "150", "-v"});
+    const auto options = ParseCommandLine({"--address",        "17",         "-b",         "19200",
+                                           "--pace",           "line",       "--noise",    "0",
+                                           "--fault",          "no-reply:3", "-f",         "burst",
+                                           "--split",          "4:25",       "--late-ms",  "250",
+                                           "--exception-code", "6",          "--trailing", "2",
+                                           "--burst",          "150",        "-v"});
     ASSERT_TRUE(options.error.empty()) << options.error;
     EXPECT_EQ(options.module.address, 17);
     EXPECT_EQ(options.module.baudRate, 19200u);
@@ -92,8 +93,8 @@ public:
             argv.push_back(argument.data());
         }
         argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, VIRTUAL_MODULE_PROGRAM, &actions, nullptr, argv.data(),
-                        environ) != 0) {
+        if (posix_spawn(&m_pid, VIRTUAL_MODULE_PROGRAM, &actions, nullptr, argv.data(), environ) !=
+            0) {
             m_pid = -1;
         }
         posix_spawn_file_actions_destroy(&actions);

@@ -12,13 +12,16 @@
 
 class ModbusMaster {
 public:
+    /// Long enough for a loaded machine; tests that expect a time-out set a short one.
+    static constexpr std::chrono::milliseconds GenerousTimeout{3000};
+
     ModbusMaster(const std::string& path, int slave, int baudRate = 9600) {
         m_context = modbus_new_rtu(path.c_str(), baudRate, 'N', 8, 2);
         if (m_context == nullptr) {
             return;
         }
         modbus_set_slave(m_context, slave);
-        SetResponseTimeout(std::chrono::milliseconds{1000});
+        SetResponseTimeout(GenerousTimeout);
         if (modbus_connect(m_context) != 0) {
             modbus_free(m_context);
             m_context = nullptr;

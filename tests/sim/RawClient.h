@@ -60,13 +60,16 @@ public:
         return bytes;
     }
 
-    /// Collects bytes until expected have come or the line stays quiet for
-    /// quiet; records when the first and the last bytes arrived.
-    std::vector<std::uint8_t> Collect(std::size_t expected, std::chrono::milliseconds quiet) {
+    /// Collects bytes until expected have come, or no byte comes within
+    /// patience, or the line stays quiet for quiet after a byte; records when
+    /// the first and the last bytes arrived.
+    std::vector<std::uint8_t> Collect(std::size_t expected, std::chrono::milliseconds quiet,
+                                      std::chrono::milliseconds patience = std::chrono::seconds{
+                                          3}) {
         std::vector<std::uint8_t> collected;
         m_reads = 0;
         while (collected.size() < expected) {
-            const auto bytes = ReadOnce(quiet);
+            const auto bytes = ReadOnce(collected.empty() ? patience : quiet);
             if (bytes.empty()) {
                 break;
             }

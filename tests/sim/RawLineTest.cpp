@@ -109,13 +109,13 @@ TEST_F(RawLine, GarbageBeforeARequestDoesNotPreventTheAnswer) {
     Bytes broken = ReadRequest;
     broken[7] ^= 0x01;
     ASSERT_TRUE(client().Send(broken));
-    EXPECT_TRUE(client().Collect(1, Quiet).empty());
+    EXPECT_TRUE(client().Collect(1, Quiet, Quiet).empty());
 }
 
 TEST_F(RawLine, OnlyItsOwnAddressIsAnswered) {
     module().SetAddress(2);
     ASSERT_TRUE(client().Send(ReadRequest));
-    EXPECT_TRUE(client().Collect(1, Quiet).empty());
+    EXPECT_TRUE(client().Collect(1, Quiet, Quiet).empty());
 
     ASSERT_TRUE(client().Send(withCrc({0x02, 0x03, 0x00, 0x00, 0x00, 0x14})));
     const Bytes reply = client().Collect(ReadReplySize, Quiet);

@@ -246,6 +246,19 @@ TEST(SkinButton, HoldingTheButtonRepeatsUntilReleaseOrLeave) {
     EXPECT_EQ(repeats, settled);
     EXPECT_EQ(clicks, 1);
 
+    // The repeat handler may itself end the hold.
+    repeats = 0;
+    button.OnMouseContinuouslyDown = [&](QObject*) {
+        ++repeats;
+        QEvent leaveNow(QEvent::Leave);
+        QApplication::sendEvent(&button, &leaveNow);
+    };
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
+    QTRY_VERIFY_WITH_TIMEOUT(repeats == 1, 5000);
+    EXPECT_FALSE(button.Repeating());
+    QTest::qWait(250);
+    EXPECT_EQ(repeats, 1);
+
     // A period of 0 or less never fires.
     button.SetMouseContinuouslyDownInterval(-5);
     repeats = 0;
