@@ -83,6 +83,8 @@ private:
             }
         } else if (option == "-p" || option == "--pace") {
             parsePacing(option);
+        } else if (option == "--strict-baud") {
+            m_options.module.strictBaudRate = true;
         } else if (option == "--noise") {
             if (const auto noise = number(option, 0, 1000)) {
                 m_options.module.noise = static_cast<int>(*noise);
@@ -226,6 +228,8 @@ Options:
                          line (each byte at the character time of the rate the
                          client set on the port), fixed (at the module's own
                          rate), or a baud rate (fixed pacing at that rate)
+      --strict-baud      hear only a client whose line runs at the module's own
+                         rate (after a restart, the rate in register 8)
       --noise N          feedback noise in counts either way (default 2)
       --seed N           seed of the noise (default 1)
   -f, --fault KIND[:N]   inject a fault into the next N requests, or into all

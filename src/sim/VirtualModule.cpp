@@ -22,7 +22,8 @@ constexpr unsigned DefaultBitsPerCharacter = 11;
 VirtualModule::VirtualModule() : VirtualModule(VirtualModuleOptions{}) {}
 
 VirtualModule::VirtualModule(const VirtualModuleOptions& options)
-    : m_registers(options.address, options.baudRate), m_pacing(options.pacing) {
+    : m_registers(options.address, options.baudRate), m_pacing(options.pacing),
+      m_strictBaudRate(options.strictBaudRate) {
     m_registers.SetNoise(options.noise, options.seed);
 }
 
@@ -106,6 +107,11 @@ void VirtualModule::SetPacing(Pacing pacing) {
     m_pacing = pacing;
 }
 
+void VirtualModule::SetStrictBaudRate(bool strict) {
+    std::lock_guard lock(m_mutex);
+    m_strictBaudRate = strict;
+}
+
 void VirtualModule::SetNoise(int amplitude, std::uint32_t seed) {
     std::lock_guard lock(m_mutex);
     m_registers.SetNoise(amplitude, seed);
@@ -181,6 +187,12 @@ bool VirtualModule::receive() {
     if (count == 0) {
         return true;
     }
+    if (!hearsLine()) {
+        // At another rate the module's UART would see only framing errors.
+        m_misheardBytes += static_cast<std::size_t>(count);
+        publishDiscarded();
+        return true;
+    }
     m_assembler.Append(std::span(buffer.data(), static_cast<std::size_t>(count)));
     m_awaitingSilence = true;
     while (auto request = m_assembler.TakeRequest()) {
@@ -194,17 +206,33 @@ void VirtualModule::lineIdle() {
     while (auto request = m_assembler.LineIdle()) {
         handleRequest(*request);
     }
+    publishDiscarded();
+}
+
+bool VirtualModule::hearsLine() const {
+    unsigned ownRate = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_strictBaudRate) {
+            return true;
+        }
+        ownRate = m_registers.BaudRate();
+    }
+    return lineFormat().baudRate == ownRate;
+}
+
+void VirtualModule::publishDiscarded() {
     std::lock_guard lock(m_mutex);
-    m_statistics.discardedBytes = m_assembler.DiscardedBytes();
+    m_statistics.discardedBytes = m_assembler.DiscardedBytes() + m_misheardBytes;
 }
 
 void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
     observe(true, request);
+    publishDiscarded();
     std::vector<std::uint8_t> reply;
     FaultPlan plan;
     {
         std::lock_guard lock(m_mutex);
-        m_statistics.discardedBytes = m_assembler.DiscardedBytes();
         const std::uint8_t address = request[0];
         if (address == BroadcastAddress) {
             // A broadcast is carried out by every slave and answered by none.

@@ -478,6 +478,9 @@ void TiEditCustom::drawCaret(QPainter& canvas) {
     canvas.save();
     // Inverted like the desktop caret, so it shows on any background.
     canvas.setCompositionMode(QPainter::CompositionMode_Difference);
-    canvas.fillRect(QRect(x, caretTop, caretWidth, textHeight()), Qt::white);
+    // A font whose cell is taller than the field would run the caret into
+    // the bottom edge; it stops above it.
+    const int bottom = std::min(caretTop + textHeight(), Height() - BorderWidth());
+    canvas.fillRect(QRect(x, caretTop, caretWidth, bottom - caretTop), Qt::white);
     canvas.restore();
 }

@@ -92,6 +92,31 @@ TEST_F(FieldRenderTest, CaretIsAnInvertedColumnAtTheCaretPosition) {
     }
 }
 
+TEST(FieldCaret, StopsAboveTheBottomEdgeOfAShortField) {
+    QApplication::setCursorFlashTime(0);
+    QWidget form;
+    TiIntegerOutput field(&form);
+    applySettings(field, addressField);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const QImage unfocused = render(field);
+    field.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitFor([&] { return field.Focused(); }));
+    QTest::keyClick(&field, Qt::Key_End);
+    const QImage focused = render(field);
+    int caretRows = 0;
+    for (int y = 0; y < field.Height(); ++y) {
+        for (int x = 0; x < field.Width(); ++x) {
+            if (focused.pixel(x, y) != unfocused.pixel(x, y)) {
+                EXPECT_LT(y, field.Height() - 2) << "caret on the edge at y = " << y;
+                ++caretRows;
+            }
+        }
+    }
+    EXPECT_GT(caretRows, 10);
+}
+
 TEST_F(FieldRenderTest, SelectionIsHighlightedOnlyWhileFocused) {
     field->SetAlignment(taLeftJustify);
     const TColor highlight = ColorToRGB(clHighlight);
