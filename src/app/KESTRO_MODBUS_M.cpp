@@ -1,17 +1,45 @@
 // Program entry. The windows and the headless runner are started from here.
 
+#include "app/HeadlessMain.h"
+#include "app/RunnerOptions.h"
+
 #include <QCoreApplication>
 #include <cstdio>
-#include <cstring>
+
+namespace {
+
+// Until the windows exist, a plain --simulate shows the tool at work for a while.
+constexpr int SimulationDemoCycles = 20;
+
+void printText(std::FILE* stream, const QString& text) {
+    std::fputs(text.toUtf8().constData(), stream);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::puts("usage: kestro-modbus-m [--simulate] [--headless ...]");
-            return 0;
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.contains("--help") || arguments.contains("-h")) {
+        printText(stdout, RunnerUsage());
+        return 0;
+    }
+    const RunnerArguments parsed = ParseRunnerArguments(arguments);
+    if (!parsed.options) {
+        printText(stderr, "kestro-modbus-m: " + parsed.error + "\n\n" + RunnerUsage());
+        return 2;
+    }
+    RunnerOptions options = *parsed.options;
+    if (!options.headless) {
+        if (!options.simulate) {
+            printText(stderr, "kestro-modbus-m: the window is not available in this build; use "
+                              "--headless\n\n" +
+                                  RunnerUsage());
+            return 2;
+        }
+        if (!options.cycles) {
+            options.cycles = SimulationDemoCycles;
         }
     }
-    std::fputs("kestro-modbus-m: nothing to run yet\n", stderr);
-    return 1;
+    return RunHeadless(options);
 }

@@ -1,0 +1,60 @@
+#include "app/HeadlessMain.h"
+
+#include "app/ComPortAdapter.h"
+#include "app/HeadlessRunner.h"
+#include "app/PollCycle.h"
+#include "platform/SignalWatcher.h"
+#include "platform/TimerSlack.h"
+#include "serial/ComPort.h"
+#include "sim/VirtualModule.h"
+
+#include <QObject>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The framing the slave module expects, whatever else is set: eight data
+// bits, two stop bits, no parity, no flow control.
+void configurePort(TComPort& port, const std::string& path, TBaudRate baudRate) {
+    port.SetPort(path);
+    port.SetBaudRate(baudRate);
+    port.SetDataBits(dbEight);
+    port.SetStopBits(sbTwoStopBits);
+    port.Parity().SetBits(prNone);
+    port.FlowControl().SetFlowControl(fcNone);
+}
+
+} // namespace
+
+int RunHeadless(const RunnerOptions& options) {
+    // Before any thread starts, so that the port's event thread inherits it.
+    UseFineTimerSlack();
+    std::unique_ptr<VirtualModule> module;
+    std::string path = options.port.toStdString();
+    if (options.simulate) {
+        VirtualModuleOptions moduleOptions;
+        moduleOptions.address = static_cast<std::uint8_t>(options.address);
+        moduleOptions.pacing = Pacing::Line;
+        module = std::make_unique<VirtualModule>(moduleOptions);
+        if (const int error = module->Start(); error != 0) {
+            std::fprintf(stderr, "%s\nthe virtual module could not start: %s\n",
+                         OpenFailureMessage.toUtf8().constData(), std::strerror(error));
+            return 1;
+        }
+        path = module->PortPath();
+    }
+
+    TComPort port;
+    configurePort(port, path, options.baudRate);
+    ComPortAdapter adapter(port);
+    HeadlessRunner runner(adapter, options, stdout, stderr);
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::interrupted, [&runner] { runner.Interrupt(); });
+    const int status = runner.Run();
+    if (module) {
+        module->Stop();
+    }
+    return status;
+}

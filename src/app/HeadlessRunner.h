@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/PollCycle.h"
+#include "app/RunnerOptions.h"
+#include "app/RunnerView.h"
+
+#include <QEventLoop>
+#include <cstdio>
+#include <deque>
+
+class PollPort;
+
+// Drives the poll engine without a window: the traffic lines go to standard
+// output as they are added, the counters and registers are printed at the end.
+// A run sends the requested number of requests (or runs until interrupted),
+// lets the last one settle and closes the port through the engine's own Stop.
+class HeadlessRunner {
+public:
+    HeadlessRunner(PollPort& port, const RunnerOptions& options, std::FILE* out, std::FILE* err);
+
+    // Runs the loop on the calling (main) thread. Returns 0 when done, 1 when
+    // the port could not be opened.
+    int Run();
+
+    // Ends the run cleanly: the request on the line is settled, then the port is
+    // closed and the summary printed. Safe to call at any time.
+    void Interrupt();
+
+    const PollCycle& Cycle() const { return m_cycle; }
+
+private:
+    void onTick();
+    void queueNextWrite();
+    void printSummary();
+
+    RunnerOptions m_options;
+    std::FILE* m_out;
+    RunnerView m_view;
+    PollCycle m_cycle;
+    QEventLoop m_loop;
+    std::deque<std::pair<int, int>> m_writes;
+    int m_ticks = 0;
+    bool m_interrupted = false;
+};

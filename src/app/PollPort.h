@@ -1,0 +1,28 @@
+#pragma once
+
+#include "serial/ComTypes.h"
+
+#include <QString>
+#include <functional>
+
+// What the poll cycle needs of the serial port and nothing more. TForm1 and the
+// headless runner hand it the real port through ComPortAdapter; tests hand it fakes.
+class PollPort {
+public:
+    virtual ~PollPort() = default;
+
+    virtual bool Connected() const = 0;
+    // Opening may throw; the exception's text is shown to the operator.
+    virtual void SetConnected(bool connected) = 0;
+    virtual QString Port() const = 0;
+    virtual TBaudRate BaudRate() const = 0;
+
+    // Sends count bytes; throws when the device refuses them.
+    virtual void WriteData(const void* buffer, int count) = 0;
+    // Returns at once with up to count bytes of what is waiting.
+    virtual int ReadData(void* buffer, int count) = 0;
+
+    // The received-characters event, called on the main thread with the number of
+    // bytes waiting. Only one handler is kept.
+    virtual void SetOnRxChar(std::function<void(int count)> handler) = 0;
+};

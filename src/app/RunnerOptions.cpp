@@ -1,0 +1,151 @@
+#include "app/RunnerOptions.h"
+
+#include "app/RtuFrame.h"
+
+namespace {
+
+constexpr int AddressMinimum = 1;
+constexpr int AddressMaximum = 127;
+constexpr int ValueMaximum = 0xFFFF;
+
+std::optional<int> parseInteger(const QString& text) {
+    bool isNumber = false;
+    const int value = text.toInt(&isNumber, 10);
+    if (!isNumber) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<TBaudRate> parseBaudRate(const QString& text) {
+    // A custom rate has no text of its own here, so only the listed rates count.
+    for (int rate = br110; rate <= br256000; ++rate) {
+        const auto value = static_cast<TBaudRate>(rate);
+        if (text == QString::fromStdString(BaudRateName(value))) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+QString parseWrite(const QString& text, RunnerOptions& options) {
+    const qsizetype separator = text.indexOf('=');
+    if (separator < 0) {
+        return QStringLiteral("--write needs REG=VALUE, got \"%1\"").arg(text);
+    }
+    const auto registerIndex = parseInteger(text.left(separator));
+    const auto value = parseInteger(text.mid(separator + 1));
+    if (!registerIndex || *registerIndex < 0 || *registerIndex >= RegisterCount) {
+        return QStringLiteral("--write register must be 0..19, got \"%1\"").arg(text);
+    }
+    if (!value || *value < 0 || *value > ValueMaximum) {
+        return QStringLiteral("--write value must be 0..65535, got \"%1\"").arg(text);
+    }
+    options.writes.emplace_back(*registerIndex, *value);
+    return {};
+}
+
+// Applies one option that takes a value; returns an error text or nothing.
+QString applyOption(const QString& name, const QString& value, RunnerOptions& options) {
+    if (name == "--port") {
+        if (value.isEmpty()) {
+            return QStringLiteral("--port needs a device path");
+        }
+        options.port = value;
+    } else if (name == "--baud") {
+        const auto rate = parseBaudRate(value);
+        if (!rate) {
+            return QStringLiteral("unknown baud rate \"%1\" (110 to 256000, e.g. 9600)").arg(value);
+        }
+        options.baudRate = *rate;
+    } else if (name == "--address") {
+        const auto address = parseInteger(value);
+        if (!address || *address < AddressMinimum || *address > AddressMaximum) {
+            return QStringLiteral("--address must be 1..127, got \"%1\"").arg(value);
+        }
+        options.address = *address;
+    } else if (name == "--cycles") {
+        const auto cycles = parseInteger(value);
+        if (!cycles || *cycles < 1) {
+            return QStringLiteral("--cycles must be a positive number, got \"%1\"").arg(value);
+        }
+        options.cycles = *cycles;
+    } else if (name == "--write") {
+        return parseWrite(value, options);
+    } else {
+        return QStringLiteral("unknown option \"%1\"").arg(name);
+    }
+    return {};
+}
+
+bool takesValue(const QString& name) {
+    return name == "--port" || name == "--baud" || name == "--address" || name == "--cycles" ||
+           name == "--write";
+}
+
+} // namespace
+
+RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
+    RunnerOptions options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        std::optional<QString> value;
+        const qsizetype equals = name.indexOf('=');
+        if (name.startsWith("--") && equals > 0) {
+            value = name.mid(equals + 1);
+            name = name.left(equals);
+        }
+        if (name == "--headless" || name == "--simulate") {
+            if (value) {
+                return {std::nullopt, QStringLiteral("%1 takes no value").arg(name)};
+            }
+            (name == "--headless" ? options.headless : options.simulate) = true;
+            continue;
+        }
+        if (!takesValue(name)) {
+            return {std::nullopt, QStringLiteral("unknown option \"%1\"").arg(arguments[i])};
+        }
+        if (!value) {
+            if (i + 1 >= arguments.size()) {
+                return {std::nullopt, QStringLiteral("%1 needs a value").arg(name)};
+            }
+            value = arguments[++i];
+        }
+        const QString error = applyOption(name, *value, options);
+        if (!error.isEmpty()) {
+            return {std::nullopt, error};
+        }
+    }
+    if (options.simulate && !options.port.isEmpty()) {
+        return {std::nullopt, QStringLiteral("--simulate and --port exclude each other")};
+    }
+    if (options.headless && !options.simulate && options.port.isEmpty()) {
+        return {std::nullopt, QStringLiteral("--headless needs --port PATH or --simulate")};
+    }
+    return {options, {}};
+}
+
+QString RunnerUsage() {
+    return QStringLiteral(
+        "usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]\n"
+        "                       [--address N] [--cycles K] [--write REG=VALUE]...\n"
+        "       kestro-modbus-m --simulate\n"
+        "\n"
+        "Polls the 20 holding registers of one Modbus RTU slave and prints every\n"
+        "request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then\n"
+        "  Tx=<requests sent> Er=<replies missed>\n"
+        "  registers=<register 0>,...,<register 19>\n"
+        "\n"
+        "  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,\n"
+        "                     no parity, no flow control)\n"
+        "  --simulate         poll the built-in virtual module instead of a device\n"
+        "  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,\n"
+        "                     19200, 38400, 56000, 57600, 115200, 128000 or 256000\n"
+        "  --address N        slave address 1..127 (default 1)\n"
+        "  --cycles K         send K requests, settle the last, then stop (default:\n"
+        "                     until SIGINT or SIGTERM)\n"
+        "  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,\n"
+        "                     sent in order, each followed by at least one read\n"
+        "\n"
+        "Exit status: 0 done, 1 the port could not be opened, 2 a bad command line.\n");
+}

@@ -1,0 +1,62 @@
+#include "EngineFakes.h"
+
+#include "app/RegisterMap.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(RegisterMap, CellsAndRegistersMapBothWays) {
+    for (int i = 0; i < RegisterCount; ++i) {
+        const TableCell cell = CellOfRegister(i);
+        EXPECT_TRUE(IsValueCell(cell.column, cell.row)) << i;
+        EXPECT_EQ(RegisterOfCell(cell.column, cell.row), i);
+    }
+    EXPECT_EQ(CellOfRegister(0), (TableCell{2, 1}));
+    EXPECT_EQ(CellOfRegister(17), (TableCell{4, 8}));
+    EXPECT_EQ(CellOfRegister(19), (TableCell{4, 10}));
+    // The raw formula on cells without a register: columns 0 and 1 like column 2,
+    // column 3 like column 4, and row 0 one below the column's first register.
+    EXPECT_EQ(RegisterOfCell(0, 5), 4);
+    EXPECT_EQ(RegisterOfCell(1, 5), 4);
+    EXPECT_EQ(RegisterOfCell(3, 5), 14);
+    EXPECT_EQ(RegisterOfCell(0, 0), -1);
+    EXPECT_EQ(RegisterOfCell(2, 0), -1);
+    EXPECT_EQ(RegisterOfCell(4, 0), 9);
+    EXPECT_FALSE(IsValueCell(2, 0));
+    EXPECT_FALSE(IsValueCell(3, 4));
+    EXPECT_FALSE(IsValueCell(4, 11));
+}
+
+TEST(RegisterMap, CaptionsFillTheTableColumnByColumn) {
+    FakeView view;
+    FillCaptions(view);
+    EXPECT_EQ(view.cell(0, 0), "");
+    EXPECT_EQ(view.cell(1, 0), "寄存器说明");
+    EXPECT_EQ(view.cell(3, 0), "寄存器说明");
+    EXPECT_EQ(view.cell(2, 0), "值0-65535");
+    EXPECT_EQ(view.cell(4, 0), "值0-65535");
+    for (int row = 1; row <= 10; ++row) {
+        EXPECT_EQ(view.cell(0, row), QString::number(row - 1));
+        EXPECT_EQ(view.cell(2, row), "0");
+        EXPECT_EQ(view.cell(4, row), "0");
+    }
+    EXPECT_EQ(view.cell(1, 1), "无");
+    EXPECT_EQ(view.cell(1, 2), "反馈实际电流");
+    EXPECT_EQ(view.cell(1, 8), "设备ID(重启生效)");
+    EXPECT_EQ(view.cell(1, 9), "波特率(重启生效)");
+    EXPECT_EQ(view.cell(1, 10), "输入干接点值");
+    EXPECT_EQ(view.cell(3, 1), "输出继电器值");
+    EXPECT_EQ(view.cell(3, 7), "自动控制参数3");
+    EXPECT_EQ(view.cell(3, 8), "无");
+    EXPECT_EQ(view.cell(3, 10), "无");
+
+    // Header row first, then column 0 to column 4, each top to bottom.
+    ASSERT_EQ(view.cellWrites.size(), 55);
+    EXPECT_EQ(view.cellWrites.mid(0, 5), (QStringList{"0,0", "1,0", "2,0", "3,0", "4,0"}));
+    EXPECT_EQ(view.cellWrites[5], "0,1");
+    EXPECT_EQ(view.cellWrites[15], "1,1");
+    EXPECT_EQ(view.cellWrites[54], "4,10");
+}
+
+} // namespace
