@@ -170,9 +170,6 @@ void VirtualModule::serve() {
             }
             break;
         }
-        if (FdIo::SleepUnlessStopped(stop, std::chrono::microseconds::zero())) {
-            return;
-        }
     }
 }
 
@@ -229,37 +226,13 @@ void VirtualModule::publishDiscarded() {
 void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
     observe(true, request);
     publishDiscarded();
-    std::vector<std::uint8_t> reply;
     FaultPlan plan;
-    {
-        std::lock_guard lock(m_mutex);
-        const std::uint8_t address = request[0];
-        if (address == BroadcastAddress) {
-            // A broadcast is carried out by every slave and answered by none.
-            ++m_statistics.requests;
-            if (IsBroadcastWrite(request)) {
-                ExecuteRequest(m_registers, request);
-            }
-            return;
-        }
-        if (address != m_registers.Address()) {
-            ++m_statistics.ignored;
-            return;
-        }
-        ++m_statistics.requests;
-        plan = m_faults.TakeForRequest();
-        if (plan.Has(Fault::ExceptionReply)) {
-            reply = BuildExceptionReply(address, request[1], plan.exceptionCode);
-        } else {
-            reply = ExecuteRequest(m_registers, request);
-        }
-    }
-    if (plan.Has(Fault::NoReply)) {
+    std::optional<std::vector<std::uint8_t>> reply = answer(request, plan);
+    if (!reply || plan.Has(Fault::NoReply)) {
         return;
     }
-    ApplyReplyFaults(reply, plan);
-    const int stop = m_stop.Fd();
-    if (plan.Has(Fault::LateReply) && FdIo::SleepUnlessStopped(stop, plan.lateDelay)) {
+    ApplyReplyFaults(*reply, plan);
+    if (plan.Has(Fault::LateReply) && FdIo::SleepUnlessStopped(m_stop.Fd(), plan.lateDelay)) {
         return;
     }
     TransmitPlan transmit;
@@ -268,14 +241,38 @@ void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
         transmit.chunkSize = plan.splitChunkSize;
         transmit.chunkGap = plan.splitGap;
     }
-    if (!TransmitReply(m_terminal.MasterFd(), stop, reply, transmit)) {
+    if (!TransmitReply(m_terminal.MasterFd(), m_stop.Fd(), *reply, transmit)) {
         return;
     }
     {
         std::lock_guard lock(m_mutex);
         ++m_statistics.replies;
     }
-    observe(false, reply);
+    observe(false, *reply);
+}
+
+std::optional<std::vector<std::uint8_t>>
+VirtualModule::answer(const std::vector<std::uint8_t>& request, FaultPlan& plan) {
+    std::lock_guard lock(m_mutex);
+    const std::uint8_t address = request[0];
+    if (address == BroadcastAddress) {
+        // A broadcast is carried out by every slave and answered by none.
+        ++m_statistics.requests;
+        if (IsBroadcastWrite(request)) {
+            ExecuteRequest(m_registers, request);
+        }
+        return std::nullopt;
+    }
+    if (address != m_registers.Address()) {
+        ++m_statistics.ignored;
+        return std::nullopt;
+    }
+    ++m_statistics.requests;
+    plan = m_faults.TakeForRequest();
+    if (plan.Has(Fault::ExceptionReply)) {
+        return BuildExceptionReply(address, request[1], plan.exceptionCode);
+    }
+    return ExecuteRequest(m_registers, request);
 }
 
 void VirtualModule::observe(bool received, std::span<const std::uint8_t> bytes) {

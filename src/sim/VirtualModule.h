@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -109,6 +110,10 @@ private:
     bool hearsLine() const;
     void publishDiscarded();
     void handleRequest(const std::vector<std::uint8_t>& request);
+    /// Carries out a request for this module and returns its reply (none for
+    /// broadcasts and other slaves), with the faults that apply to it.
+    std::optional<std::vector<std::uint8_t>> answer(const std::vector<std::uint8_t>& request,
+                                                    FaultPlan& plan);
     void observe(bool received, std::span<const std::uint8_t> bytes);
     FdIo::LineFormat lineFormat() const;
     std::chrono::nanoseconds characterTime() const;
