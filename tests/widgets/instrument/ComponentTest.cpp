@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -269,6 +270,21 @@ TEST(InstrumentBase, EnterAndEscapeStayWithTheFocusedControl) {
                                                "keydown 27", "keypress 27", "keyup 27"};
     EXPECT_EQ(probe.calls, expected);
     EXPECT_TRUE(probe.Focused());
+
+    // The form's function-key and Ctrl shortcuts still work; plain keys do not
+    // leak to a form shortcut.
+    int shortcuts = 0;
+    QShortcut refresh(QKeySequence(Qt::Key_F5), &dialog);
+    QShortcut save(QKeySequence(Qt::CTRL | Qt::Key_S), &dialog);
+    QShortcut plainKey(QKeySequence(Qt::Key_Q), &dialog);
+    for (QShortcut* shortcut : {&refresh, &save, &plainKey}) {
+        QObject::connect(shortcut, &QShortcut::activated, [&] { ++shortcuts; });
+    }
+    QTest::keyClick(&probe, Qt::Key_F5);
+    QTest::keyClick(&probe, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(shortcuts, 2);
+    QTest::keyClick(&probe, Qt::Key_Q);
+    EXPECT_EQ(shortcuts, 2) << "a plain letter stays with the control";
 
     // Tab still moves the focus; losing it releases the mouse hook.
     probe.calls.clear();
