@@ -66,7 +66,7 @@ void TStringGrid::SetColCount(int count) {
     if (count == m_colCount) {
         return;
     }
-    if (!IsLoading() && m_fixedCols >= count) {
+    if (!Loading() && m_fixedCols >= count) {
         m_fixedCols = count - 1;
     }
     ResizeTable(count, m_rowCount);
@@ -77,7 +77,7 @@ void TStringGrid::SetRowCount(int count) {
     if (count == m_rowCount) {
         return;
     }
-    if (!IsLoading() && m_fixedRows >= count) {
+    if (!Loading() && m_fixedRows >= count) {
         m_fixedRows = count - 1;
     }
     ResizeTable(m_colCount, count);
@@ -86,26 +86,26 @@ void TStringGrid::SetRowCount(int count) {
 void TStringGrid::SetFixedCols(int count) {
     // Outside loading a fixed count must leave a scrollable column; while
     // loading ColCount may still follow, so the check waits for EndLoading.
-    if (count < 0 || count == m_fixedCols || (!IsLoading() && count >= m_colCount)) {
+    if (count < 0 || count == m_fixedCols || (!Loading() && count >= m_colCount)) {
         return;
     }
     CommitEditor();
     m_fixedCols = count;
     m_col = m_anchorCol = m_leftCol = count;
-    if (!IsLoading()) {
+    if (!Loading()) {
         ClampCurrent();
         InvalidateGrid();
     }
 }
 
 void TStringGrid::SetFixedRows(int count) {
-    if (count < 0 || count == m_fixedRows || (!IsLoading() && count >= m_rowCount)) {
+    if (count < 0 || count == m_fixedRows || (!Loading() && count >= m_rowCount)) {
         return;
     }
     CommitEditor();
     m_fixedRows = count;
     m_row = m_anchorRow = m_topRow = count;
-    if (!IsLoading()) {
+    if (!Loading()) {
         ClampCurrent();
         InvalidateGrid();
     }
@@ -128,7 +128,7 @@ void TStringGrid::ResizeTable(int colCount, int rowCount) {
     m_rowHeights.resize(static_cast<std::size_t>(rowCount), m_defaultRowHeight);
     m_colCount = colCount;
     m_rowCount = rowCount;
-    if (!IsLoading()) {
+    if (!Loading()) {
         ClampCurrent();
     }
     InvalidateGrid();
@@ -240,7 +240,7 @@ void TStringGrid::SetOptions(TGridOptions options) {
         m_anchorCol = m_col;
         m_anchorRow = m_row;
     }
-    if (!IsLoading()) {
+    if (!Loading()) {
         if (!(m_options & goEditing) || (m_options & goRowSelect)) {
             HideEditor();
         } else if (m_options & goAlwaysShowEditor) {
@@ -307,7 +307,7 @@ void TStringGrid::SetCells(int col, int row, const QString& text) {
     }
     stored = text;
     const QRect rect = CellRect(col, row);
-    if (!IsLoading() && !rect.isEmpty()) {
+    if (!Loading() && !rect.isEmpty()) {
         update(rect);
     }
 }
@@ -343,7 +343,7 @@ void TStringGrid::MoveCurrent(int col, int row, bool moveAnchor) {
         m_anchorCol = col;
         m_anchorRow = row;
     }
-    if (IsLoading()) {
+    if (Loading()) {
         return;
     }
     MakeVisible(col, row);

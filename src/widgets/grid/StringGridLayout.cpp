@@ -86,20 +86,20 @@ void TStringGrid::RunHandler(const std::function<void()>& handler) {
 }
 
 void TStringGrid::InvalidateGrid() {
-    if (!IsLoading()) {
+    if (!Loading()) {
         update(ClientRect());
     }
 }
 
 void TStringGrid::InvalidateBorder() {
-    if (IsLoading() || !isVisible() || visibleRegion().isEmpty()) {
+    if (Loading() || !isVisible() || visibleRegion().isEmpty()) {
         return;
     }
     update(QRegion(rect()) - QRegion(ClientRect()));
 }
 
 void TStringGrid::RecreateWindow() {
-    if (IsLoading()) {
+    if (Loading()) {
         return;
     }
     UpdateEditorGeometry();
