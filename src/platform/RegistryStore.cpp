@@ -185,7 +185,7 @@ QString registryFolder() {
     const QString overridden = qEnvironmentVariable("KESTRO_CONFIG_DIR");
     if (!overridden.isEmpty())
         return overridden;
-    // The base directory specification asks to ignore a relative XDG_CONFIG_HOME.
+    // The XDG base directory rules say a relative XDG_CONFIG_HOME is to be ignored.
     const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!configHome.isEmpty() && QDir::isAbsolutePath(configHome))
         return configHome + QStringLiteral("/kestro-modbus-m");
