@@ -463,6 +463,9 @@ RegistryError RegistryStore::flush() {
         m_systemCode = lock.error();
         return RegistryError::SystemError;
     }
+    // A writer killed mid-save leaves its temporary file; under the lock no
+    // other save is running, so anything of that shape is such a leftover.
+    removeLeftoverTemporaries(file);
     // Re-read under the lock, so that keys another program saved since this
     // one opened its key survive.
     RegistryTree current;
