@@ -50,7 +50,9 @@ void syncFolder(const QByteArray& folder) {
 FileReadResult readWholeFile(const QString& path, std::size_t maximumSize) {
     FileReadResult result;
     const QByteArray encoded = QFile::encodeName(path);
-    const int descriptor = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK keeps a FIFO or device given as a settings file from blocking
+    // the open; anything but a regular file is refused below.
+    const int descriptor = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         result.error = errno;
         return result;
