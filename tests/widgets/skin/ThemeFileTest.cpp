@@ -144,6 +144,16 @@ TEST(ThemeFile, TheChainEndsAtTheTerminatorAndLoopsOrStraysEndIt) {
     EXPECT_EQ(oversized.GetIntegerValue("FormMinWidthInt"), 7);
     EXPECT_TRUE(oversized.ImageEntries().isEmpty());
 
+    // A size field far beyond the file drops only its own entry; the entries
+    // after it still load.
+    QList<ThemeFileEntry> damagedFirst = {{"ButtonImage", 0, bmpBytes(threeColourStrip())},
+                                          {"FormMinWidthInt", 1, int32Bytes(9)}};
+    bytes = themeFileBytes(damagedFirst);
+    putUInt32(bytes, 24 + 69, 0xFFFFFFF0);
+    TskThemeFileReader damaged(writeFile(dir, "damaged.skn", bytes));
+    EXPECT_TRUE(damaged.ImageEntries().isEmpty());
+    EXPECT_EQ(damaged.GetIntegerValue("FormMinWidthInt"), 9);
+
     // A header that claims to be short or huge.
     bytes = themeFileBytes(three);
     putUInt32(bytes, 12, 16);
