@@ -177,6 +177,7 @@ private:
     QImage faceForState();
     void pressWithLeftButton();
     void stopRepeating();
+    static void closeModalDialog(QWidget* form);
     void setPressed(bool pressed);
     void setMouseInside(bool inside);
     void focusMovedTo(QWidget* focused);

@@ -343,9 +343,31 @@ TEST(SkinButton, ModalResultClosesTheDialog) {
     QTest::mouseClick(apply, Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.property("ModalResult").toInt(), 0);
+    // The click handler runs while the dialog is still shown, and may keep it
+    // open by clearing the modal result.
+    bool shownDuringClick = false;
+    bool refuse = true;
+    ok->OnClick = [&](QObject*) {
+        shownDuringClick = dialog.isVisible();
+        if (refuse) {
+            dialog.setProperty("ModalResult", 0);
+        }
+    };
     QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(shownDuringClick);
+    EXPECT_TRUE(dialog.isVisible());
+    refuse = false;
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(shownDuringClick);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted + 1);
+
+    // A dialog that is not shown modally only takes the value.
+    dialog.setWindowModality(Qt::NonModal);
+    dialog.show();
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.property("ModalResult").toInt(), QDialog::Accepted + 1);
 }
 
 TEST(SkinButton, StyleDecidesTransparencyAutoSizeAndStartValues) {
