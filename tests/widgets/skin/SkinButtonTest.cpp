@@ -90,6 +90,17 @@ TEST(SkinButton, NineSliceLayoutOfTheMainWindowButton) {
         EXPECT_EQ(pieces[i].destination, expected[i][0]) << "piece " << i + 1;
         EXPECT_EQ(pieces[i].source, expected[i][1]) << "piece " << i + 1;
     }
+    // A 20 x 20 button: corners keep the part at the face's own corner, edges
+    // the part on their outer side.
+    const QRect smallSources[9] = {
+        rectFromEdges(0, 0, 10, 10),  rectFromEdges(0, 18, 10, 27),  rectFromEdges(0, 13, 10, 14),
+        rectFromEdges(68, 0, 77, 10), rectFromEdges(68, 18, 77, 27), rectFromEdges(68, 14, 77, 15),
+        rectFromEdges(38, 0, 40, 10), rectFromEdges(38, 13, 40, 14), rectFromEdges(38, 17, 40, 27),
+    };
+    const auto small = NineSliceLayout(QSize(77, 27), QRect(0, 0, 20, 20));
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(small[i].source, smallSources[i]) << "small piece " << i + 1;
+    }
     // Buttons smaller than the face cut the corners and never fail.
     for (int size = 0; size < 12; ++size) {
         for (const NineSlicePiece& piece :
