@@ -62,6 +62,23 @@ TEST(ThemeFile, LoadsEveryKindAndAnswersTheLookups) {
     EXPECT_EQ(frame.pixel(2, 2) & 0xFFFFFF, 0x0000FFu);
     const SkinSource source = ResolveSkinSource(&theme, TskUIStyle::FromThemeFile);
     EXPECT_TRUE(source.useFileTheme);
+
+    // Indices outside 1 to 48 have no key, so an entry stored under an empty
+    // key never answers for them.
+    QList<ThemeFileEntry> emptyKeys = {{"", 1, int32Bytes(5)},
+                                       {"", 2, QByteArray(1, '\x01')},
+                                       {"", 0, bmpBytes(threeColourStrip())}};
+    TskFileTheme unnamed;
+    unnamed.SetThemeFile(writeFile(dir, "unnamed.skn", themeFileBytes(emptyKeys)));
+    ASSERT_TRUE(unnamed.CanUse());
+    for (int index : {0, 49, -1}) {
+        EXPECT_EQ(unnamed.GetInteger(index), -1) << index;
+        EXPECT_EQ(unnamed.GetColor(index), TColor(-1)) << index;
+        EXPECT_FALSE(unnamed.GetBool(index)) << index;
+        QImage untouched(2, 2, QImage::Format_RGB32);
+        EXPECT_FALSE(unnamed.GetImage(index, &untouched)) << index;
+        EXPECT_EQ(untouched.size(), QSize(2, 2));
+    }
 }
 
 TEST(ThemeFile, WithoutAFileTheLookupsAreNeutral) {
