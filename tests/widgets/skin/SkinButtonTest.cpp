@@ -394,6 +394,21 @@ TEST(SkinButton, StyleDecidesTransparencyAutoSizeAndStartValues) {
     EXPECT_TRUE(fresh.TabStop());
     fresh.SetResHandle(7);
     EXPECT_EQ(fresh.ResHandle(), 0u);
+    // Visible and Enabled are the button's own settings, also while its
+    // window is not shown or is disabled.
+    EXPECT_TRUE(fresh.Visible());
+    EXPECT_TRUE(fresh.Enabled());
+    fresh.SetVisible(false);
+    EXPECT_FALSE(fresh.Visible());
+    fresh.SetVisible(true);
+    EXPECT_TRUE(fresh.Visible());
+    window.setEnabled(false);
+    EXPECT_TRUE(fresh.Enabled());
+    EXPECT_FALSE(fresh.isEnabled());
+    fresh.SetEnabled(false);
+    window.setEnabled(true);
+    EXPECT_FALSE(fresh.Enabled());
+    fresh.SetEnabled(true);
 
     fresh.SetUIStyle(TskUIStyle::BlueGlass);
     EXPECT_TRUE(fresh.Transparent());
