@@ -107,18 +107,20 @@ void TskCustomButton::keyPressEvent(QKeyEvent* event) {
             return;
         }
     }
-    if (key == Qt::Key_Space && !event->isAutoRepeat()) {
-        if (isEnabled()) {
-            setPressed(true);
-        }
-        return;
+    const bool space = key == Qt::Key_Space;
+    if (space && !event->isAutoRepeat() && isEnabled()) {
+        setPressed(true);
     }
+    // The typed character follows the key-down, the blank of Space included.
     if (!event->text().isEmpty() && OnKeyPress) {
         QChar character = event->text().at(0);
         OnKeyPress(this, character);
         if (character.isNull()) {
             return;
         }
+    }
+    if (space) {
+        return;
     }
     // Enter, Escape and characters travel on to the window, where the
     // default, cancel and accelerator roles of every skinned button apply.

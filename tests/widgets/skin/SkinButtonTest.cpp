@@ -325,9 +325,28 @@ TEST(SkinButton, EnterEscapeAndAcceleratorsReachTheRightButton) {
     EXPECT_EQ(clicked.last(), "&Stop");
     QTest::keyClick(stop, Qt::Key_Escape);
     EXPECT_EQ(clicked.last(), "Settings");
+    // Space: key down, the typed blank, key up, then the click.
+    QStringList keys;
+    stop->OnKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) {
+        keys << QStringLiteral("down %1").arg(key);
+    };
+    stop->OnKeyPress = [&](QObject*, QChar& key) { keys << QStringLiteral("press '%1'").arg(key); };
+    stop->OnKeyUp = [&](QObject*, int& key, Qt::KeyboardModifiers) {
+        keys << QStringLiteral("up %1").arg(key);
+    };
     QTest::keyClick(stop, Qt::Key_Space);
     EXPECT_EQ(clicked.last(), "&Stop");
     EXPECT_EQ(clicked.size(), 4);
+    EXPECT_EQ(keys, QStringList({QStringLiteral("down %1").arg(Qt::Key_Space), "press ' '",
+                                 QStringLiteral("up %1").arg(Qt::Key_Space)}));
+    // A key-down handler that swallows the key leaves the button unpressed.
+    stop->OnKeyDown = [](QObject*, int& key, Qt::KeyboardModifiers) { key = 0; };
+    QTest::keyClick(stop, Qt::Key_Space);
+    EXPECT_EQ(clicked.size(), 4);
+    EXPECT_FALSE(stop->Pressed());
+    stop->OnKeyDown = nullptr;
+    stop->OnKeyPress = nullptr;
+    stop->OnKeyUp = nullptr;
 
     edit->setFocus();
     QTRY_VERIFY(start->ActiveDefault());
