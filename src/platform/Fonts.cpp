@@ -64,6 +64,17 @@ QFont makeFont(const QString& windowsFamily, int height, bool bold) {
 TFont::TFont(const QString& name, int height, unsigned style, TColor color)
     : m_name(name), m_height(height), m_style(style), m_color(color) {}
 
+TFont::TFont(const TFont& other)
+    : m_name(other.m_name), m_height(other.m_height), m_style(other.m_style),
+      m_color(other.m_color) {}
+
+TFont& TFont::operator=(const TFont& other) {
+    if (this != &other) {
+        Assign(other);
+    }
+    return *this;
+}
+
 void TFont::SetName(const QString& name) {
     if (name == m_name) {
         return;

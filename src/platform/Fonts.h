@@ -32,6 +32,10 @@ class TFont {
 public:
     TFont() = default;
     TFont(const QString& name, int height, unsigned style = 0, TColor color = clWindowText);
+    /// Copies the attributes only; the copy has no OnChange of its own.
+    TFont(const TFont& other);
+    /// Assigns the attributes and keeps this font's OnChange (see Assign).
+    TFont& operator=(const TFont& other);
 
     QString Name() const { return m_name; }
     void SetName(const QString& name);

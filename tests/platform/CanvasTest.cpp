@@ -255,6 +255,12 @@ TEST(Fonts, FamiliesHeightsAndChangeNotification) {
     EXPECT_TRUE(qfont.italic());
     EXPECT_FALSE(qfont.bold());
     EXPECT_EQ(qfont.pixelSize(), 13);
+    font = TFont(QStringLiteral("宋体"), -13, fsItalic, clRed);
+    EXPECT_EQ(changes, 3) << "assigning equal attributes is no change";
+    font = TFont();
+    EXPECT_EQ(changes, 4) << "assignment keeps the owner's notification";
+    const TFont copy = font;
+    EXPECT_FALSE(copy.OnChange) << "a copy does not notify the original's owner";
 }
 
 TEST(Canvas, CopiesInOneOperationWithoutBlendingAndSurvivesEmptySizes) {

@@ -36,6 +36,19 @@ inline QRect inkBox(const QImage& image, TColor background, QRect area = QRect()
     return box;
 }
 
+/// Bounding box of the pixels that have exactly `color`.
+inline QRect colorBox(const QImage& image, TColor color) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (pixel(image, x, y) == color) {
+                box |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return box;
+}
+
 /// Number of pixels of `area` with exactly `color`.
 inline int countColor(const QImage& image, TColor color, QRect area = QRect()) {
     if (area.isNull()) {
