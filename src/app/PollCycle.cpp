@@ -135,8 +135,9 @@ void PollCycle::sendRequest() {
         m_port.WriteData(m_txFrame.data(), static_cast<int>(m_txFrame.size()));
         setInterval(ReplyTimeout);
     } catch (...) {
-        // A refused write is left to the reply time-out: the next tick counts it
-        // as missed, which is what the operator sees.
+        // A refused write is not retried and the interval stays as it is: the
+        // request is already logged and counted, and the next tick counts it as
+        // missed, which is what the operator sees.
     }
 }
 

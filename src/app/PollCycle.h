@@ -3,14 +3,13 @@
 #include "app/RtuFrame.h"
 #include "platform/Clock.h"
 #include "platform/Timer.h"
+#include "serial/ComTypes.h"
 
 #include <QString>
 #include <array>
 #include <chrono>
 #include <functional>
 #include <optional>
-
-#include "serial/ComTypes.h"
 
 class PollPort;
 class PollView;
@@ -51,6 +50,15 @@ QString TrafficLine(const QString& prefix, const TimeOfDay& time, const std::uin
 // settles the previous request and sends the next one (a read of the 20
 // registers or the write waiting in the mailbox); the port's received-characters
 // event assembles the reply. Everything runs on the main thread.
+//
+//     ComPortAdapter port(comPort);            // the window's TComPort
+//     PollCycle cycle(port, view);             // view: the window as a PollView
+//     cycle.skButton2Click();                  // Start; tmr1 ticks from here on
+//     if (cycle.WriteMode() == WriteModeRead)  // e.g. the ramp
+//         cycle.RequestWrite(value);           // to the table's current cell
+//
+// The write dialog fills the mailbox only through RequestWrite, which takes
+// the register from the current cell at that moment.
 class PollCycle {
 public:
     using ClockFunction = std::function<TimeOfDay()>;

@@ -9,6 +9,7 @@ constexpr unsigned HighestSlaveAddress = 247;
 constexpr unsigned HighestBaudRate = 4'000'000;
 constexpr unsigned LongestDelayMilliseconds = 60'000;
 constexpr unsigned LargestReplyBytes = 4096;
+constexpr unsigned LargestNoise = 1000;
 
 std::optional<unsigned> parseNumber(std::string_view text, unsigned lowest, unsigned highest) {
     unsigned value = 0;
@@ -68,49 +69,44 @@ private:
         return parsed;
     }
 
+    // Parses the option's value as a number within bounds into target.
+    template <typename Target>
+    void store(std::string_view option, unsigned lowest, unsigned highest, Target& target) {
+        if (const auto parsed = number(option, lowest, highest)) {
+            target = static_cast<Target>(*parsed);
+        }
+    }
+
     void parseOption(std::string_view option) {
+        CommandLineOptions& options = m_options;
         if (option == "-h" || option == "--help") {
-            m_options.help = true;
+            options.help = true;
         } else if (option == "-v" || option == "--verbose") {
-            m_options.verbose = true;
+            options.verbose = true;
         } else if (option == "-a" || option == "--address") {
-            if (const auto address = number(option, 1, HighestSlaveAddress)) {
-                m_options.module.address = static_cast<std::uint8_t>(*address);
-            }
+            store(option, 1, HighestSlaveAddress, options.module.address);
         } else if (option == "-b" || option == "--baud") {
-            if (const auto rate = number(option, 1, HighestBaudRate)) {
-                m_options.module.baudRate = *rate;
-            }
+            store(option, 1, HighestBaudRate, options.module.baudRate);
         } else if (option == "-p" || option == "--pace") {
             parsePacing(option);
+        } else if (option == "--strict-baud") {
+            options.module.strictBaudRate = true;
         } else if (option == "--noise") {
-            if (const auto noise = number(option, 0, 1000)) {
-                m_options.module.noise = static_cast<int>(*noise);
-            }
+            store(option, 0, LargestNoise, options.module.noise);
         } else if (option == "--seed") {
-            if (const auto seed = number(option, 0, 0xFFFFFFFF)) {
-                m_options.module.seed = *seed;
-            }
+            store(option, 0, 0xFFFFFFFF, options.module.seed);
         } else if (option == "-f" || option == "--fault") {
             parseFault(option);
         } else if (option == "--split") {
             parseSplit(option);
         } else if (option == "--late-ms") {
-            if (const auto delay = number(option, 0, LongestDelayMilliseconds)) {
-                m_options.lateDelay = std::chrono::milliseconds{*delay};
-            }
+            store(option, 0, LongestDelayMilliseconds, options.lateDelay);
         } else if (option == "--exception-code") {
-            if (const auto code = number(option, 1, 255)) {
-                m_options.exceptionCode = static_cast<std::uint8_t>(*code);
-            }
+            store(option, 1, 255, options.exceptionCode);
         } else if (option == "--trailing") {
-            if (const auto count = number(option, 1, LargestReplyBytes)) {
-                m_options.trailingByteCount = *count;
-            }
+            store(option, 1, LargestReplyBytes, options.trailingByteCount);
         } else if (option == "--burst") {
-            if (const auto size = number(option, 101, LargestReplyBytes)) {
-                m_options.burstSize = *size;
-            }
+            store(option, 101, LargestReplyBytes, options.burstSize);
         } else {
             fail("unknown option \"" + std::string(option) + "\"");
         }
@@ -226,6 +222,8 @@ Options:
                          line (each byte at the character time of the rate the
                          client set on the port), fixed (at the module's own
                          rate), or a baud rate (fixed pacing at that rate)
+      --strict-baud      hear only a client whose line runs at the module's own
+                         rate (after a restart, the rate in register 8)
       --noise N          feedback noise in counts either way (default 2)
       --seed N           seed of the noise (default 1)
   -f, --fault KIND[:N]   inject a fault into the next N requests, or into all

@@ -22,7 +22,8 @@ constexpr unsigned DefaultBitsPerCharacter = 11;
 VirtualModule::VirtualModule() : VirtualModule(VirtualModuleOptions{}) {}
 
 VirtualModule::VirtualModule(const VirtualModuleOptions& options)
-    : m_registers(options.address, options.baudRate), m_pacing(options.pacing) {
+    : m_registers(options.address, options.baudRate), m_pacing(options.pacing),
+      m_strictBaudRate(options.strictBaudRate) {
     m_registers.SetNoise(options.noise, options.seed);
 }
 
@@ -106,6 +107,11 @@ void VirtualModule::SetPacing(Pacing pacing) {
     m_pacing = pacing;
 }
 
+void VirtualModule::SetStrictBaudRate(bool strict) {
+    std::lock_guard lock(m_mutex);
+    m_strictBaudRate = strict;
+}
+
 void VirtualModule::SetNoise(int amplitude, std::uint32_t seed) {
     std::lock_guard lock(m_mutex);
     m_registers.SetNoise(amplitude, seed);
@@ -164,9 +170,6 @@ void VirtualModule::serve() {
             }
             break;
         }
-        if (FdIo::SleepUnlessStopped(stop, std::chrono::microseconds::zero())) {
-            return;
-        }
     }
 }
 
@@ -179,6 +182,12 @@ bool VirtualModule::receive() {
         return false;
     }
     if (count == 0) {
+        return true;
+    }
+    if (!hearsLine()) {
+        // At another rate the module's UART would see only framing errors.
+        m_misheardBytes += static_cast<std::size_t>(count);
+        publishDiscarded();
         return true;
     }
     m_assembler.Append(std::span(buffer.data(), static_cast<std::size_t>(count)));
@@ -194,44 +203,36 @@ void VirtualModule::lineIdle() {
     while (auto request = m_assembler.LineIdle()) {
         handleRequest(*request);
     }
+    publishDiscarded();
+}
+
+bool VirtualModule::hearsLine() const {
+    unsigned ownRate = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_strictBaudRate) {
+            return true;
+        }
+        ownRate = m_registers.BaudRate();
+    }
+    return lineFormat().baudRate == ownRate;
+}
+
+void VirtualModule::publishDiscarded() {
     std::lock_guard lock(m_mutex);
-    m_statistics.discardedBytes = m_assembler.DiscardedBytes();
+    m_statistics.discardedBytes = m_assembler.DiscardedBytes() + m_misheardBytes;
 }
 
 void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
     observe(true, request);
-    std::vector<std::uint8_t> reply;
+    publishDiscarded();
     FaultPlan plan;
-    {
-        std::lock_guard lock(m_mutex);
-        m_statistics.discardedBytes = m_assembler.DiscardedBytes();
-        const std::uint8_t address = request[0];
-        if (address == BroadcastAddress) {
-            // A broadcast is carried out by every slave and answered by none.
-            ++m_statistics.requests;
-            if (IsBroadcastWrite(request)) {
-                ExecuteRequest(m_registers, request);
-            }
-            return;
-        }
-        if (address != m_registers.Address()) {
-            ++m_statistics.ignored;
-            return;
-        }
-        ++m_statistics.requests;
-        plan = m_faults.TakeForRequest();
-        if (plan.Has(Fault::ExceptionReply)) {
-            reply = BuildExceptionReply(address, request[1], plan.exceptionCode);
-        } else {
-            reply = ExecuteRequest(m_registers, request);
-        }
-    }
-    if (plan.Has(Fault::NoReply)) {
+    std::optional<std::vector<std::uint8_t>> reply = answer(request, plan);
+    if (!reply || plan.Has(Fault::NoReply)) {
         return;
     }
-    ApplyReplyFaults(reply, plan);
-    const int stop = m_stop.Fd();
-    if (plan.Has(Fault::LateReply) && FdIo::SleepUnlessStopped(stop, plan.lateDelay)) {
+    ApplyReplyFaults(*reply, plan);
+    if (plan.Has(Fault::LateReply) && FdIo::SleepUnlessStopped(m_stop.Fd(), plan.lateDelay)) {
         return;
     }
     TransmitPlan transmit;
@@ -240,14 +241,38 @@ void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
         transmit.chunkSize = plan.splitChunkSize;
         transmit.chunkGap = plan.splitGap;
     }
-    if (!TransmitReply(m_terminal.MasterFd(), stop, reply, transmit)) {
+    if (!TransmitReply(m_terminal.MasterFd(), m_stop.Fd(), *reply, transmit)) {
         return;
     }
     {
         std::lock_guard lock(m_mutex);
         ++m_statistics.replies;
     }
-    observe(false, reply);
+    observe(false, *reply);
+}
+
+std::optional<std::vector<std::uint8_t>>
+VirtualModule::answer(const std::vector<std::uint8_t>& request, FaultPlan& plan) {
+    std::lock_guard lock(m_mutex);
+    const std::uint8_t address = request[0];
+    if (address == BroadcastAddress) {
+        // A broadcast is carried out by every slave and answered by none.
+        ++m_statistics.requests;
+        if (IsBroadcastWrite(request)) {
+            ExecuteRequest(m_registers, request);
+        }
+        return std::nullopt;
+    }
+    if (address != m_registers.Address()) {
+        ++m_statistics.ignored;
+        return std::nullopt;
+    }
+    ++m_statistics.requests;
+    plan = m_faults.TakeForRequest();
+    if (plan.Has(Fault::ExceptionReply)) {
+        return BuildExceptionReply(address, request[1], plan.exceptionCode);
+    }
+    return ExecuteRequest(m_registers, request);
 }
 
 void VirtualModule::observe(bool received, std::span<const std::uint8_t> bytes) {

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -42,6 +43,9 @@ struct VirtualModuleOptions {
     std::uint8_t address = 1;
     unsigned baudRate = 9600; ///< the module's own rate: register 8 and fixed pacing
     Pacing pacing = Pacing::Off;
+    /// Hear only a client whose line runs at the module's own rate, as a real
+    /// UART would; off by default, since a pseudo-terminal carries any rate.
+    bool strictBaudRate = false;
     int noise = 2;          ///< feedback noise in counts either way
     std::uint32_t seed = 1; ///< seed of the noise, for repeatable runs
 };
@@ -85,6 +89,7 @@ public:
     std::uint8_t Address() const;
     void SetAddress(std::uint8_t address);
     void SetPacing(Pacing pacing);
+    void SetStrictBaudRate(bool strict);
     void SetNoise(int amplitude, std::uint32_t seed = 1);
     /// Whether the output is wired back to the feedback input (on by default).
     void SetLoopback(bool wired);
@@ -102,7 +107,13 @@ private:
     /// Reads what is waiting and serves whole requests; false on a read error.
     bool receive();
     void lineIdle();
+    bool hearsLine() const;
+    void publishDiscarded();
     void handleRequest(const std::vector<std::uint8_t>& request);
+    /// Carries out a request for this module and returns its reply (none for
+    /// broadcasts and other slaves), with the faults that apply to it.
+    std::optional<std::vector<std::uint8_t>> answer(const std::vector<std::uint8_t>& request,
+                                                    FaultPlan& plan);
     void observe(bool received, std::span<const std::uint8_t> bytes);
     FdIo::LineFormat lineFormat() const;
     std::chrono::nanoseconds characterTime() const;
@@ -111,6 +122,7 @@ private:
     mutable std::mutex m_mutex;
     ModuleRegisters m_registers;
     Pacing m_pacing = Pacing::Off;
+    bool m_strictBaudRate = false;
     ModuleStatistics m_statistics;
     FaultInjector m_faults;
     TrafficObserver m_observer;
@@ -123,5 +135,6 @@ private:
 
     // Owned by the server thread while it runs.
     RequestAssembler m_assembler;
+    std::size_t m_misheardBytes = 0;
     bool m_awaitingSilence = false;
 };

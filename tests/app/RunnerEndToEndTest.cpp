@@ -198,7 +198,8 @@ TEST(RunnerAgainstVirtualModule, InjectedFaultsShowInTheCounters) {
     };
     for (const FaultCase& current : cases) {
         SCOPED_TRACE(current.fault);
-        ModuleProcess module({"--fault", current.fault});
+        // Split replies come in 5-byte pieces 10 ms apart, well inside the time-out.
+        ModuleProcess module({"--fault", current.fault, "--split", "5:10"});
         ASSERT_TRUE(module.path().startsWith("/dev/"));
         const RunResult result = runTool({"--headless", "--port", module.path(), "--cycles", "3"});
         ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();

@@ -19,17 +19,18 @@ extern char** environ;
 namespace {
 
 TEST(CommandLine, FullCommandLineSetsModuleAndFaults) {
-    const auto options = ParseCommandLine({"--address",        "17",         "-b",         "19200",
-                                           "--pace",           "line",       "--noise",    "0",
-                                           "--fault",          "no-reply:3", "-f",         "burst",
-                                           "--split",          "4:25",       "--late-ms",  "250",
-                                           "--exception-code", "6",          "--trailing", "2",
-                                           "--burst",          "150",        "-v"});
+    // clang-format off
+    const auto options = ParseCommandLine({
+        "--address", "17", "-b", "19200", "--pace", "line", "--noise", "0",
+        "--fault", "no-reply:3", "-f", "burst", "--split", "4:25", "--late-ms", "250",
+        "--exception-code", "6", "--trailing", "2", "--burst", "150", "--strict-baud", "-v"});
+    // clang-format on
     ASSERT_TRUE(options.error.empty()) << options.error;
     EXPECT_EQ(options.module.address, 17);
     EXPECT_EQ(options.module.baudRate, 19200u);
     EXPECT_EQ(options.module.pacing, Pacing::Line);
     EXPECT_EQ(options.module.noise, 0);
+    EXPECT_TRUE(options.module.strictBaudRate);
     EXPECT_TRUE(options.verbose);
     EXPECT_FALSE(options.help);
 

@@ -189,6 +189,28 @@ TEST_F(RawLine, FixedPacingUsesTheModulesOwnRate) {
     EXPECT_GE(client().LastByteTime() - sent, 180ms);
 }
 
+TEST_F(RawLine, StrictModuleHearsOnlyItsOwnRateWhichChangesAtRestart) {
+    VirtualModuleOptions options;
+    options.strictBaudRate = true;
+    startModule(options);
+    ASSERT_TRUE(client().SetLine(B19200));
+    ASSERT_TRUE(client().Send(ReadRequest));
+    EXPECT_TRUE(client().Collect(1, Quiet, Quiet).empty()) << "9600 is the module's rate";
+
+    ASSERT_TRUE(client().SetLine(B9600));
+    const Bytes moveTo19200 = withCrc({0x01, 0x06, 0x00, 0x08, 0x00, 0xC0});
+    ASSERT_TRUE(client().Send(moveTo19200));
+    EXPECT_EQ(client().Collect(8, Quiet), moveTo19200);
+    module().Restart();
+    ASSERT_TRUE(client().Send(ReadRequest));
+    EXPECT_TRUE(client().Collect(1, Quiet, Quiet).empty()) << "the restart moved it to 19200";
+
+    ASSERT_TRUE(client().SetLine(B19200));
+    ASSERT_TRUE(client().Send(ReadRequest));
+    expectReadReply(client().Collect(ReadReplySize, Quiet));
+    EXPECT_GE(module().Statistics().discardedBytes, 2 * ReadRequest.size());
+}
+
 TEST_F(RawLine, ServerStaysIdleAfterTheClientLeaves) {
     ASSERT_TRUE(client().Send(ReadRequest));
     expectReadReply(client().Collect(ReadReplySize, Quiet));

@@ -304,7 +304,7 @@ void TFramedStringGrid::focusOutEvent(QFocusEvent* event) {
 void TFramedStringGrid::enterEvent(QEnterEvent* event) {
     TStringGrid::enterEvent(event);
     if (OnMouseEnter) {
-        OnMouseEnter(this);
+        RunHandler([this] { OnMouseEnter(this); });
     }
     if (!EditorHasFocus()) {
         RefreshFrameState(true, true);
@@ -314,7 +314,7 @@ void TFramedStringGrid::enterEvent(QEnterEvent* event) {
 void TFramedStringGrid::leaveEvent(QEvent* event) {
     TStringGrid::leaveEvent(event);
     if (OnMouseLeave) {
-        OnMouseLeave(this);
+        RunHandler([this] { OnMouseLeave(this); });
     }
     if (!EditorHasFocus()) {
         RefreshFrameState(true, false);

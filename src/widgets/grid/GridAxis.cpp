@@ -59,6 +59,20 @@ int GridAxis::cellAt(int position) const {
     return -1;
 }
 
+int GridAxis::lineAt(int position, int tolerance) const {
+    for (int index = 0; index < cellCount(); ++index) {
+        const int first = start(index);
+        if (first < 0) {
+            continue;
+        }
+        const int end = first + size(index);
+        if (position >= end - tolerance && position < end + m_lineWidth + tolerance) {
+            return index;
+        }
+    }
+    return -1;
+}
+
 int GridAxis::pageSize() const {
     return std::max(1, m_lastFullyVisible - m_firstScrollable + 1);
 }

@@ -36,6 +36,9 @@ public:
     bool isLaidOut(int index) const { return start(index) >= 0; }
     /// The laid-out cell whose pixels (its line excluded) contain the position, or -1.
     int cellAt(int position) const;
+    /// The laid-out cell whose trailing line lies at the position, give or take
+    /// `tolerance` pixels (the handle for sizing it), or -1.
+    int lineAt(int position, int tolerance) const;
     /// How many scrollable cells fit whole from the first scrollable one; at least 1.
     int pageSize() const;
 

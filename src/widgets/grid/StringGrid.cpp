@@ -2,9 +2,24 @@
 
 #include "InplaceEdit.h"
 
+#include "platform/ApplicationErrors.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <algorithm>
+
+namespace {
+
+// Moves one element of a sequence to another index, the ones between closing up.
+template <typename Iterator> void moveElement(Iterator begin, int from, int to) {
+    if (from < to) {
+        std::rotate(begin + from, begin + from + 1, begin + to + 1);
+    } else if (to < from) {
+        std::rotate(begin + to, begin + from, begin + from + 1);
+    }
+}
+
+} // namespace
 
 TStringGrid::TStringGrid(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
@@ -222,6 +237,8 @@ void TStringGrid::SetOptions(TGridOptions options) {
         options &= ~TGridOptions(goAlwaysShowEditor);
     }
     m_options = options;
+    // The pointer shape over a sizable line needs moves without a button held.
+    setMouseTracking((m_options & (goColSizing | goRowSizing)) != 0);
     if (!(m_options & goRangeSelect)) {
         m_anchorCol = m_col;
         m_anchorRow = m_row;
@@ -233,6 +250,43 @@ void TStringGrid::SetOptions(TGridOptions options) {
             ShowEditor();
         }
     }
+    UpdateEditorGeometry();
+    InvalidateGrid();
+}
+
+void TStringGrid::MoveColumn(int from, int to) {
+    if (from == to || from < 0 || to < 0 || from >= m_colCount || to >= m_colCount) {
+        return;
+    }
+    CommitEditor();
+    moveElement(m_colWidths.begin(), from, to);
+    for (int row = 0; row < m_rowCount; ++row) {
+        moveElement(m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_colCount, from, to);
+    }
+    UpdateEditorGeometry();
+    InvalidateGrid();
+}
+
+void TStringGrid::MoveRow(int from, int to) {
+    if (from == to || from < 0 || to < 0 || from >= m_rowCount || to >= m_rowCount) {
+        return;
+    }
+    CommitEditor();
+    moveElement(m_rowHeights.begin(), from, to);
+    // A row is a contiguous run of cells, so whole runs rotate.
+    std::vector<QString> row(m_cells.begin() + static_cast<std::ptrdiff_t>(from) * m_colCount,
+                             m_cells.begin() + static_cast<std::ptrdiff_t>(from + 1) * m_colCount);
+    const auto begin = m_cells.begin();
+    if (from < to) {
+        std::move(begin + static_cast<std::ptrdiff_t>(from + 1) * m_colCount,
+                  begin + static_cast<std::ptrdiff_t>(to + 1) * m_colCount,
+                  begin + static_cast<std::ptrdiff_t>(from) * m_colCount);
+    } else {
+        std::move_backward(begin + static_cast<std::ptrdiff_t>(to) * m_colCount,
+                           begin + static_cast<std::ptrdiff_t>(from) * m_colCount,
+                           begin + static_cast<std::ptrdiff_t>(from + 1) * m_colCount);
+    }
+    std::move(row.begin(), row.end(), begin + static_cast<std::ptrdiff_t>(to) * m_colCount);
     UpdateEditorGeometry();
     InvalidateGrid();
 }
@@ -309,7 +363,7 @@ void TStringGrid::MoveCurrent(int col, int row, bool moveAnchor) {
 void TStringGrid::FocusCell(int col, int row, bool moveAnchor) {
     MoveCurrent(col, row, moveAnchor);
     if (OnClick) {
-        OnClick(this);
+        RunHandler([this] { OnClick(this); });
     }
 }
 
@@ -510,6 +564,16 @@ bool TStringGrid::HasActiveFocus() const {
     const QWidget* focus = top != this ? top->focusWidget() : QApplication::focusWidget();
     // The in-place editor is part of the grid: a cell being edited keeps the focus.
     return focus != nullptr && (focus == this || isAncestorOf(focus));
+}
+
+void TStringGrid::RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ReportApplicationError(error.what());
+    } catch (...) {
+        ReportApplicationError("An event handler of the grid failed.");
+    }
 }
 
 void TStringGrid::InvalidateGrid() {

@@ -159,6 +159,11 @@ public:
     /// The cell under a widget position; false when there is none.
     bool MouseToCell(int x, int y, int& col, int& row) const;
 
+    /// Moves a column (row) with its width (height) and texts to another place;
+    /// indexes outside the table are refused.
+    void MoveColumn(int from, int to);
+    void MoveRow(int from, int to);
+
     /// The grid, or the control that owns the keyboard focus inside its window, is it.
     bool HasActiveFocus() const;
 
@@ -193,6 +198,9 @@ protected:
     /// Colours of the lines between fixed cells and between scrollable cells.
     virtual TColor FixedGridLineColor() const;
     virtual TColor ScrollableGridLineColor() const;
+    /// Runs an event handler from the event loop; a failure it raises cannot
+    /// travel through the loop and is reported as an application error instead.
+    void RunHandler(const std::function<void()>& handler);
     /// Asks for the client area to be painted again (nothing while loading).
     void InvalidateGrid();
     /// Asks for the border area to be painted again (nothing while loading or hidden).
@@ -226,6 +234,7 @@ private:
     void PaintCells(QPainter& painter, const Layout& layout, Region region, const QRect& dirty);
     void PaintCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state);
     void PaintRowSelectFocus(QPainter& painter, const Layout& layout);
+    void ReportDrawCellFailure(const char* message);
     QRect Mirrored(const QRect& rect) const;
 
     void ResizeTable(int colCount, int rowCount);
@@ -236,6 +245,10 @@ private:
     void MakeVisible(int col, int row);
     bool IsScrollable(int col, int row) const;
     void MoveByKey(int key, Qt::KeyboardModifiers modifiers);
+    QPoint ToClient(QPoint position) const;
+    bool StartHeaderDrag(QPoint client);
+    void UpdateSizingCursor(QPoint client);
+    void FinishHeaderDrag(QPoint client);
     bool StartEditing(QKeyEvent* event);
     void CommitEditor();
     void UpdateEditorGeometry();
@@ -266,7 +279,13 @@ private:
     TBorderStyle m_borderStyle = TBorderStyle::bsSingle;
     bool m_ctl3D = true;
     bool m_defaultDrawing = true;
-    bool m_selecting = false;
+    // What a held left button is doing.
+    enum class Drag { None, Selecting, SizingCol, SizingRow, MovingCol, MovingRow };
+    Drag m_drag = Drag::None;
+    int m_dragIndex = 0;
     QPainter* m_canvas = nullptr;
+    // A failing cell handler is reported once, not on every paint that follows.
+    bool m_drawCellFailing = false;
+    bool m_drawCellFailed = false;
     TInplaceEdit* m_editor = nullptr;
 };

@@ -7,6 +7,90 @@
 #include <QMouseEvent>
 #include <algorithm>
 
+namespace {
+
+// How far from a line the pointer may be and still grab it for sizing.
+constexpr int kSizingTolerance = 2;
+
+} // namespace
+
+QPoint TStringGrid::ToClient(QPoint position) const {
+    const QRect client = ClientRect();
+    QPoint result = position - client.topLeft();
+    if (isRightToLeft()) {
+        result.setX(client.width() - 1 - result.x());
+    }
+    return result;
+}
+
+bool TStringGrid::StartHeaderDrag(QPoint client) {
+    const Layout layout = ComputeLayout();
+    const bool inFixedRows = client.y() >= 0 && client.y() < layout.rows.fixedBoundary();
+    const bool inFixedCols = client.x() >= 0 && client.x() < layout.columns.fixedBoundary();
+    if (inFixedRows && (m_options & goColSizing)) {
+        const int col = layout.columns.lineAt(client.x(), kSizingTolerance);
+        if (col >= 0) {
+            m_drag = Drag::SizingCol;
+            m_dragIndex = col;
+            return true;
+        }
+    }
+    if (inFixedCols && (m_options & goRowSizing)) {
+        const int row = layout.rows.lineAt(client.y(), kSizingTolerance);
+        if (row >= 0) {
+            m_drag = Drag::SizingRow;
+            m_dragIndex = row;
+            return true;
+        }
+    }
+    // A header cell of a scrollable column (row) picks the column (row) up.
+    const int col = layout.columns.cellAt(client.x());
+    const int row = layout.rows.cellAt(client.y());
+    if (inFixedRows && !inFixedCols && (m_options & goColMoving) && col >= m_fixedCols) {
+        m_drag = Drag::MovingCol;
+        m_dragIndex = col;
+        return true;
+    }
+    if (inFixedCols && !inFixedRows && (m_options & goRowMoving) && row >= m_fixedRows) {
+        m_drag = Drag::MovingRow;
+        m_dragIndex = row;
+        return true;
+    }
+    return false;
+}
+
+void TStringGrid::UpdateSizingCursor(QPoint client) {
+    const Layout layout = ComputeLayout();
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    if ((m_options & goColSizing) && client.y() < layout.rows.fixedBoundary() &&
+        layout.columns.lineAt(client.x(), kSizingTolerance) >= 0) {
+        shape = Qt::SplitHCursor;
+    } else if ((m_options & goRowSizing) && client.x() < layout.columns.fixedBoundary() &&
+               layout.rows.lineAt(client.y(), kSizingTolerance) >= 0) {
+        shape = Qt::SplitVCursor;
+    }
+    if (shape == Qt::ArrowCursor) {
+        unsetCursor();
+    } else {
+        setCursor(shape);
+    }
+}
+
+void TStringGrid::FinishHeaderDrag(QPoint client) {
+    const Layout layout = ComputeLayout();
+    if (m_drag == Drag::MovingCol) {
+        const int target = layout.columns.cellAt(client.x());
+        if (target >= m_fixedCols) {
+            MoveColumn(m_dragIndex, target);
+        }
+    } else if (m_drag == Drag::MovingRow) {
+        const int target = layout.rows.cellAt(client.y());
+        if (target >= m_fixedRows) {
+            MoveRow(m_dragIndex, target);
+        }
+    }
+}
+
 void TStringGrid::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
@@ -16,6 +100,9 @@ void TStringGrid::mousePressEvent(QMouseEvent* event) {
         setFocus(Qt::MouseFocusReason);
     }
     const QPoint position = event->position().toPoint();
+    if (StartHeaderDrag(ToClient(position))) {
+        return;
+    }
     int col = 0;
     int row = 0;
     if (!MouseToCell(position.x(), position.y(), col, row) || !IsScrollable(col, row)) {
@@ -31,7 +118,7 @@ void TStringGrid::mousePressEvent(QMouseEvent* event) {
     }
     const bool wasCurrent = col == m_col && row == m_row;
     FocusCell(col, row, true);
-    m_selecting = (m_options & goRangeSelect) != 0;
+    m_drag = (m_options & goRangeSelect) ? Drag::Selecting : Drag::None;
     // A second click on the current cell opens it for editing.
     if (wasCurrent && (m_options & goEditing)) {
         ShowEditor();
@@ -39,22 +126,39 @@ void TStringGrid::mousePressEvent(QMouseEvent* event) {
 }
 
 void TStringGrid::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_selecting || !(event->buttons() & Qt::LeftButton)) {
+    const QPoint position = event->position().toPoint();
+    const QPoint client = ToClient(position);
+    if (!(event->buttons() & Qt::LeftButton) || m_drag == Drag::None) {
+        UpdateSizingCursor(client);
         QWidget::mouseMoveEvent(event);
         return;
     }
-    const QPoint position = event->position().toPoint();
-    int col = 0;
-    int row = 0;
-    if (MouseToCell(position.x(), position.y(), col, row) && IsScrollable(col, row) &&
-        (col != m_col || row != m_row)) {
-        MoveCurrent(col, row, false);
+    const Layout layout = ComputeLayout();
+    switch (m_drag) {
+    case Drag::SizingCol:
+        SetColWidths(m_dragIndex, client.x() - layout.columns.start(m_dragIndex));
+        return;
+    case Drag::SizingRow:
+        SetRowHeights(m_dragIndex, client.y() - layout.rows.start(m_dragIndex));
+        return;
+    case Drag::Selecting: {
+        int col = 0;
+        int row = 0;
+        if (MouseToCell(position.x(), position.y(), col, row) && IsScrollable(col, row) &&
+            (col != m_col || row != m_row)) {
+            MoveCurrent(col, row, false);
+        }
+        return;
+    }
+    default:
+        return;
     }
 }
 
 void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        m_selecting = false;
+        FinishHeaderDrag(ToClient(event->position().toPoint()));
+        m_drag = Drag::None;
     }
     QWidget::mouseReleaseEvent(event);
 }
@@ -67,7 +171,7 @@ void TStringGrid::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     if (OnDblClick) {
-        OnDblClick(this);
+        RunHandler([this] { OnDblClick(this); });
     }
     if ((m_options & goEditing) && !EditorShowing()) {
         ShowEditor();
@@ -182,7 +286,7 @@ void TStringGrid::focusInEvent(QFocusEvent* event) {
 
 void TStringGrid::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    m_selecting = false;
+    m_drag = Drag::None;
     InvalidateGrid();
 }
 

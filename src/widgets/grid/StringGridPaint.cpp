@@ -5,6 +5,7 @@
 #include "InplaceEdit.h"
 #include "StringGrid.h"
 
+#include "platform/ApplicationErrors.h"
 #include "platform/Canvas.h"
 #include "platform/DrawText.h"
 #include "platform/Edges.h"
@@ -97,10 +98,12 @@ void TStringGrid::PaintClient(QPainter& painter, const QRect& dirty) {
         }
     }
     m_canvas = &painter;
+    m_drawCellFailed = false;
     for (Region region : kOrder) {
         PaintCells(painter, layout, region, dirty);
     }
     m_canvas = nullptr;
+    m_drawCellFailing = m_drawCellFailed;
     PaintRowSelectFocus(painter, layout);
 
     // Whatever lies right of the last column and below the last row.
@@ -232,7 +235,16 @@ void TStringGrid::PaintCell(QPainter& painter, int col, int row, const QRect& re
                        TextFormat::SingleLine | TextFormat::NoPrefix);
     }
     if (OnDrawCell) {
-        OnDrawCell(this, col, row, rect, state);
+        // The handler runs inside a paint: a failure would otherwise come
+        // back with every repaint, so it is reported once per failing streak
+        // and the cell keeps its default face.
+        try {
+            OnDrawCell(this, col, row, rect, state);
+        } catch (const std::exception& error) {
+            ReportDrawCellFailure(error.what());
+        } catch (...) {
+            ReportDrawCellFailure("The cell drawing handler failed.");
+        }
     }
     painter.restore();
     const bool editorAlwaysShown = (m_options & goEditing) && (m_options & goAlwaysShowEditor);
@@ -240,6 +252,13 @@ void TStringGrid::PaintCell(QPainter& painter, int col, int row, const QRect& re
         !(m_options & goRowSelect)) {
         DrawFocusRect(painter, rect);
     }
+}
+
+void TStringGrid::ReportDrawCellFailure(const char* message) {
+    if (!m_drawCellFailing && !m_drawCellFailed) {
+        ReportApplicationError(message);
+    }
+    m_drawCellFailed = true;
 }
 
 void TStringGrid::PaintRowSelectFocus(QPainter& painter, const Layout& layout) {

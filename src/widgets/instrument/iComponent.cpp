@@ -44,6 +44,40 @@ template <typename Action> void swallowing(Action&& action) {
     }
 }
 
+// The keys a control keeps from the form's shortcuts and from a dialog's
+// default and cancel buttons: Enter and Escape always, and the plain typing
+// and editing keys. Tab moves the focus; Alt and Ctrl combinations and the
+// function keys stay with the form's accelerators.
+bool claimsKey(const QKeyEvent& key) {
+    switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return !(key.modifiers() & Qt::AltModifier);
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return false;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Insert:
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        return !(key.modifiers() & Qt::AltModifier);
+    default:
+        break;
+    }
+    if (key.modifiers() & (Qt::AltModifier | Qt::ControlModifier)) {
+        return false;
+    }
+    return !key.text().isEmpty() && key.text().at(0).isPrint();
+}
+
 } // namespace
 
 // The process-wide list of instrument controls and the 1-second timer that
@@ -404,21 +438,9 @@ void TiComponent::paintEvent(QPaintEvent* /*event*/) {
 }
 
 bool TiComponent::event(QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        // Claim the keys the control handles itself, so that a form-level
-        // shortcut or a dialog's default and cancel buttons never see them:
-        // Enter and Escape always, plain keys (typing, arrows) too. Alt
-        // combinations stay with the form's accelerators; Tab moves the focus.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool enterOrEscape = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
-                                   key->key() == Qt::Key_Escape;
-        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
-        const Qt::KeyboardModifiers modifiers = key->modifiers();
-        if (!tab && !(modifiers & Qt::AltModifier) &&
-            (enterOrEscape || !(modifiers & Qt::ControlModifier))) {
-            event->accept();
-            return true;
-        }
+    if (event->type() == QEvent::ShortcutOverride && claimsKey(*static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
     }
     if (event->type() == QEvent::ParentAboutToChange && parentWidget()) {
         parentWidget()->removeEventFilter(this);

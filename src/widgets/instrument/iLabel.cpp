@@ -16,8 +16,10 @@ TiLabel::TiLabel(QWidget* parent) : TiCustomComponent(parent) {
     m_accelerator = new QShortcut(this);
     m_accelerator->setContext(Qt::WindowShortcut);
     m_accelerator->setEnabled(false);
-    connect(m_accelerator, &QShortcut::activated, this, &TiLabel::acceleratorActivated);
-    connect(m_accelerator, &QShortcut::activatedAmbiguously, this, &TiLabel::acceleratorActivated);
+    connect(m_accelerator, &QShortcut::activated, this, [this] { acceleratorActivated(); });
+    connect(m_accelerator, &QShortcut::activatedAmbiguously, this,
+            [this] { acceleratorActivated(); });
+    watchWindow();
 }
 
 void TiLabel::SetCaption(const QString& value) {
@@ -251,10 +253,49 @@ void TiLabel::updateAccelerator() {
     m_accelerator->setEnabled(true);
 }
 
-void TiLabel::acceleratorActivated() {
+bool TiLabel::acceleratorActivated() {
     QWidget* control = m_focusControl;
     if (!isEnabled() || !control || !control->isEnabled() || !control->isVisible()) {
-        return;
+        return false;
     }
     control->setFocus(Qt::ShortcutFocusReason);
+    return true;
+}
+
+void TiLabel::watchWindow() {
+    QWidget* top = window();
+    if (top == m_watchedWindow) {
+        return;
+    }
+    if (m_watchedWindow) {
+        m_watchedWindow->removeEventFilter(this);
+    }
+    m_watchedWindow = top != this ? top : nullptr;
+    if (m_watchedWindow) {
+        m_watchedWindow->installEventFilter(this);
+    }
+}
+
+bool TiLabel::event(QEvent* event) {
+    if (event->type() == QEvent::ParentChange) {
+        watchWindow();
+    }
+    return TiCustomComponent::event(event);
+}
+
+bool TiLabel::eventFilter(QObject* watched, QEvent* event) {
+    // A plain character key that the focused control did not take travels up
+    // to the window; there it is a dialog character and may be the caption's
+    // accelerator, as Alt plus the character is (the shortcut above).
+    if (watched == m_watchedWindow && event->type() == QEvent::KeyPress && m_focusControl) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QChar accelerator = acceleratorOf(m_caption);
+        const QString text = key->text();
+        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (plain && !accelerator.isNull() && text.size() == 1 &&
+            text.at(0).toUpper() == accelerator.toUpper() && acceleratorActivated()) {
+            return true;
+        }
+    }
+    return TiCustomComponent::eventFilter(watched, event);
 }

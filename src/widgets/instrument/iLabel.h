@@ -56,6 +56,8 @@ public:
 protected:
     void PaintContent(QPainter& canvas) override;
     void Loaded() override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The base bevel does not apply to a label.
@@ -64,7 +66,8 @@ private:
     unsigned textOptions() const;
     void changedWithSize();
     void updateAccelerator();
-    void acceleratorActivated();
+    bool acceleratorActivated();
+    void watchWindow();
     void drawFrame(QPainter& canvas);
 
     QString m_caption = QStringLiteral("iLabel");
@@ -80,5 +83,6 @@ private:
     TColor m_shadowColor = clGray;
     QPointer<QWidget> m_focusControl;
     QShortcut* m_accelerator = nullptr;
+    QPointer<QWidget> m_watchedWindow; // sees the keys the focused control leaves alone
     bool m_sizing = false;
 };

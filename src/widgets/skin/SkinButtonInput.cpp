@@ -74,12 +74,12 @@ void TskCustomButton::mouseReleaseEvent(QMouseEvent* event) {
     QPointer<TskCustomButton> alive(this);
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
+        // The repeat belongs to the held button: it ends with the release,
+        // also after a drag off the button and back, or off it for good.
+        stopRepeating();
         if (rect().contains(at)) {
             Click();
         } else {
-            // Released away from the button: no click, and no more repeats
-            // once the button is no longer held.
-            stopRepeating();
             setPressed(false);
         }
     }

@@ -1,10 +1,12 @@
 #include "GridTestSupport.h"
+#include "platform/ApplicationErrors.h"
 #include "widgets/grid/FramedStringGrid.h"
 
 #include <QLineEdit>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace gridtest;
 
@@ -251,4 +253,35 @@ TEST(FramedStringGridPaint, MainWindowTableDrawsItsCellsAtTheirPixels) {
     EXPECT_EQ(pixelAt(image, 765, 100), rgb(clWindow));
     EXPECT_EQ(pixelAt(image, 400, 385), rgb(clWindow));
     EXPECT_EQ(pixelAt(image, 756, 375), rgb(clWindow));
+}
+
+TEST(FramedStringGridPaint, AFailingCellHandlerIsReportedOnceAndThePaintCompletes) {
+    std::vector<std::string> reports;
+    const ApplicationErrorHandler previous =
+        SetApplicationErrorHandler([&](const std::string& message) { reports.push_back(message); });
+    TFramedStringGrid grid;
+    bool failing = true;
+    grid.OnDrawCell = [&](QObject*, int col, int row, const QRect&, TGridDrawState) {
+        if (failing && col == 1 && row == 1) {
+            throw std::runtime_error("broken handler");
+        }
+    };
+    render(grid);
+    const QImage image = render(grid);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports.front(), "broken handler");
+    // The cells after the failing one are drawn all the same.
+    const QPoint last = grid.CellRect(4, 4).center();
+    EXPECT_EQ(pixelAt(image, last.x(), last.y()), rgb(clWindow));
+    // Once it draws again, a new failure is news.
+    failing = false;
+    render(grid);
+    failing = true;
+    render(grid);
+    EXPECT_EQ(reports.size(), 2u);
+
+    grid.OnDblClick = [](QObject*) { throw std::runtime_error("no dialog"); };
+    QTest::mouseDClick(&grid, Qt::LeftButton, {}, last);
+    EXPECT_EQ(reports.back(), "no dialog");
+    SetApplicationErrorHandler(previous);
 }

@@ -234,3 +234,54 @@ TEST(StringGrid, MirrorsCellsAndClicksWhenLaidOutRightToLeft) {
     // The fixed column is drawn where it now lies.
     EXPECT_EQ(pixelAt(image, first.center().x(), first.center().y()), rgb(clBtnFace));
 }
+
+TEST(StringGrid, HeadersSizeAndMoveColumnsAndRowsOnlyWithTheirOptions) {
+    TStringGrid grid;
+    configure(grid);
+    for (int col = 0; col < 4; ++col) {
+        grid.SetCells(col, 0, QString::number(col));
+        grid.SetCells(col, 2, QStringLiteral("r2c%1").arg(col));
+    }
+    ASSERT_TRUE(showActive(grid));
+    // The line after column 1 inside the fixed row.
+    const QRect header = grid.CellRect(1, 0);
+    const QPoint line(header.left() + header.width(), header.center().y());
+    auto dragLine = [&](QPoint from, QPoint to) {
+        QTest::mousePress(&grid, Qt::LeftButton, {}, from);
+        QTest::mouseMove(&grid, to);
+        QTest::mouseRelease(&grid, Qt::LeftButton, {}, to);
+    };
+    dragLine(line, line + QPoint(25, 0));
+    EXPECT_EQ(grid.ColWidths(1), 40);
+    grid.SetOptions(grid.Options() | goColSizing | goRowSizing);
+    dragLine(line, line + QPoint(25, 0));
+    EXPECT_EQ(grid.ColWidths(1), 65);
+    // Sized rows through the fixed column; never below zero.
+    const QRect rowHeader = grid.CellRect(0, 2);
+    const QPoint rowLine(rowHeader.center().x(), rowHeader.top() + rowHeader.height());
+    dragLine(rowLine, rowLine - QPoint(0, 200));
+    EXPECT_EQ(grid.RowHeights(2), 0);
+
+    // Dragging the header of column 1 onto column 3 moves it with its texts.
+    const QPoint firstHeader = grid.CellRect(1, 0).center();
+    const QPoint thirdHeader = grid.CellRect(3, 0).center();
+    dragLine(firstHeader, thirdHeader);
+    EXPECT_EQ(grid.Cells(3, 0), QStringLiteral("3"));
+    grid.SetOptions(grid.Options() | goColMoving);
+    dragLine(firstHeader, thirdHeader);
+    EXPECT_EQ(grid.Cells(1, 0), QStringLiteral("2"));
+    EXPECT_EQ(grid.Cells(3, 0), QStringLiteral("1"));
+    EXPECT_EQ(grid.Cells(3, 2), QStringLiteral("r2c1"));
+    EXPECT_EQ(grid.ColWidths(3), 65);
+    EXPECT_EQ(grid.ColWidths(1), 40);
+
+    grid.MoveRow(2, 1);
+    EXPECT_EQ(grid.Cells(1, 1), QStringLiteral("r2c2"));
+    EXPECT_EQ(grid.RowHeights(1), 0);
+    grid.MoveRow(1, 3);
+    EXPECT_EQ(grid.Cells(1, 3), QStringLiteral("r2c2"));
+    EXPECT_EQ(grid.Cells(0, 0), QStringLiteral("0"));
+    grid.MoveColumn(0, 9); // refused
+    grid.MoveRow(-1, 0);   // refused
+    EXPECT_EQ(grid.Cells(0, 0), QStringLiteral("0"));
+}

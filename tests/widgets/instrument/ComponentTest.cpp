@@ -3,7 +3,10 @@
 
 #include <QDialog>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -270,6 +273,21 @@ TEST(InstrumentBase, EnterAndEscapeStayWithTheFocusedControl) {
     EXPECT_EQ(probe.calls, expected);
     EXPECT_TRUE(probe.Focused());
 
+    // The form's function-key and Ctrl shortcuts still work; plain keys do not
+    // leak to a form shortcut.
+    int shortcuts = 0;
+    QShortcut refresh(QKeySequence(Qt::Key_F5), &dialog);
+    QShortcut save(QKeySequence(Qt::CTRL | Qt::Key_S), &dialog);
+    QShortcut plainKey(QKeySequence(Qt::Key_Q), &dialog);
+    for (QShortcut* shortcut : {&refresh, &save, &plainKey}) {
+        QObject::connect(shortcut, &QShortcut::activated, [&] { ++shortcuts; });
+    }
+    QTest::keyClick(&probe, Qt::Key_F5);
+    QTest::keyClick(&probe, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(shortcuts, 2);
+    QTest::keyClick(&probe, Qt::Key_Q);
+    EXPECT_EQ(shortcuts, 2) << "a plain letter stays with the control";
+
     // Tab still moves the focus; losing it releases the mouse hook.
     probe.calls.clear();
     QTest::keyClick(&probe, Qt::Key_Tab);
@@ -390,4 +408,74 @@ TEST(InstrumentBase, AnchorsFollowTheParent) {
     settle();
     EXPECT_EQ(stretched.geometry(), QRect(10, 10, 150, 20));
     EXPECT_EQ(pinned.geometry(), QRect(250, 110, 30, 20));
+}
+
+TEST(InstrumentBase, TransparentSnapshotIncludesSiblingsBeneathOnly) {
+    QWidget form;
+    form.resize(200, 100);
+    form.setAutoFillBackground(true);
+    QPalette palette = form.palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    form.setPalette(palette);
+    Probe below(&form); // created first: beneath the transparent probe
+    below.SetBounds(0, 0, 60, 60);
+    below.SetBackGroundColor(clBlue);
+    Probe probe(&form);
+    probe.SetBounds(40, 10, 40, 30);
+    probe.SetBackGroundColor(clLime);
+    probe.SetTransparent(true);
+    Probe above(&form); // created last: on top, but outside the corner points
+    above.SetBounds(55, 20, 10, 10);
+    above.SetBackGroundColor(clRed);
+    form.show();
+    settle();
+    const QImage face = render(probe);
+    EXPECT_EQ(pixel(face, 5, 5), clBlue) << "the sibling beneath shows through";
+    EXPECT_EQ(pixel(face, 30, 5), clWhite) << "then the parent's own face";
+    EXPECT_NE(pixel(face, 20, 15), clRed) << "a sibling on top is no part of the background";
+}
+
+TEST(InstrumentBase, PopupMenuDragAndDropReachTheirHandlers) {
+    QWidget form;
+    form.resize(200, 100);
+    Probe probe(&form);
+    probe.SetTabStop(true);
+    QMenu menu;
+    menu.addAction(QStringLiteral("Reset"));
+    probe.SetPopupMenu(&menu);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    probe.setFocus();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5),
+                              probe.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&probe, &request);
+    EXPECT_TRUE(request.isAccepted());
+    EXPECT_TRUE(menu.isVisible());
+    settle();
+    EXPECT_TRUE(probe.Focused()) << "the control's own menu does not take its focus";
+    menu.hide();
+
+    QWidget source;
+    QObject* sourceSeen = nullptr;
+    TDragState stateSeen = dsDragLeave;
+    int drops = 0;
+    probe.OnDragOver = [&](QObject*, QObject* dragSource, int, int, TDragState state,
+                           bool& accept) {
+        sourceSeen = dragSource;
+        stateSeen = state;
+        accept = true;
+    };
+    probe.OnDragDrop = [&](QObject*, QObject*, int x, int y) {
+        ++drops;
+        EXPECT_EQ(QPoint(x, y), QPoint(7, 8));
+    };
+    QMimeData data;
+    QDragEnterEvent enter(QPoint(7, 8), Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&probe, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(stateSeen, dsDragEnter);
+    QDropEvent drop(QPointF(7, 8), Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&probe, &drop);
+    EXPECT_EQ(drops, 1);
+    EXPECT_EQ(sourceSeen, nullptr) << "no drag in progress: no source";
 }

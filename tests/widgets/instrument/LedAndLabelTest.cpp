@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -259,7 +260,21 @@ TEST(Label, AcceleratorFocusesTheFocusControl) {
     QTest::keyClick(&other, Qt::Key_G, Qt::AltModifier);
     EXPECT_TRUE(edit->hasFocus());
 
+    // A plain G that the focused control leaves alone is a dialog character:
+    // a push button does not take letters, an edit does.
+    QPushButton button(QStringLiteral("Button"), &form);
+    button.move(200, 40);
+    button.show();
+    button.setFocus();
+    ASSERT_TRUE(button.hasFocus());
+    QTest::keyClick(&button, Qt::Key_G);
+    EXPECT_TRUE(edit->hasFocus());
     other.setFocus();
+    other.clear();
+    QTest::keyClick(&other, Qt::Key_G);
+    EXPECT_TRUE(other.hasFocus());
+    EXPECT_EQ(other.text(), QStringLiteral("g"));
+
     label.setEnabled(false);
     QTest::keyClick(&other, Qt::Key_G, Qt::AltModifier);
     EXPECT_TRUE(other.hasFocus()) << "a disabled label passes nothing on";

@@ -246,6 +246,15 @@ TEST(SkinButton, HoldingTheButtonRepeatsUntilReleaseOrLeave) {
     EXPECT_EQ(repeats, settled);
     EXPECT_EQ(clicks, 1);
 
+    // Dragged off and back, then released over the button: a click, and the
+    // repeat ends with the release.
+    repeats = 0;
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
+    QApplication::sendEvent(&button, &dragOut);
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(clicks, 2);
+    EXPECT_FALSE(button.Repeating());
+
     // The repeat handler may itself end the hold.
     repeats = 0;
     button.OnMouseContinuouslyDown = [&](QObject*) {
@@ -558,4 +567,30 @@ TEST(SkinButton, ThemeFileLooksAreUsedReappliedAndDropped) {
     delete theme;
     EXPECT_EQ(button->FileTheme(), nullptr);
     EXPECT_EQ(button->UIStyle(), TskUIStyle::DeepBlue);
+}
+
+TEST(SkinButton, AnAttachedActionGivesCaptionStateGlyphAndClick) {
+    QWidget window;
+    QPixmap picture(16, 16);
+    picture.fill(Qt::red);
+    QAction action(QIcon(picture), "&Run", nullptr);
+    int triggered = 0;
+    QObject::connect(&action, &QAction::triggered, [&] { ++triggered; });
+    TskButton button(&window);
+    button.SetAction(&action);
+    EXPECT_EQ(button.Caption(), "&Run");
+    EXPECT_EQ(button.Glyph().size(), QSize(16, 16));
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(triggered, 1);
+    action.setText("Halt");
+    action.setEnabled(false);
+    EXPECT_EQ(button.Caption(), "Halt");
+    EXPECT_FALSE(button.isEnabled());
+    // OnClick, once assigned, is what a click runs.
+    action.setEnabled(true);
+    int clicks = 0;
+    button.OnClick = [&](QObject*) { ++clicks; };
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(triggered, 1);
 }
