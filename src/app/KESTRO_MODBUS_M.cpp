@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -57,22 +58,28 @@ int runHeadless(int argc, char** argv, bool demonstration) {
     return RunHeadless(options);
 }
 
-int runWindows(int argc, char** argv) {
-    // Window positions are pixels at 96 dots per inch, whatever the screen.
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication app(argc, argv);
+// The window's options; anything else that looks like an option of ours is
+// refused. Single-dash arguments belong to Qt (-platform, -style, ...).
+std::optional<WindowOptions> parseWindowOptions(int argc, char** argv, QString& refused) {
     WindowOptions options;
-    for (const QString& argument : QCoreApplication::arguments().mid(1)) {
+    for (int index = 1; index < argc; ++index) {
+        const QString argument = QString::fromLocal8Bit(argv[index]);
         if (argument == "--simulate") {
             options.simulate = true;
         } else if (argument == "--start") {
             options.pressStart = true;
-        } else {
-            printText(stderr, "kestro-modbus-m: unknown option \"" + argument + "\"\n\n" +
-                                  RunnerUsage() + QString::fromUtf8(WindowUsage));
-            return 2;
+        } else if (argument.startsWith("--")) {
+            refused = argument;
+            return std::nullopt;
         }
     }
+    return options;
+}
+
+int runWindows(int argc, char** argv, const WindowOptions& options) {
+    // Window positions are pixels at 96 dots per inch, whatever the screen.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    QApplication app(argc, argv);
     return RunWindows(options);
 }
 
@@ -83,18 +90,26 @@ int main(int argc, char** argv) {
         hasArgument(argc, argv, "-h")) {
         return runHeadless(argc, argv, false);
     }
+    QString refused;
+    const std::optional<WindowOptions> options = parseWindowOptions(argc, argv, refused);
+    if (!options) {
+        printText(stderr, "kestro-modbus-m: unknown option \"" + refused + "\"\n\n" +
+                              RunnerUsage() + QString::fromUtf8(WindowUsage));
+        return 2;
+    }
     if (!DisplayAvailable()) {
-        if (hasArgument(argc, argv, "--simulate")) {
+        if (options->simulate) {
             std::fputs("kestro-modbus-m: no display (DISPLAY, WAYLAND_DISPLAY and "
                        "QT_QPA_PLATFORM are unset); running the headless runner on the "
                        "virtual module instead.\n",
                        stderr);
             return runHeadless(argc, argv, true);
         }
-        std::fputs("kestro-modbus-m: no display to show the window on (DISPLAY, "
-                   "WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset); use --headless.\n",
-                   stderr);
+        printText(stderr, QStringLiteral("kestro-modbus-m: no display to show the window on "
+                                         "(DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are "
+                                         "unset); use --headless.\n\n") +
+                              RunnerUsage());
         return 2;
     }
-    return runWindows(argc, argv);
+    return runWindows(argc, argv, *options);
 }
