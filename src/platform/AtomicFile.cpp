@@ -1,6 +1,8 @@
 #include "platform/AtomicFile.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -48,7 +50,9 @@ void syncFolder(const QByteArray& folder) {
 FileReadResult readWholeFile(const QString& path, std::size_t maximumSize) {
     FileReadResult result;
     const QByteArray encoded = QFile::encodeName(path);
-    const int descriptor = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK keeps a FIFO or device given as a settings file from blocking
+    // the open; anything but a regular file is refused below.
+    const int descriptor = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         result.error = errno;
         return result;
@@ -90,7 +94,7 @@ FileReadResult readWholeFile(const QString& path, std::size_t maximumSize) {
 int writeFileAtomically(const QString& path, const QByteArray& content) {
     const QFileInfo target(path);
     const QByteArray folder = QFile::encodeName(target.absolutePath());
-    QByteArray pattern = QFile::encodeName(target.absoluteFilePath()) + ".XXXXXX";
+    QByteArray pattern = QFile::encodeName(target.absoluteFilePath()) + ".tmp-XXXXXX";
     const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (descriptor < 0)
         return errno;
@@ -117,6 +121,17 @@ int writeFileAtomically(const QString& path, const QByteArray& content) {
     }
     syncFolder(folder);
     return 0;
+}
+
+void removeLeftoverTemporaries(const QString& path) {
+    const QFileInfo target(path);
+    // mkostemp replaces the six X of the pattern with letters and digits.
+    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.tmp-[A-Za-z0-9]{6}")));
+    QDir folder = target.absoluteDir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        if (leftover.match(name).hasMatch())
+            folder.remove(name);
 }
 
 int makeFolderPath(const QString& path) {

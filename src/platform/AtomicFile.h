@@ -22,6 +22,11 @@ FileReadResult readWholeFile(const QString& path, std::size_t maximumSize);
 /// of the failing call; on failure the old file is untouched.
 int writeFileAtomically(const QString& path, const QByteArray& content);
 
+/// Removes temporary files that writeFileAtomically left beside path when
+/// its process died mid-write. Only safe while holding the lock that every
+/// writer of path takes, so that no live write is mistaken for a leftover.
+void removeLeftoverTemporaries(const QString& path);
+
 /// Creates the folder and its parents when missing. Returns 0 or an errno.
 int makeFolderPath(const QString& path);
 

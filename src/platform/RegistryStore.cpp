@@ -117,8 +117,11 @@ std::optional<std::int32_t> parseNumber(const QByteArray& field) {
 std::optional<QStringList> decodePath(const QByteArray& field) {
     if (field.size() == 1 && field[0] == kEmptyField)
         return QStringList();
+    const QList<QByteArray> elements = field.split('\\');
+    if (elements.size() > RegistryStore::kMaximumDepth)
+        return std::nullopt;
     QStringList path;
-    for (const QByteArray& element : field.split('\\')) {
+    for (const QByteArray& element : elements) {
         std::optional<QString> name = decodeField(element);
         if (!name || name->isEmpty() || name->size() > RegistryStore::kMaximumNameLength)
             return std::nullopt;
@@ -185,7 +188,7 @@ QString registryFolder() {
     const QString overridden = qEnvironmentVariable("KESTRO_CONFIG_DIR");
     if (!overridden.isEmpty())
         return overridden;
-    // The base directory specification asks to ignore a relative XDG_CONFIG_HOME.
+    // The XDG base directory rules say a relative XDG_CONFIG_HOME is to be ignored.
     const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!configHome.isEmpty() && QDir::isAbsolutePath(configHome))
         return configHome + QStringLiteral("/kestro-modbus-m");
@@ -336,6 +339,8 @@ RegistryError RegistryStore::loadTree(RegistryTree& tree) {
 RegistryError RegistryStore::openKey(const QString& path, bool canCreate) {
     closeKey();
     const QStringList elements = splitPath(path);
+    if (elements.size() > kMaximumDepth)
+        return RegistryError::InvalidName;
     for (const QString& element : elements)
         if (!validName(element))
             return RegistryError::InvalidName;
@@ -463,6 +468,9 @@ RegistryError RegistryStore::flush() {
         m_systemCode = lock.error();
         return RegistryError::SystemError;
     }
+    // A writer killed mid-save leaves its temporary file; under the lock no
+    // other save is running, so anything of that shape is such a leftover.
+    removeLeftoverTemporaries(file);
     // Re-read under the lock, so that keys another program saved since this
     // one opened its key survive.
     RegistryTree current;

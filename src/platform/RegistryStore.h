@@ -92,6 +92,8 @@ private:
 class RegistryStore {
 public:
     static constexpr int kMaximumNameLength = 255;
+    // Keys nest at most this deep, which also bounds the recursion over the tree.
+    static constexpr int kMaximumDepth = 512;
     static constexpr std::size_t kMaximumFileSize = 4 * 1024 * 1024;
 
     explicit RegistryStore(RegistryRoot root = RegistryRoot::CurrentUser);

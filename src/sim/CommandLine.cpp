@@ -212,7 +212,9 @@ pseudo-terminal, so that the tool or any other master can be tried without
 hardware. The first line printed is the port's path (for example /dev/pts/3);
 open it like a serial port at any speed. The module runs until SIGINT or
 SIGTERM; SIGHUP restarts it, which applies a device ID or baud rate written
-to registers 7 and 8. Clients may close the port and open it again.
+to registers 7 and 8. Clients may close the port and open it again; reply
+bytes nobody read (say, a late reply) still wait there for the next client,
+so a master should purge its input after opening.
 
 Options:
   -a, --address N        slave address, 1 to 247 (default 1)

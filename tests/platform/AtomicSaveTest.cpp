@@ -5,6 +5,7 @@
 #include "platform/RegistryStore.h"
 #include "support/TemporaryConfig.h"
 
+#include <QDir>
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -76,4 +77,12 @@ TEST(AtomicSave, KilledSavesLeaveTheOldOrTheNewFile) {
         highest = std::max(highest, generation);
     }
     EXPECT_GT(highest, 0) << "the child never finished a save; the test proved nothing";
+
+    // The next save clears away what killed saves left behind.
+    RegistryStore store(RegistryRoot::LocalMachine);
+    ASSERT_EQ(store.openKey("Software", true), RegistryError::None);
+    store.writeText("After", "kills");
+    ASSERT_EQ(store.closeKey(), RegistryError::None);
+    EXPECT_EQ(QDir(config.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({".HKEY_LOCAL_MACHINE.lock", "HKEY_LOCAL_MACHINE.registry"}));
 }

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -132,6 +133,12 @@ TEST(IniFile, DamagedFilesAreReadSafelyAndSavedClean) {
     ASSERT_EQ(huge.save(), 0);
     EXPECT_EQ(fileContent(path), "[ComPort]\nPort=COM5\n");
     EXPECT_TRUE(QFile::exists(path + ".damaged")) << "the oversized file is kept aside";
+
+    // Something that is not a file at all is refused at once, never waited on.
+    const QString fifo = config.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(IniFile(fifo).loadError(), EINVAL);
+    EXPECT_EQ(IniFile(config.path()).loadError(), EISDIR);
 }
 
 TEST(IniFile, RelativeNamesLandInTheSettingsFolder) {

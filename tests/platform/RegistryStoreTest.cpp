@@ -115,6 +115,7 @@ TEST(RegistryStore, MissingAndMistypedValuesAreReported) {
     EXPECT_EQ(store.readText("Number", text), RegistryError::WrongType);
     EXPECT_EQ(store.writeText(QString(256, 'x'), "long"), RegistryError::InvalidName);
     EXPECT_EQ(store.valueNames(), QStringList({"Number", "Text"}));
+    EXPECT_EQ(store.openKey(QString("A\\").repeated(513), true), RegistryError::InvalidName);
 }
 
 TEST(RegistryStore, DamagedFilesAreReportedAndReplacedCleanOnWrite) {
@@ -136,6 +137,8 @@ TEST(RegistryStore, DamagedFilesAreReportedAndReplacedCleanOnWrite) {
         "KESTRO-REGISTRY 1\nkey A\nbinary Blob 00\n",         // unknown kind
         "KESTRO-REGISTRY 1\nkey A\\\\B\n",                    // empty key element
         "KESTRO-REGISTRY 1\r\nkey A\r\n",                     // foreign line breaks
+        // keys nested far too deep
+        "KESTRO-REGISTRY 1\nkey A" + QByteArray(600000, '\\').replace("\\", "\\A") + "\n",
         "KESTRO-REGISTRY 1\nkey A\ntext Port " + QByteArray(5 * 1024 * 1024, 'x') + "\n",
     };
     for (const QByteArray& content : damaged) {

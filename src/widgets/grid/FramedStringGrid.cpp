@@ -129,12 +129,12 @@ void TFramedStringGrid::SetFrameHotTrack(bool hotTrack) {
     if (hotTrack) {
         SetFrameVisible(true);
         // A stored window keeps the sides it was saved with.
-        if (!IsLoading()) {
+        if (!Loading()) {
             SetFrameSides(kAllSides);
         }
     }
     RepaintBorder();
-    if (!IsLoading()) {
+    if (!Loading()) {
         update();
     }
 }
@@ -217,7 +217,7 @@ bool TFramedStringGrid::EditorHasFocus() const {
 }
 
 void TFramedStringGrid::RefreshColors() {
-    if (IsLoading()) {
+    if (Loading()) {
         return;
     }
     TColor target = m_restColor;

@@ -2,9 +2,6 @@
 
 #include "InplaceEdit.h"
 
-#include "platform/ApplicationErrors.h"
-
-#include <QApplication>
 #include <QEvent>
 #include <algorithm>
 
@@ -69,7 +66,7 @@ void TStringGrid::SetColCount(int count) {
     if (count == m_colCount) {
         return;
     }
-    if (!IsLoading() && m_fixedCols >= count) {
+    if (!Loading() && m_fixedCols >= count) {
         m_fixedCols = count - 1;
     }
     ResizeTable(count, m_rowCount);
@@ -80,7 +77,7 @@ void TStringGrid::SetRowCount(int count) {
     if (count == m_rowCount) {
         return;
     }
-    if (!IsLoading() && m_fixedRows >= count) {
+    if (!Loading() && m_fixedRows >= count) {
         m_fixedRows = count - 1;
     }
     ResizeTable(m_colCount, count);
@@ -89,26 +86,26 @@ void TStringGrid::SetRowCount(int count) {
 void TStringGrid::SetFixedCols(int count) {
     // Outside loading a fixed count must leave a scrollable column; while
     // loading ColCount may still follow, so the check waits for EndLoading.
-    if (count < 0 || count == m_fixedCols || (!IsLoading() && count >= m_colCount)) {
+    if (count < 0 || count == m_fixedCols || (!Loading() && count >= m_colCount)) {
         return;
     }
     CommitEditor();
     m_fixedCols = count;
     m_col = m_anchorCol = m_leftCol = count;
-    if (!IsLoading()) {
+    if (!Loading()) {
         ClampCurrent();
         InvalidateGrid();
     }
 }
 
 void TStringGrid::SetFixedRows(int count) {
-    if (count < 0 || count == m_fixedRows || (!IsLoading() && count >= m_rowCount)) {
+    if (count < 0 || count == m_fixedRows || (!Loading() && count >= m_rowCount)) {
         return;
     }
     CommitEditor();
     m_fixedRows = count;
     m_row = m_anchorRow = m_topRow = count;
-    if (!IsLoading()) {
+    if (!Loading()) {
         ClampCurrent();
         InvalidateGrid();
     }
@@ -131,7 +128,7 @@ void TStringGrid::ResizeTable(int colCount, int rowCount) {
     m_rowHeights.resize(static_cast<std::size_t>(rowCount), m_defaultRowHeight);
     m_colCount = colCount;
     m_rowCount = rowCount;
-    if (!IsLoading()) {
+    if (!Loading()) {
         ClampCurrent();
     }
     InvalidateGrid();
@@ -243,7 +240,7 @@ void TStringGrid::SetOptions(TGridOptions options) {
         m_anchorCol = m_col;
         m_anchorRow = m_row;
     }
-    if (!IsLoading()) {
+    if (!Loading()) {
         if (!(m_options & goEditing) || (m_options & goRowSelect)) {
             HideEditor();
         } else if (m_options & goAlwaysShowEditor) {
@@ -310,7 +307,7 @@ void TStringGrid::SetCells(int col, int row, const QString& text) {
     }
     stored = text;
     const QRect rect = CellRect(col, row);
-    if (!IsLoading() && !rect.isEmpty()) {
+    if (!Loading() && !rect.isEmpty()) {
         update(rect);
     }
 }
@@ -346,7 +343,7 @@ void TStringGrid::MoveCurrent(int col, int row, bool moveAnchor) {
         m_anchorCol = col;
         m_anchorRow = row;
     }
-    if (IsLoading()) {
+    if (Loading()) {
         return;
     }
     MakeVisible(col, row);
@@ -497,104 +494,6 @@ void TStringGrid::SetDefaultDrawing(bool defaultDrawing) {
     }
     m_defaultDrawing = defaultDrawing;
     InvalidateGrid();
-}
-
-int TStringGrid::BorderWidth() const {
-    if (m_borderStyle == TBorderStyle::bsNone) {
-        return 0;
-    }
-    return m_ctl3D ? 2 : 1;
-}
-
-QRect TStringGrid::ClientRect() const {
-    const int border = BorderWidth();
-    const int width = std::max(0, this->width() - 2 * border);
-    const int height = std::max(0, this->height() - 2 * border);
-    return QRect(border, border, width, height);
-}
-
-TStringGrid::Layout TStringGrid::ComputeLayout() const {
-    const QRect client = ClientRect();
-    const int vertical = (m_options & (goFixedVertLine | goVertLine)) ? m_gridLineWidth : 0;
-    const int horizontal = (m_options & (goFixedHorzLine | goHorzLine)) ? m_gridLineWidth : 0;
-    return Layout{GridAxis(m_colWidths, m_fixedCols, m_leftCol, vertical, client.width()),
-                  GridAxis(m_rowHeights, m_fixedRows, m_topRow, horizontal, client.height())};
-}
-
-QRect TStringGrid::Mirrored(const QRect& rect) const {
-    if (!isRightToLeft()) {
-        return rect;
-    }
-    const int clientWidth = ClientRect().width();
-    return QRect(clientWidth - rect.x() - rect.width(), rect.y(), rect.width(), rect.height());
-}
-
-QRect TStringGrid::CellRect(int col, int row) const {
-    const Layout layout = ComputeLayout();
-    if (!layout.columns.isLaidOut(col) || !layout.rows.isLaidOut(row)) {
-        return {};
-    }
-    const QRect rect(layout.columns.start(col), layout.rows.start(row), layout.columns.size(col),
-                     layout.rows.size(row));
-    return Mirrored(rect).translated(ClientRect().topLeft());
-}
-
-bool TStringGrid::MouseToCell(int x, int y, int& col, int& row) const {
-    const QRect client = ClientRect();
-    if (!client.contains(x, y)) {
-        return false;
-    }
-    int clientX = x - client.x();
-    if (isRightToLeft()) {
-        clientX = client.width() - 1 - clientX;
-    }
-    const Layout layout = ComputeLayout();
-    const int foundCol = layout.columns.cellAt(clientX);
-    const int foundRow = layout.rows.cellAt(y - client.y());
-    if (foundCol < 0 || foundRow < 0) {
-        return false;
-    }
-    col = foundCol;
-    row = foundRow;
-    return true;
-}
-
-bool TStringGrid::HasActiveFocus() const {
-    const QWidget* top = window();
-    const QWidget* focus = top != this ? top->focusWidget() : QApplication::focusWidget();
-    // The in-place editor is part of the grid: a cell being edited keeps the focus.
-    return focus != nullptr && (focus == this || isAncestorOf(focus));
-}
-
-void TStringGrid::RunHandler(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& error) {
-        ReportApplicationError(error.what());
-    } catch (...) {
-        ReportApplicationError("An event handler of the grid failed.");
-    }
-}
-
-void TStringGrid::InvalidateGrid() {
-    if (!IsLoading()) {
-        update(ClientRect());
-    }
-}
-
-void TStringGrid::InvalidateBorder() {
-    if (IsLoading() || !isVisible() || visibleRegion().isEmpty()) {
-        return;
-    }
-    update(QRegion(rect()) - QRegion(ClientRect()));
-}
-
-void TStringGrid::RecreateWindow() {
-    if (IsLoading()) {
-        return;
-    }
-    UpdateEditorGeometry();
-    update();
 }
 
 void TStringGrid::resizeEvent(QResizeEvent* event) {

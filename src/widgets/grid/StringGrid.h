@@ -78,7 +78,7 @@ public:
     // only when loading ends.
     void BeginLoading();
     void EndLoading();
-    bool IsLoading() const { return m_loadingDepth > 0; }
+    bool Loading() const { return m_loadingDepth > 0; }
 
     // Counts. ColCount and RowCount are at least 1; fixed counts must leave at
     // least one scrollable column and row, other values are refused.

@@ -318,7 +318,7 @@ bool TStringGrid::EditorShowing() const {
 }
 
 void TStringGrid::ShowEditor() {
-    if (!(m_options & goEditing) || (m_options & goRowSelect) || IsLoading()) {
+    if (!(m_options & goEditing) || (m_options & goRowSelect) || Loading()) {
         return;
     }
     if (m_editor == nullptr) {

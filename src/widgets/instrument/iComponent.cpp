@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <exception>
 #include <mutex>
 #include <vector>
@@ -675,12 +676,24 @@ void TiComponent::followParentResize() {
     int top = y();
     int width = this->width();
     int height = this->height();
+    // Anchored on neither side of an axis, the control keeps its centre at the
+    // same fraction of the parent's extent.
+    auto keepCentre = [](int before, int extent, int after, int newParentExtent) {
+        const double oldParentExtent = before + extent + after;
+        if (oldParentExtent <= 0) {
+            return before;
+        }
+        const double centre = (before + extent / 2.0) / oldParentExtent;
+        return static_cast<int>(std::lround(centre * newParentExtent - extent / 2.0));
+    };
     if (m_anchors & akRight) {
         if (m_anchors & akLeft) {
             width = parent->width() - margins.right() - left;
         } else {
             left = parent->width() - margins.right() - width;
         }
+    } else if (!(m_anchors & akLeft)) {
+        left = keepCentre(margins.left(), width, margins.right(), parent->width());
     }
     if (m_anchors & akBottom) {
         if (m_anchors & akTop) {
@@ -688,6 +701,8 @@ void TiComponent::followParentResize() {
         } else {
             top = parent->height() - margins.bottom() - height;
         }
+    } else if (!(m_anchors & akTop)) {
+        top = keepCentre(margins.top(), height, margins.bottom(), parent->height());
     }
     SetBounds(left, top, width, height);
     m_anchorMargins = margins; // the distances stay those the owner set
@@ -695,7 +710,7 @@ void TiComponent::followParentResize() {
 
 bool TiComponent::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parentWidget() && event->type() == QEvent::Resize &&
-        (m_anchors & (akRight | akBottom))) {
+        m_anchors != (akLeft | akTop)) {
         followParentResize();
     }
     return QWidget::eventFilter(watched, event);

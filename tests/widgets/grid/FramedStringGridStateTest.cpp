@@ -66,8 +66,13 @@ TEST(FramedStringGridState, TheBackgroundFollowsFocusAndTheEnabledState) {
     grid->SetFocusColor(clLime);
     EXPECT_EQ(grid->Color(), clLime);
 
+    // Focus makes a hot-tracked frame hot as the mouse does.
+    grid->SetFrameHotTrack(true);
+    EXPECT_TRUE(grid->FrameIsHot());
+
     ASSERT_TRUE(focusOn(*other));
     EXPECT_EQ(grid->Color(), clAqua);
+    EXPECT_FALSE(grid->FrameIsHot());
 
     grid->setEnabled(false);
     EXPECT_EQ(grid->Color(), clGray);

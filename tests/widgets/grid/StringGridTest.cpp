@@ -213,9 +213,9 @@ TEST(StringGrid, LoadingChecksTheFixedCountsOnlyWhenItEnds) {
     EXPECT_EQ(grid.FixedRows(), 4);
     EXPECT_EQ(grid.Col(), 3);
     EXPECT_EQ(grid.Row(), 4);
-    EXPECT_FALSE(grid.IsLoading());
+    EXPECT_FALSE(grid.Loading());
     grid.EndLoading(); // unbalanced: ignored
-    EXPECT_FALSE(grid.IsLoading());
+    EXPECT_FALSE(grid.Loading());
 }
 
 TEST(StringGrid, MirrorsCellsAndClicksWhenLaidOutRightToLeft) {

@@ -403,11 +403,15 @@ TEST(InstrumentBase, AnchorsFollowTheParent) {
     Probe pinned(&form);
     pinned.SetBounds(150, 60, 30, 20);
     pinned.SetAnchors(akRight | akBottom);
+    Probe floating(&form);
+    floating.SetBounds(90, 0, 20, 10); // centred horizontally
+    floating.SetAnchors(akTop);
     form.show();
     form.resize(300, 150);
     settle();
     EXPECT_EQ(stretched.geometry(), QRect(10, 10, 150, 20));
     EXPECT_EQ(pinned.geometry(), QRect(250, 110, 30, 20));
+    EXPECT_EQ(floating.geometry(), QRect(140, 0, 20, 10)) << "stays centred";
 }
 
 TEST(InstrumentBase, TransparentSnapshotIncludesSiblingsBeneathOnly) {
