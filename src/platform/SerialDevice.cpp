@@ -210,7 +210,14 @@ void SerialDevice::dropWaitingInput() {
 SerialIoResult SerialDevice::readOnce(std::uint8_t* buffer, int count) {
     for (;;) {
         const ssize_t got = ::read(m_fd, buffer, std::size_t(count));
-        if (got >= 0) {
+        // With VMIN and VTIME at 0 an empty read returns 0, and so does a
+        // line that hung up (adapter unplugged, far end closed); only the
+        // latter also fails the queue count.
+        if (got == 0) {
+            int waiting = 0;
+            return {0, ioctlError(::ioctl(m_fd, FIONREAD, &waiting))};
+        }
+        if (got > 0) {
             m_consumed += std::uint64_t(got);
             return {int(m_filter.filter(buffer, std::size_t(got))), 0};
         }

@@ -4,6 +4,23 @@
 // counters and queue discards. Every call returns 0 or the errno of the
 // failing system call; nothing here throws. Not thread-safe except where a
 // function says so.
+//
+// Line options that Linux drivers lack, and what stands in for them:
+// - 1.5 stop bits: CSTOPB, which UARTs send as 1.5 for 5-bit characters and
+//   as 2 for longer ones (the nearest safe choice).
+// - Dropping received zero bytes, and replacing bytes with a parity error:
+//   done on the way in (SerialReceiveFilter), the latter from PARMRK marks.
+// - Parity checking without replacement: bytes pass unchanged and the error
+//   shows in the driver's counters only, as with the original driver.
+// - DSR sensitivity: bytes that arrive while DSR is off are dropped on read.
+// - DSR output handshake: a write waits for DSR within its timeout.
+// - DTR handshake: DTR is held on. RTS toggle: the driver's RS-485 mode, or
+//   RTS raised around each write where the driver has none.
+// - Continuing after XOFF, XON/XOFF limits and driver queue sizes: Linux
+//   fixes them; the values are accepted (sizes are checked) and not used.
+// - Timeouts: a read returns at once with what is waiting unless read totals
+//   are set; a write waits for room up to multiplier x n + constant ms, and
+//   with both zero takes only what fits at once rather than waiting forever.
 
 #include "SerialReceiveFilter.h"
 #include "SerialSettings.h"

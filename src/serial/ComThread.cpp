@@ -7,6 +7,7 @@
 #include "platform/SerialDevice.h"
 #include "platform/ThreadPriority.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 #include <array>
@@ -166,7 +167,9 @@ TComThread::TComThread(TCustomComPort* ComPort)
 
 TComThread::~TComThread() {
     StopWaiting();
-    if (MainThreadQueue::onMainThread()) {
+    // Without an application object there is no event loop either, and the
+    // thread that ends the port is the one that must run a pending delivery.
+    if (MainThreadQueue::onMainThread() || QCoreApplication::instance() == nullptr) {
         MainThreadQueue::instance().serveUntil([this] { return Finished(); });
     }
     if (m_thread.joinable()) {

@@ -75,6 +75,8 @@ TEST_F(EventThreadOnPty, ReceivedBytesAreAnnouncedOnTheMainThreadWithTheWaitingC
     EXPECT_EQ(received, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_TRUE(allOnMain);
     EXPECT_LE(calls, 7);
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, UnreadBytesAreNotAnnouncedAgainButNewOnesAre) {
@@ -89,6 +91,8 @@ TEST_F(EventThreadOnPty, UnreadBytesAreNotAnnouncedAgainButNewOnesAre) {
     writeFarEnd(pty, {4});
     ASSERT_TRUE(waitUntil([&] { return counts.size() == 2; }));
     EXPECT_EQ(counts[1], 4);
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, BytesArrivingDuringADeliveryAreAnnouncedAfterIt) {
@@ -109,6 +113,8 @@ TEST_F(EventThreadOnPty, BytesArrivingDuringADeliveryAreAnnouncedAfterIt) {
     writeFarEnd(pty, {1});
     ASSERT_TRUE(waitUntil([&] { return received.size() == 3; }));
     EXPECT_EQ(received, (std::vector<std::uint8_t>{1, 0xAA, 0xBB}));
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, WithoutRxByCountTheComponentReadsAndHandsOverTheBytes) {
@@ -125,6 +131,8 @@ TEST_F(EventThreadOnPty, WithoutRxByCountTheComponentReadsAndHandsOverTheBytes) 
     EXPECT_EQ(buffered, (std::vector<std::uint8_t>{10, 20, 30, 40, 50}));
     EXPECT_EQ(rxCharCalls, 0);
     EXPECT_EQ(port.PendingInputCount(), 0);
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, EachDeliveryMethodRunsHandlersOnItsThread) {
@@ -155,6 +163,8 @@ TEST_F(EventThreadOnPty, EachDeliveryMethodRunsHandlersOnItsThread) {
     port.SetConnected(false);
     waitUntil([] { return false; }, 100);
     EXPECT_EQ(calls, 2);
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, WritesAreFollowedByTransmitEmptyOnTheMainThread) {
@@ -168,6 +178,8 @@ TEST_F(EventThreadOnPty, WritesAreFollowedByTransmitEmptyOnTheMainThread) {
     ASSERT_EQ(port.WriteData(frame, 8), 8);
     EXPECT_EQ(readFarEnd(pty, 8).size(), 8U);
     ASSERT_TRUE(waitUntil([&] { return empties >= 1; }));
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, StoppingAnIdleThreadReturnsPromptly) {
@@ -178,6 +190,8 @@ TEST_F(EventThreadOnPty, StoppingAnIdleThreadReturnsPromptly) {
     port.SetConnected(false);
     // Far below the one-second fallback of the close wait.
     EXPECT_LT(timer.elapsed(), 800);
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, CloseWhileADeliveryWaitsForTheMainThreadServesItAndReturns) {
@@ -195,6 +209,8 @@ TEST_F(EventThreadOnPty, CloseWhileADeliveryWaitsForTheMainThreadServesItAndRetu
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(connectedDuringCall);
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, AHandlerMayCloseThePortAndItOpensAgainAfterwards) {
@@ -217,6 +233,8 @@ TEST_F(EventThreadOnPty, AHandlerMayCloseThePortAndItOpensAgainAfterwards) {
     port.SetConnected(true);
     writeFarEnd(pty, {2});
     ASSERT_TRUE(waitUntil([&] { return calls >= 2; }));
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, AnErrorInAHandlerEndsTheThreadButNotThePort) {
@@ -237,6 +255,8 @@ TEST_F(EventThreadOnPty, AnErrorInAHandlerEndsTheThreadButNotThePort) {
     timer.start();
     port.SetConnected(false);
     EXPECT_LT(timer.elapsed(), 800);
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, AFarEndThatHangsUpCostsNoCpuAndThePortStillClosesAndReopens) {
@@ -254,6 +274,10 @@ TEST_F(EventThreadOnPty, AFarEndThatHangsUpCostsNoCpuAndThePortStillClosesAndReo
     QThread::msleep(1000);
     const auto spent = processCpuTime() - before;
     EXPECT_LT(spent, 50ms) << "event thread spins on a hung-up line";
+    // Reads and writes on the dead line fail with their codes.
+    std::uint8_t byte = 0;
+    EXPECT_THROW(port.ReadData(&byte, 1), EComPort);
+    EXPECT_THROW(port.WriteData(&byte, 1), EComPort);
 
     EXPECT_NO_THROW(port.SetConnected(false));
     EXPECT_FALSE(port.Connected());
@@ -281,4 +305,6 @@ TEST_F(EventThreadOnPty, AnIdleOpenPortWithUnreadBytesCostsNoCpu) {
     const auto before = processCpuTime();
     QThread::msleep(1000);
     EXPECT_LT(processCpuTime() - before, 50ms);
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
 }
