@@ -272,7 +272,9 @@ void TComThread::Execute() {
     SetCurrentThreadPriority(m_priority);
     SerialDevice& device = m_comPort->Device();
     const int fd = device.descriptor();
-    const TComEvents inputEvents = {evRxChar, evRxFlag, evRx80Full};
+    // evRxFlag stays unreported: a terminal cannot be looked into without
+    // taking the bytes, which belong to the handler that reads them.
+    const TComEvents inputEvents = {evRxChar, evRx80Full};
     const TComEvents lineWatch = {evCTS, evDSR, evRLSD, evRing, evBreak, evError};
     const bool watchesInput = !intersect(m_watched, inputEvents).Empty();
     const bool useCounters = device.keepsCounters();

@@ -1,6 +1,7 @@
 #include "serial/EComPort.h"
 
 #include <array>
+#include <cerrno>
 #include <string_view>
 
 namespace {
@@ -53,3 +54,26 @@ EComPort::EComPort(std::uint32_t systemCode, int libraryCode)
 
 EComPort::EComPort(int libraryCode)
     : std::runtime_error(ComErrorMessage(libraryCode)), m_libraryCode(libraryCode) {}
+
+std::string ComErrorAdvice(const EComPort& error) {
+    if (error.LibraryCode() != CError_OpenFailed) {
+        return std::string();
+    }
+    switch (error.SystemCode()) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return "The port does not exist: check the port name and that the adapter is plugged in.";
+    case EBUSY:
+        return "Another program is using the port: close it there first.";
+    case EACCES:
+    case EPERM:
+        return "No permission to use the port: add the user to the dialout group and log in "
+               "again.";
+    case ENOTTY:
+    case EISDIR:
+        return "This is not a serial port: choose a device such as ttyUSB0.";
+    default:
+        return std::string();
+    }
+}

@@ -53,3 +53,7 @@ private:
     std::uint32_t m_systemCode = NoSystemCode;
     int m_libraryCode = 0;
 };
+
+/// What the operator can do about a failed opening, in plain words (empty
+/// when there is no advice): a missing device, a busy one, missing rights.
+std::string ComErrorAdvice(const EComPort& error);

@@ -141,3 +141,13 @@ TEST(EComPort, MessagesWithAndWithoutSystemCode) {
     EXPECT_EQ(ComErrorMessage(-5), "");
     EXPECT_STREQ(EComPort(CError_LoadFailed).what(), "Failed to load settings");
 }
+
+TEST(EComPort, AdviceOnlyForFailedOpenings) {
+    EXPECT_NE(ComErrorAdvice(EComPort(13, CError_OpenFailed)).find("dialout"), std::string::npos);
+    EXPECT_NE(ComErrorAdvice(EComPort(16, CError_OpenFailed)).find("Another program"),
+              std::string::npos);
+    EXPECT_NE(ComErrorAdvice(EComPort(2, CError_OpenFailed)).find("does not exist"),
+              std::string::npos);
+    EXPECT_EQ(ComErrorAdvice(EComPort(13, CError_WriteFailed)), "");
+    EXPECT_EQ(ComErrorAdvice(EComPort(CError_OpenFailed)), "");
+}
