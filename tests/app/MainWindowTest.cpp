@@ -81,7 +81,7 @@ TEST_F(WindowTest, AFailedStartExplainsWhyAndLeavesTheLoopStopped) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], OpenFailureMessage);
     EXPECT_TRUE(lines[1].contains("ttyUSB-missing")) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].contains("no such device")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains("does not exist")) << lines[1].toStdString();
     EXPECT_FALSE(form->ComPort.Connected());
     EXPECT_FALSE(form->Cycle().Polling());
     EXPECT_EQ(form->stat1->panelText(1), "0");

@@ -10,6 +10,7 @@
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/skin/SkinButton.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -125,6 +126,9 @@ protected:
                 return;
             }
             shown = true;
+            // Keys and focus changes need the dialog to be the active window,
+            // which the platform makes it a little after showing it.
+            EXPECT_TRUE(waitFor([this] { return QApplication::activeWindow() == dialog.get(); }));
             if (inside) {
                 inside();
             }

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -227,8 +228,12 @@ TEST(OpenFailureReason, NamesTheDialoutGroupForAPermissionError) {
     EXPECT_TRUE(denied.contains("ttyUSB0"));
     EXPECT_TRUE(denied.contains("dialout"));
     EXPECT_TRUE(OpenFailureReason("ttyS9", EComPort(EPERM, CError_OpenFailed)).contains("dialout"));
-    EXPECT_TRUE(
-        OpenFailureReason("ttyUSB0", EComPort(EBUSY, CError_OpenFailed)).contains("in use"));
+    EXPECT_TRUE(OpenFailureReason("ttyUSB0", EComPort(EBUSY, CError_OpenFailed))
+                    .contains("Another program"));
+    // Without advice the component's message and the system's reason stand.
+    const QString other = OpenFailureReason("ttyUSB0", EComPort(EIO, CError_OpenFailed));
+    EXPECT_TRUE(other.startsWith("ttyUSB0: ")) << other.toStdString();
+    EXPECT_TRUE(other.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << other.toStdString();
     EXPECT_FALSE(
         OpenFailureReason("ttyUSB0", EComPort(ENOENT, CError_OpenFailed)).contains("dialout"));
 }
