@@ -593,6 +593,23 @@ TEST(SkinButton, GlyphSitsBesideTheCaptionAndSwitchesFrames) {
     const int bottomTop = (41 + th + 4 - 16) / 2;
     EXPECT_EQ(glyphBox(shot(button), 0xFF0000), QRect((97 - 16) / 2, bottomTop, 16, 16));
     EXPECT_EQ(button.CaptionOrigin(), QPoint((97 - tw) / 2, bottomTop - th - 4));
+
+    // Right of the caption and above it, with a wider spacing.
+    button.SetSpacing(7);
+    button.SetLayout(TButtonLayout::blGlyphRight);
+    const int rightLeft = (97 + tw + 7 - 16) / 2;
+    image = shot(button);
+    EXPECT_EQ(glyphBox(image, 0xFF0000), QRect(rightLeft, top, 16, 16));
+    EXPECT_EQ(button.CaptionOrigin(), QPoint(rightLeft - tw - 7, (41 - th) / 2));
+    // The caption is drawn from its origin, left of the glyph.
+    const QRect caption = glyphBox(image.copy(2, 2, rightLeft - 2, 37), 0x000000).translated(2, 2);
+    ASSERT_FALSE(caption.isEmpty());
+    EXPECT_GE(caption.left(), rightLeft - tw - 7);
+    EXPECT_LT(caption.right(), rightLeft - 7);
+    button.SetLayout(TButtonLayout::blGlyphTop);
+    const int topTop = (41 - (th + 16 + 7)) / 2;
+    EXPECT_EQ(glyphBox(shot(button), 0xFF0000), QRect((97 - 16) / 2, topTop, 16, 16));
+    EXPECT_EQ(button.CaptionOrigin(), QPoint((97 - tw) / 2, topTop + 16 + 7));
 }
 
 TEST(SkinButton, ThemeFileLooksAreUsedReappliedAndDropped) {
