@@ -167,9 +167,11 @@ bool TskCustomButton::handleDialogKey(QKeyEvent* event) {
         return false;
     }
     // A plain character no control wanted; Alt with the character arrives as
-    // the button's shortcut instead (see event()).
+    // the button's shortcut instead (see event()). A button the user cannot
+    // see never answers, as with the shortcut.
     const QChar accelerator = acceleratorOf(m_caption).toUpper();
-    if (accelerator.isNull() || !isEnabled() || hasShiftCtrlAlt(event->modifiers())) {
+    if (accelerator.isNull() || !isEnabled() || !isVisible() ||
+        hasShiftCtrlAlt(event->modifiers())) {
         return false;
     }
     const QString text = event->text().toUpper();

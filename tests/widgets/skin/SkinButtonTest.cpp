@@ -356,11 +356,28 @@ TEST(SkinButton, EnterEscapeAndAcceleratorsReachTheRightButton) {
     QTest::keyClick(edit, Qt::Key_S, Qt::AltModifier);
     EXPECT_EQ(clicked.size(), 5);
 
+    // A plain character is an accelerator when the focused control does not
+    // take it; the text entry does, and a hidden button never answers.
+    stop->setEnabled(true);
+    start->setFocus();
+    QTRY_VERIFY(start->hasFocus());
+    QTest::keyClick(start, Qt::Key_S);
+    EXPECT_EQ(clicked.size(), 6);
+    EXPECT_EQ(clicked.last(), "&Stop");
+    QTest::keyClick(edit, Qt::Key_S);
+    EXPECT_EQ(clicked.size(), 6);
+    stop->hide();
+    QTest::keyClick(start, Qt::Key_S);
+    EXPECT_EQ(clicked.size(), 6);
+    stop->show();
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
+
     // Taking Default away hands Enter to nobody.
     start->SetDefault(false);
     EXPECT_FALSE(start->ActiveDefault());
     QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(clicked.size(), 5);
+    EXPECT_EQ(clicked.size(), 6);
 }
 
 TEST(SkinButton, ModalResultClosesTheDialog) {
