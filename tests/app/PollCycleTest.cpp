@@ -209,7 +209,12 @@ TEST_F(PollCycleTest, WriteMailboxSendsOneWriteThenReads) {
     EXPECT_EQ(port.written.back()[3], 19);
     EXPECT_EQ(port.written.back()[4], 0x11);
     EXPECT_EQ(port.written.back()[5], 0x70);
+}
 
+TEST_F(PollCycleTest, WriteRequestedWhileOneIsOnTheLineOrWhileStopping) {
+    startAndTick();
+    ASSERT_TRUE(cycle.RequestWriteToRegister(19, 1));
+    cycle.tmr1Timer();
     // A request made while a write is on the line (mode 1) goes out at the very
     // next tick, with no read in between.
     ASSERT_EQ(cycle.WriteMode(), WriteModeSent);
