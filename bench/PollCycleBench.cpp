@@ -63,14 +63,16 @@ double median(const std::vector<double>& samples) {
 }
 
 struct EngineSamples {
-    std::vector<double> periods;   // tick to tick
-    std::vector<double> writes;    // tick to the request handed to the port
-    std::vector<double> taken;     // tick to the module taking the whole request
-    std::vector<double> answered;  // tick to the module's reply written to the line
-    std::vector<double> delivered; // reply written to the handler running on the main thread
-    std::vector<double> replies;   // tick to the reply decoded
-    std::vector<double> handling;  // the received-characters handler that completes the reply
-    std::vector<double> lateness;  // reply decoded to the next tick, less the 2 ms pause
+    std::vector<double> periods;    // tick to tick
+    std::vector<double> writes;     // tick to the tick handler's return
+    std::vector<double> writeCalls; // tick to the port's write called (log line, counters)
+    std::vector<double> writeTimes; // the port's write call itself
+    std::vector<double> taken;      // tick to the module taking the whole request
+    std::vector<double> answered;   // tick to the module's reply written to the line
+    std::vector<double> delivered;  // reply written to the handler running on the main thread
+    std::vector<double> replies;    // tick to the reply decoded
+    std::vector<double> handling;   // the received-characters handler that completes the reply
+    std::vector<double> lateness;   // reply decoded to the next tick, less the 2 ms pause
     int misses = 0;
 };
 
@@ -78,6 +80,31 @@ struct EngineSamples {
 struct ModuleStamps {
     std::atomic<Clock::rep> taken{0};
     std::atomic<Clock::rep> answered{0};
+};
+
+// The real port, with the request's write timed on its way through.
+class TimedPort : public PollPort {
+public:
+    explicit TimedPort(PollPort& port) : m_port(port) {}
+    bool Connected() const override { return m_port.Connected(); }
+    void SetConnected(bool connected) override { m_port.SetConnected(connected); }
+    QString Port() const override { return m_port.Port(); }
+    TBaudRate BaudRate() const override { return m_port.BaudRate(); }
+    void WriteData(const void* buffer, int count) override {
+        writeCalled = Clock::now();
+        m_port.WriteData(buffer, count);
+        writeReturned = Clock::now();
+    }
+    int ReadData(void* buffer, int count) override { return m_port.ReadData(buffer, count); }
+    void SetOnRxChar(std::function<void(int count)> handler) override {
+        m_port.SetOnRxChar(std::move(handler));
+    }
+
+    Clock::time_point writeCalled{};
+    Clock::time_point writeReturned{};
+
+private:
+    PollPort& m_port;
 };
 
 Clock::time_point stampTime(const std::atomic<Clock::rep>& stamp) {
@@ -101,8 +128,9 @@ void engineRound(const std::string& path, int cycles, TComEvents events, const M
     TComPort port;
     configure(port, path, events);
     ComPortAdapter adapter(port);
+    TimedPort timed(adapter);
     RunnerView view(discard, discard);
-    PollCycle cycle(adapter, view);
+    PollCycle cycle(timed, view);
     QEventLoop loop;
     Clock::time_point tickTime{};
     Clock::time_point decodedTime{};
@@ -132,6 +160,8 @@ void engineRound(const std::string& path, int cycles, TComEvents events, const M
         cycle.tmr1Timer();
         if (ticks > WarmUpTicks) {
             samples.writes.push_back(milliseconds(Clock::now() - now));
+            samples.writeCalls.push_back(milliseconds(timed.writeCalled - now));
+            samples.writeTimes.push_back(milliseconds(timed.writeReturned - timed.writeCalled));
         }
         if (!cycle.Polling()) {
             loop.quit();
@@ -211,7 +241,9 @@ void printEngine(const char* name, const EngineSamples& samples) {
     std::printf("engine, %s (%d missed):\n", name, samples.misses);
     printSpread("poll period", samples.periods);
     printSpread("overhead (period - 2 ms)", samples.periods, 2.0);
-    printSpread("tick to request written", samples.writes);
+    printSpread("tick handler (log, count, write)", samples.writes);
+    printSpread("  tick to write called", samples.writeCalls);
+    printSpread("  write call", samples.writeTimes);
     printSpread("tick to request taken by module", samples.taken);
     printSpread("tick to reply written by module", samples.answered);
     printSpread("reply written to handler running", samples.delivered);
