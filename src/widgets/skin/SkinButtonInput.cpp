@@ -166,12 +166,13 @@ bool TskCustomButton::handleDialogKey(QKeyEvent* event) {
         }
         return false;
     }
-    // A plain character no control wanted; Alt with the character arrives as
-    // the button's shortcut instead (see event()). A button the user cannot
-    // see never answers, as with the shortcut.
+    // A typed character no control wanted, in either case (Shift only makes
+    // the capital); Alt with the character arrives as the button's shortcut
+    // instead (see event()), and Ctrl types no character. A button the user
+    // cannot see never answers, as with the shortcut.
     const QChar accelerator = acceleratorOf(m_caption).toUpper();
-    if (accelerator.isNull() || !isEnabled() || !isVisible() ||
-        hasShiftCtrlAlt(event->modifiers())) {
+    const bool typed = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0;
+    if (accelerator.isNull() || !isEnabled() || !isVisible() || !typed) {
         return false;
     }
     const QString text = event->text().toUpper();

@@ -364,6 +364,12 @@ TEST(SkinButton, EnterEscapeAndAcceleratorsReachTheRightButton) {
     QTest::keyClick(start, Qt::Key_S);
     EXPECT_EQ(clicked.size(), 6);
     EXPECT_EQ(clicked.last(), "&Stop");
+    // The capital letter is the same accelerator; Ctrl makes it no character.
+    QTest::keyClick(start, Qt::Key_S, Qt::ShiftModifier);
+    EXPECT_EQ(clicked.size(), 7);
+    QTest::keyClick(start, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(clicked.size(), 7);
+    clicked.removeLast();
     QTest::keyClick(edit, Qt::Key_S);
     EXPECT_EQ(clicked.size(), 6);
     stop->hide();
