@@ -1,7 +1,6 @@
 #include "iLabel.h"
 
 #include "platform/DrawText.h"
-#include "platform/Edges.h"
 
 #include <QKeySequence>
 #include <cstdlib>
@@ -231,10 +230,10 @@ void TiLabel::drawFrame(QPainter& canvas) {
         }
         break;
     case ilbsLowered:
-        DrawEdge(canvas, bounds, Edge::Sunken, Edge::Rect);
+        DrawBevel(canvas, bounds, ibsLowered);
         break;
     case ilbsRaised:
-        DrawEdge(canvas, bounds, Edge::Raised, Edge::Rect);
+        DrawBevel(canvas, bounds, ibsRaised);
         break;
     default:
         break;
