@@ -1,27 +1,49 @@
-// Program entry. The windows and the headless runner are started from here.
+// Program entry: the windows, or the headless runner with --headless.
 
 #include "app/HeadlessMain.h"
 #include "app/RunnerOptions.h"
+#include "app/WindowMain.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
 namespace {
 
-// Until the windows exist, a plain --simulate shows the tool at work for a while.
+// Without a display, --simulate shows the tool at work on the terminal for a while.
 constexpr int SimulationDemoCycles = 20;
+
+const char* const WindowUsage =
+    "       kestro-modbus-m [--simulate] [--start]\n"
+    "  (no option)        the operator window on the stored port\n"
+    "  --simulate         the window on the built-in virtual module; the stored\n"
+    "                     port settings are read but not overwritten\n"
+    "  --start            press Start once the window is up\n";
 
 void printText(std::FILE* stream, const QString& text) {
     std::fputs(text.toUtf8().constData(), stream);
 }
 
-} // namespace
+bool hasArgument(int argc, char** argv, const char* wanted) {
+    for (int index = 1; index < argc; ++index) {
+        if (std::strcmp(argv[index], wanted) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
-int main(int argc, char** argv) {
+int runHeadless(int argc, char** argv, bool demonstration) {
     QCoreApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (demonstration) {
+        // Nobody is there to press Start on: the runner starts at once anyway.
+        arguments.removeAll(QStringLiteral("--start"));
+    }
     if (arguments.contains("--help") || arguments.contains("-h")) {
-        printText(stdout, RunnerUsage());
+        printText(stdout, RunnerUsage() + QString::fromUtf8(WindowUsage));
         return 0;
     }
     const RunnerArguments parsed = ParseRunnerArguments(arguments);
@@ -30,16 +52,64 @@ int main(int argc, char** argv) {
         return 2;
     }
     RunnerOptions options = *parsed.options;
-    if (!options.headless) {
-        if (!options.simulate) {
-            printText(stderr, "kestro-modbus-m: the window is not available in this build; use "
-                              "--headless\n\n" +
-                                  RunnerUsage());
-            return 2;
-        }
-        if (!options.cycles) {
-            options.cycles = SimulationDemoCycles;
-        }
+    if (demonstration && !options.cycles) {
+        options.cycles = SimulationDemoCycles;
     }
     return RunHeadless(options);
+}
+
+// The window's options; anything else that looks like an option of ours is
+// refused. Single-dash arguments belong to Qt (-platform, -style, ...).
+std::optional<WindowOptions> parseWindowOptions(int argc, char** argv, QString& refused) {
+    WindowOptions options;
+    for (int index = 1; index < argc; ++index) {
+        const QString argument = QString::fromLocal8Bit(argv[index]);
+        if (argument == "--simulate") {
+            options.simulate = true;
+        } else if (argument == "--start") {
+            options.pressStart = true;
+        } else if (argument.startsWith("--")) {
+            refused = argument;
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+int runWindows(int argc, char** argv, const WindowOptions& options) {
+    // Window positions are pixels at 96 dots per inch, whatever the screen.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    QApplication app(argc, argv);
+    return RunWindows(options);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (hasArgument(argc, argv, "--headless") || hasArgument(argc, argv, "--help") ||
+        hasArgument(argc, argv, "-h")) {
+        return runHeadless(argc, argv, false);
+    }
+    QString refused;
+    const std::optional<WindowOptions> options = parseWindowOptions(argc, argv, refused);
+    if (!options) {
+        printText(stderr, "kestro-modbus-m: unknown option \"" + refused + "\"\n\n" +
+                              RunnerUsage() + QString::fromUtf8(WindowUsage));
+        return 2;
+    }
+    if (!DisplayAvailable()) {
+        if (options->simulate) {
+            std::fputs("kestro-modbus-m: no display (DISPLAY, WAYLAND_DISPLAY and "
+                       "QT_QPA_PLATFORM are unset); running the headless runner on the "
+                       "virtual module instead.\n",
+                       stderr);
+            return runHeadless(argc, argv, true);
+        }
+        printText(stderr, QStringLiteral("kestro-modbus-m: no display to show the window on "
+                                         "(DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are "
+                                         "unset); use --headless.\n\n") +
+                              RunnerUsage());
+        return 2;
+    }
+    return runWindows(argc, argv, *options);
 }

@@ -28,7 +28,6 @@ class QObject;
 class TComThread;
 class TCustomComPort;
 
-using TNotifyEvent = std::function<void(TCustomComPort* Sender)>;
 using TRxCharEvent = std::function<void(TCustomComPort* Sender, int Count)>;
 using TRxBufEvent =
     std::function<void(TCustomComPort* Sender, const std::uint8_t* Buffer, int Count)>;
@@ -47,6 +46,10 @@ enum TThreadPriority : std::uint8_t {
 
 class TCustomComPort {
 public:
+    // Kept inside the class: the widget libraries have a notify event of their
+    // own, and a window includes both.
+    using TNotifyEvent = std::function<void(TCustomComPort* Sender)>;
+
     TCustomComPort();
     /// Closes the line first.
     virtual ~TCustomComPort();

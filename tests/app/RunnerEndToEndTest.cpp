@@ -22,6 +22,13 @@ struct RunResult {
 
 RunResult runTool(const QStringList& arguments) {
     QProcess process;
+    // No display: the runner needs none, and a plain --simulate then runs the
+    // demonstration on the terminal instead of opening the window.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(KESTRO_MODBUS_M_PATH), arguments);
     RunResult result;
     if (!process.waitForFinished(ProcessTimeoutMs)) {
@@ -231,11 +238,12 @@ TEST(RunnerAgainstVirtualModule, SimulateRunsTheBuiltInModule) {
     EXPECT_EQ(registers[3], "1000");
     EXPECT_EQ(registers[5], "1");
 
-    // Without --headless the demonstration run polls 20 times.
+    // Without a display, --simulate alone says so and polls 20 times.
     result = runTool({"--simulate"});
     ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
     EXPECT_EQ(linesStartingWith(result.lines, "Tx-").size(), 20);
     EXPECT_EQ(result.lines.value(result.lines.size() - 2), "Tx=20 Er=0");
+    EXPECT_TRUE(result.errors.contains("no display")) << result.errors.toStdString();
 }
 
 TEST(RunnerCommandLine, RefusesBadOptionsAndMissingPorts) {

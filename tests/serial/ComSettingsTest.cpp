@@ -2,6 +2,9 @@
 // copy rules and what does (not) reach an apply step.
 
 #include "serial/ComPort.h"
+#include "serial/ComPortProperties.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -254,4 +257,46 @@ TEST(ComSettings, WhileLoadingSettersOnlyStore) {
     EXPECT_FALSE(port.HasEventThread());
     port.SetSyncMethod(smWindowSync);
     EXPECT_EQ(port.SyncMethod(), smWindowSync);
+}
+
+TEST(ComSettings, StoredDescriptionOfTheOperatorProgramsPort) {
+    // The port as the main window declares it: blank port name, two stop
+    // bits, every event but CTS and DSR.
+    TComPort port;
+    port.SetPort(" ");
+    port.SetStopBits(sbTwoStopBits);
+    TComEvents events = AllComEvents;
+    events.Exclude(evCTS);
+    events.Exclude(evDSR);
+    port.SetEvents(events);
+    const std::vector<TPublishedValue> expected = {
+        {"BaudRate", "br9600"},
+        {"Port", "' '"},
+        {"Parity.Bits", "prNone"},
+        {"StopBits", "sbTwoStopBits"},
+        {"DataBits", "dbEight"},
+        {"Events", "[evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evError, evRLSD, evRx80Full]"},
+        {"FlowControl.OutCTSFlow", "False"},
+        {"FlowControl.OutDSRFlow", "False"},
+        {"FlowControl.ControlDTR", "dtrDisable"},
+        {"FlowControl.ControlRTS", "rtsDisable"},
+        {"FlowControl.XonXoffOut", "False"},
+        {"FlowControl.XonXoffIn", "False"},
+    };
+    EXPECT_EQ(StoredPublishedValues(port), expected);
+
+    port.Timeouts().SetWriteTotalConstant(50);
+    port.FlowControl().SetXonChar(1);
+    port.SetSyncMethod(smNone);
+    port.SetPort("it's\t");
+    const auto values = StoredPublishedValues(port);
+    EXPECT_EQ(values[1].Value, "'it''s'#9");
+    EXPECT_EQ(values.back(), (TPublishedValue{"SyncMethod", "smNone"}));
+    EXPECT_NE(std::find(values.begin(), values.end(),
+                        TPublishedValue{"Timeouts.WriteTotalConstant", "50"}),
+              values.end());
+    EXPECT_NE(std::find(values.begin(), values.end(), TPublishedValue{"FlowControl.XonChar", "#1"}),
+              values.end());
+    EXPECT_EQ(PublishedPropertyNames().size(), 28U);
+    EXPECT_EQ(PublishedPropertyNames()[12], "SyncMethod");
 }

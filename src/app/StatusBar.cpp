@@ -1,0 +1,80 @@
+#include "app/StatusBar.h"
+
+#include "platform/Canvas.h"
+#include "platform/Color.h"
+#include "platform/DrawText.h"
+#include "platform/Edges.h"
+
+#include <QPaintEvent>
+
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_font.OnChange = [this] { update(); };
+}
+
+void StatusBar::addPanel(int width, const QString& text) {
+    m_panels.push_back(Panel{width, text});
+    update();
+}
+
+int StatusBar::panelWidth(int panel) const {
+    if (panel < 0 || panel >= panelCount()) {
+        return 0;
+    }
+    return m_panels[static_cast<std::size_t>(panel)].width;
+}
+
+QString StatusBar::panelText(int panel) const {
+    if (panel < 0 || panel >= panelCount()) {
+        return {};
+    }
+    return m_panels[static_cast<std::size_t>(panel)].text;
+}
+
+void StatusBar::setPanelText(int panel, const QString& text) {
+    if (panel < 0 || panel >= panelCount()) {
+        return;
+    }
+    auto& stored = m_panels[static_cast<std::size_t>(panel)].text;
+    if (stored == text) {
+        return;
+    }
+    stored = text;
+    update(panelRect(panel));
+}
+
+QRect StatusBar::panelRect(int panel) const {
+    if (panel < 0 || panel >= panelCount()) {
+        return {};
+    }
+    int left = 0;
+    for (int index = 0; index < panel; ++index) {
+        left += panelWidth(index);
+    }
+    const bool last = panel == panelCount() - 1;
+    const int right = last ? width() : left + panelWidth(panel) - PanelGap;
+    return rectFromEdges(left, PanelGap, std::max(left, right), height());
+}
+
+void StatusBar::paintEvent(QPaintEvent*) {
+    Canvas canvas(size());
+    QPainter& painter = canvas.painter();
+    painter.fillRect(rect(), toQColor(clBtnFace));
+    painter.setFont(m_font.toQFont());
+    painter.setPen(toQColor(m_font.Color()));
+    for (int panel = 0; panel < panelCount(); ++panel) {
+        QRect box = panelRect(panel);
+        if (box.isEmpty()) {
+            continue;
+        }
+        DrawEdge(painter, box, Edge::SunkenOuter, Edge::Rect | Edge::Adjust);
+        QRect textBox = box.adjusted(TextIndent, 0, -1, 0);
+        painter.save();
+        painter.setClipRect(box);
+        DrawTextInRect(painter, panelText(panel), textBox,
+                       TextFormat::SingleLine | TextFormat::VCenter | TextFormat::NoPrefix);
+        painter.restore();
+    }
+    QPainter window(this);
+    canvas.copyTo(window);
+}

@@ -1,0 +1,252 @@
+#include "app/Unit1.h"
+
+#include "app/OpenFailure.h"
+#include "app/RegisterMap.h"
+#include "app/StatusBar.h"
+#include "app/popwin.h"
+#include "platform/DrawText.h"
+#include "widgets/grid/FramedStringGrid.h"
+#include "widgets/instrument/iIntegerOutput.h"
+#include "widgets/instrument/iLedRectangle.h"
+#include "widgets/instrument/iSevenSegmentAnalog.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+const QString MessageCaption = QStringLiteral("KESTRO_MODBUS_M");
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    m_portAdapter = std::make_unique<OperatorPortAdapter>(ComPort);
+    createControls();
+    m_cycle = std::make_unique<PollCycle>(*m_portAdapter, *this);
+    // The window's own handlers sit between the port, the timer and the engine.
+    m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
+    m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
+    loadDesign();
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    // The port's event thread must not deliver into a half-destroyed window.
+    m_portAdapter->SetOnRxChar(nullptr);
+    try {
+        ComPort.ClosePort();
+    } catch (...) {
+        // Nothing can be told to anyone any more.
+    }
+}
+
+int TForm1::WriteMode() const {
+    return m_cycle->WriteMode();
+}
+
+int TForm1::WriteValue() const {
+    return m_cycle->WriteValue();
+}
+
+void TForm1::RequestWrite(int value) {
+    m_cycle->RequestWrite(value);
+}
+
+void TForm1::UseTemporaryPort(const std::string& path) {
+    m_temporaryPort = true;
+    ComPort.SetPort(path);
+}
+
+void TForm1::FormCreate() {
+    try {
+        ComPort.RestoreSettings(ssRegistry, SettingsKey);
+    } catch (const std::exception& error) {
+        // The window still comes up whole; the operator hears of it once shown.
+        m_restoreFailure = QString::fromUtf8(error.what());
+    }
+    ComPort.SetDataBits(dbEight);
+    ComPort.SetStopBits(sbTwoStopBits);
+    ComPort.Parity().SetBits(prNone);
+    ComPort.FlowControl().SetFlowControl(fcNone);
+    sg1->SetColWidths(0, 30);
+    FillCaptions(*this);
+}
+
+void TForm1::FormClose() {
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    if (m_writeDialog != nullptr && m_writeDialog->isVisible()) {
+        m_writeDialog->reject();
+    }
+    if (!m_temporaryPort) {
+        try {
+            ComPort.SaveSettings(ssRegistry, SettingsKey);
+        } catch (const std::exception& error) {
+            showMessage(QString::fromUtf8(error.what()));
+        }
+    }
+    try {
+        ComPort.ClosePort();
+    } catch (const std::exception& error) {
+        showMessage(QString::fromUtf8(error.what()));
+    }
+    // With the port gone a later tick would only count misses.
+    m_cycle->PollTimer().SetEnabled(false);
+}
+
+void TForm1::skButton1Click() {
+    try {
+        ComPort.RunSetupDialog();
+    } catch (const std::exception& error) {
+        showMessage(QString::fromUtf8(error.what()));
+    }
+}
+
+void TForm1::skButton2Click() {
+    m_cycle->skButton2Click();
+}
+
+void TForm1::skButton3Click() {
+    m_cycle->skButton3Click();
+}
+
+void TForm1::tmr1Timer() {
+    m_cycle->tmr1Timer();
+}
+
+void TForm1::ComPortRxChar(int count) {
+    m_cycle->ComPortRxChar(count);
+}
+
+void TForm1::sg1DrawCell(int column, int row, const QRect& rect, TGridDrawState) {
+    QPainter* canvas = sg1->Canvas();
+    if (canvas == nullptr) {
+        return;
+    }
+    const QString text = sg1->Cells(column, row);
+    const QFont font = canvas->font();
+    // Integer division truncates toward zero, so a text wider than its cell
+    // starts half its overhang to the left and is clipped at both edges.
+    const int dx = (rect.width() - textWidth(font, text)) / 2;
+    const int dy = (rect.height() - textHeight(font, QStringLiteral("A"))) / 2;
+    canvas->save();
+    canvas->setClipRect(rect, Qt::IntersectClip);
+    canvas->fillRect(rect, canvas->brush());
+    QRect textBox(rect.left() + dx, rect.top() + dy, rect.width() * 4, rect.height());
+    DrawTextInRect(*canvas, text, textBox,
+                   TextFormat::SingleLine | TextFormat::NoPrefix | TextFormat::NoClip);
+    canvas->restore();
+}
+
+void TForm1::sg1DblClick() {
+    if (!ComPort.Connected() || m_writeDialog == nullptr || m_writeDialog->isVisible()) {
+        return;
+    }
+    const int column = sg1->Col();
+    const int row = sg1->Row();
+    if ((column != 2 && column != 4) || row <= 0) {
+        return;
+    }
+    bool isNumber = false;
+    const qlonglong cellValue = sg1->Cells(column, row).toLongLong(&isNumber);
+    const qlonglong held = std::clamp<qlonglong>(isNumber ? cellValue : 0, 0, 65535);
+    m_writeDialog->intgrtpt1->SetValue(static_cast<int>(held));
+    const bool rampRegister = column == 2 && row == 4;
+    m_writeDialog->SetClientWidth(rampRegister ? TForm2::RampClientWidth
+                                               : TForm2::ValueClientWidth);
+    m_writeDialog->exec();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        placeInScreenCentre();
+    }
+    if (m_restoreFailure && !m_restoreFailureShown) {
+        m_restoreFailureShown = true;
+        // After the window is on screen, so the operator sees what it is about.
+        QTimer::singleShot(0, this, [this] { showMessage(*m_restoreFailure); });
+    }
+}
+
+void TForm1::placeInScreenCentre() {
+    const QScreen* where = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (where == nullptr) {
+        return;
+    }
+    QRect frame = frameGeometry();
+    frame.moveCenter(where->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void TForm1::showMessage(const QString& text) {
+    if (m_messageSink) {
+        m_messageSink(MessageCaption, text);
+        return;
+    }
+    QMessageBox::warning(this, MessageCaption, text);
+}
+
+int TForm1::AddressValue() const {
+    return intgrtpt1->Value();
+}
+
+int TForm1::CurrentColumn() const {
+    return sg1->Col();
+}
+
+int TForm1::CurrentRow() const {
+    return sg1->Row();
+}
+
+void TForm1::SetCellText(int column, int row, const QString& text) {
+    sg1->SetCells(column, row, text);
+}
+
+void TForm1::AppendMonitorLine(const QString& line) {
+    mm1->appendPlainText(line);
+}
+
+void TForm1::ClearMonitor() {
+    mm1->clear();
+}
+
+QString TForm1::PanelText(int panel) const {
+    return stat1->panelText(panel);
+}
+
+void TForm1::SetPanelText(int panel, const QString& text) {
+    stat1->setPanelText(panel, text);
+}
+
+void TForm1::SetRelayActive(bool active) {
+    iLedRectangle1->SetActive(active);
+}
+
+void TForm1::SetReadoutPrecision(Readout which, int precision) {
+    readout(which)->SetPrecision(precision);
+}
+
+void TForm1::SetReadoutValue(Readout which, double value) {
+    readout(which)->SetValue(value);
+}
+
+void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
+    showMessage(detail.isEmpty() ? message : message + QLatin1Char('\n') + detail);
+}
+
+TiSevenSegmentAnalog* TForm1::readout(Readout which) const {
+    return which == Readout::Feedback ? iSevenSegmentAnalog1 : iSevenSegmentAnalog2;
+}

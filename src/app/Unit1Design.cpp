@@ -1,0 +1,270 @@
+// The main window's design data: every control with its position, size and
+// property values, applied while the window is being loaded.
+
+#include "app/RegisterMap.h"
+#include "app/StatusBar.h"
+#include "app/Unit1.h"
+#include "app/WindowFont.h"
+#include "platform/Color.h"
+#include "platform/Fonts.h"
+#include "widgets/grid/FramedStringGrid.h"
+#include "widgets/instrument/iIntegerOutput.h"
+#include "widgets/instrument/iLabel.h"
+#include "widgets/instrument/iLedRectangle.h"
+#include "widgets/instrument/iSevenSegmentAnalog.h"
+#include "widgets/skin/SkinButton.h"
+
+#include <QPlainTextEdit>
+#include <array>
+
+namespace {
+
+struct ControlBounds {
+    const char* name;
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// Positions and sizes in client pixels.
+constexpr QSize ClientSize{840, 796};
+constexpr QSize MinimumSize{270, 50};
+constexpr std::array<ControlBounds, 16> Layout{{
+    {"ilbl1", 40, 16, 34, 20},
+    {"intgrtpt1", 32, 40, 57, 32},
+    {"skButton1", 104, 32, 97, 41},
+    {"skButton2", 216, 32, 97, 41},
+    {"skButton3", 328, 32, 97, 41},
+    {"ilbl6", 504, 16, 51, 20},
+    {"iLedRectangle1", 512, 48, 36, 36},
+    {"ilbl2", 584, 16, 34, 20},
+    {"iSevenSegmentAnalog1", 584, 40, 108, 46},
+    {"ilbl3", 696, 16, 34, 20},
+    {"iSevenSegmentAnalog2", 696, 40, 108, 46},
+    {"ilbl5", 32, 88, 85, 20},
+    {"sg1", 32, 112, 777, 393},
+    {"ilbl4", 32, 520, 102, 20},
+    {"mm1", 32, 544, 793, 217},
+    {"stat1", 0, 777, 840, 19},
+}};
+
+const QString WindowCaption = QStringLiteral("KESTRO_MODBUS_M_V1.0   功能测试(KESTRO)");
+
+struct LabelDesign {
+    TiLabel* TForm1::*label;
+    const char* name;
+    QString caption;
+};
+
+const std::array<LabelDesign, 6> Labels{{
+    {&TForm1::ilbl1, "ilbl1", QStringLiteral("地址")},
+    {&TForm1::ilbl6, "ilbl6", QStringLiteral("继电器")},
+    {&TForm1::ilbl2, "ilbl2", QStringLiteral("反馈")},
+    {&TForm1::ilbl3, "ilbl3", QStringLiteral("输出")},
+    {&TForm1::ilbl5, "ilbl5", QStringLiteral("寄存器读写")},
+    {&TForm1::ilbl4, "ilbl4", QStringLiteral("串口数据监视")},
+}};
+
+struct PanelDesign {
+    int width;
+    QString text;
+};
+
+const std::array<PanelDesign, 5> StatusPanels{{
+    {25, QStringLiteral("Tx=")},
+    {50, QStringLiteral("0")},
+    {25, QStringLiteral("Er=")},
+    {50, QStringLiteral("0")},
+    {50, QString()},
+}};
+
+// Table sg1.
+constexpr int TableDefaultColumnWidth = 180;
+constexpr int TableDefaultRowHeight = 33;
+
+// Poll timer tmr1 at design time.
+constexpr int PollTimerDesignInterval = 1;
+
+TFont labelFont() {
+    return TFont(QStringLiteral("MS Sans Serif"), -16, fsBold);
+}
+
+void designButton(TskButton& button, const QString& caption) {
+    button.SetCaption(caption);
+    button.SetUIStyle(TskUIStyle::BlueGlass);
+    button.SetTransparent(true);
+    button.SetLayout(TButtonLayout::blGlyphLeft);
+    button.SetSpacing(4);
+    button.SetFocusedRectMargin(2);
+    button.SetMouseContinuouslyDownInterval(100);
+    button.SetModalResult(0);
+}
+
+void designReadout(TiSevenSegmentAnalog& readout, TColor segmentColor) {
+    readout.SetSegmentColor(segmentColor);
+    readout.SetSegmentSize(2);
+    readout.SetShowSign(false);
+    readout.SetLeadingStyle(ilsZeros);
+}
+
+} // namespace
+
+void TForm1::createControls() {
+    for (const LabelDesign& design : Labels) {
+        this->*design.label = new TiLabel(this);
+        (this->*design.label)->setObjectName(QLatin1String(design.name));
+    }
+    intgrtpt1 = new TiIntegerOutput(this);
+    skButton1 = new TskButton(this);
+    skButton2 = new TskButton(this);
+    skButton3 = new TskButton(this);
+    iLedRectangle1 = new TiLedRectangle(this);
+    iSevenSegmentAnalog1 = new TiSevenSegmentAnalog(this);
+    iSevenSegmentAnalog2 = new TiSevenSegmentAnalog(this);
+    sg1 = new TFramedStringGrid(this);
+    mm1 = new QPlainTextEdit(this);
+    stat1 = new StatusBar(this);
+    intgrtpt1->setObjectName(QStringLiteral("intgrtpt1"));
+    skButton1->setObjectName(QStringLiteral("skButton1"));
+    skButton2->setObjectName(QStringLiteral("skButton2"));
+    skButton3->setObjectName(QStringLiteral("skButton3"));
+    iLedRectangle1->setObjectName(QStringLiteral("iLedRectangle1"));
+    iSevenSegmentAnalog1->setObjectName(QStringLiteral("iSevenSegmentAnalog1"));
+    iSevenSegmentAnalog2->setObjectName(QStringLiteral("iSevenSegmentAnalog2"));
+    sg1->setObjectName(QStringLiteral("sg1"));
+    mm1->setObjectName(QStringLiteral("mm1"));
+    stat1->setObjectName(QStringLiteral("stat1"));
+}
+
+void TForm1::loadDesign() {
+    const std::array<TiComponent*, 9> instruments{ilbl1,
+                                                  ilbl6,
+                                                  ilbl2,
+                                                  ilbl3,
+                                                  ilbl5,
+                                                  ilbl4,
+                                                  iLedRectangle1,
+                                                  iSevenSegmentAnalog1,
+                                                  iSevenSegmentAnalog2};
+    const std::array<TskButton*, 3> buttons{skButton1, skButton2, skButton3};
+    for (TiComponent* instrument : instruments) {
+        instrument->BeginLoading();
+    }
+    intgrtpt1->BeginLoading();
+    for (TskButton* button : buttons) {
+        button->BeginLoading();
+    }
+    sg1->BeginLoading();
+    ComPort.BeginLoading();
+
+    applyDesignValues();
+    applyPortDesignValues();
+
+    for (TiComponent* instrument : instruments) {
+        instrument->EndLoading();
+    }
+    intgrtpt1->EndLoading();
+    for (TskButton* button : buttons) {
+        button->EndLoading();
+    }
+    sg1->EndLoading();
+    ComPort.Loaded();
+}
+
+void TForm1::applyDesignValues() {
+    setWindowTitle(WindowCaption);
+    setMinimumSize(MinimumSize);
+    resize(ClientSize);
+    setFont(WindowFont());
+    QPalette face = palette();
+    face.setColor(QPalette::Window, toQColor(clBtnFace));
+    setPalette(face);
+    setAutoFillBackground(true);
+
+    for (const ControlBounds& bounds : Layout) {
+        if (QWidget* control = findChild<QWidget*>(QLatin1String(bounds.name))) {
+            control->setGeometry(bounds.left, bounds.top, bounds.width, bounds.height);
+        }
+    }
+
+    for (const LabelDesign& design : Labels) {
+        TiLabel* label = this->*design.label;
+        label->SetCaption(design.caption);
+        label->Font().Assign(labelFont());
+        label->SetWordWrap(false);
+    }
+
+    intgrtpt1->SetValueMin(1);
+    intgrtpt1->SetValueMax(127);
+    intgrtpt1->SetValue(1);
+    intgrtpt1->SetMaxLength(3);
+    intgrtpt1->SetFormatStyle(iifsInteger);
+    intgrtpt1->SetLeadingZeros(false);
+    intgrtpt1->SetFont(TFont(QStringLiteral("宋体"), -24, fsBold));
+    intgrtpt1->OnChangeUser = [this](QObject*) { intgrtpt1ChangeUser(); };
+
+    designButton(*skButton1, QStringLiteral("串口设置"));
+    designButton(*skButton2, QStringLiteral("开始"));
+    designButton(*skButton3, QStringLiteral("停止"));
+    skButton2->SetDefault(true);
+    skButton1->OnClick = [this](QObject*) { skButton1Click(); };
+    skButton2->OnClick = [this](QObject*) { skButton2Click(); };
+    skButton3->OnClick = [this](QObject*) { skButton3Click(); };
+
+    designReadout(*iSevenSegmentAnalog1, clRed);
+    designReadout(*iSevenSegmentAnalog2, clLime);
+
+    sg1->SetColCount(TableColumnCount);
+    sg1->SetRowCount(TableRowCount);
+    sg1->SetFixedCols(0);
+    sg1->SetFixedRows(0);
+    sg1->SetDefaultColWidth(TableDefaultColumnWidth);
+    sg1->SetDefaultRowHeight(TableDefaultRowHeight);
+    sg1->SetOptions(TStringGrid::kDefaultOptions | goDrawFocusSelected);
+    sg1->SetCtl3D(false);
+    sg1->SetBorderStyle(TBorderStyle::bsSingle);
+    sg1->Font().Assign(TFont(QStringLiteral("宋体"), -13));
+    sg1->OnDrawCell = [this](QObject*, int column, int row, const QRect& rect,
+                             TGridDrawState state) { sg1DrawCell(column, row, rect, state); };
+    sg1->OnDblClick = [this](QObject*) { sg1DblClick(); };
+
+    mm1->setFrameShape(QFrame::NoFrame);
+    mm1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mm1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mm1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mm1->setMaximumBlockCount(MonitorLineLimit);
+
+    stat1->Font().Assign(TFont(QStringLiteral("MS Sans Serif"), -11));
+    for (const PanelDesign& panel : StatusPanels) {
+        stat1->addPanel(panel.width, panel.text);
+    }
+
+    m_cycle->PollTimer().SetEnabled(false);
+    m_cycle->PollTimer().SetInterval(PollTimerDesignInterval);
+
+    // Start is the first stop of the tab order.
+    setTabOrder(skButton2, skButton3);
+    setTabOrder(skButton3, skButton1);
+    setTabOrder(skButton1, intgrtpt1);
+    setTabOrder(intgrtpt1, sg1);
+    setTabOrder(sg1, mm1);
+}
+
+void TForm1::applyPortDesignValues() {
+    ComPort.SetName("ComPort");
+    ComPort.SetBaudRate(br9600);
+    ComPort.SetPort(" ");
+    ComPort.Parity().SetBits(prNone);
+    ComPort.SetStopBits(sbTwoStopBits);
+    ComPort.SetDataBits(dbEight);
+    ComPort.SetEvents(
+        {evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evError, evRLSD, evRx80Full});
+    TComFlowControl& flow = ComPort.FlowControl();
+    flow.SetOutCTSFlow(false);
+    flow.SetOutDSRFlow(false);
+    flow.SetControlDTR(dtrDisable);
+    flow.SetControlRTS(rtsDisable);
+    flow.SetXonXoffOut(false);
+    flow.SetXonXoffIn(false);
+}

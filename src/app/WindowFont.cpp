@@ -1,0 +1,9 @@
+#include "app/WindowFont.h"
+
+#include "platform/Fonts.h"
+
+QFont WindowFont() {
+    QFont font = makeFont(QStringLiteral("MS Sans Serif"), -11);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}

@@ -1,0 +1,208 @@
+// The main window driven with real input events against the virtual module.
+
+#include "WindowTestSupport.h"
+
+#include "app/PollCycle.h"
+#include "app/StatusBar.h"
+#include "widgets/instrument/iIntegerOutput.h"
+#include "widgets/instrument/iLedRectangle.h"
+#include "widgets/instrument/iSevenSegmentAnalog.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+
+namespace {
+
+QString settingsText(const QTemporaryDir& folder) {
+    QFile file(folder.filePath(QStringLiteral("HKEY_LOCAL_MACHINE.registry")));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+TEST_F(WindowTest, StartFillsTheTableReadoutsAndLampFromTheModuleAndCountsRequests) {
+    // The module's feedback follows its output.
+    m_module->SetRegister(3, 1234);
+    m_module->SetRegister(5, 1);
+    m_module->SetRegister(10, 3);
+    m_module->SetRegister(13, 65535);
+    startPolling();
+
+    ASSERT_TRUE(waitFor([this] { return cell(4, 4) == "65535"; }));
+    EXPECT_EQ(cell(4, 1), "3");
+    EXPECT_EQ(cell(2, 6), "1");
+    EXPECT_TRUE(form->iLedRectangle1->Active());
+    EXPECT_EQ(cell(2, 3), "1234");
+    EXPECT_EQ(form->iSevenSegmentAnalog1->Precision(), 1);
+    EXPECT_NEAR(form->iSevenSegmentAnalog1->Value(), 123.4, 1e-9);
+    EXPECT_EQ(form->iSevenSegmentAnalog2->Precision(), 1);
+    EXPECT_NEAR(form->iSevenSegmentAnalog2->Value(), 123.4, 1e-9);
+    EXPECT_EQ(form->stat1->panelText(4), QString::fromStdString(m_module->PortPath()) + " | ");
+
+    ASSERT_TRUE(waitFor([this] { return txCount() >= 3; }));
+    const QStringList lines = form->mm1->toPlainText().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("Tx-")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith("> 01 03 00 00 00 14 45 C5")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("Rx-")) << lines[1].toStdString();
+    EXPECT_EQ(form->stat1->panelText(3), "0");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, StopClosesThePortAtTheNextTickAndStartOrStopTwiceChangesNothing) {
+    startPolling();
+    clickStart();
+    EXPECT_TRUE(form->Cycle().Polling());
+    EXPECT_TRUE(messages.empty());
+
+    clickStop();
+    clickStop();
+    EXPECT_FALSE(form->Cycle().Polling());
+    ASSERT_TRUE(waitFor([this] { return !form->ComPort.Connected(); }));
+    EXPECT_FALSE(form->Cycle().PollTimer().Enabled());
+    const int sent = txCount();
+    runFor(100);
+    EXPECT_EQ(txCount(), sent);
+
+    // A fresh Start polls again from zero.
+    clickStart();
+    ASSERT_TRUE(form->ComPort.Connected());
+    ASSERT_TRUE(waitFor([this, sent] { return txCount() >= 1 && txCount() < sent + 1; }));
+}
+
+TEST_F(WindowTest, AFailedStartExplainsWhyAndLeavesTheLoopStopped) {
+    form->ComPort.SetPort(m_config.filePath("ttyUSB-missing").toStdString());
+    clickStart();
+    ASSERT_EQ(messages.size(), 1U);
+    const QStringList lines = messages[0].split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], OpenFailureMessage);
+    EXPECT_TRUE(lines[1].contains("ttyUSB-missing")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains("does not exist")) << lines[1].toStdString();
+    EXPECT_FALSE(form->ComPort.Connected());
+    EXPECT_FALSE(form->Cycle().Polling());
+    EXPECT_EQ(form->stat1->panelText(1), "0");
+}
+
+TEST_F(WindowTest, AnAddressOutsideItsRangeIsHeldToItAndPolledFromTheNextRequest) {
+    QTest::mouseClick(form->intgrtpt1, Qt::LeftButton);
+    QTest::keyClick(form->intgrtpt1, Qt::Key_End);
+    for (int index = 0; index < 3; ++index) {
+        QTest::keyClick(form->intgrtpt1, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(form->intgrtpt1, "200");
+    QTest::keyClick(form->intgrtpt1, Qt::Key_Return);
+    EXPECT_EQ(form->intgrtpt1->Value(), 127);
+    // Enter stays in the field: it does not press Start.
+    EXPECT_FALSE(form->ComPort.Connected());
+
+    clickStart();
+    ASSERT_TRUE(waitFor([this] { return txCount() >= 2; }));
+    EXPECT_TRUE(form->mm1->toPlainText().split('\n')[0].contains("> 7F 03 00 00 00 14"));
+    // The module answers only its own address.
+    EXPECT_EQ(m_module->Statistics().replies, 0U);
+    ASSERT_TRUE(waitFor([this] { return form->stat1->panelText(3).toInt() >= 1; }));
+}
+
+TEST_F(WindowTest, ClosingWhilePollingSavesTheSettingsAndClosesThePort) {
+    startPolling();
+    form->ComPort.SetBaudRate(br19200);
+    form->close();
+    EXPECT_FALSE(form->ComPort.Connected());
+    const QString stored = settingsText(m_config);
+    EXPECT_TRUE(stored.contains(QString::fromStdString(m_module->PortPath())))
+        << stored.toStdString();
+    EXPECT_TRUE(stored.contains("BaudRate")) << stored.toStdString();
+    const int sent = txCount();
+    runFor(100);
+    EXPECT_EQ(txCount(), sent);
+    EXPECT_TRUE(messages.empty());
+
+    // The next start restores the port and the rate, and forces the framing.
+    dialog.reset();
+    form.reset();
+    createWindows();
+    EXPECT_EQ(form->ComPort.Port(), m_module->PortPath());
+    EXPECT_EQ(form->ComPort.BaudRate(), br19200);
+    EXPECT_FALSE(form->RestoreFailure().has_value());
+}
+
+TEST_F(WindowTest, ATemporaryPortIsNeverStoredOverTheOperatorsPort) {
+    form->ComPort.SetPort("ttyUSB0");
+    form->close();
+    dialog.reset();
+    form.reset();
+    createWindows();
+    ASSERT_EQ(form->ComPort.Port(), "ttyUSB0");
+
+    form->UseTemporaryPort(m_module->PortPath());
+    startPolling();
+    form->close();
+    EXPECT_FALSE(settingsText(m_config).contains(QString::fromStdString(m_module->PortPath())));
+    EXPECT_TRUE(settingsText(m_config).contains("ttyUSB0"));
+}
+
+TEST(WindowStartUp, DamagedSettingsAreReportedOnceAndTheWindowStillComesUpWhole) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    qputenv("KESTRO_CONFIG_DIR", config.path().toUtf8());
+    QFile damaged(config.filePath("HKEY_LOCAL_MACHINE.registry"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a settings file\n\x01\x02");
+    damaged.close();
+
+    std::vector<QString> messages;
+    TForm1 form;
+    form.SetMessageSink([&](const QString&, const QString& text) { messages.push_back(text); });
+    ASSERT_TRUE(form.RestoreFailure().has_value());
+    EXPECT_EQ(form.ComPort.DataBits(), dbEight);
+    EXPECT_EQ(form.ComPort.StopBits(), sbTwoStopBits);
+    EXPECT_EQ(form.ComPort.Parity().Bits(), prNone);
+    EXPECT_EQ(form.sg1->ColWidths(0), 30);
+    EXPECT_EQ(form.sg1->Cells(1, 0), "寄存器说明");
+    EXPECT_EQ(form.sg1->Cells(4, 0), "值0-65535");
+    EXPECT_EQ(form.sg1->Cells(0, 10), "9");
+    EXPECT_EQ(form.sg1->Cells(3, 1), "输出继电器值");
+    EXPECT_EQ(form.sg1->Cells(4, 10), "0");
+
+    form.show();
+    ASSERT_TRUE(waitFor([&] { return !messages.empty(); }));
+    form.hide();
+    form.show();
+    runFor(50);
+    ASSERT_EQ(messages.size(), 1U);
+    EXPECT_EQ(messages[0], *form.RestoreFailure());
+    qunsetenv("KESTRO_CONFIG_DIR");
+}
+
+TEST(WindowStartUp, AFailureToStoreTheSettingsIsShownAndThePortStillCloses) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    // The settings folder cannot be made: a plain file stands in its way.
+    QFile blocker(config.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("KESTRO_CONFIG_DIR", config.filePath("blocker/settings").toUtf8());
+    VirtualModule module;
+    ASSERT_EQ(module.Start(), 0);
+
+    std::vector<QString> messages;
+    {
+        TForm1 form;
+        form.SetMessageSink([&](const QString&, const QString& text) { messages.push_back(text); });
+        form.ComPort.SetPort(module.PortPath());
+        form.show();
+        QTest::mouseClick(form.skButton2, Qt::LeftButton);
+        ASSERT_TRUE(form.ComPort.Connected());
+        messages.clear();
+        form.close();
+        EXPECT_FALSE(form.ComPort.Connected());
+        ASSERT_EQ(messages.size(), 1U);
+        EXPECT_FALSE(messages[0].isEmpty());
+    }
+    module.Stop();
+    qunsetenv("KESTRO_CONFIG_DIR");
+}

@@ -1,0 +1,239 @@
+// The write dialog opened from the table with real events; every write is
+// checked on the line, as the virtual module received it.
+
+#include "WindowTestSupport.h"
+
+#include "app/OpenFailure.h"
+#include "app/PollCycle.h"
+#include "serial/EComPort.h"
+#include "widgets/instrument/iIntegerOutput.h"
+#include "widgets/instrument/iLedRectangle.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// Replaces the field's text by what the operator types.
+void typeInto(TiIntegerOutput* field, const QString& text) {
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_End);
+    for (int index = 0; index < 6; ++index) {
+        QTest::keyClick(field, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(field, text);
+}
+
+// Presses a dialog button with the keyboard, the way an operator reaches the
+// buttons beyond the visible width.
+void pressWithSpace(QPushButton* button) {
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+}
+
+} // namespace
+
+TEST_F(WindowTest, DoubleClickOpensTheDialogOnlyOnValueCellsWithThePortOpen) {
+    EXPECT_FALSE(doubleClickCell(2, 4));
+
+    startPolling();
+    int width = 0;
+    QWidget* focused = nullptr;
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        width = dialog->width();
+        focused = QApplication::focusWidget();
+    }));
+    EXPECT_EQ(width, 522);
+    EXPECT_EQ(focused, dialog->intgrtpt1);
+    EXPECT_TRUE(doubleClickCell(4, 4, [&] { width = dialog->width(); }));
+    EXPECT_EQ(width, 234);
+    EXPECT_EQ(dialog->height(), 144);
+
+    EXPECT_FALSE(doubleClickCell(2, 0));
+    EXPECT_FALSE(doubleClickCell(1, 3));
+    EXPECT_FALSE(doubleClickCell(0, 5));
+    EXPECT_FALSE(doubleClickCell(3, 0));
+    runFor(100);
+    EXPECT_TRUE(writes().empty());
+
+    // After Stop and before the next tick the port is still open.
+    clickStop();
+    if (form->ComPort.Connected()) {
+        EXPECT_TRUE(doubleClickCell(2, 2));
+    }
+    ASSERT_TRUE(waitFor([this] { return !form->ComPort.Connected(); }));
+    EXPECT_FALSE(doubleClickCell(2, 2));
+}
+
+TEST_F(WindowTest, OkWritesTheTypedValueToTheClickedRegisterAndTheTableShowsIt) {
+    startPolling();
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        EXPECT_EQ(dialog->intgrtpt1->Value(), 0);
+        typeInto(dialog->intgrtpt1, "1000");
+        QTest::mouseClick(dialog->btnOKBtn, Qt::LeftButton);
+    }));
+    EXPECT_FALSE(dialog->isVisible());
+    ASSERT_TRUE(waitFor([this] { return countWrites({3, 1000}) == 1; }));
+    ASSERT_TRUE(waitFor([this] { return cell(2, 4) == "1000"; }));
+    runFor(100);
+    EXPECT_EQ(writes().size(), 1U);
+}
+
+TEST_F(WindowTest, OkCommitsATooLargeValueHeldToTheFieldsRange) {
+    startPolling();
+    EXPECT_TRUE(doubleClickCell(4, 4, [&] {
+        typeInto(dialog->intgrtpt1, "70000");
+        QTest::mouseClick(dialog->btnOKBtn, Qt::LeftButton);
+    }));
+    ASSERT_TRUE(waitFor([this] { return !writes().empty(); }));
+    EXPECT_EQ(writes()[0], (RegisterWrite{13, 65535}));
+}
+
+TEST_F(WindowTest, CancelEscapeAndEnterInTheFieldWriteNothing) {
+    startPolling();
+    EXPECT_TRUE(doubleClickCell(4, 2, [&] {
+        typeInto(dialog->intgrtpt1, "77");
+        // Enter commits inside the field and does not press OK.
+        QTest::keyClick(dialog->intgrtpt1, Qt::Key_Return);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->intgrtpt1->Value(), 77);
+        QTest::mouseClick(dialog->btnCancelBtn, Qt::LeftButton);
+    }));
+    EXPECT_TRUE(doubleClickCell(4, 2, [&] {
+        dialog->btnOKBtn->setFocus();
+        QTest::keyClick(dialog->btnOKBtn, Qt::Key_Escape);
+        EXPECT_FALSE(dialog->isVisible());
+    }));
+    runFor(200);
+    EXPECT_TRUE(writes().empty());
+}
+
+TEST_F(WindowTest, TheRampUpFromNearTheTopWritesTheLimitAgainAndStopsWithTheDialog) {
+    m_module->SetRegister(3, 2198);
+    startPolling();
+    ASSERT_TRUE(waitFor([this] { return cell(2, 4) == "2198"; }));
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        QRadioButton* up = dialog->rg1Items[TForm2::RampUp];
+        QTest::mouseClick(up, Qt::LeftButton, {}, QPoint(8, up->height() / 2));
+        EXPECT_EQ(dialog->RampItemIndex(), TForm2::RampUp);
+        EXPECT_TRUE(waitFor([this] { return countWrites({3, 2200}) >= 3; }));
+    }));
+    EXPECT_EQ(dialog->RampItemIndex(), TForm2::RampOff);
+    for (const RegisterWrite& write : writes()) {
+        EXPECT_EQ(write, (RegisterWrite{3, 2200}));
+    }
+    // Closed, the ramp sends nothing more, though its timer keeps running.
+    runFor(50);
+    const std::size_t sent = writes().size();
+    runFor(300);
+    EXPECT_EQ(writes().size(), sent);
+    EXPECT_TRUE(dialog->tmr1.Enabled());
+}
+
+TEST_F(WindowTest, TheRampDownStopsAtZero) {
+    m_module->SetRegister(3, 3);
+    startPolling();
+    ASSERT_TRUE(waitFor([this] { return cell(2, 4) == "3"; }));
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        QRadioButton* down = dialog->rg1Items[TForm2::RampDown];
+        QTest::mouseClick(down, Qt::LeftButton, {}, QPoint(8, down->height() / 2));
+        EXPECT_TRUE(waitFor([this] { return countWrites({3, 0}) >= 2; }));
+    }));
+    EXPECT_EQ(countWrites({3, 0}), static_cast<int>(writes().size()));
+}
+
+TEST_F(WindowTest, TheSpanCalibrationWritesTheSpanThenConfirmsItOnRegister18) {
+    startPolling();
+    EXPECT_TRUE(doubleClickCell(4, 4, [&] {
+        typeInto(dialog->intgrtpt2, "20500");
+        pressWithSpace(dialog->btn2);
+        EXPECT_TRUE(waitFor([this] { return countWrites({18, 23123}) == 1; }));
+    }));
+    const auto sent = writes();
+    ASSERT_EQ(sent.size(), 2U);
+    EXPECT_EQ(sent[0], (RegisterWrite{17, 20500}));
+    EXPECT_EQ(sent[1], (RegisterWrite{18, 23123}));
+    EXPECT_EQ(form->sg1->Col(), 4);
+    EXPECT_EQ(form->sg1->Row(), 9);
+    EXPECT_FALSE(dialog->tmr2.Enabled());
+}
+
+TEST_F(WindowTest, RelayOffWritesZeroAndOnlyMovesTheCurrentCellAfterwards) {
+    m_module->SetRegister(10, 1);
+    startPolling();
+    ASSERT_TRUE(waitFor([this] { return form->iLedRectangle1->Active(); }));
+    EXPECT_TRUE(doubleClickCell(2, 2, [&] {
+        pressWithSpace(dialog->btn5);
+        EXPECT_TRUE(waitFor([this] { return countWrites({10, 0}) == 1; }));
+        EXPECT_TRUE(waitFor([this] { return !dialog->tmr2.Enabled(); }));
+        runFor(100);
+    }));
+    EXPECT_EQ(form->sg1->Col(), 4);
+    EXPECT_EQ(form->sg1->Row(), 9);
+    EXPECT_EQ(writes().size(), 1U);
+    EXPECT_TRUE(waitFor([this] { return !form->iLedRectangle1->Active(); }));
+}
+
+TEST_F(WindowTest, CalibrationButtonsAndRelayOnSendTheirCommands) {
+    startPolling();
+    EXPECT_TRUE(doubleClickCell(2, 2, [&] {
+        pressWithSpace(dialog->btn1);
+        EXPECT_TRUE(waitFor([this] { return countWrites({18, 26977}) == 1; }));
+        pressWithSpace(dialog->btn3);
+        EXPECT_TRUE(waitFor([this] { return countWrites({18, 26979}) == 1; }));
+        pressWithSpace(dialog->btn4);
+        EXPECT_TRUE(waitFor([this] { return countWrites({10, 1}) == 1; }));
+    }));
+    ASSERT_TRUE(waitFor([this] { return form->iLedRectangle1->Active(); }));
+}
+
+TEST_F(WindowTest, ControlsBeyondTheVisibleWidthStayInTheTabOrder) {
+    startPolling();
+    QStringList visited;
+    EXPECT_TRUE(doubleClickCell(4, 4, [&] {
+        dialog->btnOKBtn->setFocus();
+        for (int step = 0; step < 12; ++step) {
+            QWidget* focused = QApplication::focusWidget();
+            visited << (focused != nullptr ? focused->objectName() : QStringLiteral("-"));
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+    }));
+    const QString order = visited.join(' ');
+    EXPECT_TRUE(order.contains("btnOKBtn btnCancelBtn intgrtpt1")) << order.toStdString();
+    EXPECT_TRUE(order.contains("btn1 intgrtpt2 btn2 btn3 btn4 btn5")) << order.toStdString();
+    for (QWidget* control :
+         {static_cast<QWidget*>(dialog->btn1), static_cast<QWidget*>(dialog->btn5)}) {
+        EXPECT_TRUE(control->isEnabled());
+        EXPECT_GE(control->x(), 534);
+    }
+    runFor(100);
+    EXPECT_TRUE(writes().empty());
+}
+
+TEST_F(WindowTest, ClosingTheMainWindowWhileTheDialogIsOpenEndsBothAndSaves) {
+    startPolling();
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] { form->close(); }));
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(form->ComPort.Connected());
+    EXPECT_TRUE(writes().empty());
+    QFile stored(m_config.filePath("HKEY_LOCAL_MACHINE.registry"));
+    EXPECT_TRUE(stored.exists());
+}
+
+TEST(OpenFailureReason, NamesTheDialoutGroupForAPermissionError) {
+    const QString denied = OpenFailureReason("ttyUSB0", EComPort(EACCES, CError_OpenFailed));
+    EXPECT_TRUE(denied.contains("ttyUSB0"));
+    EXPECT_TRUE(denied.contains("dialout"));
+    EXPECT_TRUE(OpenFailureReason("ttyS9", EComPort(EPERM, CError_OpenFailed)).contains("dialout"));
+    EXPECT_TRUE(OpenFailureReason("ttyUSB0", EComPort(EBUSY, CError_OpenFailed))
+                    .contains("Another program"));
+    // Without advice the component's message and the system's reason stand.
+    const QString other = OpenFailureReason("ttyUSB0", EComPort(EIO, CError_OpenFailed));
+    EXPECT_TRUE(other.startsWith("ttyUSB0: ")) << other.toStdString();
+    EXPECT_TRUE(other.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << other.toStdString();
+    EXPECT_FALSE(
+        OpenFailureReason("ttyUSB0", EComPort(ENOENT, CError_OpenFailed)).contains("dialout"));
+}
