@@ -276,7 +276,9 @@ void TiLabel::watchWindow() {
 }
 
 bool TiLabel::event(QEvent* event) {
-    if (event->type() == QEvent::ParentChange) {
+    // A label placed on a panel before the panel joins its window learns of
+    // its window only when it is shown; only its own moves are announced.
+    if (event->type() == QEvent::ParentChange || event->type() == QEvent::Show) {
         watchWindow();
     }
     return TiCustomComponent::event(event);
