@@ -79,7 +79,11 @@ void pollModule(TForm1& form) {
     const double cycles = form.stat1->panelText(1).toDouble();
     std::printf("polling at 115200: %.0f cycles in 5 s, %.2f ms per cycle\n", cycles,
                 cycles > 0 ? 5000.0 / cycles : 0.0);
+    // Stop, and let the next tick close the port before the module goes away.
     form.skButton3Click();
+    while (form.ComPort.Connected()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
     module.Stop();
 }
 

@@ -8,6 +8,7 @@
 #include "widgets/instrument/iLedRectangle.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QPlainTextEdit>
 
@@ -205,4 +206,19 @@ TEST(WindowStartUp, AFailureToStoreTheSettingsIsShownAndThePortStillCloses) {
     }
     module.Stop();
     qunsetenv("KESTRO_CONFIG_DIR");
+}
+
+TEST_F(WindowTest, EnterPressesStartAsTheWindowsDefaultButton) {
+    form->activateWindow();
+    ASSERT_TRUE(waitFor([this] { return QApplication::activeWindow() == form.get(); }));
+    form->skButton3->setFocus();
+    QTest::keyClick(form->skButton3, Qt::Key_Return);
+    // Enter on a focused button presses that button: Stop, which does nothing yet.
+    EXPECT_FALSE(form->ComPort.Connected());
+    form->mm1->setFocus();
+    QTest::keyClick(form->mm1, Qt::Key_Return);
+    EXPECT_FALSE(form->ComPort.Connected()) << "the monitor takes Enter as a line break";
+    form->sg1->setFocus();
+    QTest::keyClick(form->sg1, Qt::Key_Return);
+    EXPECT_TRUE(waitFor([this] { return form->ComPort.Connected(); }));
 }
