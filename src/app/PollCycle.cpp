@@ -221,10 +221,7 @@ bool PollCycle::RequestWrite(int value) {
     if (!IsValueCell(column, row)) {
         return false;
     }
-    m_writeRegister = RegisterOfCell(column, row);
-    m_writeValue = value;
-    m_writeMode = WriteModeRequested;
-    return true;
+    return RequestWriteToRegister(RegisterOfCell(column, row), value);
 }
 
 bool PollCycle::RequestWriteToRegister(int registerIndex, int value) {

@@ -42,6 +42,42 @@ void deliverInPieces(FakePort& port, const Bytes& bytes, std::mt19937& random) {
     }
 }
 
+// A read reply with random registers; a corrupt one has one byte changed,
+// which must never reach the table.
+Bytes randomReadReply(std::uint8_t address, bool corrupt, std::mt19937& random) {
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::array<std::uint16_t, 20> registers{};
+    for (auto& value : registers) {
+        value = static_cast<std::uint16_t>(byte(random) * 256 + byte(random));
+    }
+    Bytes reply = makeReadReply(address, registers);
+    if (corrupt) {
+        reply[static_cast<std::size_t>(byte(random)) % reply.size()] ^=
+            static_cast<std::uint8_t>(1 + byte(random) % 255);
+    }
+    return reply;
+}
+
+// What must hold after every step: the reply buffer within bounds, the port
+// drained, a known outcome, and only whole, correctly summed requests sent to
+// registers that exist.
+void checkInvariants(const PollCycle& cycle, FakePort& port) {
+    ASSERT_GE(cycle.RxCount(), 0);
+    ASSERT_LE(cycle.RxCount(), 100);
+    ASSERT_TRUE(port.incoming.empty());
+    const int code = cycle.ReplyCode();
+    ASSERT_TRUE(code == ReplyNone || code == ReplyRead || code == ReplyWrite ||
+                code == ReplyOverflow || code == ReplyStarted);
+    for (const Bytes& frame : port.written) {
+        ASSERT_EQ(frame.size(), 8U);
+        ASSERT_EQ(Crc16Of(frame.data(), frame.size()), 0);
+        if (frame[1] == FunctionWriteSingle) {
+            ASSERT_LT(frame[3], RegisterCount);
+        }
+    }
+    port.written.clear();
+}
+
 TEST(PollCycleFuzz, RandomBytesInRandomPiecesNeverShowUnsentData) {
     FakePort port;
     GuardedView view;
@@ -59,19 +95,9 @@ TEST(PollCycleFuzz, RandomBytesInRandomPiecesNeverShowUnsentData) {
         if (choice < 15) {
             cycle.tmr1Timer();
         } else if (choice < 30) {
-            std::array<std::uint16_t, 20> registers{};
-            for (auto& value : registers) {
-                value = static_cast<std::uint16_t>(byte(random) * 256 + byte(random));
-            }
-            Bytes reply = makeReadReply(cycle.TxFrame()[0], registers);
-            if (choice < 22) {
-                // Corrupt one byte: this must never reach the table.
-                reply[static_cast<std::size_t>(byte(random)) % reply.size()] ^=
-                    static_cast<std::uint8_t>(1 + byte(random) % 255);
-            } else {
-                ++soundReplies;
-            }
-            deliverInPieces(port, reply, random);
+            const bool corrupt = choice < 22;
+            soundReplies += corrupt ? 0 : 1;
+            deliverInPieces(port, randomReadReply(cycle.TxFrame()[0], corrupt, random), random);
         } else if (choice < 35) {
             deliverInPieces(port, Bytes{cycle.TxFrame()[0], 0x83, 0x02, 0xC0, 0xF1}, random);
         } else if (choice < 37) {
@@ -89,20 +115,7 @@ TEST(PollCycleFuzz, RandomBytesInRandomPiecesNeverShowUnsentData) {
             }
             deliverInPieces(port, garbage, random);
         }
-        ASSERT_GE(cycle.RxCount(), 0);
-        ASSERT_LE(cycle.RxCount(), 100);
-        ASSERT_TRUE(port.incoming.empty());
-        const int code = cycle.ReplyCode();
-        ASSERT_TRUE(code == ReplyNone || code == ReplyRead || code == ReplyWrite ||
-                    code == ReplyOverflow || code == ReplyStarted);
-        for (const Bytes& frame : port.written) {
-            ASSERT_EQ(frame.size(), 8U);
-            ASSERT_EQ(Crc16Of(frame.data(), frame.size()), 0);
-            if (frame[1] == FunctionWriteSingle) {
-                ASSERT_LT(frame[3], RegisterCount);
-            }
-        }
-        port.written.clear();
+        ASSERT_NO_FATAL_FAILURE(checkInvariants(cycle, port));
     }
     // The run must have exercised the decoder, or it proves nothing.
     EXPECT_GT(soundReplies, 100);

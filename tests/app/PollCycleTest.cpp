@@ -203,10 +203,43 @@ TEST_F(PollCycleTest, WriteMailboxSendsOneWriteThenReads) {
     // Only the low 16 bits go out; the last request before the tick wins.
     ASSERT_TRUE(cycle.RequestWriteToRegister(3, 1000));
     ASSERT_TRUE(cycle.RequestWriteToRegister(19, 70000));
+    EXPECT_EQ(cycle.WriteValue(), 70000);
+    EXPECT_EQ(cycle.WriteRegister(), 19);
     cycle.tmr1Timer();
     EXPECT_EQ(port.written.back()[3], 19);
     EXPECT_EQ(port.written.back()[4], 0x11);
     EXPECT_EQ(port.written.back()[5], 0x70);
+}
+
+TEST_F(PollCycleTest, WriteRequestedWhileOneIsOnTheLineOrWhileStopping) {
+    startAndTick();
+    ASSERT_TRUE(cycle.RequestWriteToRegister(19, 1));
+    cycle.tmr1Timer();
+    // A request made while a write is on the line (mode 1) goes out at the very
+    // next tick, with no read in between.
+    ASSERT_EQ(cycle.WriteMode(), WriteModeSent);
+    view.column = 2;
+    view.row = 4;
+    ASSERT_TRUE(cycle.RequestWrite(1000));
+    EXPECT_EQ(cycle.WriteMode(), WriteModeRequested);
+    cycle.tmr1Timer();
+    EXPECT_EQ(port.written.back(), (Bytes{0x01, 0x06, 0x00, 0x03, 0x03, 0xE8, 0x79, 0x74}));
+    EXPECT_EQ(cycle.WriteMode(), WriteModeSent);
+    cycle.tmr1Timer();
+    EXPECT_EQ(cycle.WriteMode(), WriteModeRead);
+    cycle.tmr1Timer();
+    EXPECT_EQ(cycle.WriteMode(), WriteModeRead);
+    EXPECT_EQ(port.written.back()[1], FunctionReadHolding);
+
+    // The stopping tick sends nothing, so a waiting write stays until Start drops it.
+    ASSERT_TRUE(cycle.RequestWrite(5));
+    cycle.skButton3Click();
+    const std::size_t sent = port.written.size();
+    cycle.tmr1Timer();
+    EXPECT_EQ(port.written.size(), sent);
+    EXPECT_EQ(cycle.WriteMode(), WriteModeRequested);
+    ASSERT_TRUE(cycle.skButton2Click());
+    EXPECT_EQ(cycle.WriteMode(), WriteModeRead);
 }
 
 TEST_F(PollCycleTest, WriteFromACellWithoutARegisterIsDropped) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
 TEST(RegisterMap, CellsAndRegistersMapBothWays) {
@@ -41,15 +43,37 @@ TEST(RegisterMap, CaptionsFillTheTableColumnByColumn) {
         EXPECT_EQ(view.cell(2, row), "0");
         EXPECT_EQ(view.cell(4, row), "0");
     }
-    EXPECT_EQ(view.cell(1, 1), "无");
-    EXPECT_EQ(view.cell(1, 2), "反馈实际电流");
-    EXPECT_EQ(view.cell(1, 8), "设备ID(重启生效)");
-    EXPECT_EQ(view.cell(1, 9), "波特率(重启生效)");
-    EXPECT_EQ(view.cell(1, 10), "输入干接点值");
-    EXPECT_EQ(view.cell(3, 1), "输出继电器值");
-    EXPECT_EQ(view.cell(3, 7), "自动控制参数3");
-    EXPECT_EQ(view.cell(3, 8), "无");
-    EXPECT_EQ(view.cell(3, 10), "无");
+    // Every caption stands left of its register's value, in the same row.
+    const std::array<const char*, 20> captions = {
+        "无",
+        "反馈实际电流",
+        "反馈显示值",
+        "输出显示值",
+        "输出范围",
+        "显示模式",
+        "输出值调节倍数",
+        "设备ID(重启生效)",
+        "波特率(重启生效)",
+        "输入干接点值",
+        "输出继电器值",
+        "继电器功能",
+        "继电器触发值",
+        "继电器触发延时",
+        "自动控制参数1",
+        "自动控制参数2",
+        "自动控制参数3",
+        "无",
+        "无",
+        "无",
+    };
+    for (int i = 0; i < RegisterCount; ++i) {
+        const QString caption = QString::fromUtf8(captions[static_cast<std::size_t>(i)]);
+        const TableCell cell = CellOfRegister(i);
+        EXPECT_EQ(view.cell(cell.column - 1, cell.row), caption) << "register " << i;
+        EXPECT_EQ(RegisterCaption(i), caption) << "register " << i;
+    }
+    EXPECT_EQ(RegisterCaption(-1), QString());
+    EXPECT_EQ(RegisterCaption(20), QString());
 
     // Header row first, then column 0 to column 4, each top to bottom.
     ASSERT_EQ(view.cellWrites.size(), 55);
