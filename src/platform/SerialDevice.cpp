@@ -90,6 +90,7 @@ int SerialDevice::open(const std::string& path) {
         ::ioctl(fd, TIOCSSERIAL, &serial);
     }
     m_fd = fd;
+    m_keepsNoCounters = false;
     m_consumed = 0;
     m_previous = std::move(previous);
     m_rs485Enabled = false;
@@ -256,11 +257,13 @@ SerialIoResult SerialDevice::read(void* buffer, int count) {
         if (part.error != 0) {
             return result.count > 0 ? result : part;
         }
-        int waiting = 0;
-        const bool moreWaiting = inputCount(waiting) == 0 && waiting > 0;
+        // A full buffer needs no look at the queue: that saves a call on
+        // every reply, which is read in one piece as a rule.
         if (result.count >= count) {
             return result;
         }
+        int waiting = 0;
+        const bool moreWaiting = inputCount(waiting) == 0 && waiting > 0;
         // Filtered-out bytes may leave room while more are already waiting.
         if (moreWaiting && (part.count > 0 || m_filter.active())) {
             continue;
@@ -357,10 +360,17 @@ int SerialDevice::modemLines(unsigned& lines) const {
 
 int SerialDevice::counters(SerialCounters& result) const {
     result = {};
+    // The counters are read with every delivery of received bytes; a driver
+    // that has refused them once is not asked again until the next opening.
+    if (m_fd >= 0 && m_keepsNoCounters) {
+        return 0;
+    }
     serial_icounter_struct raw{};
     const int error = ioctlError(::ioctl(m_fd, TIOCGICOUNT, &raw));
     if (error != 0) {
-        return (IsUnsupportedRequest(error) && m_fd >= 0) ? 0 : error;
+        const bool unsupported = IsUnsupportedRequest(error) && m_fd >= 0;
+        m_keepsNoCounters = unsupported;
+        return unsupported ? 0 : error;
     }
     result = {raw.cts,     raw.dsr,    raw.rng, raw.dcd,        raw.frame,
               raw.overrun, raw.parity, raw.brk, raw.buf_overrun};

@@ -108,4 +108,5 @@ private:
     bool m_rs485Enabled = false;
     bool m_softwareRtsToggle = false;
     mutable std::atomic<std::uint64_t> m_consumed = 0;
+    mutable std::atomic<bool> m_keepsNoCounters = false;
 };

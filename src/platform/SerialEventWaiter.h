@@ -4,6 +4,7 @@
 // it (after a write, so that the thread watches the transmit queue). The stop
 // signal stays set, so a stop that comes before the wait is not lost.
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 
@@ -43,4 +44,5 @@ private:
     int m_stopFd = -1;
     int m_wakeFd = -1;
     int m_error = 0;
+    std::atomic<bool> m_stopped = false;
 };

@@ -9,6 +9,12 @@
 namespace {
 // Skin strips are a few hundred pixels wide; this leaves ample room.
 constexpr int MaximumImageMegabytes = 16;
+
+// An index outside the element list has no key; it must not find an entry
+// that a file stored under an empty key.
+bool hasKey(int index) {
+    return !ThemeElementKey(index).isEmpty();
+}
 } // namespace
 
 bool TskFileThemeMgr::LoadTheme(const QString& path) {
@@ -23,7 +29,7 @@ bool TskFileThemeMgr::LoadTheme(const QString& path) {
 }
 
 bool TskFileThemeMgr::GetImage(int index, QImage* target) const {
-    if (m_reader == nullptr || target == nullptr) {
+    if (m_reader == nullptr || target == nullptr || !hasKey(index)) {
         return false;
     }
     const std::optional<QByteArray> bytes = m_reader->GetImageStream(ThemeElementKey(index));
@@ -46,7 +52,7 @@ bool TskFileThemeMgr::GetImage(int index, QImage* target) const {
 }
 
 bool TskFileThemeMgr::GetBool(int index) const {
-    return m_reader != nullptr && m_reader->GetBoolValue(ThemeElementKey(index));
+    return m_reader != nullptr && hasKey(index) && m_reader->GetBoolValue(ThemeElementKey(index));
 }
 
 TColor TskFileThemeMgr::GetColor(int index) const {
@@ -57,5 +63,5 @@ int TskFileThemeMgr::GetInteger(int index) const {
     if (m_reader == nullptr) {
         return 0;
     }
-    return m_reader->GetIntegerValue(ThemeElementKey(index));
+    return hasKey(index) ? m_reader->GetIntegerValue(ThemeElementKey(index)) : -1;
 }

@@ -257,20 +257,30 @@ void TskCustomButton::Click() {
         m_pressed = false;
         Changed();
     }
-    if (parentWidget() != nullptr) {
-        // The window takes the modal result on every click, 0 included; a
-        // dialog closes with any other value.
-        QWidget* form = window();
+    // The window takes the modal result on every click, 0 included.
+    QPointer<QWidget> form = parentWidget() != nullptr ? window() : nullptr;
+    if (form != nullptr) {
         form->setProperty("ModalResult", m_modalResult);
-        auto* dialog = qobject_cast<QDialog*>(form);
-        if (dialog != nullptr && m_modalResult != 0) {
-            dialog->done(m_modalResult);
-        }
     }
     if (OnClick) {
         OnClick(this);
     } else if (m_action != nullptr) {
         m_action->trigger();
+    }
+    closeModalDialog(form);
+}
+
+// A modal dialog ends once the click has been handled, with the result its
+// window holds then: the handler runs while the dialog is still shown and may
+// keep it open by clearing the result.
+void TskCustomButton::closeModalDialog(QWidget* form) {
+    auto* dialog = qobject_cast<QDialog*>(form);
+    if (dialog == nullptr || !dialog->isModal() || !dialog->isVisible()) {
+        return;
+    }
+    const int result = dialog->property("ModalResult").toInt();
+    if (result != 0) {
+        dialog->done(result);
     }
 }
 

@@ -77,9 +77,15 @@ public:
     void SetResHandle(std::uint32_t) {}
     bool TabStop() const { return m_tabStop; }
     void SetTabStop(bool tabStop);
-    bool Enabled() const { return isEnabled(); }
+    /// The button's own setting, whatever its window's state.
+    bool Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
     void SetEnabled(bool enabled) { setEnabled(enabled); }
-    bool Visible() const { return isVisible(); }
+    /// The button's own setting: true unless it was hidden, also while its
+    /// window is not shown yet.
+    bool Visible() const {
+        return !(testAttribute(Qt::WA_WState_ExplicitShowHide) &&
+                 testAttribute(Qt::WA_WState_Hidden));
+    }
     void SetVisible(bool visible) { setVisible(visible); }
 
     /// The face colour under an opaque button; the parent's while ParentColor.
@@ -177,6 +183,7 @@ private:
     QImage faceForState();
     void pressWithLeftButton();
     void stopRepeating();
+    static void closeModalDialog(QWidget* form);
     void setPressed(bool pressed);
     void setMouseInside(bool inside);
     void focusMovedTo(QWidget* focused);

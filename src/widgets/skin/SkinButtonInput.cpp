@@ -107,18 +107,20 @@ void TskCustomButton::keyPressEvent(QKeyEvent* event) {
             return;
         }
     }
-    if (key == Qt::Key_Space && !event->isAutoRepeat()) {
-        if (isEnabled()) {
-            setPressed(true);
-        }
-        return;
+    const bool space = key == Qt::Key_Space;
+    if (space && !event->isAutoRepeat() && isEnabled()) {
+        setPressed(true);
     }
+    // The typed character follows the key-down, the blank of Space included.
     if (!event->text().isEmpty() && OnKeyPress) {
         QChar character = event->text().at(0);
         OnKeyPress(this, character);
         if (character.isNull()) {
             return;
         }
+    }
+    if (space) {
+        return;
     }
     // Enter, Escape and characters travel on to the window, where the
     // default, cancel and accelerator roles of every skinned button apply.
@@ -165,9 +167,11 @@ bool TskCustomButton::handleDialogKey(QKeyEvent* event) {
         return false;
     }
     // A plain character no control wanted; Alt with the character arrives as
-    // the button's shortcut instead (see event()).
+    // the button's shortcut instead (see event()). A button the user cannot
+    // see never answers, as with the shortcut.
     const QChar accelerator = acceleratorOf(m_caption).toUpper();
-    if (accelerator.isNull() || !isEnabled() || hasShiftCtrlAlt(event->modifiers())) {
+    if (accelerator.isNull() || !isEnabled() || !isVisible() ||
+        hasShiftCtrlAlt(event->modifiers())) {
         return false;
     }
     const QString text = event->text().toUpper();

@@ -37,6 +37,29 @@ QImage stretchedPiece(const QImage& face, const QRect& source, QSize size, bool 
     return piece;
 }
 
+// Cuts a stretched piece's source to its destination's width, keeping the
+// left or the right part.
+void cutSourceWidth(NineSlicePiece& piece, bool keepLeft) {
+    const int width = piece.destination.width();
+    if (width > 0 && piece.source.width() > width) {
+        if (!keepLeft) {
+            piece.source.setLeft(piece.source.x() + piece.source.width() - width);
+        }
+        piece.source.setWidth(width);
+    }
+}
+
+// The same across the height, keeping the top or the bottom part.
+void cutSourceHeight(NineSlicePiece& piece, bool keepTop) {
+    const int height = piece.destination.height();
+    if (height > 0 && piece.source.height() > height) {
+        if (!keepTop) {
+            piece.source.setTop(piece.source.y() + piece.source.height() - height);
+        }
+        piece.source.setHeight(height);
+    }
+}
+
 } // namespace
 
 std::array<NineSlicePiece, 9> NineSliceLayout(QSize face, const QRect& rect) {
@@ -84,28 +107,10 @@ std::array<NineSlicePiece, 9> NineSliceLayout(QSize face, const QRect& rect) {
 
     // An edge source larger than its destination across the edge is cut from
     // the outer side: the left edge keeps its left part, and so on.
-    auto cutWidth = [](NineSlicePiece& piece, bool keepLeft) {
-        const int width = piece.destination.width();
-        if (width > 0 && piece.source.width() > width) {
-            if (!keepLeft) {
-                piece.source.setLeft(piece.source.x() + piece.source.width() - width);
-            }
-            piece.source.setWidth(width);
-        }
-    };
-    auto cutHeight = [](NineSlicePiece& piece, bool keepTop) {
-        const int height = piece.destination.height();
-        if (height > 0 && piece.source.height() > height) {
-            if (!keepTop) {
-                piece.source.setTop(piece.source.y() + piece.source.height() - height);
-            }
-            piece.source.setHeight(height);
-        }
-    };
-    cutWidth(pieces[2], true);
-    cutWidth(pieces[5], false);
-    cutHeight(pieces[6], true);
-    cutHeight(pieces[8], false);
+    cutSourceWidth(pieces[2], true);
+    cutSourceWidth(pieces[5], false);
+    cutSourceHeight(pieces[6], true);
+    cutSourceHeight(pieces[8], false);
     return pieces;
 }
 

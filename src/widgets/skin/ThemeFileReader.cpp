@@ -119,12 +119,18 @@ bool TskThemeFileReader::loadEntry(QFile& file, const QByteArray& record, qint64
     default:
         return true; // Unknown kinds are skipped.
     }
+    // Data the file does not hold drops only this entry; only data that is
+    // really there counts against what one theme may make us keep.
+    if (dataOffset > file.size() || wanted > file.size() - dataOffset) {
+        m_problems << QStringLiteral("the data of \"%1\" lies outside the file").arg(key);
+        return true;
+    }
     if (keptBytes + wanted > MaximumKeptBytes) {
         return false;
     }
     const std::optional<QByteArray> data = readAt(file, dataOffset, wanted);
     if (!data) {
-        m_problems << QStringLiteral("the data of \"%1\" lies outside the file").arg(key);
+        m_problems << QStringLiteral("the data of \"%1\" could not be read").arg(key);
         return true;
     }
     keptBytes += wanted;

@@ -90,6 +90,17 @@ TEST(SkinButton, NineSliceLayoutOfTheMainWindowButton) {
         EXPECT_EQ(pieces[i].destination, expected[i][0]) << "piece " << i + 1;
         EXPECT_EQ(pieces[i].source, expected[i][1]) << "piece " << i + 1;
     }
+    // A 20 x 20 button: corners keep the part at the face's own corner, edges
+    // the part on their outer side.
+    const QRect smallSources[9] = {
+        rectFromEdges(0, 0, 10, 10),  rectFromEdges(0, 18, 10, 27),  rectFromEdges(0, 13, 10, 14),
+        rectFromEdges(68, 0, 77, 10), rectFromEdges(68, 18, 77, 27), rectFromEdges(68, 14, 77, 15),
+        rectFromEdges(38, 0, 40, 10), rectFromEdges(38, 13, 40, 14), rectFromEdges(38, 17, 40, 27),
+    };
+    const auto small = NineSliceLayout(QSize(77, 27), QRect(0, 0, 20, 20));
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(small[i].source, smallSources[i]) << "small piece " << i + 1;
+    }
     // Buttons smaller than the face cut the corners and never fail.
     for (int size = 0; size < 12; ++size) {
         for (const NineSlicePiece& piece :
@@ -314,9 +325,28 @@ TEST(SkinButton, EnterEscapeAndAcceleratorsReachTheRightButton) {
     EXPECT_EQ(clicked.last(), "&Stop");
     QTest::keyClick(stop, Qt::Key_Escape);
     EXPECT_EQ(clicked.last(), "Settings");
+    // Space: key down, the typed blank, key up, then the click.
+    QStringList keys;
+    stop->OnKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) {
+        keys << QStringLiteral("down %1").arg(key);
+    };
+    stop->OnKeyPress = [&](QObject*, QChar& key) { keys << QStringLiteral("press '%1'").arg(key); };
+    stop->OnKeyUp = [&](QObject*, int& key, Qt::KeyboardModifiers) {
+        keys << QStringLiteral("up %1").arg(key);
+    };
     QTest::keyClick(stop, Qt::Key_Space);
     EXPECT_EQ(clicked.last(), "&Stop");
     EXPECT_EQ(clicked.size(), 4);
+    EXPECT_EQ(keys, QStringList({QStringLiteral("down %1").arg(Qt::Key_Space), "press ' '",
+                                 QStringLiteral("up %1").arg(Qt::Key_Space)}));
+    // A key-down handler that swallows the key leaves the button unpressed.
+    stop->OnKeyDown = [](QObject*, int& key, Qt::KeyboardModifiers) { key = 0; };
+    QTest::keyClick(stop, Qt::Key_Space);
+    EXPECT_EQ(clicked.size(), 4);
+    EXPECT_FALSE(stop->Pressed());
+    stop->OnKeyDown = nullptr;
+    stop->OnKeyPress = nullptr;
+    stop->OnKeyUp = nullptr;
 
     edit->setFocus();
     QTRY_VERIFY(start->ActiveDefault());
@@ -326,11 +356,28 @@ TEST(SkinButton, EnterEscapeAndAcceleratorsReachTheRightButton) {
     QTest::keyClick(edit, Qt::Key_S, Qt::AltModifier);
     EXPECT_EQ(clicked.size(), 5);
 
+    // A plain character is an accelerator when the focused control does not
+    // take it; the text entry does, and a hidden button never answers.
+    stop->setEnabled(true);
+    start->setFocus();
+    QTRY_VERIFY(start->hasFocus());
+    QTest::keyClick(start, Qt::Key_S);
+    EXPECT_EQ(clicked.size(), 6);
+    EXPECT_EQ(clicked.last(), "&Stop");
+    QTest::keyClick(edit, Qt::Key_S);
+    EXPECT_EQ(clicked.size(), 6);
+    stop->hide();
+    QTest::keyClick(start, Qt::Key_S);
+    EXPECT_EQ(clicked.size(), 6);
+    stop->show();
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
+
     // Taking Default away hands Enter to nobody.
     start->SetDefault(false);
     EXPECT_FALSE(start->ActiveDefault());
     QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(clicked.size(), 5);
+    EXPECT_EQ(clicked.size(), 6);
 }
 
 TEST(SkinButton, ModalResultClosesTheDialog) {
@@ -343,9 +390,31 @@ TEST(SkinButton, ModalResultClosesTheDialog) {
     QTest::mouseClick(apply, Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.property("ModalResult").toInt(), 0);
+    // The click handler runs while the dialog is still shown, and may keep it
+    // open by clearing the modal result.
+    bool shownDuringClick = false;
+    bool refuse = true;
+    ok->OnClick = [&](QObject*) {
+        shownDuringClick = dialog.isVisible();
+        if (refuse) {
+            dialog.setProperty("ModalResult", 0);
+        }
+    };
     QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(shownDuringClick);
+    EXPECT_TRUE(dialog.isVisible());
+    refuse = false;
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(shownDuringClick);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted + 1);
+
+    // A dialog that is not shown modally only takes the value.
+    dialog.setWindowModality(Qt::NonModal);
+    dialog.show();
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.property("ModalResult").toInt(), QDialog::Accepted + 1);
 }
 
 TEST(SkinButton, StyleDecidesTransparencyAutoSizeAndStartValues) {
@@ -361,6 +430,21 @@ TEST(SkinButton, StyleDecidesTransparencyAutoSizeAndStartValues) {
     EXPECT_TRUE(fresh.TabStop());
     fresh.SetResHandle(7);
     EXPECT_EQ(fresh.ResHandle(), 0u);
+    // Visible and Enabled are the button's own settings, also while its
+    // window is not shown or is disabled.
+    EXPECT_TRUE(fresh.Visible());
+    EXPECT_TRUE(fresh.Enabled());
+    fresh.SetVisible(false);
+    EXPECT_FALSE(fresh.Visible());
+    fresh.SetVisible(true);
+    EXPECT_TRUE(fresh.Visible());
+    window.setEnabled(false);
+    EXPECT_TRUE(fresh.Enabled());
+    EXPECT_FALSE(fresh.isEnabled());
+    fresh.SetEnabled(false);
+    window.setEnabled(true);
+    EXPECT_FALSE(fresh.Enabled());
+    fresh.SetEnabled(true);
 
     fresh.SetUIStyle(TskUIStyle::BlueGlass);
     EXPECT_TRUE(fresh.Transparent());
@@ -526,6 +610,23 @@ TEST(SkinButton, GlyphSitsBesideTheCaptionAndSwitchesFrames) {
     const int bottomTop = (41 + th + 4 - 16) / 2;
     EXPECT_EQ(glyphBox(shot(button), 0xFF0000), QRect((97 - 16) / 2, bottomTop, 16, 16));
     EXPECT_EQ(button.CaptionOrigin(), QPoint((97 - tw) / 2, bottomTop - th - 4));
+
+    // Right of the caption and above it, with a wider spacing.
+    button.SetSpacing(7);
+    button.SetLayout(TButtonLayout::blGlyphRight);
+    const int rightLeft = (97 + tw + 7 - 16) / 2;
+    image = shot(button);
+    EXPECT_EQ(glyphBox(image, 0xFF0000), QRect(rightLeft, top, 16, 16));
+    EXPECT_EQ(button.CaptionOrigin(), QPoint(rightLeft - tw - 7, (41 - th) / 2));
+    // The caption is drawn from its origin, left of the glyph.
+    const QRect caption = glyphBox(image.copy(2, 2, rightLeft - 2, 37), 0x000000).translated(2, 2);
+    ASSERT_FALSE(caption.isEmpty());
+    EXPECT_GE(caption.left(), rightLeft - tw - 7);
+    EXPECT_LT(caption.right(), rightLeft - 7);
+    button.SetLayout(TButtonLayout::blGlyphTop);
+    const int topTop = (41 - (th + 16 + 7)) / 2;
+    EXPECT_EQ(glyphBox(shot(button), 0xFF0000), QRect((97 - 16) / 2, topTop, 16, 16));
+    EXPECT_EQ(button.CaptionOrigin(), QPoint((97 - tw) / 2, topTop + 16 + 7));
 }
 
 TEST(SkinButton, ThemeFileLooksAreUsedReappliedAndDropped) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -81,6 +82,80 @@ TEST(SkinThemes, LookupsGiveTableValuesAndNeutralValuesForOtherKinds) {
     EXPECT_EQ(StyleColor(TskUIStyle::MacOS, 13), 0u);
     EXPECT_EQ(StyleColor(TskUIStyle::MacOS, 99), 0u);
     EXPECT_FALSE(StyleBool(TskUIStyle::MacOS, 0));
+}
+
+// Every non-image value of the five built-in styles, in the order MacOS,
+// WinXP, DeepBlue, Protein, BlueGlass; each element is also asked through the
+// two lookups of the wrong kind, which must answer their neutral values.
+TEST(SkinThemes, EveryBuiltInValueOfEveryStyle) {
+    struct Row {
+        int index;
+        std::int64_t values[5];
+    };
+    const Row rows[] = {
+        {2, {1, 0, 0, 0, 1}},
+        {6, {0, 0, 0, 1, 1}},
+        {7, {3, 2, 0, 0, 4}},
+        {8, {-2, -2, 0, 0, -3}},
+        {9, {4, 5, 2, 2, 6}},
+        {13, {130, 150, 130, 130, 270}},
+        {14, {0, 13, 0, 0, 11}},
+        {15, {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7}},
+        {16, {0x7F7F7F, 0xC82C00, 0x000000, 0x000000, 0x000000}},
+        {17, {1, 3, 1, 1, 1}},
+        {18, {0xC47339, 0xC66931, 0xA04A44, 0xC4302D, 0xEC5E5E}},
+        {19, {0xC47339, 0xEFD3C6, 0xA04A44, 0xC4302D, 0xEC5E5E}},
+        {20, {0xFFFFFF, 0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}},
+        {21, {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xE7E7E7}},
+        {22, {0x000000, 0x000000, 0x000000, 0x000000, 0x000000}},
+        {23, {0x000000, 0xCED3D6, 0xCED3D6, 0xCED3D6, 0xCED3D6}},
+        {25, {0x7F7F7F, 0x686868, 0x000000, 0x000000, 0x000000}},
+        {26, {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7}},
+        {27, {0x000000, 0xCF4602, 0x000000, 0x000000, 0x000000}},
+        {31, {0xC9C9C9, 0xF9F9F9, 0xF5F5F5, 0xF5F5F5, 0xF4F4F4}},
+        {35, {0x474747, 0xC66931, 0x474747, 0x474747, 0x474747}},
+        {36, {0xEFEFEF, 0xEFD3C6, 0xEFEFEF, 0xEFEFEF, 0xEFEFEF}},
+        {37, {0xD8D8D8, 0xE1AC93, 0xD8D8D8, 0xD8D8D8, 0xD8D8D8}},
+        {44, {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}},
+        {47, {0, 0, 0, 0, 0}},
+        {48, {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7}},
+    };
+    int checked = 0;
+    for (const Row& row : rows) {
+        for (int column = 0; column < 5; ++column) {
+            const TskUIStyle style = builtInStyles[column];
+            const std::int64_t want = row.values[column];
+            const std::string where = ThemeElementKey(row.index).toStdString() + " of style " +
+                                      std::to_string(column + 1);
+            switch (ThemeElementKindOf(row.index)) {
+            case ThemeElementKind::Boolean:
+                EXPECT_EQ(StyleBool(style, row.index), want != 0) << where;
+                EXPECT_EQ(StyleInt(style, row.index), -1) << where;
+                EXPECT_EQ(StyleColor(style, row.index), 0u) << where;
+                break;
+            case ThemeElementKind::Integer:
+                EXPECT_EQ(StyleInt(style, row.index), want) << where;
+                EXPECT_FALSE(StyleBool(style, row.index)) << where;
+                EXPECT_EQ(StyleColor(style, row.index), 0u) << where;
+                break;
+            case ThemeElementKind::Color:
+                EXPECT_EQ(StyleColor(style, row.index), TColor(want)) << where;
+                EXPECT_EQ(StyleInt(style, row.index), -1) << where;
+                EXPECT_FALSE(StyleBool(style, row.index)) << where;
+                break;
+            case ThemeElementKind::Image:
+                ADD_FAILURE() << where << " is listed as a value but is an image";
+                break;
+            }
+            // No row for FromThemeFile: every lookup is neutral.
+            EXPECT_FALSE(StyleBool(TskUIStyle::FromThemeFile, row.index));
+            EXPECT_EQ(StyleInt(TskUIStyle::FromThemeFile, row.index), -1);
+            EXPECT_EQ(StyleColor(TskUIStyle::FromThemeFile, row.index), 0u);
+            ++checked;
+        }
+    }
+    // Together with the 22 images the rows cover all 48 elements.
+    EXPECT_EQ(checked, 26 * 5);
 }
 
 TEST(SkinThemes, EveryImageElementOfEveryStyleIsAResource) {

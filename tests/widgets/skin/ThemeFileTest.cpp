@@ -62,6 +62,23 @@ TEST(ThemeFile, LoadsEveryKindAndAnswersTheLookups) {
     EXPECT_EQ(frame.pixel(2, 2) & 0xFFFFFF, 0x0000FFu);
     const SkinSource source = ResolveSkinSource(&theme, TskUIStyle::FromThemeFile);
     EXPECT_TRUE(source.useFileTheme);
+
+    // Indices outside 1 to 48 have no key, so an entry stored under an empty
+    // key never answers for them.
+    QList<ThemeFileEntry> emptyKeys = {{"", 1, int32Bytes(5)},
+                                       {"", 2, QByteArray(1, '\x01')},
+                                       {"", 0, bmpBytes(threeColourStrip())}};
+    TskFileTheme unnamed;
+    unnamed.SetThemeFile(writeFile(dir, "unnamed.skn", themeFileBytes(emptyKeys)));
+    ASSERT_TRUE(unnamed.CanUse());
+    for (int index : {0, 49, -1}) {
+        EXPECT_EQ(unnamed.GetInteger(index), -1) << index;
+        EXPECT_EQ(unnamed.GetColor(index), TColor(-1)) << index;
+        EXPECT_FALSE(unnamed.GetBool(index)) << index;
+        QImage untouched(2, 2, QImage::Format_RGB32);
+        EXPECT_FALSE(unnamed.GetImage(index, &untouched)) << index;
+        EXPECT_EQ(untouched.size(), QSize(2, 2));
+    }
 }
 
 TEST(ThemeFile, WithoutAFileTheLookupsAreNeutral) {
@@ -143,6 +160,16 @@ TEST(ThemeFile, TheChainEndsAtTheTerminatorAndLoopsOrStraysEndIt) {
     TskThemeFileReader oversized(writeFile(dir, "sizes.skn", bytes));
     EXPECT_EQ(oversized.GetIntegerValue("FormMinWidthInt"), 7);
     EXPECT_TRUE(oversized.ImageEntries().isEmpty());
+
+    // A size field far beyond the file drops only its own entry; the entries
+    // after it still load.
+    QList<ThemeFileEntry> damagedFirst = {{"ButtonImage", 0, bmpBytes(threeColourStrip())},
+                                          {"FormMinWidthInt", 1, int32Bytes(9)}};
+    bytes = themeFileBytes(damagedFirst);
+    putUInt32(bytes, 24 + 69, 0xFFFFFFF0);
+    TskThemeFileReader damaged(writeFile(dir, "damaged.skn", bytes));
+    EXPECT_TRUE(damaged.ImageEntries().isEmpty());
+    EXPECT_EQ(damaged.GetIntegerValue("FormMinWidthInt"), 9);
 
     // A header that claims to be short or huge.
     bytes = themeFileBytes(three);

@@ -1,0 +1,134 @@
+// The device's read path and the event thread's waiter on a pseudo-terminal:
+// reads in pieces lose nothing, the counters of a driver without them stay
+// quiet without hiding a closed device, and a stop is seen by both the
+// flag and the wait.
+
+#include "platform/PseudoTerminal.h"
+#include "platform/SerialDevice.h"
+#include "platform/SerialEventWaiter.h"
+
+#include <chrono>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits until the device has at least count bytes queued, up to five seconds.
+bool waitForInput(const SerialDevice& device, int count) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    int waiting = 0;
+    while (device.inputCount(waiting) == 0 && waiting < count) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return waiting >= count;
+}
+
+void writeAll(int fd, const std::vector<std::uint8_t>& bytes) {
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+}
+
+} // namespace
+
+TEST(SerialDeviceOnPty, ReadsThatFillTheBufferLeaveTheRestQueuedInOrder) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.Open(), 0);
+    SerialDevice device;
+    ASSERT_EQ(device.open(pty.SlavePath()), 0);
+    ASSERT_EQ(device.applyLineSettings(SerialLineSettings{}), 0);
+
+    std::vector<std::uint8_t> reply(45);
+    for (std::size_t i = 0; i < reply.size(); ++i) {
+        reply[i] = std::uint8_t(i * 7 + 1);
+    }
+    writeAll(pty.MasterFd(), reply);
+    ASSERT_TRUE(waitForInput(device, 45));
+
+    // Exactly full, then short of the rest, then the remainder: every byte
+    // once, in order, and the queue and the consumed total agree each time.
+    std::vector<std::uint8_t> taken;
+    for (const int piece : {20, 20, 100}) {
+        std::vector<std::uint8_t> buffer(std::size_t(piece), 0);
+        const SerialIoResult result = device.read(buffer.data(), piece);
+        ASSERT_EQ(result.error, 0);
+        taken.insert(taken.end(), buffer.begin(), buffer.begin() + result.count);
+        int waiting = -1;
+        ASSERT_EQ(device.inputCount(waiting), 0);
+        EXPECT_EQ(std::uint64_t(waiting) + device.consumedBytes(), 45u);
+    }
+    EXPECT_EQ(taken, reply);
+
+    // With zero bytes dropped on the way in, a full buffer counts only the
+    // bytes kept, and what follows stays queued.
+    SerialLineSettings dropping;
+    dropping.discardNull = true;
+    ASSERT_EQ(device.applyLineSettings(dropping), 0);
+    writeAll(pty.MasterFd(), {0, 'A', 0, 'B', 'C', 0, 'D'});
+    ASSERT_TRUE(waitForInput(device, 7));
+    std::uint8_t two[2] = {};
+    ASSERT_EQ(device.read(two, 2).count, 2);
+    EXPECT_EQ(two[0], 'A');
+    EXPECT_EQ(two[1], 'B');
+    std::uint8_t rest[8] = {};
+    ASSERT_EQ(device.read(rest, 8).count, 2);
+    EXPECT_EQ(rest[0], 'C');
+    EXPECT_EQ(rest[1], 'D');
+}
+
+TEST(SerialDeviceOnPty, MissingCountersReadAsZeroWhileOpenAndAClosedDeviceStillFails) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.Open(), 0);
+    SerialDevice device;
+    ASSERT_EQ(device.open(pty.SlavePath()), 0);
+    EXPECT_FALSE(device.keepsCounters());
+    for (int i = 0; i < 3; ++i) {
+        SerialCounters counters;
+        counters.frame = 99;
+        EXPECT_EQ(device.counters(counters), 0);
+        EXPECT_EQ(counters.frame, 0u);
+    }
+    device.close();
+    SerialCounters afterClose;
+    EXPECT_NE(device.counters(afterClose), 0);
+
+    // A new opening asks the driver again and is refused as plainly.
+    PseudoTerminal other;
+    ASSERT_EQ(other.Open(), 0);
+    ASSERT_EQ(device.open(other.SlavePath()), 0);
+    SerialCounters reopened;
+    EXPECT_EQ(device.counters(reopened), 0);
+    device.close();
+}
+
+TEST(SerialEventWaiterTest, AStopFromAnotherThreadEndsTheWaitAndStaysVisible) {
+    SerialEventWaiter waiter;
+    ASSERT_EQ(waiter.error(), 0);
+    EXPECT_FALSE(waiter.stopped());
+
+    // A wake-up alone is not a stop.
+    waiter.wake();
+    const SerialEventWaiter::Result woken = waiter.wait(-1, false, 1000ms);
+    EXPECT_TRUE(woken.woken);
+    EXPECT_FALSE(woken.stopped);
+    EXPECT_FALSE(waiter.stopped());
+
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(20ms);
+        waiter.stop();
+    });
+    const SerialEventWaiter::Result result = waiter.wait(-1, false, std::nullopt);
+    stopper.join();
+    EXPECT_TRUE(result.stopped);
+    EXPECT_TRUE(waiter.stopped());
+    // The stop stays set for every later wait and look.
+    EXPECT_TRUE(waiter.wait(-1, false, 0ms).stopped);
+    EXPECT_TRUE(waiter.stopped());
+}
