@@ -160,6 +160,10 @@ protected:
     bool FaceTransparent() const { return m_faceTransparent; }
     bool BoldCaption() const { return m_boldCaption; }
     void SetBoldCaption(bool bold) { m_boldCaption = bold; }
+    /// Draws a caption in the colours of the button's state: embossed when
+    /// disabled (white shifted by (1, 1), then grey), otherwise once in the
+    /// font colour, shifted by (1, 1) while pressed. `draw` gets the shift.
+    void PaintCaptionStates(QPainter& canvas, const std::function<void(QPoint shift)>& draw) const;
     /// Repaints unless the window is still being loaded.
     void Changed();
 

@@ -110,20 +110,22 @@ void TskCustomButton::PaintCaption(QPainter& canvas, const QString& text) {
                            (area.height() - measured.height()) / 2);
         DrawTextInRect(canvas, text, measured, TextFormat::Center);
     };
-    QRect area = rect();
+    PaintCaptionStates(canvas, [&](QPoint shift) { drawCentred(rect().translated(shift)); });
+    m_boldCaption = false;
+}
+
+void TskCustomButton::PaintCaptionStates(QPainter& canvas,
+                                         const std::function<void(QPoint shift)>& draw) const {
     if (!isEnabled()) {
         // Embossed: white one pixel right and down, grey on top.
         canvas.setPen(toQColor(embossLight));
-        drawCentred(area.translated(1, 1));
+        draw(QPoint(1, 1));
         canvas.setPen(toQColor(embossShadow));
-    } else {
-        canvas.setPen(CaptionColor());
-        if (m_pressed) {
-            area.translate(1, 1);
-        }
+        draw(QPoint(0, 0));
+        return;
     }
-    drawCentred(area);
-    m_boldCaption = false;
+    canvas.setPen(CaptionColor());
+    draw(m_pressed ? QPoint(1, 1) : QPoint(0, 0));
 }
 
 void TskCustomButton::PaintFocusCue(QPainter& canvas) {
@@ -189,22 +191,11 @@ void TskButton::PaintCaption(QPainter& canvas, const QString& text) {
     }
     canvas.setBrush(Qt::NoBrush);
     canvas.setFont(CaptionFont());
-    QPoint origin = m_captionOrigin;
-    auto drawAt = [&](QPoint at) {
+    PaintCaptionStates(canvas, [&](QPoint shift) {
+        const QPoint at = m_captionOrigin + shift;
         DrawTextInRect(canvas, text, rectFromEdges(at.x(), at.y(), width(), height()),
                        TextFormat::SingleLine);
-    };
-    if (!isEnabled()) {
-        canvas.setPen(toQColor(embossLight));
-        drawAt(origin + QPoint(1, 1));
-        canvas.setPen(toQColor(embossShadow));
-    } else {
-        canvas.setPen(CaptionColor());
-        if (Pressed()) {
-            origin += QPoint(1, 1);
-        }
-    }
-    drawAt(origin);
+    });
 }
 
 void TskButton::PaintFocusCue(QPainter& canvas) {
