@@ -139,14 +139,29 @@ int EditModel::runWidth(int first, int last, const WidthOf& widthOf) const {
 
 // The window shrinks from the right only down to its first character; when
 // even that one does not fit, nothing is shown (lastVisible = firstVisible - 1)
-// rather than walking firstVisible forward, so the scroll loops below can
+// rather than walking firstVisible forward, so the scroll step below can
 // always reach the caret and stop.
+//
+// A run grows wider as it takes in more characters, so the last character that
+// fits is found by halving the range instead of dropping one character at a
+// time: a long pasted text is measured a few dozen times per paint, not
+// millions of times.
 void EditModel::fitFrom(int availableWidth, const WidthOf& widthOf) {
-    m_lastVisible = static_cast<int>(m_text.size()) - 1;
-    while (m_lastVisible >= m_firstVisible &&
-           runWidth(m_firstVisible, m_lastVisible, widthOf) > availableWidth) {
-        --m_lastVisible;
+    int fits = m_firstVisible - 1; // the empty window always "fits"
+    int tooWide = static_cast<int>(m_text.size());
+    if (runWidth(m_firstVisible, tooWide - 1, widthOf) <= availableWidth) {
+        m_lastVisible = tooWide - 1;
+        return;
     }
+    while (tooWide - fits > 1) {
+        const int middle = fits + (tooWide - fits) / 2;
+        if (runWidth(m_firstVisible, middle, widthOf) <= availableWidth) {
+            fits = middle;
+        } else {
+            tooWide = middle;
+        }
+    }
+    m_lastVisible = fits;
 }
 
 void EditModel::fitVisible(int availableWidth, const WidthOf& widthOf) {
@@ -161,12 +176,24 @@ void EditModel::fitVisible(int availableWidth, const WidthOf& widthOf) {
         m_firstVisible = m_caretPos;
     }
     fitFrom(availableWidth, widthOf);
-    // Each step moves firstVisible one way only, towards the caret, and both
-    // loops are bounded by the text length.
-    while (m_lastVisible + 1 < m_caretPos && m_firstVisible < m_caretPos) {
-        ++m_firstVisible;
-        fitFrom(availableWidth, widthOf);
+    if (m_lastVisible + 1 >= m_caretPos || m_firstVisible >= m_caretPos) {
+        return;
     }
+    // The caret lies right of the window: the window moves right to the first
+    // start from which the characters up to the caret fit, or to the caret
+    // itself when not even one character fits.
+    int tooFar = m_firstVisible; // known not to reach the caret
+    int reaches = m_caretPos;
+    while (reaches - tooFar > 1) {
+        const int middle = tooFar + (reaches - tooFar) / 2;
+        if (runWidth(middle, m_caretPos - 1, widthOf) <= availableWidth) {
+            reaches = middle;
+        } else {
+            tooFar = middle;
+        }
+    }
+    m_firstVisible = reaches;
+    fitFrom(availableWidth, widthOf);
 }
 
 QString EditModel::visibleText() const {

@@ -352,10 +352,13 @@ void TiComponent::DrawBackground(QPainter& canvas, TColor color) {
 }
 
 void TiComponent::DrawBorder(QPainter& canvas) {
-    const QRect bounds(0, 0, Width(), Height());
-    if (m_borderStyle == ibsRaised) {
+    DrawBevel(canvas, QRect(0, 0, Width(), Height()), m_borderStyle);
+}
+
+void TiComponent::DrawBevel(QPainter& canvas, const QRect& bounds, TiBevelStyle style) {
+    if (style == ibsRaised) {
         DrawEdge(canvas, bounds, Edge::Raised, Edge::Rect);
-    } else if (m_borderStyle == ibsLowered) {
+    } else if (style == ibsLowered) {
         DrawEdge(canvas, bounds, Edge::Sunken, Edge::Rect);
     }
 }

@@ -135,6 +135,9 @@ public:
 protected:
     virtual void DrawBackground(QPainter& canvas, TColor color);
     virtual void DrawBorder(QPainter& canvas);
+    /// The raised or sunken 3-D edge of `style` on all four sides of `bounds`;
+    /// nothing for ibsNone.
+    static void DrawBevel(QPainter& canvas, const QRect& bounds, TiBevelStyle style);
     virtual void FocusGained();
     virtual void FocusLost();
     virtual void KeyUpHook(std::uint16_t& key, TShiftState shift);

@@ -1,7 +1,6 @@
 #include "iLabel.h"
 
 #include "platform/DrawText.h"
-#include "platform/Edges.h"
 
 #include <QKeySequence>
 #include <cstdlib>
@@ -231,10 +230,10 @@ void TiLabel::drawFrame(QPainter& canvas) {
         }
         break;
     case ilbsLowered:
-        DrawEdge(canvas, bounds, Edge::Sunken, Edge::Rect);
+        DrawBevel(canvas, bounds, ibsLowered);
         break;
     case ilbsRaised:
-        DrawEdge(canvas, bounds, Edge::Raised, Edge::Rect);
+        DrawBevel(canvas, bounds, ibsRaised);
         break;
     default:
         break;
@@ -277,7 +276,9 @@ void TiLabel::watchWindow() {
 }
 
 bool TiLabel::event(QEvent* event) {
-    if (event->type() == QEvent::ParentChange) {
+    // A label placed on a panel before the panel joins its window learns of
+    // its window only when it is shown; only its own moves are announced.
+    if (event->type() == QEvent::ParentChange || event->type() == QEvent::Show) {
         watchWindow();
     }
     return TiCustomComponent::event(event);

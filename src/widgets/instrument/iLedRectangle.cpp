@@ -1,7 +1,6 @@
 #include "iLedRectangle.h"
 
 #include "platform/DrawText.h"
-#include "platform/Edges.h"
 
 namespace {
 // The highlight: two white pixels, (3, 3) and (4, 3).
@@ -76,11 +75,7 @@ void TiLedRectangle::PaintContent(QPainter& canvas) {
     // of the base play no part.
     const QRect bounds(0, 0, Width(), Height());
     canvas.fillRect(bounds, toQColor(LampColor()));
-    if (BevelStyle() == ibsRaised) {
-        DrawEdge(canvas, bounds, Edge::Raised, Edge::Rect);
-    } else if (BevelStyle() == ibsLowered) {
-        DrawEdge(canvas, bounds, Edge::Sunken, Edge::Rect);
-    }
+    DrawBevel(canvas, bounds, BevelStyle());
     if (m_showReflection) {
         canvas.fillRect(QRect(kReflectionStart, QSize(kReflectionLength, 1)), Qt::white);
     }

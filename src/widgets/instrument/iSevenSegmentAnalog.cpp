@@ -72,6 +72,28 @@ QString TiSevenSegmentAnalog::FormattedText() const {
     return text;
 }
 
+namespace {
+
+// The formatted text cut at its first "." or, failing that, its first ",".
+struct SplitText {
+    QString integerPart;
+    QString fraction;
+    QChar separator;
+};
+
+SplitText splitAtSeparator(const QString& text) {
+    qsizetype split = text.indexOf(QLatin1Char('.'));
+    if (split < 0) {
+        split = text.indexOf(QLatin1Char(','));
+    }
+    if (split < 0) {
+        return {text, QString(), QChar()};
+    }
+    return {text.left(split), text.mid(split + 1), text.at(split)};
+}
+
+} // namespace
+
 void TiSevenSegmentAnalog::PaintContent(QPainter& canvas) {
     prepareStamp();
     DrawBackground(canvas, BackGroundColor());
@@ -88,20 +110,8 @@ void TiSevenSegmentAnalog::PaintContent(QPainter& canvas) {
         x += cellWidth + spacing;
     };
 
-    // Split at the first "." or, failing that, the first ",".
     const QString text = FormattedText();
-    QString integerPart = text;
-    QString fraction;
-    QChar separator;
-    qsizetype split = text.indexOf(QLatin1Char('.'));
-    if (split < 0) {
-        split = text.indexOf(QLatin1Char(','));
-    }
-    if (split >= 0) {
-        separator = text.at(split);
-        integerPart = text.left(split);
-        fraction = text.mid(split + 1);
-    }
+    SplitText parts = splitAtSeparator(text);
 
     if (m_showSign) {
         drawCell(m_value >= 0 ? sscPlus : sscMinus);
@@ -119,11 +129,11 @@ void TiSevenSegmentAnalog::PaintContent(QPainter& canvas) {
     const qsizetype integerWidth = digits - m_precision;
     if (LeadingStyle() != ilsNone) {
         const QChar fill = LeadingStyle() == ilsZeros ? QLatin1Char('0') : QLatin1Char(' ');
-        while (integerPart.size() < integerWidth) {
-            integerPart.prepend(fill);
+        while (parts.integerPart.size() < integerWidth) {
+            parts.integerPart.prepend(fill);
         }
     }
-    for (const QChar character : integerPart) {
+    for (const QChar character : parts.integerPart) {
         drawCell(sevenSegmentCodeOf(character));
     }
 
@@ -131,8 +141,8 @@ void TiSevenSegmentAnalog::PaintContent(QPainter& canvas) {
         // The separator takes no cell: it is drawn in the gap left of the next one.
         const int pointX = x - roundHalfEven(cellWidth / 10.0 + spacing / 2.0);
         stamp().DrawCharacter(canvas, pointX, y, cellWidth / 5, cellHeight,
-                              separator == QLatin1Char('.') ? sscPeriod : sscComma);
-        fraction.truncate(m_precision);
+                              parts.separator == QLatin1Char('.') ? sscPeriod : sscComma);
+        QString fraction = parts.fraction.left(m_precision);
         while (fraction.size() < m_precision) {
             fraction.prepend(QLatin1Char('0'));
         }

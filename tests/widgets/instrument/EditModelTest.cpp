@@ -174,3 +174,75 @@ TEST(EditModel, CharIndexAtPicksTheNearestBoundary) {
     EXPECT_EQ(scrolled.charIndexAt(0, left, fixedWidth), 5);
     EXPECT_EQ(scrolled.charIndexAt(left + 16, left, fixedWidth), 8);
 }
+
+namespace {
+
+// The visible window as the field's paint step describes it, one character
+// at a time: shrink from the right, then walk the start towards the caret.
+std::pair<int, int> stepwiseWindow(const QString& text, int caret, int first, int available) {
+    const int length = static_cast<int>(text.size());
+    auto width = [&](int from, int to) {
+        return to < from ? 0 : fixedWidth(text.mid(from, to - from + 1));
+    };
+    if (width(0, length - 1) < available) {
+        return {0, length - 1};
+    }
+    first = std::clamp(first, 0, length);
+    first = std::min(first, caret);
+    int last = 0;
+    auto fit = [&] {
+        last = length - 1;
+        while (last >= first && width(first, last) > available) {
+            --last;
+        }
+    };
+    fit();
+    while (last + 1 < caret && first < caret) {
+        ++first;
+        fit();
+    }
+    return {first, last};
+}
+
+} // namespace
+
+TEST(EditModel, LongTextIsFittedWithFewMeasurementsAndTheSameWindow) {
+    // A pasted text of thousands of characters: the window is found by a
+    // handful of measurements, not one per character and start position
+    // (that took minutes per paint and froze the field).
+    EditModel model = modelWith(QString(3000, QLatin1Char('7')));
+    model.navigate(EditModel::NavigationKey::End, false, false);
+    int measurements = 0;
+    const auto counting = [&](const QString& run) {
+        ++measurements;
+        return fixedWidth(run);
+    };
+    model.fitVisible(95, counting);
+    EXPECT_EQ(model.visibleText(), QString(9, QLatin1Char('7')));
+    EXPECT_EQ(model.lastVisible(), 2999);
+    EXPECT_LT(measurements, 100);
+
+    // Same window as the step-by-step rule, for mixed widths, any caret, any
+    // earlier start and widths down to nothing.
+    std::srand(7);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int length = std::rand() % 12;
+        for (int index = 0; index < length; ++index) {
+            text += std::rand() % 3 == 0 ? QLatin1Char('W') : QLatin1Char('1');
+        }
+        const int caret = length == 0 ? 0 : std::rand() % (length + 1);
+        const int start = std::rand() % (length + 2);
+        const int available = std::rand() % 90 - 10;
+        EditModel probe = modelWith(text);
+        probe.setCaretPos(start); // leaves firstVisible at a start of its own
+        probe.fitVisible(5, fixedWidth);
+        const int firstBefore = probe.firstVisible();
+        probe.setCaretPos(caret);
+        probe.fitVisible(available, fixedWidth);
+        const auto expected = stepwiseWindow(text, caret, firstBefore, available);
+        ASSERT_EQ(std::make_pair(probe.firstVisible(), probe.lastVisible()), expected)
+            << text.toStdString() << " caret " << caret << " from " << firstBefore << " width "
+            << available;
+    }
+}

@@ -283,3 +283,28 @@ TEST(Label, AcceleratorFocusesTheFocusControl) {
     EXPECT_EQ(label.FocusControl(), nullptr);
     render(label);
 }
+
+TEST(Label, AcceleratorWorksOnAPanelThatJoinedTheWindowLater) {
+    // Windows are often built inside out: the label and its control sit on a
+    // panel that is placed on the form afterwards.
+    QWidget form;
+    form.resize(300, 100);
+    auto* panel = new QWidget;
+    auto* label = new TiLabel(panel);
+    configureAsMainWindowLabel(*label, QStringLiteral("&Value"));
+    auto* edit = new QLineEdit(panel);
+    edit->move(100, 0);
+    label->SetFocusControl(edit);
+    panel->setParent(&form);
+    panel->resize(300, 100);
+    panel->setVisible(true); // shown with the form
+    QPushButton button(QStringLiteral("Button"), &form);
+    button.move(200, 60);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    button.setFocus();
+    ASSERT_TRUE(button.hasFocus());
+
+    QTest::keyClick(&button, Qt::Key_V);
+    EXPECT_TRUE(edit->hasFocus()) << "the plain accelerator key reached the label";
+}
