@@ -4,6 +4,7 @@
 //
 // Run by hand: ./build/bench/instrument_bench
 
+#include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLabel.h"
 #include "widgets/instrument/iLedRectangle.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
@@ -54,6 +55,19 @@ void paintLabel(benchmark::State& state) {
     }
 }
 BENCHMARK(paintLabel)->Unit(benchmark::kMicrosecond);
+
+// A field holding a long pasted text (argument: its length) with the caret at
+// the end: each paint finds the window of characters that fits the field.
+void paintFieldWithLongText(benchmark::State& state) {
+    TiIntegerOutput field;
+    field.InsertText(QString(static_cast<qsizetype>(state.range(0)), QLatin1Char('7')));
+    QImage target(field.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        field.render(&target);
+        benchmark::DoNotOptimize(target.bits());
+    }
+}
+BENCHMARK(paintFieldWithLongText)->Arg(30)->Arg(3000)->Unit(benchmark::kMicrosecond);
 
 // A burst of 1000 value changes: the counter "repaints" is how many of them
 // reached the window, unlimited (argument 0) or at 60 per second (argument 60).

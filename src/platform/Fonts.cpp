@@ -57,7 +57,11 @@ QFont makeFont(const QString& windowsFamily, int height, bool bold) {
     font.setPixelSize(pixelSizeForHeight(height));
     font.setBold(bold);
     font.setStyleStrategy(QFont::NoAntialias);
-    font.setHintingPreference(QFont::PreferFullHinting);
+    // Without antialiasing, full hinting snaps the thin strokes of Chinese
+    // glyphs at small sizes onto one another and some strokes vanish; the
+    // CJK face is drawn unhinted, the Latin faces keep their crisp hinting.
+    const bool chineseFace = mapFontFamily(windowsFamily) == cjkFamily();
+    font.setHintingPreference(chineseFace ? QFont::PreferNoHinting : QFont::PreferFullHinting);
     return font;
 }
 

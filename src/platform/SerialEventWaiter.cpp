@@ -1,9 +1,11 @@
 #include "SerialEventWaiter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace {
@@ -19,13 +21,14 @@ void signal(int fd) {
 SerialEventWaiter::SerialEventWaiter() {
     m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_stopFd < 0 || m_wakeFd < 0) {
+    m_timerFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+    if (m_stopFd < 0 || m_wakeFd < 0 || m_timerFd < 0) {
         m_error = errno;
     }
 }
 
 SerialEventWaiter::~SerialEventWaiter() {
-    for (const int fd : {m_stopFd, m_wakeFd}) {
+    for (const int fd : {m_stopFd, m_wakeFd, m_timerFd}) {
         if (fd >= 0) {
             ::close(fd);
         }
@@ -40,6 +43,16 @@ void SerialEventWaiter::wake() {
     signal(m_wakeFd);
 }
 
+void SerialEventWaiter::wakeAfter(std::chrono::microseconds delay) {
+    // Arming the timer wakes nobody now, unlike wake(): the thread keeps
+    // sleeping until the delay is over or the line has news anyway.
+    const auto count = std::max<std::int64_t>(delay.count(), 1);
+    itimerspec when{};
+    when.it_value.tv_sec = time_t(count / 1'000'000);
+    when.it_value.tv_nsec = long(count % 1'000'000) * 1000;
+    ::timerfd_settime(m_timerFd, 0, &when, nullptr);
+}
+
 bool SerialEventWaiter::stopped() const {
     // Asked after every delivery, so the flag spares a call on the descriptor.
     return m_stopped;
@@ -50,13 +63,14 @@ SerialEventWaiter::wait(int deviceFd, bool watchInput,
                         std::optional<std::chrono::milliseconds> timeout) const {
     // A negative descriptor is skipped by poll(), so a hung-up device can be
     // left out without reshaping the list.
-    pollfd entries[3] = {{m_stopFd, POLLIN, 0},
+    pollfd entries[4] = {{m_stopFd, POLLIN, 0},
                          {m_wakeFd, POLLIN, 0},
+                         {m_timerFd, POLLIN, 0},
                          {deviceFd, short(watchInput ? POLLIN : 0), 0}};
     const int limit = timeout ? int(timeout->count()) : -1;
     int ready = 0;
     do {
-        ready = ::poll(entries, 3, limit);
+        ready = ::poll(entries, 4, limit);
     } while (ready < 0 && errno == EINTR);
 
     Result result;
@@ -70,8 +84,13 @@ SerialEventWaiter::wait(int deviceFd, bool watchInput,
         [[maybe_unused]] const auto got = ::read(m_wakeFd, &count, sizeof count);
         result.woken = true;
     }
+    if (entries[2].revents != 0) {
+        std::uint64_t expirations = 0;
+        [[maybe_unused]] const auto got = ::read(m_timerFd, &expirations, sizeof expirations);
+        result.woken = true;
+    }
     result.timedOut = ready == 0;
-    result.readable = (entries[2].revents & POLLIN) != 0;
-    result.hangUp = (entries[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    result.readable = (entries[3].revents & POLLIN) != 0;
+    result.hangUp = (entries[3].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     return result;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The blocking wait of a serial event thread: poll() on the device together
 // with two eventfds, one that stops the wait for good and one that only wakes
-// it (after a write, so that the thread watches the transmit queue). The stop
-// signal stays set, so a stop that comes before the wait is not lost.
+// it, at once or after a delay (after a write, so that the thread looks at the
+// transmit queue). The stop signal stays set, so a stop that comes before the
+// wait is not lost.
 
 #include <atomic>
 #include <chrono>
@@ -29,10 +30,13 @@ public:
     /// 0 when both descriptors exist, else the errno of creating them.
     int error() const { return m_error; }
 
-    /// Both safe from any thread.
+    /// All three safe from any thread.
     void stop();
     void wake();
     bool stopped() const;
+    /// Wakes the wait once the delay has passed (any thread); a later call
+    /// replaces the earlier one.
+    void wakeAfter(std::chrono::microseconds delay);
 
     /// Waits for the stop signal, a wake-up and, when deviceFd is not
     /// negative, the device: for input when watchInput is set, and always for
@@ -43,6 +47,7 @@ public:
 private:
     int m_stopFd = -1;
     int m_wakeFd = -1;
+    int m_timerFd = -1;
     int m_error = 0;
     std::atomic<bool> m_stopped = false;
 };

@@ -183,9 +183,15 @@ void TComThread::StopWaiting() {
 }
 
 void TComThread::NotifyWrite() {
-    if (m_watched.Contains(evTxEmpty)) {
-        m_txPending = true;
-        m_stopEvent.wake();
+    if (!m_watched.Contains(evTxEmpty)) {
+        return;
+    }
+    // The queue is first looked at a little after the write rather than at
+    // once: waking the thread now would have it compete with the far end's
+    // answer for the processor, and a reply that comes first carries the
+    // transmit-empty event along in its own delivery.
+    if (!m_txPending.exchange(true)) {
+        m_stopEvent.wakeAfter(transmitRecheckInterval);
     }
 }
 
@@ -345,11 +351,14 @@ void TComThread::Execute() {
             }
             aboveFullMark = fullMark > 0 && waiting >= fullMark;
         }
-        if (m_txPending) {
+        // Cleared before the look, so that a write coming in meanwhile arms
+        // its own look instead of being taken for this one.
+        if (m_txPending.exchange(false)) {
             int queued = 0;
             if (device.outputCount(queued) != 0 || queued == 0) {
-                m_txPending = false;
                 batch.Include(evTxEmpty);
+            } else {
+                m_txPending = true;
             }
         }
         if (watchesLines) {

@@ -132,3 +132,25 @@ TEST(SerialEventWaiterTest, AStopFromAnotherThreadEndsTheWaitAndStaysVisible) {
     EXPECT_TRUE(waiter.wait(-1, false, 0ms).stopped);
     EXPECT_TRUE(waiter.stopped());
 }
+
+TEST(SerialEventWaiterTest, ADelayedWakeComesAfterItsDelayAndALaterOneReplacesIt) {
+    SerialEventWaiter waiter;
+    ASSERT_EQ(waiter.error(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    waiter.wakeAfter(40ms);
+    const SerialEventWaiter::Result first = waiter.wait(-1, false, 5000ms);
+    EXPECT_TRUE(first.woken);
+    EXPECT_FALSE(first.timedOut);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 35ms);
+
+    // Taken once: the next wait runs into its own time-out.
+    EXPECT_TRUE(waiter.wait(-1, false, 20ms).timedOut);
+
+    // Armed again before it fired, the later delay counts.
+    const auto second = std::chrono::steady_clock::now();
+    waiter.wakeAfter(10ms);
+    waiter.wakeAfter(80ms);
+    EXPECT_TRUE(waiter.wait(-1, false, 5000ms).woken);
+    EXPECT_GE(std::chrono::steady_clock::now() - second, 70ms);
+    EXPECT_FALSE(waiter.stopped());
+}

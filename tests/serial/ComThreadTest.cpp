@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -178,6 +179,46 @@ TEST_F(EventThreadOnPty, WritesAreFollowedByTransmitEmptyOnTheMainThread) {
     ASSERT_EQ(port.WriteData(frame, 8), 8);
     EXPECT_EQ(readFarEnd(pty, 8).size(), 8U);
     ASSERT_TRUE(waitUntil([&] { return empties >= 1; }));
+    // Handlers use this test's locals: close while they still exist.
+    port.SetConnected(false);
+}
+
+TEST_F(EventThreadOnPty, EveryWriteGetsOneTransmitEmptyWhetherTheReplyComesFirstOrNot) {
+    // Request and reply, as a master polls: the far end answers at once, so
+    // the reply may well be announced before the transmit queue is looked at.
+    std::vector<std::string> events;
+    int received = 0;
+    port.OnTxEmpty = [&](TCustomComPort*) {
+        EXPECT_TRUE(onMainThread());
+        events.push_back("TxEmpty");
+    };
+    port.OnRxChar = [&](TCustomComPort* sender, int count) {
+        std::uint8_t buffer[64] = {};
+        received += sender->ReadData(buffer, std::min(count, 64));
+        events.push_back("RxChar");
+    };
+    port.SetConnected(true);
+    const std::uint8_t request[8] = {1, 3, 0, 0, 0, 20, 0x45, 0xC5};
+    constexpr int Exchanges = 20;
+    for (int exchange = 1; exchange <= Exchanges; ++exchange) {
+        ASSERT_EQ(port.WriteData(request, 8), 8);
+        ASSERT_EQ(readFarEnd(pty, 8).size(), 8U);
+        writeFarEnd(pty, std::vector<std::uint8_t>(45, std::uint8_t(exchange)));
+        ASSERT_TRUE(waitUntil([&] {
+            return received == 45 * exchange &&
+                   std::count(events.begin(), events.end(), "TxEmpty") == exchange;
+        })) << "exchange "
+            << exchange;
+    }
+    // Nothing more comes once the line is quiet: one transmit-empty per write.
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "TxEmpty"), Exchanges);
+    EXPECT_EQ(received, 45 * Exchanges);
+
+    // A write that gets no answer is still followed by its transmit-empty.
+    ASSERT_EQ(port.WriteData(request, 8), 8);
+    ASSERT_TRUE(waitUntil(
+        [&] { return std::count(events.begin(), events.end(), "TxEmpty") == Exchanges + 1; }));
     // Handlers use this test's locals: close while they still exist.
     port.SetConnected(false);
 }
