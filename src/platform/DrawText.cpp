@@ -159,10 +159,13 @@ int DrawTextInRect(QPainter& painter, const QString& text, QRect& rect, unsigned
     const int top = rect.y();
     const int right = rect.x() + rect.width();
     const int bottom = rect.y() + rect.height();
+    // Centring counts from the rectangle's own corner (half the spare room,
+    // rounded toward zero), so text larger than the rectangle overhangs it
+    // evenly wherever the rectangle lies.
     int y = top;
     if (format & TextFormat::SingleLine) {
         if (format & TextFormat::VCenter) {
-            y = (top + bottom - lineHeight) / 2;
+            y = top + (bottom - top - lineHeight) / 2;
         } else if (format & TextFormat::Bottom) {
             y = bottom - lineHeight;
         }
@@ -182,7 +185,7 @@ int DrawTextInRect(QPainter& painter, const QString& text, QRect& rect, unsigned
         const int width = metrics.horizontalAdvance(line.text);
         int x = left;
         if (format & TextFormat::Center) {
-            x = (left + right - width) / 2;
+            x = left + (right - left - width) / 2;
         } else if (format & TextFormat::Right) {
             x = right - width;
         }

@@ -164,6 +164,17 @@ TEST(DrawText, HorizontalAndSingleLineVerticalPlacement) {
     // Without the single-line flag, vertical centring has no effect.
     const QRect ignored = inkBox(drawnText("Hi", rect, TextFormat::VCenter), Qt::white);
     EXPECT_EQ(ignored.top(), left.top());
+
+    // Text larger than its rectangle by an odd amount is centred from the
+    // rectangle's own corner: left + (width - text width) / 2, rounded toward
+    // zero, and the same downwards.
+    const QRect tight(10, 10, width - 3, lineHeight - 3);
+    const QImage centred = drawnText("Hi", tight,
+                                     TextFormat::Center | TextFormat::VCenter |
+                                         TextFormat::SingleLine | TextFormat::NoClip);
+    const QImage placed =
+        drawnText("Hi", QRect(10 - 1, 10 - 1, width, lineHeight), TextFormat::NoClip);
+    EXPECT_EQ(inkBox(centred, Qt::white), inkBox(placed, Qt::white));
 }
 
 TEST(DrawText, WordBreakLineFeedsMeasureAndClip) {
