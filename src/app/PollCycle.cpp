@@ -106,15 +106,23 @@ void PollCycle::tmr1Timer() {
     }
     m_replyCode = ReplyNone;
     if (!m_polling) {
-        m_timer.SetEnabled(false);
-        try {
-            m_port.SetConnected(false);
-        } catch (...) {
-            // A port that fails to close is closed as far as the loop is concerned.
-        }
+        stopLoop();
         return;
     }
     sendRequest();
+}
+
+void PollCycle::stopLoop() {
+    try {
+        m_port.SetConnected(false);
+    } catch (...) {
+        // The port refused to close and is still open, so Start would find it
+        // open and do nothing. The timer keeps running at the calm reply
+        // time-out and the next tick tries to close it again.
+        setInterval(ReplyTimeout);
+        return;
+    }
+    m_timer.SetEnabled(false);
 }
 
 void PollCycle::sendRequest() {

@@ -101,6 +101,7 @@ public:
 
 private:
     void sendRequest();
+    void stopLoop();
     int drainPort(int count);
     void settleReply();
     void incrementPanel(int panel);

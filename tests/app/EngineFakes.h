@@ -22,6 +22,9 @@ public:
         if (value && failOpen) {
             throw std::runtime_error("Unable to open com port");
         }
+        if (!value && failClose) {
+            throw std::runtime_error("Unable to close com port");
+        }
         connected = value;
         ++connectedChanges;
     }
@@ -55,6 +58,7 @@ public:
 
     bool connected = false;
     bool failOpen = false;
+    bool failClose = false;
     bool failWrite = false;
     int connectedChanges = 0;
     QString portName = QStringLiteral("COM3");

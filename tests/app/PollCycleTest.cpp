@@ -176,6 +176,29 @@ TEST_F(PollCycleTest, StopThenStartBeforeTheNextTickNeedsASecondStart) {
     EXPECT_EQ(view.erCount(), 0);
 }
 
+TEST_F(PollCycleTest, PortThatRefusesToCloseIsClosedAgainAtTheNextTick) {
+    port.baudRate = br115200;
+    startAndTick();
+    port.deliver(makeReadReply(1, countingRegisters(0)));
+    ASSERT_EQ(interval(), 2);
+    cycle.skButton3Click();
+    port.failClose = true;
+    cycle.tmr1Timer();
+    // Still open: the loop must not go quiet, or Start would never work again.
+    EXPECT_TRUE(port.connected);
+    EXPECT_TRUE(cycle.PollTimer().Enabled());
+    EXPECT_EQ(interval(), 500);
+    EXPECT_EQ(port.written.size(), 1U);
+
+    port.failClose = false;
+    cycle.tmr1Timer();
+    EXPECT_FALSE(port.connected);
+    EXPECT_FALSE(cycle.PollTimer().Enabled());
+    EXPECT_EQ(port.written.size(), 1U);
+    ASSERT_TRUE(cycle.skButton2Click());
+    EXPECT_TRUE(cycle.Polling());
+}
+
 TEST_F(PollCycleTest, WriteMailboxSendsOneWriteThenReads) {
     startAndTick();
     port.deliver(makeReadReply(1, countingRegisters(0)));
