@@ -1,5 +1,5 @@
 #pragma once
-// An independent Modbus RTU slave for end-to-end tests: Debian's libmodbus
+// An independent Modbus RTU slave for tests: Debian's libmodbus
 // serving on one pseudo-terminal, relayed byte for byte to a second one whose
 // device path the master under test opens. The relay can drop or corrupt the
 // reply to chosen requests.
