@@ -4,11 +4,12 @@
 //
 // Run by hand: ./build/bench/grid_bench
 
+#include "WidgetRender.h"
 #include "platform/DrawText.h"
 #include "widgets/grid/FramedStringGrid.h"
 
-#include <QApplication>
 #include <QPainter>
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -47,11 +48,7 @@ void configureRegisterTable(TFramedStringGrid& grid) {
 void paintRegisterTable(benchmark::State& state) {
     TFramedStringGrid grid;
     configureRegisterTable(grid);
-    QImage target(grid.size(), QImage::Format_RGB32);
-    for (auto _ : state) {
-        grid.render(&target);
-        benchmark::DoNotOptimize(target.bits());
-    }
+    renderEachIteration(state, grid);
 }
 BENCHMARK(paintRegisterTable)->Unit(benchmark::kMicrosecond);
 
@@ -69,12 +66,3 @@ void updateRegisterValues(benchmark::State& state) {
 BENCHMARK(updateRegisterValues)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -4,12 +4,13 @@
 //
 // Run by hand: ./build/bench/instrument_bench
 
+#include "WidgetRender.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLabel.h"
 #include "widgets/instrument/iLedRectangle.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
-#include <QApplication>
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -48,11 +49,7 @@ void paintLabel(benchmark::State& state) {
     TiLabel label;
     label.Font().Assign(TFont(QStringLiteral("MS Sans Serif"), -16, fsBold));
     label.SetCaption(QStringLiteral("串口数据监视"));
-    QImage target(label.size(), QImage::Format_RGB32);
-    for (auto _ : state) {
-        label.render(&target);
-        benchmark::DoNotOptimize(target.bits());
-    }
+    renderEachIteration(state, label);
 }
 BENCHMARK(paintLabel)->Unit(benchmark::kMicrosecond);
 
@@ -61,11 +58,7 @@ BENCHMARK(paintLabel)->Unit(benchmark::kMicrosecond);
 void paintFieldWithLongText(benchmark::State& state) {
     TiIntegerOutput field;
     field.InsertText(QString(static_cast<qsizetype>(state.range(0)), QLatin1Char('7')));
-    QImage target(field.size(), QImage::Format_RGB32);
-    for (auto _ : state) {
-        field.render(&target);
-        benchmark::DoNotOptimize(target.bits());
-    }
+    renderEachIteration(state, field);
 }
 BENCHMARK(paintFieldWithLongText)->Arg(30)->Arg(3000)->Unit(benchmark::kMicrosecond);
 
@@ -90,12 +83,3 @@ void valueBurst(benchmark::State& state) {
 BENCHMARK(valueBurst)->Arg(0)->Arg(60)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -7,7 +7,6 @@
 #include "widgets/skin/SkinButton.h"
 #include "widgets/skin/ThemeFileReader.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -76,12 +75,3 @@ void readThemeFile(benchmark::State& state) {
 BENCHMARK(readThemeFile)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

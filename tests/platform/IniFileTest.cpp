@@ -5,21 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-namespace {
-
-QByteArray fileContent(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeContent(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
-} // namespace
-
 TEST(IniFile, ReadsLikeTheClassicProfileFunctions) {
     TemporaryConfig config;
     const QString path = config.file("port.ini");

@@ -5,21 +5,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray fileContent(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeContent(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
-} // namespace
-
 TEST(RegistryStore, RootsAreChosenByNameAndKeptInSeparateFiles) {
     TemporaryConfig config;
     EXPECT_EQ(registryRootFromName("hkey_local_machine"), RegistryRoot::LocalMachine);

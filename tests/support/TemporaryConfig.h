@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QtGlobal>
+#include <gtest/gtest.h>
 
 class TemporaryConfig {
 public:
@@ -31,3 +32,16 @@ private:
     QByteArray m_previous;
     bool m_hadPrevious = false;
 };
+
+/// The whole content of a file, empty when it cannot be read.
+inline QByteArray fileContent(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// Replaces a file's content; fails the test when the file cannot be written.
+inline void writeContent(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}

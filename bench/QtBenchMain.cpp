@@ -1,0 +1,14 @@
+// Entry point of the widget benchmarks: Google Benchmark inside a
+// QApplication on the offscreen platform, so widgets paint without a display.
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
