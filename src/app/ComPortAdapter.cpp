@@ -1,6 +1,22 @@
 #include "app/ComPortAdapter.h"
 
 #include "serial/ComPort.h"
+#include "serial/EComPort.h"
+
+#include <cstring>
+#include <stdexcept>
+
+QString PortErrorText(const EComPort& error) {
+    if (const std::string advice = ComErrorAdvice(error); !advice.empty()) {
+        return QString::fromStdString(advice);
+    }
+    if (error.SystemCode() == EComPort::NoSystemCode) {
+        return QString::fromUtf8(error.what());
+    }
+    const int code = static_cast<int>(error.SystemCode());
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(error.what()),
+                                         QString::fromLocal8Bit(std::strerror(code)));
+}
 
 ComPortAdapter::ComPortAdapter(TCustomComPort& port) : m_port(port) {}
 
@@ -25,7 +41,11 @@ TBaudRate ComPortAdapter::BaudRate() const {
 }
 
 void ComPortAdapter::WriteData(const void* buffer, int count) {
-    m_port.WriteData(buffer, count);
+    try {
+        m_port.WriteData(buffer, count);
+    } catch (const EComPort& error) {
+        throw std::runtime_error(PortErrorText(error).toStdString());
+    }
 }
 
 int ComPortAdapter::ReadData(void* buffer, int count) {

@@ -2,9 +2,18 @@
 
 #include "app/PollPort.h"
 
+#include <QString>
+
+class EComPort;
 class TCustomComPort;
 
-// Hands the poll cycle the real serial port component.
+/// The port's reason for a failure in plain words: what the operator can do
+/// about it when that is known, otherwise the component's message followed by
+/// the system's own text for its code.
+QString PortErrorText(const EComPort& error);
+
+// Hands the poll cycle the real serial port component. A failed write raises
+// with PortErrorText as its text, so the cycle can show the operator why.
 class ComPortAdapter : public PollPort {
 public:
     explicit ComPortAdapter(TCustomComPort& port);

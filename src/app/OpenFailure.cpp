@@ -3,20 +3,11 @@
 #include "serial/ComPort.h"
 #include "serial/EComPort.h"
 
-#include <cstring>
 #include <stdexcept>
 
 QString OpenFailureReason(const QString& port, const EComPort& error) {
     const QString name = port.trimmed().isEmpty() ? QStringLiteral("(no port chosen)") : port;
-    if (const std::string advice = ComErrorAdvice(error); !advice.empty()) {
-        return QStringLiteral("%1: %2").arg(name, QString::fromStdString(advice));
-    }
-    if (error.SystemCode() == EComPort::NoSystemCode) {
-        return QStringLiteral("%1: %2").arg(name, QString::fromUtf8(error.what()));
-    }
-    const int code = static_cast<int>(error.SystemCode());
-    return QStringLiteral("%1: %2 (%3)")
-        .arg(name, QString::fromUtf8(error.what()), QString::fromLocal8Bit(std::strerror(code)));
+    return QStringLiteral("%1: %2").arg(name, PortErrorText(error));
 }
 
 OperatorPortAdapter::OperatorPortAdapter(TCustomComPort& port)

@@ -81,6 +81,7 @@ bool PollCycle::skButton2Click() {
         m_timer.SetEnabled(true);
         m_polling = true;
         m_rxCount = 0;
+        m_writeFailure.clear();
         m_view.SetPanelText(PanelTxCount, QStringLiteral("0"));
         m_view.SetPanelText(PanelErCount, QStringLiteral("0"));
         m_view.SetPanelText(PanelPort, m_port.Port() + QStringLiteral(" | "));
@@ -141,12 +142,26 @@ void PollCycle::sendRequest() {
     m_exceptionLogged = false;
     try {
         m_port.WriteData(m_txFrame.data(), static_cast<int>(m_txFrame.size()));
-        setInterval(ReplyTimeout);
+        setWriteFailure(QString());
+    } catch (const std::exception& error) {
+        setWriteFailure(QString::fromUtf8(error.what()));
     } catch (...) {
-        // A refused write is not retried and the interval stays as it is: the
-        // request is already logged and counted, and the next tick counts it as
-        // missed, which is what the operator sees.
+        setWriteFailure(QStringLiteral("The port refused the request."));
     }
+    // A refused request is logged and counted like a sent one and the next
+    // tick counts it as missed. It waits out the reply time-out all the same:
+    // a line that has gone away (an adapter pulled out) fails every write, and
+    // at the short pause of a good line that would send, log and count
+    // hundreds of requests a second.
+    setInterval(ReplyTimeout);
+}
+
+void PollCycle::setWriteFailure(const QString& reason) {
+    if (reason == m_writeFailure) {
+        return;
+    }
+    m_writeFailure = reason;
+    m_view.ShowWriteFailure(reason);
 }
 
 void PollCycle::ComPortRxChar(int count) {

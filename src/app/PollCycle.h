@@ -107,6 +107,7 @@ private:
     void incrementPanel(int panel);
     void appendTraffic(const QString& prefix, const std::uint8_t* bytes, int count);
     void setInterval(std::chrono::milliseconds interval);
+    void setWriteFailure(const QString& reason);
 
     static constexpr int RxScratchSize = 4096;
 
@@ -121,6 +122,7 @@ private:
     int m_writeValue = 0;
     int m_writeRegister = 0;
     bool m_exceptionLogged = false;
+    QString m_writeFailure; // why the last write failed; empty when it went out
     TTxFrame m_txFrame{};
     TRxFrame m_rxFrame{};
     int m_rxCount = 0;

@@ -34,4 +34,8 @@ public:
     // The port could not be opened: message is the operator's text, detail the
     // port's own reason.
     virtual void ShowOpenFailure(const QString& message, const QString& detail) = 0;
+
+    // Writes to the open port have started failing, for the reason given, or
+    // work again (an empty reason). Told once at each change, not every tick.
+    virtual void ShowWriteFailure(const QString& reason) = 0;
 };

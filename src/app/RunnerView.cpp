@@ -45,6 +45,13 @@ void RunnerView::ShowOpenFailure(const QString& message, const QString& detail) 
     }
 }
 
+void RunnerView::ShowWriteFailure(const QString& reason) {
+    // Only the failure goes to standard error; the traffic shows the recovery.
+    if (!reason.isEmpty()) {
+        printLine(m_err, reason);
+    }
+}
+
 QString RunnerView::CountersLine() const {
     return QStringLiteral("Tx=%1 Er=%2").arg(m_panels[1], m_panels[3]);
 }

@@ -27,6 +27,7 @@ public:
     void SetReadoutPrecision(Readout, int) override {}
     void SetReadoutValue(Readout, double) override {}
     void ShowOpenFailure(const QString& message, const QString& detail) override;
+    void ShowWriteFailure(const QString& reason) override;
 
     // "Tx=<n> Er=<m>" and "registers=<v0>,...,<v19>".
     QString CountersLine() const;

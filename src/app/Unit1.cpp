@@ -247,6 +247,12 @@ void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
     showMessage(detail.isEmpty() ? message : message + QLatin1Char('\n') + detail);
 }
 
+void TForm1::ShowWriteFailure(const QString& reason) {
+    // The port panel reads "port | " while the line works and carries the
+    // reason after the bar while writes fail.
+    stat1->setPanelText(PanelPort, m_portAdapter->Port() + QStringLiteral(" | ") + reason);
+}
+
 TiSevenSegmentAnalog* TForm1::readout(Readout which) const {
     return which == Readout::Feedback ? iSevenSegmentAnalog1 : iSevenSegmentAnalog2;
 }

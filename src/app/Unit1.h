@@ -129,6 +129,7 @@ private:
     void SetReadoutPrecision(Readout readout, int precision) override;
     void SetReadoutValue(Readout readout, double value) override;
     void ShowOpenFailure(const QString& message, const QString& detail) override;
+    void ShowWriteFailure(const QString& reason) override;
 
     TiSevenSegmentAnalog* readout(Readout which) const;
 

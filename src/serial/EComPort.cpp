@@ -39,6 +39,20 @@ std::string messageWithCode(std::uint32_t systemCode, int libraryCode) {
            " (win error code: " + std::to_string(std::int32_t(systemCode)) + ")";
 }
 
+// An open line that fails like this has been hung up: on a USB adapter that
+// is the adapter pulled out, and the device node it had is gone for good.
+std::string lineLostAdvice(std::uint32_t systemCode) {
+    switch (systemCode) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+        return "The port stopped working; the adapter may have been unplugged. Stop, plug it "
+               "back in and start again.";
+    default:
+        return std::string();
+    }
+}
+
 } // namespace
 
 std::string ComErrorMessage(int libraryCode) {
@@ -56,7 +70,11 @@ EComPort::EComPort(int libraryCode)
     : std::runtime_error(ComErrorMessage(libraryCode)), m_libraryCode(libraryCode) {}
 
 std::string ComErrorAdvice(const EComPort& error) {
-    if (error.LibraryCode() != CError_OpenFailed) {
+    const int code = error.LibraryCode();
+    if (code == CError_WriteFailed || code == CError_ReadFailed) {
+        return lineLostAdvice(error.SystemCode());
+    }
+    if (code != CError_OpenFailed) {
         return std::string();
     }
     switch (error.SystemCode()) {

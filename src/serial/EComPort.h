@@ -55,5 +55,6 @@ private:
 };
 
 /// What the operator can do about a failed opening, in plain words (empty
-/// when there is no advice): a missing device, a busy one, missing rights.
+/// when there is no advice): a missing device, a busy one, missing rights;
+/// and about a read or write on a line that has gone away under it.
 std::string ComErrorAdvice(const EComPort& error);

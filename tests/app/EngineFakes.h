@@ -97,6 +97,7 @@ public:
     void ShowOpenFailure(const QString& message, const QString& detail) override {
         failures.append(message + "|" + detail);
     }
+    void ShowWriteFailure(const QString& reason) override { writeFailures.append(reason); }
 
     QString cell(int c, int r) const {
         return cells.at(static_cast<std::size_t>(c)).at(static_cast<std::size_t>(r));
@@ -114,6 +115,7 @@ public:
     bool relay = false;
     QStringList readoutLog;
     QStringList failures;
+    QStringList writeFailures;
 };
 
 // A read reply from address carrying the 20 given registers, with a right CRC.

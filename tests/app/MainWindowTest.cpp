@@ -88,6 +88,24 @@ TEST_F(WindowTest, AFailedStartExplainsWhyAndLeavesTheLoopStopped) {
     EXPECT_EQ(form->stat1->panelText(1), "0");
 }
 
+TEST_F(WindowTest, ALineThatGoesAwayIsNamedInThePortPanelWithoutAMessageBox) {
+    startPolling();
+    const QString port = QString::fromStdString(m_module->PortPath());
+    EXPECT_EQ(form->stat1->panelText(4), port + " | ");
+    // The module's end of the line closes, as when a USB adapter is pulled out.
+    m_module->Stop();
+    ASSERT_TRUE(waitFor([this] { return form->stat1->panelText(4).contains("unplugged"); }));
+    EXPECT_TRUE(form->stat1->panelText(4).startsWith(port + " | "));
+    EXPECT_TRUE(messages.empty());
+    // The loop goes on at the calm reply time-out and still stops at once.
+    const int sent = txCount();
+    runFor(300);
+    EXPECT_LE(txCount(), sent + 1);
+    EXPECT_TRUE(form->Cycle().Polling());
+    clickStop();
+    ASSERT_TRUE(waitFor([this] { return !form->ComPort.Connected(); }));
+}
+
 TEST_F(WindowTest, AnAddressOutsideItsRangeIsHeldToItAndPolledFromTheNextRequest) {
     QTest::mouseClick(form->intgrtpt1, Qt::LeftButton);
     QTest::keyClick(form->intgrtpt1, Qt::Key_End);

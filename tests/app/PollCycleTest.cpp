@@ -293,10 +293,43 @@ TEST_F(PollCycleTest, FailedWriteIsCountedSentAndThenMissed) {
     cycle.tmr1Timer();
     EXPECT_EQ(view.txCount(), 1);
     EXPECT_EQ(view.monitor.size(), 1);
-    EXPECT_EQ(interval(), 1); // not set to the reply time-out
+    EXPECT_EQ(view.writeFailures, QStringList{"write failed"});
     cycle.tmr1Timer();
     EXPECT_EQ(view.erCount(), 1);
     EXPECT_EQ(view.txCount(), 2);
+}
+
+TEST_F(PollCycleTest, DeadLineIsPolledAtTheReplyTimeOutAndItsReasonToldOnce) {
+    // A good line at 115200 pauses 2 ms after each reply; then the line dies.
+    port.baudRate = br115200;
+    startAndTick();
+    port.deliver(makeReadReply(1, countingRegisters(1)));
+    ASSERT_EQ(interval(), 2);
+    port.failWrite = true;
+    for (int tick = 0; tick < 3; ++tick) {
+        cycle.tmr1Timer();
+        EXPECT_EQ(interval(), 500) << tick;
+    }
+    EXPECT_EQ(view.erCount(), 2);
+    EXPECT_EQ(view.writeFailures, QStringList{"write failed"});
+
+    // The line comes back: the recovery is told once, polling goes on as before.
+    port.failWrite = false;
+    cycle.tmr1Timer();
+    cycle.tmr1Timer();
+    EXPECT_EQ(view.writeFailures, (QStringList{"write failed", ""}));
+    port.deliver(makeReadReply(1, countingRegisters(1)));
+    EXPECT_EQ(interval(), 2);
+
+    // A new run tells a failure afresh, even the same one.
+    port.failWrite = true;
+    cycle.tmr1Timer();
+    cycle.skButton3Click();
+    cycle.tmr1Timer();
+    ASSERT_TRUE(cycle.skButton2Click());
+    cycle.tmr1Timer();
+    EXPECT_EQ(view.writeFailures,
+              (QStringList{"write failed", "", "write failed", "write failed"}));
 }
 
 TEST_F(PollCycleTest, UnsoundRepliesAreLoggedButNeitherDecodedNorCounted) {

@@ -177,7 +177,12 @@ public:
             m_path = QString::fromUtf8(m_process.readLine()).trimmed();
         }
     }
-    ~ModuleProcess() {
+    ~ModuleProcess() { stop(); }
+    // Ends the module, and with it the far end of its line.
+    void stop() {
+        if (m_process.state() == QProcess::NotRunning) {
+            return;
+        }
         m_process.terminate();
         if (!m_process.waitForFinished(ProcessTimeoutMs)) {
             m_process.kill();
@@ -226,6 +231,33 @@ TEST(RunnerAgainstVirtualModule, ExceptionReplyIsShownAsTheSlaveSentIt) {
     const QStringList received = linesStartingWith(result.lines, "Rx-");
     ASSERT_EQ(received.size(), 1);
     EXPECT_EQ(trafficBytes(received[0]), "01 83 02 C0 F1");
+}
+
+TEST(RunnerAgainstVirtualModule, LineThatGoesAwayIsToldOnceAndTheRunGoesOn) {
+    // The far end of the line closes under the running tool, as when a USB
+    // adapter is pulled out: every later write fails.
+    ModuleProcess module({"--baud", "115200"});
+    QProcess tool;
+    tool.start(QStringLiteral(KESTRO_MODBUS_M_PATH),
+               {"--headless", "--port", module.path(), "--baud", "115200", "--cycles", "6"});
+    ASSERT_TRUE(tool.waitForStarted(ProcessTimeoutMs));
+    QByteArray output;
+    while (!output.contains("Rx-") && tool.waitForReadyRead(ProcessTimeoutMs)) {
+        output += tool.readAllStandardOutput();
+    }
+    module.stop();
+    ASSERT_TRUE(tool.waitForFinished(ProcessTimeoutMs));
+    EXPECT_EQ(tool.exitCode(), 0);
+    output += tool.readAllStandardOutput();
+    const QStringList lines = QString::fromUtf8(output).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines.value(lines.size() - 2).startsWith("Tx=6 Er="))
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(linesStartingWith(lines, "Tx-").size(), 6);
+    // The reason reaches the operator once, not once per request.
+    const QString errors = QString::fromUtf8(tool.readAllStandardError());
+    EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("unplugged")) << errors.toStdString();
 }
 
 TEST(RunnerAgainstVirtualModule, SimulateRunsTheBuiltInModule) {

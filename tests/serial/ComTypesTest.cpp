@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 TEST(ComTypes, OrdinalsThatOtherCodeIndexesBy) {
     EXPECT_EQ(br2400, 5);
     EXPECT_EQ(br9600, 7);
@@ -142,7 +144,7 @@ TEST(EComPort, MessagesWithAndWithoutSystemCode) {
     EXPECT_STREQ(EComPort(CError_LoadFailed).what(), "Failed to load settings");
 }
 
-TEST(EComPort, AdviceOnlyForFailedOpenings) {
+TEST(EComPort, AdviceForFailedOpeningsAndLostLines) {
     EXPECT_NE(ComErrorAdvice(EComPort(13, CError_OpenFailed)).find("dialout"), std::string::npos);
     EXPECT_NE(ComErrorAdvice(EComPort(16, CError_OpenFailed)).find("Another program"),
               std::string::npos);
@@ -150,4 +152,11 @@ TEST(EComPort, AdviceOnlyForFailedOpenings) {
               std::string::npos);
     EXPECT_EQ(ComErrorAdvice(EComPort(13, CError_WriteFailed)), "");
     EXPECT_EQ(ComErrorAdvice(EComPort(CError_OpenFailed)), "");
+    // A hung-up line (an adapter pulled out) fails reads and writes with EIO.
+    for (const int code : {CError_WriteFailed, CError_ReadFailed}) {
+        EXPECT_NE(ComErrorAdvice(EComPort(EIO, code)).find("unplugged"), std::string::npos);
+        EXPECT_NE(ComErrorAdvice(EComPort(ENODEV, code)).find("unplugged"), std::string::npos);
+    }
+    EXPECT_EQ(ComErrorAdvice(EComPort(EIO, CError_OpenFailed)), "");
+    EXPECT_EQ(ComErrorAdvice(EComPort(EIO, CError_PurgeFailed)), "");
 }
