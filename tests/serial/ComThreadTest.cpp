@@ -300,6 +300,28 @@ TEST_F(EventThreadOnPty, AnErrorInAHandlerEndsTheThreadButNotThePort) {
     port.SetConnected(false);
 }
 
+TEST_F(EventThreadOnPty, ErrorsThatEndTheThreadAreReportedOnTheMainThread) {
+    // The program reports such errors in a message box, which only the main
+    // thread may show; the event thread must hand the report over.
+    std::vector<bool> reportedOnMainThread;
+    SetApplicationErrorHandler([&](const std::string& message) {
+        reported.push_back(message);
+        reportedOnMainThread.push_back(onMainThread());
+    });
+    port.OnRxChar = [&](TCustomComPort*, int) { throw EComPort(CError_ReadFailed); };
+    for (const TSyncMethod method : {smThreadSync, smNone}) {
+        reported.clear();
+        reportedOnMainThread.clear();
+        port.SetSyncMethod(method);
+        port.SetConnected(true);
+        writeFarEnd(pty, {1});
+        ASSERT_TRUE(waitUntil([&] { return !reported.empty(); })) << int(method);
+        EXPECT_EQ(reported.front(), "ReadFile function failed");
+        EXPECT_EQ(reportedOnMainThread, std::vector<bool>{true}) << int(method);
+        port.SetConnected(false);
+    }
+}
+
 TEST_F(EventThreadOnPty, AFarEndThatHangsUpCostsNoCpuAndThePortStillClosesAndReopens) {
     int calls = 0;
     port.OnRxChar = [&](TCustomComPort*, int) { ++calls; };
