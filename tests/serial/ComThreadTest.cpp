@@ -278,6 +278,30 @@ TEST_F(EventThreadOnPty, AHandlerMayCloseThePortAndItOpensAgainAfterwards) {
     port.SetConnected(false);
 }
 
+TEST_F(EventThreadOnPty, AHandlerMayCloseThePortUnderEveryDeliveryMethod) {
+    std::atomic<int> calls = 0;
+    port.OnRxChar = [&](TCustomComPort* sender, int) {
+        ++calls;
+        sender->SetConnected(false);
+    };
+    for (const TSyncMethod method : {smWindowSync, smNone, smThreadSync}) {
+        calls = 0;
+        port.SetSyncMethod(method);
+        port.SetConnected(true);
+        writeFarEnd(pty, {1, 2});
+        ASSERT_TRUE(waitUntil([&] { return !port.Connected(); })) << int(method);
+        waitUntil([] { return false; }, 50);
+        EXPECT_EQ(calls, 1) << int(method);
+        EXPECT_TRUE(reported.empty()) << int(method);
+        // The line is closed for good: reads fail, and opening again works.
+        std::uint8_t byte = 0;
+        EXPECT_THROW(port.ReadData(&byte, 1), EComPort);
+    }
+    port.SetConnected(true);
+    EXPECT_TRUE(port.Connected());
+    port.SetConnected(false);
+}
+
 TEST_F(EventThreadOnPty, AnErrorInAHandlerEndsTheThreadButNotThePort) {
     int calls = 0;
     port.OnRxChar = [&](TCustomComPort*, int) {
