@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -285,8 +286,12 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 void TForm2::hideEvent(QHideEvent* event) {
-    // Every way of closing hides the dialog; the ramp never outlives it.
-    FormClose();
+    // Every way of closing hides the dialog; the ramp never outlives it. When
+    // the window system minimises the dialog along with the main window, the
+    // hide is spontaneous: the dialog is still open and a running ramp goes on.
+    if (!event->spontaneous()) {
+        FormClose();
+    }
     QDialog::hideEvent(event);
 }
 

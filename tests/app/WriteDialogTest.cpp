@@ -135,6 +135,24 @@ TEST_F(WindowTest, TheRampUpFromNearTheTopWritesTheLimitAgainAndStopsWithTheDial
     EXPECT_TRUE(dialog->tmr1.Enabled());
 }
 
+TEST_F(WindowTest, TheRampGoesOnWhileTheDialogIsMinimisedWithTheMainWindow) {
+    m_module->SetRegister(3, 1000);
+    startPolling();
+    ASSERT_TRUE(waitFor([this] { return cell(2, 4) == "1000"; }));
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        QRadioButton* up = dialog->rg1Items[TForm2::RampUp];
+        QTest::mouseClick(up, Qt::LeftButton, {}, QPoint(8, up->height() / 2));
+        EXPECT_TRUE(waitFor([this] { return countWrites({3, 1005}) == 1; }));
+        // Minimising is no closing: the window system only hides the dialog.
+        dialog->setWindowState(Qt::WindowMinimized);
+        EXPECT_EQ(dialog->RampItemIndex(), TForm2::RampUp);
+        EXPECT_TRUE(waitFor([this] { return countWrites({3, 1015}) == 1; }));
+        dialog->setWindowState(Qt::WindowNoState);
+        EXPECT_TRUE(dialog->isVisible());
+    }));
+    EXPECT_EQ(dialog->RampItemIndex(), TForm2::RampOff);
+}
+
 TEST_F(WindowTest, TheRampDownStopsAtZero) {
     m_module->SetRegister(3, 3);
     startPolling();
