@@ -66,6 +66,14 @@ void saveFlowControl(const TComFlowControl& flow, SettingsValueStore& store) {
     store.writeText("FlowControl.XonChar", CharName(flow.XonChar()));
 }
 
+bool readYesNo(SettingsValueStore& store, const char* name, bool current) {
+    return ParseYesNo(store.readText(name, YesNoName(current)));
+}
+
+std::uint8_t readChar(SettingsValueStore& store, const char* name, std::uint8_t current) {
+    return ParseCharName(store.readText(name, CharName(current)));
+}
+
 void restoreBasic(TCustomComPort& port, SettingsValueStore& store) {
     port.SetPort(store.readText("Port", port.Port()));
     port.SetBaudRate(ParseBaudRate(store.readText("BaudRate", BaudRateName(port.BaudRate()))));
@@ -80,15 +88,14 @@ void restoreBasic(TCustomComPort& port, SettingsValueStore& store) {
 }
 
 void restoreOthers(TCustomComPort& port, SettingsValueStore& store) {
-    port.SetEventChar(ParseCharName(store.readText("EventChar", CharName(port.EventChar()))));
-    port.SetDiscardNull(ParseYesNo(store.readText("DiscardNull", YesNoName(port.DiscardNull()))));
+    port.SetEventChar(readChar(store, "EventChar", port.EventChar()));
+    port.SetDiscardNull(readYesNo(store, "DiscardNull", port.DiscardNull()));
 }
 
 void restoreParity(TComParity& parity, SettingsValueStore& store) {
-    parity.SetCheck(ParseYesNo(store.readText("Parity.Check", YesNoName(parity.Check()))));
-    parity.SetReplace(ParseYesNo(store.readText("Parity.Replace", YesNoName(parity.Replace()))));
-    parity.SetReplaceChar(
-        ParseCharName(store.readText("Parity.ReplaceChar", CharName(parity.ReplaceChar()))));
+    parity.SetCheck(readYesNo(store, "Parity.Check", parity.Check()));
+    parity.SetReplace(readYesNo(store, "Parity.Replace", parity.Replace()));
+    parity.SetReplaceChar(readChar(store, "Parity.ReplaceChar", parity.ReplaceChar()));
 }
 
 void restoreBuffer(TComBuffer& buffer, SettingsValueStore& store) {
@@ -106,14 +113,6 @@ void restoreTimeouts(TComTimeouts& timeouts, SettingsValueStore& store) {
         store.readNumber("Timeouts.WriteTotalConstant", timeouts.WriteTotalConstant()));
     timeouts.SetWriteTotalMultiplier(
         store.readNumber("Timeouts.WriteTotalMultiplier", timeouts.WriteTotalMultiplier()));
-}
-
-bool readYesNo(SettingsValueStore& store, const char* name, bool current) {
-    return ParseYesNo(store.readText(name, YesNoName(current)));
-}
-
-std::uint8_t readChar(SettingsValueStore& store, const char* name, std::uint8_t current) {
-    return ParseCharName(store.readText(name, CharName(current)));
 }
 
 void restoreFlowControl(TComFlowControl& flow, SettingsValueStore& store) {

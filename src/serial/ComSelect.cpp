@@ -77,6 +77,7 @@ void TComSelect::takeText(const QString& Text) {
     switch (m_comProperty) {
     case cpPort:
         m_port = text;
+        m_portTaken = true;
         break;
     case cpBaudRate:
         m_baudRate = ParseBaudRate(text);
@@ -126,7 +127,10 @@ void TComSelect::ApplyChoice() {
     TCustomComPort& port = *m_comPort;
     switch (m_comProperty) {
     case cpPort:
-        port.SetPort(m_port);
+        // Nothing found and nothing picked: the port keeps its name rather
+        // than losing it to the empty one.
+        if (m_portTaken)
+            port.SetPort(m_port);
         break;
     case cpBaudRate:
         port.SetBaudRate(m_baudRate);

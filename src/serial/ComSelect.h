@@ -38,7 +38,9 @@ public:
     /// Takes the picked item's text as the pending value; applies it at once
     /// with AutoApply.
     void TakeChoice(const QString& Text);
-    /// Writes the pending value to the bound port (nothing without one).
+    /// Writes the pending value to the bound port (nothing without one). A
+    /// port name is written only once one was found in or picked from the
+    /// list, so a name that is not listed (an unplugged adapter) survives OK.
     void ApplyChoice();
     /// The index of the item showing the port's current value (letter case
     /// ignored), or -1. A found item also becomes the pending value.
@@ -52,6 +54,8 @@ public:
 
     // The pending values, one per kind, as the dialog will apply them.
     const std::string& PendingPort() const { return m_port; }
+    /// A port name was found in the list or picked from it.
+    bool HasPendingPort() const { return m_portTaken; }
     TBaudRate PendingBaudRate() const { return m_baudRate; }
     TDataBits PendingDataBits() const { return m_dataBits; }
     TStopBits PendingStopBits() const { return m_stopBits; }
@@ -69,6 +73,7 @@ private:
 
     // Every pending value starts at the first value of its kind.
     std::string m_port;
+    bool m_portTaken = false;
     TBaudRate m_baudRate = brCustom;
     TDataBits m_dataBits = dbFive;
     TStopBits m_stopBits = sbOneStopBit;

@@ -4,11 +4,15 @@
 
 #include "app/PollCycle.h"
 #include "app/StatusBar.h"
+#include "platform/SerialPortList.h"
+#include "serial/ComComboBox.h"
+#include "serial/ComSetupFrm.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLedRectangle.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 
@@ -239,4 +243,68 @@ TEST_F(WindowTest, EnterPressesStartAsTheWindowsDefaultButton) {
     form->sg1->setFocus();
     QTest::keyClick(form->sg1, Qt::Key_Return);
     EXPECT_TRUE(waitFor([this] { return form->ComPort.Connected(); }));
+}
+
+TEST_F(WindowTest, APortAndSpeedPickedInTheSetupDialogComeBackAtTheNextStart) {
+    // A machine whose only ports are the module's and an adapter's.
+    struct PortListOfTheTest {
+        QTemporaryDir sysfs;
+        QString previousRoot = serialSysfsRoot();
+        QStringList ports;
+        PortListOfTheTest(const QStringList& names) : ports(names) {
+            QDir().mkpath(sysfs.filePath("class/tty"));
+            setSerialSysfsRoot(sysfs.path());
+            for (const QString& name : ports)
+                registerSerialPort(name);
+        }
+        ~PortListOfTheTest() {
+            for (const QString& name : ports)
+                unregisterSerialPort(name);
+            setSerialSysfsRoot(previousRoot);
+        }
+    };
+    const QString modulePort = QString::fromStdString(m_module->PortPath());
+    const PortListOfTheTest portList({modulePort, QStringLiteral("ttyUSB7")});
+    form->ComPort.SetPort("");
+
+    bool picked = false;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* setup = qobject_cast<TComSetupFrm*>(widget);
+            if (picked || setup == nullptr || !setup->isVisible()) {
+                continue;
+            }
+            picked = true;
+            // Walk each list with the arrow keys, as an operator would.
+            const auto choose = [](TComComboBox* combo, const QString& text) {
+                const int target = combo->findText(text);
+                for (int guard = 2 * combo->count() + 2;
+                     combo->currentIndex() != target && guard > 0; --guard) {
+                    QTest::keyClick(combo,
+                                    combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+                }
+            };
+            choose(setup->Combo1, modulePort);
+            choose(setup->Combo2, QStringLiteral("19200"));
+            QTest::mouseClick(setup->Button1, Qt::LeftButton);
+        }
+    });
+    watch.start();
+    QTest::mouseClick(form->skButton1, Qt::LeftButton);
+    watch.stop();
+    ASSERT_TRUE(picked) << "the setup dialog never showed";
+    EXPECT_EQ(form->ComPort.Port(), m_module->PortPath());
+    EXPECT_EQ(form->ComPort.BaudRate(), br19200);
+
+    form->close();
+    dialog.reset();
+    form.reset();
+    createWindows();
+    EXPECT_EQ(form->ComPort.Port(), m_module->PortPath());
+    EXPECT_EQ(form->ComPort.BaudRate(), br19200);
+    EXPECT_EQ(form->ComPort.StopBits(), sbTwoStopBits);
+    startPolling();
+    EXPECT_TRUE(messages.empty());
 }

@@ -204,13 +204,26 @@ TEST_F(SetupDialogTest, CancelEscapeAndTheBorderWriteNothing) {
     }
 }
 
-TEST_F(SetupDialogTest, UnlistedPortShowsNoSelectionAndOkWritesThePendingName) {
+TEST_F(SetupDialogTest, UnlistedPortShowsNoSelectionAndOkKeepsItUnlessAnotherIsPicked) {
+    // An adapter unplugged while the speed is changed: its name is not listed,
+    // and OK without a choice in the port list must not wipe it.
     TComPort port;
-    port.SetPort(" ");
+    port.SetPort("ttyUSB5");
     whenDialogShows([](TComSetupFrm& form) {
         EXPECT_EQ(form.Combo1->currentIndex(), -1);
         EXPECT_EQ(form.Combo1->Text(), "");
+        choose(*form.Combo2, "38400");
         QTest::keyClick(&form, Qt::Key_Return); // the default button
+    });
+    port.RunSetupDialog();
+    EXPECT_EQ(port.Port(), "ttyUSB5");
+    EXPECT_EQ(port.BaudRate(), br38400);
+
+    // A first run's empty name stays empty the same way.
+    port.SetPort("");
+    whenDialogShows([](TComSetupFrm& form) {
+        EXPECT_EQ(form.Combo1->currentIndex(), -1);
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
     });
     port.RunSetupDialog();
     EXPECT_EQ(port.Port(), "");

@@ -245,6 +245,8 @@ private:
     void MakeVisible(int col, int row);
     bool IsScrollable(int col, int row) const;
     void MoveByKey(int key, Qt::KeyboardModifiers modifiers);
+    /// The cell a movement key leads to, kept inside the scrollable cells.
+    QPoint KeyTarget(int key, bool control) const;
     QPoint ToClient(QPoint position) const;
     bool StartHeaderDrag(QPoint client);
     void UpdateSizingCursor(QPoint client);

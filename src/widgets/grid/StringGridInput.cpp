@@ -214,14 +214,12 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void TStringGrid::MoveByKey(int key, Qt::KeyboardModifiers modifiers) {
+QPoint TStringGrid::KeyTarget(int key, bool control) const {
     const int firstCol = m_fixedCols;
     const int firstRow = m_fixedRows;
     const int lastCol = m_colCount - 1;
     const int lastRow = m_rowCount - 1;
-    const bool control = (modifiers & Qt::ControlModifier) != 0;
     const bool rowSelect = (m_options & goRowSelect) != 0;
-    const int page = ComputeLayout().rows.pageSize();
     int col = m_col;
     int row = m_row;
     switch (key) {
@@ -238,10 +236,10 @@ void TStringGrid::MoveByKey(int key, Qt::KeyboardModifiers modifiers) {
         col = rowSelect ? col : col + 1;
         break;
     case Qt::Key_PageUp:
-        row -= page;
+        row -= ComputeLayout().rows.pageSize();
         break;
     case Qt::Key_PageDown:
-        row += page;
+        row += ComputeLayout().rows.pageSize();
         break;
     case Qt::Key_Home:
         if (control || rowSelect) {
@@ -268,15 +266,18 @@ void TStringGrid::MoveByKey(int key, Qt::KeyboardModifiers modifiers) {
         }
         break;
     default:
-        return;
+        break;
     }
-    col = std::clamp(col, firstCol, lastCol);
-    row = std::clamp(row, firstRow, lastRow);
-    if (col == m_col && row == m_row) {
+    return QPoint(std::clamp(col, firstCol, lastCol), std::clamp(row, firstRow, lastRow));
+}
+
+void TStringGrid::MoveByKey(int key, Qt::KeyboardModifiers modifiers) {
+    const QPoint target = KeyTarget(key, (modifiers & Qt::ControlModifier) != 0);
+    if (target.x() == m_col && target.y() == m_row) {
         return;
     }
     const bool extend = (modifiers & Qt::ShiftModifier) && key != Qt::Key_Backtab;
-    FocusCell(col, row, !extend);
+    FocusCell(target.x(), target.y(), !extend);
 }
 
 void TStringGrid::focusInEvent(QFocusEvent* event) {
