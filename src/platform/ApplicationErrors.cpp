@@ -1,5 +1,8 @@
 #include "ApplicationErrors.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
 #include <QtGlobal>
 #include <mutex>
 #include <utility>
@@ -24,6 +27,15 @@ ApplicationErrorHandler SetApplicationErrorHandler(ApplicationErrorHandler handl
 }
 
 void ReportApplicationError(const std::string& message) {
+    // The handler shows a message box, which only the main thread may do; a
+    // report from another thread (a serial event thread) is handed over and
+    // shown from the event loop, without waiting for it.
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application != nullptr && QThread::currentThread() != application->thread()) {
+        QMetaObject::invokeMethod(
+            application, [message] { ReportApplicationError(message); }, Qt::QueuedConnection);
+        return;
+    }
     ApplicationErrorHandler handler;
     {
         std::lock_guard lock(handlerMutex());

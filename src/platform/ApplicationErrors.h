@@ -3,6 +3,7 @@
 // can receive (an event handler run from the event loop, a port that fails to
 // open when a window finishes loading). The program installs a handler that
 // shows a message box; without one the message goes to the warning log.
+// Reports from other threads are handed to the main thread's event loop.
 
 #include <functional>
 #include <string>

@@ -46,6 +46,13 @@ int waitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
+// Whether another opener has already put the terminal in exclusive mode.
+// Drivers too old to tell are taken as not held.
+bool heldExclusively(int fd) {
+    int exclusive = 0;
+    return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
 } // namespace
 
 SerialDevice::SerialDevice() = default;
@@ -71,6 +78,10 @@ int SerialDevice::open(const std::string& path) {
     int error = 0;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         error = lastError();
+    } else if (heldExclusively(fd)) {
+        // Root gets past another program's exclusive mode; it must still
+        // not share the line (each would get part of the bytes).
+        error = EBUSY;
     } else if (::ioctl(fd, TIOCEXCL) != 0) {
         // Also refuses anything that is not a terminal (ENOTTY).
         error = lastError();

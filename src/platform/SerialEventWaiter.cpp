@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr std::chrono::milliseconds stopLookInterval{20};
+
 void signal(int fd) {
     const std::uint64_t one = 1;
     // A counter that is already set stays set; nothing is lost if this fails.
@@ -67,7 +69,13 @@ SerialEventWaiter::wait(int deviceFd, bool watchInput,
                          {m_wakeFd, POLLIN, 0},
                          {m_timerFd, POLLIN, 0},
                          {deviceFd, short(watchInput ? POLLIN : 0), 0}};
-    const int limit = timeout ? int(timeout->count()) : -1;
+    int limit = timeout ? int(timeout->count()) : -1;
+    // Without its own descriptors (the process ran out of them) a stop cannot
+    // wake the wait, so the wait looks at the stop flag on a short interval
+    // instead; closing the port must never hang.
+    if (m_error != 0 && (limit < 0 || limit > int(stopLookInterval.count()))) {
+        limit = int(stopLookInterval.count());
+    }
     int ready = 0;
     do {
         ready = ::poll(entries, 4, limit);
@@ -78,7 +86,7 @@ SerialEventWaiter::wait(int deviceFd, bool watchInput,
         result.error = errno;
         return result;
     }
-    result.stopped = entries[0].revents != 0;
+    result.stopped = entries[0].revents != 0 || m_stopped;
     if (entries[1].revents != 0) {
         std::uint64_t count = 0;
         [[maybe_unused]] const auto got = ::read(m_wakeFd, &count, sizeof count);

@@ -274,24 +274,17 @@ bool TComThread::DispatchEvents() {
     return false;
 }
 
-void TComThread::Execute() {
-    SetCurrentThreadPriority(m_priority);
-    SerialDevice& device = m_comPort->Device();
-    const int fd = device.descriptor();
-    // evRxFlag stays unreported: a terminal cannot be looked into without
-    // taking the bytes, which belong to the handler that reads them.
-    const TComEvents inputEvents = {evRxChar, evRx80Full};
-    const TComEvents lineWatch = {evCTS, evDSR, evRLSD, evRing, evBreak, evError};
-    const bool watchesInput = !intersect(m_watched, inputEvents).Empty();
-    const bool useCounters = device.keepsCounters();
-    const bool watchesLines =
-        !intersect(m_watched, lineWatch).Empty() && (useCounters || device.hasModemLines());
-    const int fullMark = m_fullMark;
+// What the loop of Execute keeps between two turns.
+struct TComThread::WatchState {
+    explicit WatchState(SerialDevice& watched) : device(watched) {}
 
+    SerialDevice& device;
+    int fd = -1;
+    bool watchesInput = false;
+    bool useCounters = false;
+    bool watchesLines = false;
     SerialCounters lastCounters;
-    device.counters(lastCounters);
     unsigned lastLines = 0;
-    device.modemLines(lastLines);
     // Received bytes are counted as a running total (read plus waiting), so
     // bytes that come while others are still unread are told apart from them.
     std::uint64_t announced = 0;
@@ -299,82 +292,120 @@ void TComThread::Execute() {
     bool checkAtOnce = false;
     bool hungUp = false;
     bool aboveFullMark = false;
+};
+
+std::optional<milliseconds> TComThread::nextTimeout(const WatchState& state) const {
+    if (state.checkAtOnce) {
+        return milliseconds(0);
+    }
+    std::optional<milliseconds> timeout;
+    if (state.hungUp) {
+        return timeout;
+    }
+    if (state.watchesInput && state.unreadWaiting) {
+        timeout = inputRecheckInterval;
+    }
+    if (m_txPending) {
+        timeout = earliest(timeout, transmitRecheckInterval);
+    }
+    if (state.watchesLines) {
+        timeout = earliest(timeout, lineCheckInterval);
+    }
+    return timeout;
+}
+
+bool TComThread::lookAtInput(WatchState& state, bool readable, TComEvents& batch) {
+    const std::uint64_t consumed = state.device.consumedBytes();
+    int waiting = 0;
+    if (state.device.inputCount(waiting) != 0) {
+        return false;
+    }
+    const std::uint64_t received = consumed + std::uint64_t(waiting);
+    const bool newBytes = received > state.announced;
+    if (newBytes) {
+        batch.Include(evRxChar);
+        state.announced = received;
+    }
+    // A device that reads as ready with nothing new is also only looked at
+    // again after the interval, never in a tight loop.
+    state.unreadWaiting = waiting > 0 || (readable && !newBytes);
+    const bool aboveFullMark = m_fullMark > 0 && waiting >= m_fullMark;
+    if (aboveFullMark && !state.aboveFullMark) {
+        batch.Include(evRx80Full);
+    }
+    state.aboveFullMark = aboveFullMark;
+    return true;
+}
+
+void TComThread::lookAtTransmitQueue(WatchState& state, TComEvents& batch) {
+    // Cleared before the look, so that a write coming in meanwhile arms its
+    // own look instead of being taken for this one.
+    if (!m_txPending.exchange(false)) {
+        return;
+    }
+    int queued = 0;
+    if (state.device.outputCount(queued) != 0 || queued == 0) {
+        batch.Include(evTxEmpty);
+    } else {
+        m_txPending = true;
+    }
+}
+
+void TComThread::lookAtLines(WatchState& state, TComEvents& batch) {
+    TComEvents changes;
+    if (state.useCounters) {
+        SerialCounters now;
+        state.device.counters(now);
+        changes = counterEvents(state.lastCounters, now);
+        state.lastCounters = now;
+    } else {
+        unsigned now = 0;
+        state.device.modemLines(now);
+        changes = lineEvents(state.lastLines, now);
+        state.lastLines = now;
+    }
+    batch = TComEvents::FromBits(std::uint16_t(batch.ToBits() | changes.ToBits()));
+}
+
+void TComThread::Execute() {
+    SetCurrentThreadPriority(m_priority);
+    SerialDevice& device = m_comPort->Device();
+    // evRxFlag stays unreported: a terminal cannot be looked into without
+    // taking the bytes, which belong to the handler that reads them.
+    const TComEvents inputEvents = {evRxChar, evRx80Full};
+    const TComEvents lineWatch = {evCTS, evDSR, evRLSD, evRing, evBreak, evError};
+    WatchState state(device);
+    state.fd = device.descriptor();
+    state.watchesInput = !intersect(m_watched, inputEvents).Empty();
+    state.useCounters = device.keepsCounters();
+    state.watchesLines =
+        !intersect(m_watched, lineWatch).Empty() && (state.useCounters || device.hasModemLines());
+    device.counters(state.lastCounters);
+    device.modemLines(state.lastLines);
 
     for (;;) {
-        std::optional<milliseconds> timeout;
-        if (checkAtOnce) {
-            timeout = milliseconds(0);
-        } else if (!hungUp) {
-            if (watchesInput && unreadWaiting) {
-                timeout = inputRecheckInterval;
-            }
-            if (m_txPending) {
-                timeout = earliest(timeout, transmitRecheckInterval);
-            }
-            if (watchesLines) {
-                timeout = earliest(timeout, lineCheckInterval);
-            }
-        }
-        checkAtOnce = false;
-        const bool watchInput = watchesInput && !unreadWaiting;
+        const std::optional<milliseconds> timeout = nextTimeout(state);
+        state.checkAtOnce = false;
+        const bool watchInput = state.watchesInput && !state.unreadWaiting;
         const SerialEventWaiter::Result woke =
-            m_stopEvent.wait(hungUp ? -1 : fd, watchInput, timeout);
+            m_stopEvent.wait(state.hungUp ? -1 : state.fd, watchInput, timeout);
         if (woke.stopped || woke.error != 0) {
             break;
         }
         // A device that hung up (adapter unplugged, far end gone) reports so
         // on every wait; from then on only the stop signal is waited for.
-        if (hungUp || woke.hangUp) {
-            hungUp = true;
+        if (state.hungUp || woke.hangUp) {
+            state.hungUp = true;
             continue;
         }
-
         TComEvents batch;
-        if (watchesInput) {
-            const std::uint64_t consumed = device.consumedBytes();
-            int waiting = 0;
-            if (device.inputCount(waiting) != 0) {
-                hungUp = true;
-                continue;
-            }
-            const std::uint64_t received = consumed + std::uint64_t(waiting);
-            const bool newBytes = received > announced;
-            if (newBytes) {
-                batch.Include(evRxChar);
-                announced = received;
-            }
-            // A device that reads as ready with nothing new is also only
-            // looked at again after the interval, never in a tight loop.
-            unreadWaiting = waiting > 0 || (woke.readable && !newBytes);
-            if (fullMark > 0 && waiting >= fullMark && !aboveFullMark) {
-                batch.Include(evRx80Full);
-            }
-            aboveFullMark = fullMark > 0 && waiting >= fullMark;
+        if (state.watchesInput && !lookAtInput(state, woke.readable, batch)) {
+            state.hungUp = true;
+            continue;
         }
-        // Cleared before the look, so that a write coming in meanwhile arms
-        // its own look instead of being taken for this one.
-        if (m_txPending.exchange(false)) {
-            int queued = 0;
-            if (device.outputCount(queued) != 0 || queued == 0) {
-                batch.Include(evTxEmpty);
-            } else {
-                m_txPending = true;
-            }
-        }
-        if (watchesLines) {
-            if (useCounters) {
-                SerialCounters now;
-                device.counters(now);
-                batch = TComEvents::FromBits(
-                    std::uint16_t(batch.ToBits() | counterEvents(lastCounters, now).ToBits()));
-                lastCounters = now;
-            } else {
-                unsigned now = 0;
-                device.modemLines(now);
-                batch = TComEvents::FromBits(
-                    std::uint16_t(batch.ToBits() | lineEvents(lastLines, now).ToBits()));
-                lastLines = now;
-            }
+        lookAtTransmitQueue(state, batch);
+        if (state.watchesLines) {
+            lookAtLines(state, batch);
         }
         batch = intersect(batch, m_watched);
         if (batch.Empty()) {
@@ -385,7 +416,7 @@ void TComThread::Execute() {
             break;
         }
         // Whatever came in during the delivery is looked at straight away.
-        checkAtOnce = watchesInput;
+        state.checkAtOnce = state.watchesInput;
     }
     // The port discards what is left in the driver's queues when its thread
     // ends, unless it has already let go of the device.

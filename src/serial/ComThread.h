@@ -8,7 +8,9 @@
 #include "platform/SerialEventWaiter.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <thread>
 
 class TCustomComPort;
@@ -46,7 +48,14 @@ public:
     static TComEvents MaskToEvents(std::uint32_t Mask);
 
 private:
+    struct WatchState;
+
     void Execute();
+    std::optional<std::chrono::milliseconds> nextTimeout(const WatchState& state) const;
+    /// False when the device can no longer be asked (it hung up).
+    bool lookAtInput(WatchState& state, bool readable, TComEvents& batch);
+    void lookAtTransmitQueue(WatchState& state, TComEvents& batch);
+    void lookAtLines(WatchState& state, TComEvents& batch);
     bool DispatchEvents();
     void SendEventMessages();
 

@@ -7,10 +7,13 @@
 #include "platform/SerialDevice.h"
 #include "platform/SerialEventWaiter.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <memory>
 #include <poll.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -153,4 +156,48 @@ TEST(SerialEventWaiterTest, ADelayedWakeComesAfterItsDelayAndALaterOneReplacesIt
     EXPECT_TRUE(waiter.wait(-1, false, 5000ms).woken);
     EXPECT_GE(std::chrono::steady_clock::now() - second, 70ms);
     EXPECT_FALSE(waiter.stopped());
+}
+
+TEST(SerialEventWaiterTest, AStopEndsTheWaitEvenWhenItsDescriptorsCouldNotBeMade) {
+    // Run out of descriptors so that the waiter cannot make its own; a stop
+    // must still end an unlimited wait, or closing the port would hang.
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &previous), 0);
+    rlimit lowered = previous;
+    lowered.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<int> filler;
+    for (int fd = ::dup(0); fd >= 0; fd = ::dup(0)) {
+        filler.push_back(fd);
+    }
+    auto waiter = std::make_unique<SerialEventWaiter>();
+    for (const int fd : filler) {
+        ::close(fd);
+    }
+    ::setrlimit(RLIMIT_NOFILE, &previous);
+    ASSERT_NE(waiter->error(), 0);
+
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(20ms);
+        waiter->stop();
+    });
+    std::atomic<bool> ended = false;
+    SerialEventWaiter::Result result;
+    std::thread waiting([&] {
+        result = waiter->wait(-1, false, std::nullopt);
+        ended = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    stopper.join();
+    if (!ended) {
+        // Leave the process in a state that ends: the wait can never return.
+        waiting.detach();
+        (void)waiter.release();
+        FAIL() << "the wait ignored the stop";
+    }
+    waiting.join();
+    EXPECT_TRUE(result.stopped);
 }

@@ -125,6 +125,24 @@ TEST_F(ComPortOnPty, PortHeldElsewhereIsRefusedWithCodeOne) {
     ::close(holder);
     port.SetConnected(true);
     EXPECT_TRUE(port.Connected());
+    port.SetConnected(false);
+
+    // A program that claims the line with the terminal's exclusive mode alone
+    // keeps it too, even from a user (root) whom that mode lets through.
+    const int exclusiveHolder = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(exclusiveHolder, 0);
+    ASSERT_EQ(::ioctl(exclusiveHolder, TIOCEXCL), 0);
+    const EComPort refused = openFailure(pty.SlavePath());
+    EXPECT_EQ(refused.LibraryCode(), 1);
+    EXPECT_EQ(refused.SystemCode(), std::uint32_t(EBUSY));
+    // The refused attempt must not have cleared the holder's claim.
+    int stillExclusive = 0;
+    ASSERT_EQ(::ioctl(exclusiveHolder, TIOCGEXCL, &stillExclusive), 0);
+    EXPECT_NE(stillExclusive, 0);
+    ::ioctl(exclusiveHolder, TIOCNXCL);
+    ::close(exclusiveHolder);
+    port.SetConnected(true);
+    EXPECT_TRUE(port.Connected());
 }
 
 TEST(ComPortErrors, PermissionDeniedCarriesTheSystemCode) {

@@ -278,6 +278,30 @@ TEST_F(EventThreadOnPty, AHandlerMayCloseThePortAndItOpensAgainAfterwards) {
     port.SetConnected(false);
 }
 
+TEST_F(EventThreadOnPty, AHandlerMayCloseThePortUnderEveryDeliveryMethod) {
+    std::atomic<int> calls = 0;
+    port.OnRxChar = [&](TCustomComPort* sender, int) {
+        ++calls;
+        sender->SetConnected(false);
+    };
+    for (const TSyncMethod method : {smWindowSync, smNone, smThreadSync}) {
+        calls = 0;
+        port.SetSyncMethod(method);
+        port.SetConnected(true);
+        writeFarEnd(pty, {1, 2});
+        ASSERT_TRUE(waitUntil([&] { return !port.Connected(); })) << int(method);
+        waitUntil([] { return false; }, 50);
+        EXPECT_EQ(calls, 1) << int(method);
+        EXPECT_TRUE(reported.empty()) << int(method);
+        // The line is closed for good: reads fail, and opening again works.
+        std::uint8_t byte = 0;
+        EXPECT_THROW(port.ReadData(&byte, 1), EComPort);
+    }
+    port.SetConnected(true);
+    EXPECT_TRUE(port.Connected());
+    port.SetConnected(false);
+}
+
 TEST_F(EventThreadOnPty, AnErrorInAHandlerEndsTheThreadButNotThePort) {
     int calls = 0;
     port.OnRxChar = [&](TCustomComPort*, int) {
@@ -298,6 +322,28 @@ TEST_F(EventThreadOnPty, AnErrorInAHandlerEndsTheThreadButNotThePort) {
     EXPECT_LT(timer.elapsed(), 800);
     // Handlers use this test's locals: close while they still exist.
     port.SetConnected(false);
+}
+
+TEST_F(EventThreadOnPty, ErrorsThatEndTheThreadAreReportedOnTheMainThread) {
+    // The program reports such errors in a message box, which only the main
+    // thread may show; the event thread must hand the report over.
+    std::vector<bool> reportedOnMainThread;
+    SetApplicationErrorHandler([&](const std::string& message) {
+        reported.push_back(message);
+        reportedOnMainThread.push_back(onMainThread());
+    });
+    port.OnRxChar = [&](TCustomComPort*, int) { throw EComPort(CError_ReadFailed); };
+    for (const TSyncMethod method : {smThreadSync, smNone}) {
+        reported.clear();
+        reportedOnMainThread.clear();
+        port.SetSyncMethod(method);
+        port.SetConnected(true);
+        writeFarEnd(pty, {1});
+        ASSERT_TRUE(waitUntil([&] { return !reported.empty(); })) << int(method);
+        EXPECT_EQ(reported.front(), "ReadFile function failed");
+        EXPECT_EQ(reportedOnMainThread, std::vector<bool>{true}) << int(method);
+        port.SetConnected(false);
+    }
 }
 
 TEST_F(EventThreadOnPty, AFarEndThatHangsUpCostsNoCpuAndThePortStillClosesAndReopens) {
