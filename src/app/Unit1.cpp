@@ -3,6 +3,7 @@
 #include "app/OpenFailure.h"
 #include "app/RegisterMap.h"
 #include "app/StatusBar.h"
+#include "app/WindowDesign.h"
 #include "app/popwin.h"
 #include "platform/DrawText.h"
 #include "widgets/grid/FramedStringGrid.h"
@@ -11,10 +12,8 @@
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -172,23 +171,13 @@ void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_placed) {
         m_placed = true;
-        placeInScreenCentre();
+        CentreOnScreen(*this);
     }
     if (m_restoreFailure && !m_restoreFailureShown) {
         m_restoreFailureShown = true;
         // After the window is on screen, so the operator sees what it is about.
         QTimer::singleShot(0, this, [this] { showMessage(*m_restoreFailure); });
     }
-}
-
-void TForm1::placeInScreenCentre() {
-    const QScreen* where = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-    if (where == nullptr) {
-        return;
-    }
-    QRect frame = frameGeometry();
-    frame.moveCenter(where->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 void TForm1::showMessage(const QString& text) {

@@ -114,7 +114,6 @@ private:
     void applyPortDesignValues();
 
     void showMessage(const QString& text);
-    void placeInScreenCentre();
 
     // The engine's view of the window.
     int AddressValue() const override;

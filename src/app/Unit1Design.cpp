@@ -4,6 +4,7 @@
 #include "app/RegisterMap.h"
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
+#include "app/WindowDesign.h"
 #include "app/WindowFont.h"
 #include "platform/Color.h"
 #include "platform/Fonts.h"
@@ -18,14 +19,6 @@
 #include <array>
 
 namespace {
-
-struct ControlBounds {
-    const char* name;
-    int left;
-    int top;
-    int width;
-    int height;
-};
 
 // Positions and sizes in client pixels.
 constexpr QSize ClientSize{840, 796};
@@ -108,6 +101,80 @@ void designReadout(TiSevenSegmentAnalog& readout, TColor segmentColor) {
     readout.SetLeadingStyle(ilsZeros);
 }
 
+void designLabels(TForm1& form) {
+    for (const LabelDesign& design : Labels) {
+        TiLabel* label = form.*design.label;
+        label->SetCaption(design.caption);
+        label->Font().Assign(labelFont());
+        label->SetWordWrap(false);
+    }
+}
+
+void designAddressField(TForm1& form) {
+    TiIntegerOutput& field = *form.intgrtpt1;
+    field.SetValueMin(1);
+    field.SetValueMax(127);
+    field.SetValue(1);
+    field.SetMaxLength(3);
+    field.SetFormatStyle(iifsInteger);
+    field.SetLeadingZeros(false);
+    field.SetFont(TFont(QStringLiteral("宋体"), -24, fsBold));
+    field.OnChangeUser = [&form](QObject*) { form.intgrtpt1ChangeUser(); };
+}
+
+void designButtons(TForm1& form) {
+    designButton(*form.skButton1, QStringLiteral("串口设置"));
+    designButton(*form.skButton2, QStringLiteral("开始"));
+    designButton(*form.skButton3, QStringLiteral("停止"));
+    form.skButton2->SetDefault(true);
+    form.skButton1->OnClick = [&form](QObject*) { form.skButton1Click(); };
+    form.skButton2->OnClick = [&form](QObject*) { form.skButton2Click(); };
+    form.skButton3->OnClick = [&form](QObject*) { form.skButton3Click(); };
+}
+
+void designTable(TForm1& form) {
+    TFramedStringGrid& table = *form.sg1;
+    table.SetColCount(TableColumnCount);
+    table.SetRowCount(TableRowCount);
+    table.SetFixedCols(0);
+    table.SetFixedRows(0);
+    table.SetDefaultColWidth(TableDefaultColumnWidth);
+    table.SetDefaultRowHeight(TableDefaultRowHeight);
+    table.SetOptions(TStringGrid::kDefaultOptions | goDrawFocusSelected);
+    table.SetCtl3D(false);
+    table.SetBorderStyle(TBorderStyle::bsSingle);
+    table.Font().Assign(TFont(QStringLiteral("宋体"), -13));
+    table.OnDrawCell = [&form](QObject*, int column, int row, const QRect& rect,
+                               TGridDrawState state) {
+        form.sg1DrawCell(column, row, rect, state);
+    };
+    table.OnDblClick = [&form](QObject*) { form.sg1DblClick(); };
+}
+
+void designMonitor(QPlainTextEdit& monitor) {
+    monitor.setFrameShape(QFrame::NoFrame);
+    monitor.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    monitor.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    monitor.setLineWrapMode(QPlainTextEdit::NoWrap);
+    monitor.setMaximumBlockCount(TForm1::MonitorLineLimit);
+}
+
+void designStatusBar(StatusBar& bar) {
+    bar.Font().Assign(TFont(QStringLiteral("MS Sans Serif"), -11));
+    for (const PanelDesign& panel : StatusPanels) {
+        bar.addPanel(panel.width, panel.text);
+    }
+}
+
+void designTabOrder(TForm1& form) {
+    // Start is the first stop of the tab order.
+    QWidget::setTabOrder(form.skButton2, form.skButton3);
+    QWidget::setTabOrder(form.skButton3, form.skButton1);
+    QWidget::setTabOrder(form.skButton1, form.intgrtpt1);
+    QWidget::setTabOrder(form.intgrtpt1, form.sg1);
+    QWidget::setTabOrder(form.sg1, form.mm1);
+}
+
 } // namespace
 
 void TForm1::createControls() {
@@ -177,78 +244,20 @@ void TForm1::applyDesignValues() {
     setMinimumSize(MinimumSize);
     resize(ClientSize);
     setFont(WindowFont());
-    QPalette face = palette();
-    face.setColor(QPalette::Window, toQColor(clBtnFace));
-    setPalette(face);
-    setAutoFillBackground(true);
+    UseButtonFaceBackground(*this);
+    ApplyLayout(*this, Layout);
 
-    for (const ControlBounds& bounds : Layout) {
-        if (QWidget* control = findChild<QWidget*>(QLatin1String(bounds.name))) {
-            control->setGeometry(bounds.left, bounds.top, bounds.width, bounds.height);
-        }
-    }
-
-    for (const LabelDesign& design : Labels) {
-        TiLabel* label = this->*design.label;
-        label->SetCaption(design.caption);
-        label->Font().Assign(labelFont());
-        label->SetWordWrap(false);
-    }
-
-    intgrtpt1->SetValueMin(1);
-    intgrtpt1->SetValueMax(127);
-    intgrtpt1->SetValue(1);
-    intgrtpt1->SetMaxLength(3);
-    intgrtpt1->SetFormatStyle(iifsInteger);
-    intgrtpt1->SetLeadingZeros(false);
-    intgrtpt1->SetFont(TFont(QStringLiteral("宋体"), -24, fsBold));
-    intgrtpt1->OnChangeUser = [this](QObject*) { intgrtpt1ChangeUser(); };
-
-    designButton(*skButton1, QStringLiteral("串口设置"));
-    designButton(*skButton2, QStringLiteral("开始"));
-    designButton(*skButton3, QStringLiteral("停止"));
-    skButton2->SetDefault(true);
-    skButton1->OnClick = [this](QObject*) { skButton1Click(); };
-    skButton2->OnClick = [this](QObject*) { skButton2Click(); };
-    skButton3->OnClick = [this](QObject*) { skButton3Click(); };
-
+    designLabels(*this);
+    designAddressField(*this);
+    designButtons(*this);
     designReadout(*iSevenSegmentAnalog1, clRed);
     designReadout(*iSevenSegmentAnalog2, clLime);
-
-    sg1->SetColCount(TableColumnCount);
-    sg1->SetRowCount(TableRowCount);
-    sg1->SetFixedCols(0);
-    sg1->SetFixedRows(0);
-    sg1->SetDefaultColWidth(TableDefaultColumnWidth);
-    sg1->SetDefaultRowHeight(TableDefaultRowHeight);
-    sg1->SetOptions(TStringGrid::kDefaultOptions | goDrawFocusSelected);
-    sg1->SetCtl3D(false);
-    sg1->SetBorderStyle(TBorderStyle::bsSingle);
-    sg1->Font().Assign(TFont(QStringLiteral("宋体"), -13));
-    sg1->OnDrawCell = [this](QObject*, int column, int row, const QRect& rect,
-                             TGridDrawState state) { sg1DrawCell(column, row, rect, state); };
-    sg1->OnDblClick = [this](QObject*) { sg1DblClick(); };
-
-    mm1->setFrameShape(QFrame::NoFrame);
-    mm1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mm1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mm1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    mm1->setMaximumBlockCount(MonitorLineLimit);
-
-    stat1->Font().Assign(TFont(QStringLiteral("MS Sans Serif"), -11));
-    for (const PanelDesign& panel : StatusPanels) {
-        stat1->addPanel(panel.width, panel.text);
-    }
-
+    designTable(*this);
+    designMonitor(*mm1);
+    designStatusBar(*stat1);
     m_cycle->PollTimer().SetEnabled(false);
     m_cycle->PollTimer().SetInterval(PollTimerDesignInterval);
-
-    // Start is the first stop of the tab order.
-    setTabOrder(skButton2, skButton3);
-    setTabOrder(skButton3, skButton1);
-    setTabOrder(skButton1, intgrtpt1);
-    setTabOrder(intgrtpt1, sg1);
-    setTabOrder(sg1, mm1);
+    designTabOrder(*this);
 }
 
 void TForm1::applyPortDesignValues() {

@@ -2,6 +2,7 @@
 
 #include "app/RegisterMap.h"
 #include "app/Unit1.h"
+#include "app/WindowDesign.h"
 #include "app/WindowFont.h"
 #include "platform/Color.h"
 #include "platform/Fonts.h"
@@ -11,11 +12,10 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QGroupBox>
-#include <QGuiApplication>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 
 namespace {
 
@@ -27,14 +27,6 @@ constexpr int SpanCellRow = 8;
 
 constexpr int RampTimerInterval = 1;
 constexpr int FollowUpInterval = 500;
-
-struct ControlBounds {
-    const char* name;
-    int left;
-    int top;
-    int width;
-    int height;
-};
 
 // Positions and sizes in client pixels, inside the control's parent.
 constexpr std::array<ControlBounds, 14> Layout{{
@@ -53,19 +45,6 @@ constexpr std::array<ControlBounds, 14> Layout{{
     {"btn5", 630, 111, 83, 25},
     {"rg1Items", 8, 18, 209, 66},
 }};
-
-QRect boundsOf(const char* name) {
-    for (const ControlBounds& bounds : Layout) {
-        if (qstrcmp(bounds.name, name) == 0) {
-            return QRect(bounds.left, bounds.top, bounds.width, bounds.height);
-        }
-    }
-    return {};
-}
-
-void place(QWidget* control) {
-    control->setGeometry(boundsOf(control->objectName().toLatin1().constData()));
-}
 
 QFrame* makePanel(QWidget* parent, const char* name) {
     auto* panel = new QFrame(parent);
@@ -130,25 +109,23 @@ void TForm2::applyDesignValues() {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("写寄存器值"));
     setFont(WindowFont());
-    QPalette face = palette();
-    face.setColor(QPalette::Window, toQColor(clBtnFace));
-    setPalette(face);
-    setAutoFillBackground(true);
+    UseButtonFaceBackground(*this);
     resize(DesignClientWidth, ClientHeight);
+    ApplyLayout(*this, Layout);
 
-    for (QWidget* control :
-         {static_cast<QWidget*>(pnl1), static_cast<QWidget*>(lbl1),
-          static_cast<QWidget*>(intgrtpt1), static_cast<QWidget*>(btnOKBtn),
-          static_cast<QWidget*>(btnCancelBtn), static_cast<QWidget*>(pnl2),
-          static_cast<QWidget*>(rg1), static_cast<QWidget*>(btn1), static_cast<QWidget*>(intgrtpt2),
-          static_cast<QWidget*>(btn2), static_cast<QWidget*>(btn3), static_cast<QWidget*>(btn4),
-          static_cast<QWidget*>(btn5)}) {
-        place(control);
-    }
-    place(rg1->findChild<QWidget*>(QStringLiteral("rg1Items")));
+    designValuePanel();
+    rg1->setTitle(QStringLiteral("自动加减寄存器3 输出显示值 测试"));
+    SetRampItemIndex(RampOff);
+    designCommands();
+    designTimers();
+    designTabOrder();
 
+    intgrtpt1->EndLoading();
+    intgrtpt2->EndLoading();
+}
+
+void TForm2::designValuePanel() {
     lbl1->setText(QStringLiteral("值:"));
-
     intgrtpt1->SetValueMin(0);
     intgrtpt1->SetValueMax(65535);
     intgrtpt1->SetValue(0);
@@ -156,33 +133,34 @@ void TForm2::applyDesignValues() {
     intgrtpt1->SetFormatStyle(iifsInteger);
     intgrtpt1->SetLeadingZeros(false);
     intgrtpt1->SetFont(TFont(QStringLiteral("宋体"), -24, fsBold));
-
     btnOKBtn->setDefault(true);
     connect(btnOKBtn, &QPushButton::clicked, this, &TForm2::btnOKBtnClick);
     connect(btnCancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
 
-    rg1->setTitle(QStringLiteral("自动加减寄存器3 输出显示值 测试"));
-    SetRampItemIndex(RampOff);
-
+void TForm2::designCommands() {
     intgrtpt2->SetValueMin(OutputSpanMinimum);
     intgrtpt2->SetValueMax(OutputSpanMaximum);
     intgrtpt2->SetValue(OutputSpanMinimum);
     intgrtpt2->SetMaxLength(5);
     intgrtpt2->SetFont(TFont(QStringLiteral("宋体"), -16, fsBold));
-
     connect(btn1, &QPushButton::clicked, this, &TForm2::btn1Click);
     connect(btn2, &QPushButton::clicked, this, &TForm2::btn2Click);
     connect(btn3, &QPushButton::clicked, this, &TForm2::btn3Click);
     connect(btn4, &QPushButton::clicked, this, &TForm2::btn4Click);
     connect(btn5, &QPushButton::clicked, this, &TForm2::btn5Click);
+}
 
+void TForm2::designTimers() {
     tmr1.SetInterval(RampTimerInterval);
     tmr1.SetEnabled(true);
     tmr1.SetOnTimer([this] { tmr1Timer(); });
     tmr2.SetEnabled(false);
     tmr2.SetInterval(FollowUpInterval);
     tmr2.SetOnTimer([this] { tmr2Timer(); });
+}
 
+void TForm2::designTabOrder() {
     // Panel 1 first (OK, Cancel, the value), then the ramp group and the
     // command controls, even where they lie beyond the visible width.
     setTabOrder(btnOKBtn, btnCancelBtn);
@@ -194,9 +172,6 @@ void TForm2::applyDesignValues() {
     setTabOrder(btn2, btn3);
     setTabOrder(btn3, btn4);
     setTabOrder(btn4, btn5);
-
-    intgrtpt1->EndLoading();
-    intgrtpt2->EndLoading();
 }
 
 int TForm2::RampItemIndex() const {
@@ -280,27 +255,21 @@ void TForm2::tmr2Timer() {
 
 void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    centreOnScreen();
+    CentreOnScreen(*this);
     FormShow();
 }
 
 void TForm2::hideEvent(QHideEvent* event) {
-    // Every way of closing hides the dialog; the ramp never outlives it.
-    FormClose();
+    // Every way of closing hides the dialog; the ramp never outlives it. When
+    // the window system minimises the dialog along with the main window, the
+    // hide is spontaneous: the dialog is still open and a running ramp goes on.
+    if (!event->spontaneous()) {
+        FormClose();
+    }
     QDialog::hideEvent(event);
 }
 
 void TForm2::selectCell(int column, int row) {
     m_mainWindow.sg1->SetCol(column);
     m_mainWindow.sg1->SetRow(row);
-}
-
-void TForm2::centreOnScreen() {
-    const QScreen* where = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-    if (where == nullptr) {
-        return;
-    }
-    QRect frame = frameGeometry();
-    frame.moveCenter(where->availableGeometry().center());
-    move(frame.topLeft());
 }

@@ -83,9 +83,12 @@ private:
     // Design data (in popwin.cpp).
     void createControls();
     void applyDesignValues();
+    void designValuePanel();
+    void designCommands();
+    void designTimers();
+    void designTabOrder();
 
     void selectCell(int column, int row);
-    void centreOnScreen();
 
     TForm1& m_mainWindow;
     QButtonGroup* m_rampButtons = nullptr;

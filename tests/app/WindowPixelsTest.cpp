@@ -4,6 +4,7 @@
 
 #include "app/StatusBar.h"
 #include "platform/Color.h"
+#include "platform/DrawText.h"
 #include "widgets/instrument/iLedRectangle.h"
 
 #include <QImage>
@@ -103,6 +104,41 @@ TEST_F(WindowPixelsTest, TableTextsAreCentredInTheirCells) {
     }
 }
 
+TEST_F(WindowPixelsTest, ATextWiderThanItsCellStaysCentredAndIsClippedAtBothEdges) {
+    const QString text = QStringLiteral("8 1 8 1 8 1 8 1 8");
+    const int textWide = textWidth(form->sg1->Font().toQFont(), text);
+    ASSERT_GT(textWide, 40);
+    ASSERT_LT(textWide, 170);
+    form->sg1->SetCells(1, 5, text);
+    const QImage wide = render();
+    const QRect wideArea = cellArea(1, 5);
+    const QRect leftNeighbour = cellArea(0, 5);
+
+    // Five pixels too narrow: the text starts -5 div 2 = 2 pixels left of the
+    // cell, and the ink is the wide cell's ink moved by the change of offset.
+    const int narrowWidth = textWide - 5;
+    form->sg1->SetColWidths(1, narrowWidth);
+    const QImage narrow = render();
+    const QRect narrowArea = cellArea(1, 5);
+    ASSERT_EQ(narrowArea.width(), narrowWidth);
+    const int shift = -2 - (wideArea.width() - textWide) / 2;
+    int ink = 0;
+    for (int y = narrowArea.top(); y <= narrowArea.bottom(); ++y) {
+        for (int x = narrowArea.left(); x <= narrowArea.right(); ++x) {
+            const QColor expected = at(wide, x - shift, y);
+            ASSERT_EQ(at(narrow, x, y), expected) << x << "," << y;
+            ink += expected != at(wide, wideArea.left() + 1, y) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(ink, 20);
+    // Nothing of the text reaches the cell on its left.
+    for (int y = leftNeighbour.top(); y <= leftNeighbour.bottom(); ++y) {
+        for (int x = leftNeighbour.left(); x <= leftNeighbour.right() + 1; ++x) {
+            ASSERT_EQ(at(narrow, x, y), at(wide, x, y)) << x << "," << y;
+        }
+    }
+}
+
 TEST_F(WindowPixelsTest, TheTableStartsAtItsPlaceWithANarrowFirstColumn) {
     const QImage image = render();
     const QRect first = cellArea(0, 1);
@@ -122,7 +158,6 @@ TEST_F(WindowPixelsTest, TheStatusBarShowsItsPanelTexts) {
     EXPECT_EQ(bar, QRect(0, 777, 840, 19));
     EXPECT_EQ(form->stat1->panelWidth(0), 25);
     EXPECT_EQ(form->stat1->panelWidth(1), 50);
-    const QColor face = toQColor(clBtnFace);
     const QColor text = toQColor(clWindowText);
     for (int panel = 0; panel < 5; ++panel) {
         const QRect area =
@@ -137,5 +172,4 @@ TEST_F(WindowPixelsTest, TheStatusBarShowsItsPanelTexts) {
     }
     EXPECT_EQ(form->stat1->panelText(0), "Tx=");
     EXPECT_EQ(form->stat1->panelText(2), "Er=");
-    (void)face;
 }

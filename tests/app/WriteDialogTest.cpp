@@ -59,11 +59,13 @@ TEST_F(WindowTest, DoubleClickOpensTheDialogOnlyOnValueCellsWithThePortOpen) {
     runFor(100);
     EXPECT_TRUE(writes().empty());
 
-    // After Stop and before the next tick the port is still open.
+    // After Stop and before the next tick the port is still open. The tick is
+    // held back here, so that the double-click surely falls in between.
     clickStop();
-    if (form->ComPort.Connected()) {
-        EXPECT_TRUE(doubleClickCell(2, 2));
-    }
+    form->Cycle().PollTimer().SetEnabled(false);
+    ASSERT_TRUE(form->ComPort.Connected());
+    EXPECT_TRUE(doubleClickCell(2, 2));
+    form->Cycle().PollTimer().SetEnabled(true);
     ASSERT_TRUE(waitFor([this] { return !form->ComPort.Connected(); }));
     EXPECT_FALSE(doubleClickCell(2, 2));
 }
@@ -133,6 +135,24 @@ TEST_F(WindowTest, TheRampUpFromNearTheTopWritesTheLimitAgainAndStopsWithTheDial
     EXPECT_TRUE(dialog->tmr1.Enabled());
 }
 
+TEST_F(WindowTest, TheRampGoesOnWhileTheDialogIsMinimisedWithTheMainWindow) {
+    m_module->SetRegister(3, 1000);
+    startPolling();
+    ASSERT_TRUE(waitFor([this] { return cell(2, 4) == "1000"; }));
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        QRadioButton* up = dialog->rg1Items[TForm2::RampUp];
+        QTest::mouseClick(up, Qt::LeftButton, {}, QPoint(8, up->height() / 2));
+        EXPECT_TRUE(waitFor([this] { return countWrites({3, 1005}) == 1; }));
+        // Minimising is no closing: the window system only hides the dialog.
+        dialog->setWindowState(Qt::WindowMinimized);
+        EXPECT_EQ(dialog->RampItemIndex(), TForm2::RampUp);
+        EXPECT_TRUE(waitFor([this] { return countWrites({3, 1015}) == 1; }));
+        dialog->setWindowState(Qt::WindowNoState);
+        EXPECT_TRUE(dialog->isVisible());
+    }));
+    EXPECT_EQ(dialog->RampItemIndex(), TForm2::RampOff);
+}
+
 TEST_F(WindowTest, TheRampDownStopsAtZero) {
     m_module->SetRegister(3, 3);
     startPolling();
@@ -143,6 +163,73 @@ TEST_F(WindowTest, TheRampDownStopsAtZero) {
         EXPECT_TRUE(waitFor([this] { return countWrites({3, 0}) >= 2; }));
     }));
     EXPECT_EQ(countWrites({3, 0}), static_cast<int>(writes().size()));
+}
+
+TEST_F(WindowTest, ARampStartedAboveTheLimitWritesTheLimitFirstInEitherDirection) {
+    m_module->SetRegister(3, 3000);
+    startPolling();
+    ASSERT_TRUE(waitFor([this] { return cell(2, 4) == "3000"; }));
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        QRadioButton* down = dialog->rg1Items[TForm2::RampDown];
+        QTest::mouseClick(down, Qt::LeftButton, {}, QPoint(8, down->height() / 2));
+        EXPECT_TRUE(waitFor([this] { return writes().size() >= 3; }));
+        // Escape, with the focus outside the value field, closes the dialog
+        // and stops the ramp as well.
+        dialog->btnOKBtn->setFocus();
+        QTest::keyClick(dialog->btnOKBtn, Qt::Key_Escape);
+    }));
+    EXPECT_EQ(dialog->RampItemIndex(), TForm2::RampOff);
+    auto sent = writes();
+    ASSERT_GE(sent.size(), 3U);
+    EXPECT_EQ(sent[0], (RegisterWrite{3, 2200}));
+    EXPECT_EQ(sent[1], (RegisterWrite{3, 2195}));
+    EXPECT_EQ(sent[2], (RegisterWrite{3, 2190}));
+
+    m_module->SetRegister(3, 3000);
+    ASSERT_TRUE(waitFor([this] { return cell(2, 4) == "3000"; }));
+    const std::size_t before = writes().size();
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        QRadioButton* up = dialog->rg1Items[TForm2::RampUp];
+        QTest::mouseClick(up, Qt::LeftButton, {}, QPoint(8, up->height() / 2));
+        EXPECT_TRUE(waitFor([this, before] { return writes().size() >= before + 2; }));
+    }));
+    sent = writes();
+    ASSERT_GE(sent.size(), before + 2);
+    EXPECT_EQ(sent[before], (RegisterWrite{3, 2200}));
+    EXPECT_EQ(sent[before + 1], (RegisterWrite{3, 2200}));
+}
+
+TEST_F(WindowTest, AFollowUpBeforeTheNextTickReplacesTheSpanWriteButNeverARelayWrite) {
+    startPolling();
+    EXPECT_TRUE(doubleClickCell(4, 4, [&] {
+        // The poll tick comes late: the follow-up fires while the span write
+        // still waits in the mailbox, and only its confirmation goes out.
+        form->Cycle().PollTimer().SetEnabled(false);
+        pressWithSpace(dialog->btn2);
+        EXPECT_EQ(form->WriteMode(), WriteModeRequested);
+        EXPECT_EQ(form->Cycle().WriteRegister(), 17);
+        ASSERT_TRUE(waitFor([this] { return !dialog->tmr2.Enabled(); }));
+        EXPECT_EQ(form->Cycle().WriteRegister(), 18);
+        EXPECT_EQ(form->WriteValue(), 23123);
+        form->Cycle().PollTimer().SetEnabled(true);
+        EXPECT_TRUE(waitFor([this] { return countWrites({18, 23123}) == 1; }));
+
+        // A relay command that is still waiting keeps its register when the
+        // follow-up moves the current cell on to the calibration register.
+        form->Cycle().PollTimer().SetEnabled(false);
+        pressWithSpace(dialog->btn4);
+        ASSERT_TRUE(waitFor([this] { return !dialog->tmr2.Enabled(); }));
+        EXPECT_EQ(form->sg1->Row(), 9);
+        EXPECT_EQ(form->Cycle().WriteRegister(), 10);
+        EXPECT_EQ(form->WriteValue(), 1);
+        form->Cycle().PollTimer().SetEnabled(true);
+        EXPECT_TRUE(waitFor([this] { return countWrites({10, 1}) == 1; }));
+        runFor(100);
+    }));
+    const auto sent = writes();
+    ASSERT_EQ(sent.size(), 2U);
+    EXPECT_EQ(sent[0], (RegisterWrite{18, 23123}));
+    EXPECT_EQ(sent[1], (RegisterWrite{10, 1}));
 }
 
 TEST_F(WindowTest, TheSpanCalibrationWritesTheSpanThenConfirmsItOnRegister18) {
