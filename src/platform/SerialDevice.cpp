@@ -119,9 +119,6 @@ void SerialDevice::close() {
     }
     // Failures are ignored: a device that was unplugged cannot be restored,
     // and closing must still release it.
-    // Output the line has not sent yet is dropped: the driver would otherwise
-    // hold the close for up to 30 s while a stalled line drains.
-    ::ioctl(m_fd, TCFLSH, TCOFLUSH);
     if (m_rs485Enabled) {
         serial_rs485 mode{};
         ::ioctl(m_fd, TIOCSRS485, &mode);

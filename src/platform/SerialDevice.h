@@ -53,8 +53,7 @@ public:
     /// terminal, and exclusively: TIOCEXCL keeps other openers out and a
     /// non-blocking flock() also keeps out root, whom TIOCEXCL lets through.
     int open(const std::string& path);
-    /// Drops output not yet sent, restores the line's attributes as found at
-    /// opening, then closes.
+    /// Restores the line's attributes as found at opening, then closes.
     void close();
     bool isOpen() const { return m_fd >= 0; }
     /// The descriptor, for waiting on it; -1 when closed.
