@@ -109,6 +109,11 @@ TEST(ComTypes, ParsingCharacterNamesOfOddShapes) {
     EXPECT_EQ(ParseCharName("#13x"), 0);
     EXPECT_EQ(ParseCharName("#-1"), 255);
     EXPECT_EQ(ParseCharName("#99999999999999999999999"), 0);
+    // Numbers are 32-bit integers: one past the range is no number at all,
+    // not its low eight bits.
+    EXPECT_EQ(ParseCharName("#2147483647"), 255);
+    EXPECT_EQ(ParseCharName("#-2147483648"), 0);
+    EXPECT_EQ(ParseCharName("#4294967340"), 0);
     EXPECT_EQ(ParseCharName(std::string("\xE4\xB8\xAD")), 0xE4);
 }
 
