@@ -128,6 +128,19 @@ TEST_F(WindowTest, AnAddressOutsideItsRangeIsHeldToItAndPolledFromTheNextRequest
     // The module answers only its own address.
     EXPECT_EQ(m_module->Statistics().replies, 0U);
     ASSERT_TRUE(waitFor([this] { return form->stat1->panelText(3).toInt() >= 1; }));
+
+    // Changed while polling, the address goes out with the next request.
+    QTest::mouseClick(form->intgrtpt1, Qt::LeftButton);
+    QTest::keyClick(form->intgrtpt1, Qt::Key_End);
+    for (int index = 0; index < 3; ++index) {
+        QTest::keyClick(form->intgrtpt1, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(form->intgrtpt1, "1");
+    QTest::keyClick(form->intgrtpt1, Qt::Key_Return);
+    ASSERT_EQ(form->intgrtpt1->Value(), 1);
+    ASSERT_TRUE(waitFor([this] { return m_module->Statistics().replies >= 1; }));
+    EXPECT_TRUE(form->mm1->toPlainText().contains("> 01 03 00 00 00 14 45 C5"));
+    EXPECT_TRUE(form->Cycle().Polling());
 }
 
 TEST_F(WindowTest, ClosingWhilePollingSavesTheSettingsAndClosesThePort) {
