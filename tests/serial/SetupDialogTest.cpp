@@ -311,6 +311,36 @@ TEST_F(SetupDialogTest, OkOnAnOpenPortPushesOnce) {
     port.SetConnected(false);
 }
 
+TEST_F(SetupDialogTest, OkOnAClosedPortOnlyStoresAndTheNextOpeningPushes) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.Open(), 0);
+    addPort(QString::fromStdString(pty.SlavePath()));
+    CountingPort port;
+    port.SetEvents(TComEvents());
+    whenDialogShows([&pty](TComSetupFrm& form) {
+        choose(*form.Combo1, QString::fromStdString(pty.SlavePath()));
+        choose(*form.Combo2, "19200");
+        choose(*form.Combo4, "2");
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+    });
+    port.RunSetupDialog();
+    EXPECT_FALSE(port.Connected()) << "OK does not open the port";
+    EXPECT_EQ(port.Port(), pty.SlavePath());
+    EXPECT_EQ(port.BaudRate(), br19200);
+
+    EXPECT_EQ(port.ApplyHold(), 0);
+
+    // The opening pushes the whole set once, with what OK stored.
+    port.SetConnected(true);
+    ASSERT_TRUE(port.Connected());
+    EXPECT_EQ(port.allPushes, 1);
+    termios line{};
+    ASSERT_EQ(tcgetattr(pty.MasterFd(), &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), B19200);
+    EXPECT_TRUE(line.c_cflag & CSTOPB);
+    port.SetConnected(false);
+}
+
 TEST_F(SetupDialogTest, AFailingChoiceReleasesTheHoldAndTheDialog) {
     PseudoTerminal pty;
     ASSERT_EQ(pty.Open(), 0);

@@ -1,35 +1,50 @@
 #include "GridAxis.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+// Sizes and positions stay far below the int range, so that a start plus a
+// size plus a line never overflows, however large the sizes a caller sets.
+constexpr int kPositionLimit = std::numeric_limits<int>::max() / 4;
+
+int limited(std::int64_t position) {
+    return static_cast<int>(std::min<std::int64_t>(position, kPositionLimit));
+}
+
+} // namespace
 
 GridAxis::GridAxis(const std::vector<int>& sizes, int fixedCount, int firstScrollable,
                    int lineWidth, int extent)
-    : m_sizes(sizes), m_starts(sizes.size(), -1), m_lineWidth(std::max(0, lineWidth)),
-      m_extent(std::max(0, extent)) {
+    : m_sizes(sizes), m_starts(sizes.size(), -1),
+      m_lineWidth(std::clamp(lineWidth, 0, kPositionLimit)),
+      m_extent(std::clamp(extent, 0, kPositionLimit)) {
     const int count = cellCount();
     for (int& value : m_sizes) {
-        value = std::max(0, value);
+        value = std::clamp(value, 0, kPositionLimit);
     }
     m_fixedCount = std::clamp(fixedCount, 0, count);
     m_firstScrollable = std::clamp(firstScrollable, m_fixedCount, count);
 
-    int position = 0;
+    std::int64_t position = 0;
     for (int index = 0; index < m_fixedCount; ++index) {
-        m_starts[static_cast<std::size_t>(index)] = position;
+        m_starts[static_cast<std::size_t>(index)] = limited(position);
         position += m_sizes[static_cast<std::size_t>(index)] + m_lineWidth;
     }
-    m_fixedBoundary = position;
+    m_fixedBoundary = limited(position);
     m_lastVisible = m_firstScrollable - 1;
     m_lastFullyVisible = m_firstScrollable - 1;
     for (int index = m_firstScrollable; index < count && position < m_extent; ++index) {
-        m_starts[static_cast<std::size_t>(index)] = position;
+        m_starts[static_cast<std::size_t>(index)] = limited(position);
         position += m_sizes[static_cast<std::size_t>(index)] + m_lineWidth;
         m_lastVisible = index;
         if (position <= m_extent) {
             m_lastFullyVisible = index;
         }
     }
-    m_gridBoundary = std::min(position, m_extent);
+    m_gridBoundary = limited(std::min<std::int64_t>(position, m_extent));
 }
 
 int GridAxis::size(int index) const {

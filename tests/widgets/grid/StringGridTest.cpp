@@ -2,6 +2,7 @@
 #include "GridTestSupport.h"
 
 #include <QTest>
+#include <climits>
 #include <gtest/gtest.h>
 
 using namespace gridtest;
@@ -284,4 +285,26 @@ TEST(StringGrid, HeadersSizeAndMoveColumnsAndRowsOnlyWithTheirOptions) {
     grid.MoveColumn(0, 9); // refused
     grid.MoveRow(-1, 0);   // refused
     EXPECT_EQ(grid.Cells(0, 0), QStringLiteral("0"));
+}
+
+TEST(StringGrid, HugeSizesNeitherOverflowNorLoseTheCells) {
+    // Summing such sizes overflowed int; the undefined-behaviour sanitizer
+    // reports it, and any build may lay the cells out at wrapped positions.
+    TStringGrid grid;
+    configure(grid);
+    grid.SetCells(2, 2, QStringLiteral("kept"));
+    grid.SetColWidths(0, INT_MAX);
+    grid.SetRowHeights(0, INT_MAX - 1);
+    grid.SetGridLineWidth(INT_MAX);
+    const QImage image = render(grid);
+    EXPECT_EQ(image.size(), QSize(300, 200));
+    int col = -1;
+    int row = -1;
+    EXPECT_TRUE(grid.MouseToCell(10, 10, col, row));
+    EXPECT_EQ(col, 0);
+    EXPECT_EQ(row, 0);
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(grid.Col(), 3);
+    EXPECT_EQ(grid.Row(), 3);
+    EXPECT_EQ(grid.Cells(2, 2), QStringLiteral("kept"));
 }
