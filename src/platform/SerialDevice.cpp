@@ -87,6 +87,10 @@ int SerialDevice::open(const std::string& path) {
         error = lastError();
     } else if (::ioctl(fd, TCGETS2, previous.get()) != 0) {
         error = lastError();
+    } else if (const termios2 raw = RawTermios(*previous); ::ioctl(fd, TCSETS2, &raw) != 0) {
+        // Another program may have left the line echoing and translating;
+        // until the settings are pushed (a hold may delay that) it must not.
+        error = lastError();
     }
     if (error != 0) {
         ::close(fd);

@@ -108,6 +108,17 @@ int TermiosSpeed(const termios2& attributes) {
     return 0;
 }
 
+termios2 RawTermios(const termios2& current) {
+    termios2 attributes = current;
+    attributes.c_iflag = IGNBRK;
+    attributes.c_oflag = 0;
+    attributes.c_lflag = 0;
+    attributes.c_cflag |= CREAD | CLOCAL;
+    attributes.c_cc[VMIN] = 0;
+    attributes.c_cc[VTIME] = 0;
+    return attributes;
+}
+
 termios2 BuildTermios(const termios2& current, const SerialLineSettings& settings) {
     termios2 attributes = current;
     // Raw binary line: no echo, no line editing, no signals, no output

@@ -14,6 +14,11 @@
 /// ones so that fields this component does not manage stay as they were.
 termios2 BuildTermios(const termios2& current, const SerialLineSettings& settings);
 
+/// The current attributes made raw (no echo, no line editing, no translation,
+/// reads that never wait) with speed and framing kept: how a line is held from
+/// the moment it is opened until its own settings are pushed.
+termios2 RawTermios(const termios2& current);
+
 /// Sets both speeds: the classic B constant where one exists, BOTHER with the
 /// number otherwise (14400, 56000, 128000, 256000 and any custom rate).
 void SetTermiosSpeed(termios2& attributes, int baudRate);

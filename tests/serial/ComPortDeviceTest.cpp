@@ -294,6 +294,32 @@ TEST_F(ComPortOnPty, NestedHoldsPushOnceWhenTheOutermostEnds) {
     EXPECT_NE(lineAttributes(pty).c_cflag & PARODD, 0U);
 }
 
+TEST_F(ComPortOnPty, AnOpenLineIsRawEvenBeforeItsSettingsArePushed) {
+    // The line as another program may leave it: echo, line editing, newline
+    // translation. Echoed bytes would go back onto the bus and a translated
+    // 0x0A would break a frame.
+    termios2 cooked = lineAttributes(pty);
+    cooked.c_lflag |= ECHO | ICANON | ISIG;
+    cooked.c_iflag |= ICRNL | IXON;
+    cooked.c_oflag |= OPOST | ONLCR;
+    ASSERT_EQ(::ioctl(pty.MasterFd(), TCSETS2, &cooked), 0);
+
+    // Opened inside a hold, the settings wait for the hold's end.
+    port.SuspendApply();
+    port.SetConnected(true);
+    const termios2 line = lineAttributes(pty);
+    EXPECT_EQ(line.c_lflag & (ECHO | ICANON | ISIG), 0U);
+    EXPECT_EQ(line.c_iflag & (ICRNL | IXON), 0U);
+    EXPECT_EQ(line.c_oflag & OPOST, 0U);
+    const std::vector<std::uint8_t> frame = {0x01, 0x06, 0x00, 0x0A, 0x00, 0x0A, 0xA8, 0x0B};
+    EXPECT_EQ(port.WriteData(frame.data(), 8), 8);
+    EXPECT_EQ(readFarEnd(pty, 8), frame);
+    port.ResumeApply();
+    port.SetConnected(false);
+    // Closing hands the line back as it was found.
+    EXPECT_NE(lineAttributes(pty).c_lflag & ECHO, 0U);
+}
+
 TEST_F(ComPortOnPty, AFailedPushWhileOpeningClosesAgainAndLeavesTheValueStored) {
     record(port);
     port.SetBaudRate(brCustom);

@@ -383,6 +383,30 @@ TEST_F(EventThreadOnPty, AFarEndThatHangsUpCostsNoCpuAndThePortStillClosesAndReo
     port.SetConnected(false);
 }
 
+TEST_F(EventThreadOnPty, AWriteBlockedOnAFullLineFailsAtOnceWhenTheFarEndGoesAway) {
+    // Nobody reads the far end, so the line fills up and the write waits for
+    // room; its time-out (100 ms a byte) is far beyond this test.
+    port.SetConnected(true);
+    pty.ReleaseSlave();
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(300ms);
+        pty.Close();
+    });
+    const std::vector<std::uint8_t> block(1 << 20, 0x55);
+    QElapsedTimer timer;
+    timer.start();
+    int code = 0;
+    try {
+        port.WriteData(block.data(), int(block.size()));
+    } catch (const EComPort& error) {
+        code = error.LibraryCode();
+    }
+    unplug.join();
+    EXPECT_EQ(code, CError_WriteFailed);
+    EXPECT_LT(timer.elapsed(), generousWaitMs);
+    EXPECT_NO_THROW(port.SetConnected(false));
+}
+
 TEST_F(EventThreadOnPty, AnIdleOpenPortWithUnreadBytesCostsNoCpu) {
     port.OnRxChar = [](TCustomComPort*, int) {};
     port.SetConnected(true);
