@@ -19,6 +19,8 @@
 namespace {
 
 const QString MessageCaption = QStringLiteral("KESTRO_MODBUS_M");
+// Between the port name and anything the port panel says about the line.
+const QString PortPanelSeparator = QStringLiteral(" | ");
 
 } // namespace
 
@@ -100,11 +102,27 @@ void TForm1::FormClose() {
 }
 
 void TForm1::skButton1Click() {
+    const std::string portBefore = ComPort.Port();
     try {
         ComPort.RunSetupDialog();
     } catch (const std::exception& error) {
         showMessage(QString::fromUtf8(error.what()));
     }
+    if (m_cycle->Polling() && ComPort.Port() != portBefore) {
+        renamePortPanel();
+    }
+}
+
+void TForm1::renamePortPanel() {
+    // The dialog moved the polled line to another device: the panel names the
+    // line now polled and keeps any failure reason shown after the bar.
+    const QString shown = stat1->panelText(PanelPort);
+    const qsizetype bar = shown.indexOf(PortPanelSeparator);
+    showPortPanel(bar < 0 ? QString() : shown.mid(bar + PortPanelSeparator.size()));
+}
+
+void TForm1::showPortPanel(const QString& reason) {
+    stat1->setPanelText(PanelPort, m_portAdapter->Port() + PortPanelSeparator + reason);
 }
 
 void TForm1::skButton2Click() {
@@ -239,7 +257,7 @@ void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
 void TForm1::ShowWriteFailure(const QString& reason) {
     // The port panel reads "port | " while the line works and carries the
     // reason after the bar while writes fail.
-    stat1->setPanelText(PanelPort, m_portAdapter->Port() + QStringLiteral(" | ") + reason);
+    showPortPanel(reason);
 }
 
 TiSevenSegmentAnalog* TForm1::readout(Readout which) const {

@@ -114,6 +114,8 @@ private:
     void applyPortDesignValues();
 
     void showMessage(const QString& text);
+    void renamePortPanel();
+    void showPortPanel(const QString& reason);
 
     // The engine's view of the window.
     int AddressValue() const override;

@@ -166,12 +166,24 @@ void TForm2::designTabOrder() {
     setTabOrder(btnOKBtn, btnCancelBtn);
     setTabOrder(btnCancelBtn, intgrtpt1);
     setTabOrder(intgrtpt1, rg1Items[RampDown]);
-    setTabOrder(rg1Items[RampDown], btn1);
+    setTabOrder(rg1Items[RampDown], rg1Items[RampOff]);
+    setTabOrder(rg1Items[RampOff], rg1Items[RampUp]);
+    setTabOrder(rg1Items[RampUp], btn1);
     setTabOrder(btn1, intgrtpt2);
     setTabOrder(intgrtpt2, btn2);
     setTabOrder(btn2, btn3);
     setTabOrder(btn3, btn4);
     setTabOrder(btn4, btn5);
+    // The ramp group is a single stop: Tab reaches its selected item, and the
+    // arrow keys move between the items.
+    connect(m_rampButtons, &QButtonGroup::idToggled, this, [this] { updateRampTabStop(); });
+    updateRampTabStop();
+}
+
+void TForm2::updateRampTabStop() {
+    for (QRadioButton* item : rg1Items) {
+        item->setFocusPolicy(item->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    }
 }
 
 int TForm2::RampItemIndex() const {

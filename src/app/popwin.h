@@ -87,6 +87,7 @@ private:
     void designCommands();
     void designTimers();
     void designTabOrder();
+    void updateRampTabStop();
 
     void selectCell(int column, int row);
 

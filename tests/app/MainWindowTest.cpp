@@ -28,6 +28,63 @@ QString settingsText(const QTemporaryDir& folder) {
 
 } // namespace
 
+/// The serial ports of the test's machine: only those named.
+struct PortListOfTheTest {
+    QTemporaryDir sysfs;
+    QString previousRoot = serialSysfsRoot();
+    QStringList ports;
+    explicit PortListOfTheTest(const QStringList& names) : ports(names) {
+        QDir().mkpath(sysfs.filePath("class/tty"));
+        setSerialSysfsRoot(sysfs.path());
+        for (const QString& name : ports) {
+            registerSerialPort(name);
+        }
+    }
+    ~PortListOfTheTest() {
+        for (const QString& name : ports) {
+            unregisterSerialPort(name);
+        }
+        setSerialSysfsRoot(previousRoot);
+    }
+};
+
+namespace {
+
+/// Walks a list with the arrow keys to the wanted entry, as an operator would.
+void chooseInList(TComComboBox* combo, const QString& text) {
+    const int target = combo->findText(text);
+    for (int guard = 2 * combo->count() + 2; combo->currentIndex() != target && guard > 0;
+         --guard) {
+        QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+    }
+}
+
+/// Presses the port-settings button, picks the port and the speed in the
+/// setup dialog and confirms them with OK. False when no dialog showed.
+bool pickInSetupDialog(TForm1& form, const QString& port, const QString& speed) {
+    bool picked = false;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* setup = qobject_cast<TComSetupFrm*>(widget);
+            if (picked || setup == nullptr || !setup->isVisible()) {
+                continue;
+            }
+            picked = true;
+            chooseInList(setup->Combo1, port);
+            chooseInList(setup->Combo2, speed);
+            QTest::mouseClick(setup->Button1, Qt::LeftButton);
+        }
+    });
+    watch.start();
+    QTest::mouseClick(form.skButton1, Qt::LeftButton);
+    watch.stop();
+    return picked;
+}
+
+} // namespace
+
 TEST_F(WindowTest, StartFillsTheTableReadoutsAndLampFromTheModuleAndCountsRequests) {
     // The module's feedback follows its output.
     m_module->SetRegister(3, 1234);
@@ -128,6 +185,19 @@ TEST_F(WindowTest, AnAddressOutsideItsRangeIsHeldToItAndPolledFromTheNextRequest
     // The module answers only its own address.
     EXPECT_EQ(m_module->Statistics().replies, 0U);
     ASSERT_TRUE(waitFor([this] { return form->stat1->panelText(3).toInt() >= 1; }));
+
+    // Changed while polling, the address goes out with the next request.
+    QTest::mouseClick(form->intgrtpt1, Qt::LeftButton);
+    QTest::keyClick(form->intgrtpt1, Qt::Key_End);
+    for (int index = 0; index < 3; ++index) {
+        QTest::keyClick(form->intgrtpt1, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(form->intgrtpt1, "1");
+    QTest::keyClick(form->intgrtpt1, Qt::Key_Return);
+    ASSERT_EQ(form->intgrtpt1->Value(), 1);
+    ASSERT_TRUE(waitFor([this] { return m_module->Statistics().replies >= 1; }));
+    EXPECT_TRUE(form->mm1->toPlainText().contains("> 01 03 00 00 00 14 45 C5"));
+    EXPECT_TRUE(form->Cycle().Polling());
 }
 
 TEST_F(WindowTest, ClosingWhilePollingSavesTheSettingsAndClosesThePort) {
@@ -247,54 +317,12 @@ TEST_F(WindowTest, EnterPressesStartAsTheWindowsDefaultButton) {
 
 TEST_F(WindowTest, APortAndSpeedPickedInTheSetupDialogComeBackAtTheNextStart) {
     // A machine whose only ports are the module's and an adapter's.
-    struct PortListOfTheTest {
-        QTemporaryDir sysfs;
-        QString previousRoot = serialSysfsRoot();
-        QStringList ports;
-        PortListOfTheTest(const QStringList& names) : ports(names) {
-            QDir().mkpath(sysfs.filePath("class/tty"));
-            setSerialSysfsRoot(sysfs.path());
-            for (const QString& name : ports)
-                registerSerialPort(name);
-        }
-        ~PortListOfTheTest() {
-            for (const QString& name : ports)
-                unregisterSerialPort(name);
-            setSerialSysfsRoot(previousRoot);
-        }
-    };
     const QString modulePort = QString::fromStdString(m_module->PortPath());
     const PortListOfTheTest portList({modulePort, QStringLiteral("ttyUSB7")});
     form->ComPort.SetPort("");
 
-    bool picked = false;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* setup = qobject_cast<TComSetupFrm*>(widget);
-            if (picked || setup == nullptr || !setup->isVisible()) {
-                continue;
-            }
-            picked = true;
-            // Walk each list with the arrow keys, as an operator would.
-            const auto choose = [](TComComboBox* combo, const QString& text) {
-                const int target = combo->findText(text);
-                for (int guard = 2 * combo->count() + 2;
-                     combo->currentIndex() != target && guard > 0; --guard) {
-                    QTest::keyClick(combo,
-                                    combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
-                }
-            };
-            choose(setup->Combo1, modulePort);
-            choose(setup->Combo2, QStringLiteral("19200"));
-            QTest::mouseClick(setup->Button1, Qt::LeftButton);
-        }
-    });
-    watch.start();
-    QTest::mouseClick(form->skButton1, Qt::LeftButton);
-    watch.stop();
-    ASSERT_TRUE(picked) << "the setup dialog never showed";
+    ASSERT_TRUE(pickInSetupDialog(*form, modulePort, QStringLiteral("19200")))
+        << "the setup dialog never showed";
     EXPECT_EQ(form->ComPort.Port(), m_module->PortPath());
     EXPECT_EQ(form->ComPort.BaudRate(), br19200);
 
@@ -307,4 +335,23 @@ TEST_F(WindowTest, APortAndSpeedPickedInTheSetupDialogComeBackAtTheNextStart) {
     EXPECT_EQ(form->ComPort.StopBits(), sbTwoStopBits);
     startPolling();
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, APortChangedInTheSetupDialogWhilePollingIsNamedInThePortPanel) {
+    VirtualModule other;
+    ASSERT_EQ(other.Start(), 0);
+    const QString firstPort = QString::fromStdString(m_module->PortPath());
+    const QString otherPort = QString::fromStdString(other.PortPath());
+    const PortListOfTheTest portList({firstPort, otherPort});
+    startPolling();
+    EXPECT_EQ(form->stat1->panelText(4), firstPort + " | ");
+
+    ASSERT_TRUE(pickInSetupDialog(*form, otherPort, QStringLiteral("9600")));
+    EXPECT_EQ(form->ComPort.Port(), other.PortPath());
+    ASSERT_TRUE(waitFor([&other] { return other.Statistics().replies >= 2; }));
+    EXPECT_TRUE(form->ComPort.Connected());
+    EXPECT_EQ(form->stat1->panelText(4), otherPort + " | ");
+    clickStop();
+    ASSERT_TRUE(waitFor([this] { return !form->ComPort.Connected(); }));
+    other.Stop();
 }
