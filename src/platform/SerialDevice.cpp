@@ -60,8 +60,10 @@ bool heldExclusively(int fd) {
 // Whether a program that took no claim has the line open. Pseudo-terminals
 // are left out: a simulated module keeps its end's line open on purpose.
 bool heldByAnotherProgram(int fd) {
+    // What is not a terminal is refused further on with its own error.
+    termios2 attributes{};
     struct stat device {};
-    if (::fstat(fd, &device) != 0 || !S_ISCHR(device.st_mode)) {
+    if (::ioctl(fd, TCGETS2, &attributes) != 0 || ::fstat(fd, &device) != 0) {
         return false;
     }
     const unsigned deviceMajor = major(device.st_rdev);
