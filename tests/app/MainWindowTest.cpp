@@ -268,6 +268,8 @@ TEST(WindowStartUp, DamagedSettingsAreReportedOnceAndTheWindowStillComesUpWhole)
     runFor(50);
     ASSERT_EQ(messages.size(), 1U);
     EXPECT_EQ(messages[0], *form.RestoreFailure());
+    // The message names the file, so that the operator can look at it.
+    EXPECT_TRUE(messages[0].contains(damaged.fileName())) << messages[0].toStdString();
     qunsetenv("KESTRO_CONFIG_DIR");
 }
 
@@ -294,7 +296,10 @@ TEST(WindowStartUp, AFailureToStoreTheSettingsIsShownAndThePortStillCloses) {
         form.close();
         EXPECT_FALSE(form.ComPort.Connected());
         ASSERT_EQ(messages.size(), 1U);
-        EXPECT_FALSE(messages[0].isEmpty());
+        EXPECT_TRUE(messages[0].startsWith("Failed to store settings"))
+            << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(config.filePath("blocker/settings/HKEY_LOCAL_MACHINE")))
+            << messages[0].toStdString();
     }
     module.Stop();
     qunsetenv("KESTRO_CONFIG_DIR");
