@@ -17,16 +17,6 @@
 
 namespace {
 
-// Replaces the field's text by what the operator types.
-void typeInto(TiIntegerOutput* field, const QString& text) {
-    field->setFocus();
-    QTest::keyClick(field, Qt::Key_End);
-    for (int index = 0; index < 6; ++index) {
-        QTest::keyClick(field, Qt::Key_Backspace);
-    }
-    QTest::keyClicks(field, text);
-}
-
 // Presses a dialog button with the keyboard, the way an operator reaches the
 // buttons beyond the visible width.
 void pressWithSpace(QPushButton* button) {
