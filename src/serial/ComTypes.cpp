@@ -118,8 +118,9 @@ std::uint8_t ParseCharName(const std::string& text) {
         return 0;
     }
     if (text[0] == '#' && text.size() > 1) {
-        // The whole rest must be a decimal integer; anything else counts as 0.
-        long long number = 0;
+        // The whole rest must be a decimal 32-bit integer; anything else,
+        // a number out of that range included, counts as 0.
+        std::int32_t number = 0;
         const char* first = text.data() + 1;
         const char* last = text.data() + text.size();
         if (*first == '+') {

@@ -109,6 +109,11 @@ TEST(ComTypes, ParsingCharacterNamesOfOddShapes) {
     EXPECT_EQ(ParseCharName("#13x"), 0);
     EXPECT_EQ(ParseCharName("#-1"), 255);
     EXPECT_EQ(ParseCharName("#99999999999999999999999"), 0);
+    // Numbers are 32-bit integers: one past the range is no number at all,
+    // not its low eight bits.
+    EXPECT_EQ(ParseCharName("#2147483647"), 255);
+    EXPECT_EQ(ParseCharName("#-2147483648"), 0);
+    EXPECT_EQ(ParseCharName("#4294967340"), 0);
     EXPECT_EQ(ParseCharName(std::string("\xE4\xB8\xAD")), 0xE4);
 }
 
@@ -134,10 +139,35 @@ TEST(EComPort, MessagesWithAndWithoutSystemCode) {
     EXPECT_EQ(plain.SystemCode(), 0xFFFFFFFFU);
     EXPECT_EQ(plain.LibraryCode(), 14);
 
-    EXPECT_EQ(ComErrorMessage(4), "Invalid Async parameter");
-    EXPECT_EQ(ComErrorMessage(17), "Failed to load settings");
-    EXPECT_EQ(ComErrorMessage(19), "Cannot change led state if ComPort is selected");
-    EXPECT_EQ(ComErrorMessage(23), "Registry error");
+    // Every text of the table, as operators and logs see them.
+    const char* const texts[] = {
+        "Unable to open com port",
+        "WriteFile function failed",
+        "ReadFile function failed",
+        "Invalid Async parameter",
+        "PurgeComm function failed",
+        "Unable to get async status",
+        "SetCommState function failed",
+        "SetCommTimeouts failed",
+        "SetupComm function failed",
+        "ClearCommError function failed",
+        "GetCommModemStatus function failed",
+        "EscapeCommFunction function failed",
+        "TransmitCommChar function failed",
+        "Cannot set property while connected",
+        "EnumPorts function failed",
+        "Failed to store settings",
+        "Failed to load settings",
+        "Link (un)registration failed",
+        "Cannot change led state if ComPort is selected",
+        "Cannot wait for event if event thread is created",
+        "WaitForEvent method failed",
+        "A component is linked to OnRxBuf event",
+        "Registry error",
+    };
+    for (int code = 1; code <= 23; ++code) {
+        EXPECT_EQ(ComErrorMessage(code), texts[code - 1]) << code;
+    }
     EXPECT_EQ(ComErrorMessage(0), "");
     EXPECT_EQ(ComErrorMessage(24), "");
     EXPECT_EQ(ComErrorMessage(-5), "");
