@@ -3,12 +3,16 @@
 #include <algorithm>
 
 FreeNotifier::~FreeNotifier() {
-    // A callback may unsubscribe others (or itself), so work from a copy.
-    const std::vector<Entry> entries = std::move(m_entries);
-    m_entries.clear();
-    for (const Entry& entry : entries)
-        if (entry.callback)
+    // Each listener is taken off the list before it is told, and the list is
+    // looked at afresh after every call: a callback may unsubscribe others
+    // (or tear them down), and those must not be called any more.
+    while (!m_entries.empty()) {
+        const Entry entry = std::move(m_entries.front());
+        m_entries.erase(m_entries.begin());
+        if (entry.callback) {
             entry.callback();
+        }
+    }
 }
 
 void FreeNotifier::subscribe(const void* listener, std::function<void()> callback) {
