@@ -6,12 +6,14 @@
 #include "app/WindowDesign.h"
 #include "app/popwin.h"
 #include "platform/DrawText.h"
+#include "platform/RegistryStore.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLedRectangle.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -21,6 +23,14 @@ namespace {
 const QString MessageCaption = QStringLiteral("KESTRO_MODBUS_M");
 // Between the port name and anything the port panel says about the line.
 const QString PortPanelSeparator = QStringLiteral(" | ");
+
+// A failure to load or store the port settings, with the file they live in,
+// so that the operator can look at it or mend its folder.
+QString settingsFailureText(const std::exception& error) {
+    const QString file = registryRootFile(RegistryRoot::LocalMachine);
+    return QString::fromUtf8(error.what()) + QLatin1Char('\n') +
+           QStringLiteral("Port settings file: %1").arg(QDir::toNativeSeparators(file));
+}
 
 } // namespace
 
@@ -67,7 +77,7 @@ void TForm1::FormCreate() {
         ComPort.RestoreSettings(ssRegistry, SettingsKey);
     } catch (const std::exception& error) {
         // The window still comes up whole; the operator hears of it once shown.
-        m_restoreFailure = QString::fromUtf8(error.what());
+        m_restoreFailure = settingsFailureText(error);
     }
     ComPort.SetDataBits(dbEight);
     ComPort.SetStopBits(sbTwoStopBits);
@@ -89,7 +99,7 @@ void TForm1::FormClose() {
         try {
             ComPort.SaveSettings(ssRegistry, SettingsKey);
         } catch (const std::exception& error) {
-            showMessage(QString::fromUtf8(error.what()));
+            showMessage(settingsFailureText(error));
         }
     }
     try {

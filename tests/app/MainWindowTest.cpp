@@ -8,6 +8,7 @@
 #include "serial/ComComboBox.h"
 #include "serial/ComSetupFrm.h"
 #include "widgets/instrument/iIntegerOutput.h"
+#include "widgets/instrument/iLabel.h"
 #include "widgets/instrument/iLedRectangle.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
@@ -15,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <array>
+#include <tuple>
 
 namespace {
 
@@ -169,11 +172,7 @@ TEST_F(WindowTest, ALineThatGoesAwayIsNamedInThePortPanelWithoutAMessageBox) {
 
 TEST_F(WindowTest, AnAddressOutsideItsRangeIsHeldToItAndPolledFromTheNextRequest) {
     QTest::mouseClick(form->intgrtpt1, Qt::LeftButton);
-    QTest::keyClick(form->intgrtpt1, Qt::Key_End);
-    for (int index = 0; index < 3; ++index) {
-        QTest::keyClick(form->intgrtpt1, Qt::Key_Backspace);
-    }
-    QTest::keyClicks(form->intgrtpt1, "200");
+    typeInto(form->intgrtpt1, "200");
     QTest::keyClick(form->intgrtpt1, Qt::Key_Return);
     EXPECT_EQ(form->intgrtpt1->Value(), 127);
     // Enter stays in the field: it does not press Start.
@@ -188,11 +187,7 @@ TEST_F(WindowTest, AnAddressOutsideItsRangeIsHeldToItAndPolledFromTheNextRequest
 
     // Changed while polling, the address goes out with the next request.
     QTest::mouseClick(form->intgrtpt1, Qt::LeftButton);
-    QTest::keyClick(form->intgrtpt1, Qt::Key_End);
-    for (int index = 0; index < 3; ++index) {
-        QTest::keyClick(form->intgrtpt1, Qt::Key_Backspace);
-    }
-    QTest::keyClicks(form->intgrtpt1, "1");
+    typeInto(form->intgrtpt1, "1");
     QTest::keyClick(form->intgrtpt1, Qt::Key_Return);
     ASSERT_EQ(form->intgrtpt1->Value(), 1);
     ASSERT_TRUE(waitFor([this] { return m_module->Statistics().replies >= 1; }));
@@ -268,6 +263,8 @@ TEST(WindowStartUp, DamagedSettingsAreReportedOnceAndTheWindowStillComesUpWhole)
     runFor(50);
     ASSERT_EQ(messages.size(), 1U);
     EXPECT_EQ(messages[0], *form.RestoreFailure());
+    // The message names the file, so that the operator can look at it.
+    EXPECT_TRUE(messages[0].contains(damaged.fileName())) << messages[0].toStdString();
     qunsetenv("KESTRO_CONFIG_DIR");
 }
 
@@ -294,7 +291,10 @@ TEST(WindowStartUp, AFailureToStoreTheSettingsIsShownAndThePortStillCloses) {
         form.close();
         EXPECT_FALSE(form.ComPort.Connected());
         ASSERT_EQ(messages.size(), 1U);
-        EXPECT_FALSE(messages[0].isEmpty());
+        EXPECT_TRUE(messages[0].startsWith("Failed to store settings"))
+            << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(config.filePath("blocker/settings/HKEY_LOCAL_MACHINE")))
+            << messages[0].toStdString();
     }
     module.Stop();
     qunsetenv("KESTRO_CONFIG_DIR");
@@ -354,4 +354,122 @@ TEST_F(WindowTest, APortChangedInTheSetupDialogWhilePollingIsNamedInThePortPanel
     clickStop();
     ASSERT_TRUE(waitFor([this] { return !form->ComPort.Connected(); }));
     other.Stop();
+}
+
+TEST(WindowDesign, TheMainWindowCarriesItsTextsPlacesAndSettings) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    qputenv("KESTRO_CONFIG_DIR", config.path().toUtf8());
+    TForm1 form;
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("KESTRO_MODBUS_M_V1.0   功能测试(KESTRO)"));
+    EXPECT_EQ(form.size(), QSize(840, 796));
+    EXPECT_EQ(form.minimumSize(), QSize(270, 50));
+
+    const std::vector<std::tuple<TiLabel*, QString, QPoint>> labels{
+        {form.ilbl1, QStringLiteral("地址"), {40, 16}},
+        {form.ilbl6, QStringLiteral("继电器"), {504, 16}},
+        {form.ilbl2, QStringLiteral("反馈"), {584, 16}},
+        {form.ilbl3, QStringLiteral("输出"), {696, 16}},
+        {form.ilbl5, QStringLiteral("寄存器读写"), {32, 88}},
+        {form.ilbl4, QStringLiteral("串口数据监视"), {32, 520}},
+    };
+    for (const auto& [label, caption, place] : labels) {
+        EXPECT_EQ(label->Caption(), caption);
+        EXPECT_EQ(label->pos(), place) << caption.toStdString();
+        EXPECT_EQ(label->Font().Name(), QStringLiteral("MS Sans Serif"));
+        EXPECT_EQ(label->Font().Height(), -16);
+        EXPECT_TRUE(label->Font().Bold());
+        EXPECT_FALSE(label->WordWrap());
+    }
+
+    TiIntegerOutput& address = *form.intgrtpt1;
+    EXPECT_EQ(address.geometry(), QRect(32, 40, 57, 32));
+    EXPECT_EQ(address.Value(), 1);
+    EXPECT_EQ(address.ValueMin(), 1);
+    EXPECT_EQ(address.ValueMax(), 127);
+    EXPECT_EQ(address.MaxLength(), 3);
+    EXPECT_EQ(address.FormatStyle(), iifsInteger);
+    EXPECT_FALSE(address.LeadingZeros());
+    EXPECT_EQ(address.Font().Name(), QStringLiteral("宋体"));
+    EXPECT_EQ(address.Font().Height(), -24);
+    EXPECT_TRUE(address.Font().Bold());
+
+    const std::vector<std::tuple<TskButton*, QString, QRect>> buttons{
+        {form.skButton1, QStringLiteral("串口设置"), {104, 32, 97, 41}},
+        {form.skButton2, QStringLiteral("开始"), {216, 32, 97, 41}},
+        {form.skButton3, QStringLiteral("停止"), {328, 32, 97, 41}},
+    };
+    for (const auto& [button, caption, place] : buttons) {
+        EXPECT_EQ(button->Caption(), caption);
+        EXPECT_EQ(button->geometry(), place) << caption.toStdString();
+        EXPECT_EQ(button->UIStyle(), TskUIStyle::BlueGlass);
+        EXPECT_TRUE(button->Transparent());
+        EXPECT_EQ(button->Layout(), TButtonLayout::blGlyphLeft);
+        EXPECT_EQ(button->Spacing(), 4);
+        EXPECT_EQ(button->FocusedRectMargin(), 2);
+        EXPECT_EQ(button->MouseContinuouslyDownInterval(), 100);
+        EXPECT_EQ(button->ModalResult(), 0);
+        EXPECT_EQ(button->Default(), button == form.skButton2);
+    }
+
+    EXPECT_EQ(form.iLedRectangle1->geometry(), QRect(512, 48, 36, 36));
+    for (const auto& [readout, color, left] :
+         {std::tuple{form.iSevenSegmentAnalog1, clRed, 584},
+          std::tuple{form.iSevenSegmentAnalog2, clLime, 696}}) {
+        EXPECT_EQ(readout->geometry(), QRect(left, 40, 108, 46));
+        EXPECT_EQ(readout->SegmentColor(), color);
+        EXPECT_EQ(readout->SegmentSize(), 2);
+        EXPECT_FALSE(readout->ShowSign());
+        EXPECT_EQ(readout->LeadingStyle(), ilsZeros);
+    }
+
+    TFramedStringGrid& table = *form.sg1;
+    EXPECT_EQ(table.ColCount(), 5);
+    EXPECT_EQ(table.RowCount(), 11);
+    EXPECT_EQ(table.FixedCols(), 0);
+    EXPECT_EQ(table.FixedRows(), 0);
+    EXPECT_EQ(table.DefaultColWidth(), 180);
+    EXPECT_EQ(table.DefaultRowHeight(), 33);
+    EXPECT_EQ(table.Options(), TStringGrid::kDefaultOptions | goDrawFocusSelected);
+    EXPECT_FALSE(table.Ctl3D());
+    EXPECT_EQ(table.BorderStyle(), TBorderStyle::bsSingle);
+    EXPECT_EQ(table.Font().Name(), QStringLiteral("宋体"));
+    EXPECT_EQ(table.Font().Height(), -13);
+
+    EXPECT_EQ(form.mm1->geometry(), QRect(32, 544, 793, 217));
+    EXPECT_EQ(form.mm1->frameShape(), QFrame::NoFrame);
+    EXPECT_EQ(form.mm1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(form.mm1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_FALSE(form.mm1->isReadOnly());
+
+    ASSERT_EQ(form.stat1->panelCount(), 5);
+    const std::array<std::pair<int, QString>, 5> panels{
+        {{25, "Tx="}, {50, "0"}, {25, "Er="}, {50, "0"}, {50, ""}}};
+    for (int panel = 0; panel < 5; ++panel) {
+        EXPECT_EQ(form.stat1->panelWidth(panel), panels[static_cast<std::size_t>(panel)].first);
+        EXPECT_EQ(form.stat1->panelText(panel), panels[static_cast<std::size_t>(panel)].second);
+    }
+
+    // Nothing stored: the port keeps its design values (an empty store reads
+    // as an empty port name), with the framing forced.
+    EXPECT_EQ(form.ComPort.Name(), "ComPort");
+    EXPECT_TRUE(QString::fromStdString(form.ComPort.Port()).trimmed().isEmpty());
+    EXPECT_FALSE(form.RestoreFailure().has_value());
+    EXPECT_EQ(form.ComPort.BaudRate(), br9600);
+    EXPECT_EQ(form.ComPort.DataBits(), dbEight);
+    EXPECT_EQ(form.ComPort.StopBits(), sbTwoStopBits);
+    EXPECT_EQ(form.ComPort.Parity().Bits(), prNone);
+    const TComEvents events{evRxChar, evTxEmpty, evRxFlag, evRing,
+                            evBreak,  evError,   evRLSD,   evRx80Full};
+    EXPECT_TRUE(form.ComPort.Events() == events);
+    const TComFlowControl& flow = form.ComPort.FlowControl();
+    EXPECT_FALSE(flow.OutCTSFlow());
+    EXPECT_FALSE(flow.OutDSRFlow());
+    EXPECT_EQ(flow.ControlDTR(), dtrDisable);
+    EXPECT_EQ(flow.ControlRTS(), rtsDisable);
+    EXPECT_FALSE(flow.XonXoffOut());
+    EXPECT_FALSE(flow.XonXoffIn());
+    EXPECT_FALSE(form.Cycle().PollTimer().Enabled());
+    EXPECT_EQ(form.Cycle().PollTimer().Interval(), 1);
+    qunsetenv("KESTRO_CONFIG_DIR");
 }

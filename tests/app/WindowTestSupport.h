@@ -8,6 +8,7 @@
 #include "app/popwin.h"
 #include "sim/VirtualModule.h"
 #include "widgets/grid/FramedStringGrid.h"
+#include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/skin/SkinButton.h"
 
 #include <QApplication>
@@ -46,6 +47,17 @@ inline void runFor(int milliseconds) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QTest::qSleep(1);
     }
+}
+
+/// Replaces an integer field's text by what the operator types, without
+/// committing it.
+inline void typeInto(TiIntegerOutput* field, const QString& text) {
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_End);
+    for (int index = 0; index < 6; ++index) {
+        QTest::keyClick(field, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(field, text);
 }
 
 struct RegisterWrite {

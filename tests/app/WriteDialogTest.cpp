@@ -10,22 +10,15 @@
 #include "widgets/instrument/iLedRectangle.h"
 
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <cerrno>
 #include <cstring>
+#include <tuple>
 
 namespace {
-
-// Replaces the field's text by what the operator types.
-void typeInto(TiIntegerOutput* field, const QString& text) {
-    field->setFocus();
-    QTest::keyClick(field, Qt::Key_End);
-    for (int index = 0; index < 6; ++index) {
-        QTest::keyClick(field, Qt::Key_Backspace);
-    }
-    QTest::keyClicks(field, text);
-}
 
 // Presses a dialog button with the keyboard, the way an operator reaches the
 // buttons beyond the visible width.
@@ -328,4 +321,78 @@ TEST(OpenFailureReason, NamesTheDialoutGroupForAPermissionError) {
     EXPECT_TRUE(other.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << other.toStdString();
     EXPECT_FALSE(
         OpenFailureReason("ttyUSB0", EComPort(ENOENT, CError_OpenFailed)).contains("dialout"));
+}
+
+TEST(WindowDesign, TheWriteDialogCarriesItsTextsPlacesAndSettings) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    qputenv("KESTRO_CONFIG_DIR", config.path().toUtf8());
+    TForm1 form;
+    TForm2 dialog(form);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("写寄存器值"));
+    EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(dialog.size(), QSize(719, 144));
+    EXPECT_FALSE(dialog.isVisible());
+
+    const std::vector<std::tuple<QWidget*, QWidget*, QRect>> places{
+        {dialog.pnl1, &dialog, {8, 8, 217, 113}},
+        {dialog.lbl1, dialog.pnl1, {40, 24, 15, 13}},
+        {dialog.intgrtpt1, dialog.pnl1, {63, 16, 82, 32}},
+        {dialog.btnOKBtn, dialog.pnl1, {15, 60, 90, 37}},
+        {dialog.btnCancelBtn, dialog.pnl1, {119, 60, 90, 37}},
+        {dialog.pnl2, &dialog, {256, 8, 257, 113}},
+        {dialog.rg1, dialog.pnl2, {16, 8, 225, 89}},
+        {dialog.btn1, &dialog, {536, 16, 177, 25}},
+        {dialog.intgrtpt2, &dialog, {535, 48, 58, 24}},
+        {dialog.btn2, &dialog, {600, 48, 113, 25}},
+        {dialog.btn3, &dialog, {536, 80, 177, 25}},
+        {dialog.btn4, &dialog, {534, 112, 83, 25}},
+        {dialog.btn5, &dialog, {630, 111, 83, 25}},
+    };
+    for (const auto& [control, parent, place] : places) {
+        EXPECT_EQ(control->parentWidget(), parent) << control->objectName().toStdString();
+        EXPECT_EQ(control->geometry(), place) << control->objectName().toStdString();
+    }
+
+    EXPECT_EQ(dialog.lbl1->text(), QStringLiteral("值:"));
+    EXPECT_EQ(dialog.btnOKBtn->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(dialog.btnOKBtn->isDefault());
+    EXPECT_EQ(dialog.btnCancelBtn->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(dialog.rg1->title(), QStringLiteral("自动加减寄存器3 输出显示值 测试"));
+    const QStringList items{QStringLiteral("连续减5"), QStringLiteral("不用"),
+                            QStringLiteral("连续加5")};
+    for (int index = 0; index < 3; ++index) {
+        EXPECT_EQ(dialog.rg1Items[static_cast<std::size_t>(index)]->text(), items[index]);
+    }
+    EXPECT_EQ(dialog.RampItemIndex(), TForm2::RampOff);
+    EXPECT_EQ(dialog.btn1->text(), QStringLiteral("校准输入零点"));
+    EXPECT_EQ(dialog.btn2->text(), QStringLiteral("校准输出量程"));
+    EXPECT_EQ(dialog.btn3->text(), QStringLiteral("校准输入20mA"));
+    EXPECT_EQ(dialog.btn4->text(), QStringLiteral("继电器开"));
+    EXPECT_EQ(dialog.btn5->text(), QStringLiteral("继电器关"));
+
+    const TiIntegerOutput& value = *dialog.intgrtpt1;
+    EXPECT_EQ(value.Value(), 0);
+    EXPECT_EQ(value.ValueMin(), 0);
+    EXPECT_EQ(value.ValueMax(), 65535);
+    EXPECT_EQ(value.MaxLength(), 5);
+    EXPECT_EQ(value.FormatStyle(), iifsInteger);
+    EXPECT_FALSE(value.LeadingZeros());
+    EXPECT_EQ(value.Font().Name(), QStringLiteral("宋体"));
+    EXPECT_EQ(value.Font().Height(), -24);
+    EXPECT_TRUE(value.Font().Bold());
+    const TiIntegerOutput& span = *dialog.intgrtpt2;
+    EXPECT_EQ(span.Value(), 19000);
+    EXPECT_EQ(span.ValueMin(), 19000);
+    EXPECT_EQ(span.ValueMax(), 21000);
+    EXPECT_EQ(span.MaxLength(), 5);
+    EXPECT_EQ(span.Font().Name(), QStringLiteral("宋体"));
+    EXPECT_EQ(span.Font().Height(), -16);
+    EXPECT_TRUE(span.Font().Bold());
+
+    EXPECT_TRUE(dialog.tmr1.Enabled());
+    EXPECT_EQ(dialog.tmr1.Interval(), 1);
+    EXPECT_FALSE(dialog.tmr2.Enabled());
+    EXPECT_EQ(dialog.tmr2.Interval(), 500);
+    qunsetenv("KESTRO_CONFIG_DIR");
 }
