@@ -1,15 +1,19 @@
 #include "SerialDevice.h"
 
+#include "DeviceHolders.h"
 #include "SerialTermios.h"
 #include "SystemError.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/major.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
@@ -53,6 +57,23 @@ bool heldExclusively(int fd) {
     return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
 }
 
+// Whether a program that took no claim has the line open. Pseudo-terminals
+// are left out: a simulated module keeps its end's line open on purpose.
+bool heldByAnotherProgram(int fd) {
+    // What is not a terminal is refused further on with its own error.
+    termios2 attributes{};
+    struct stat device {};
+    if (::ioctl(fd, TCGETS2, &attributes) != 0 || ::fstat(fd, &device) != 0) {
+        return false;
+    }
+    const unsigned deviceMajor = major(device.st_rdev);
+    if (deviceMajor >= UNIX98_PTY_SLAVE_MAJOR &&
+        deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT) {
+        return false;
+    }
+    return OtherProcessHoldsDevice(device.st_rdev);
+}
+
 } // namespace
 
 SerialDevice::SerialDevice() = default;
@@ -78,9 +99,10 @@ int SerialDevice::open(const std::string& path) {
     int error = 0;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         error = lastError();
-    } else if (heldExclusively(fd)) {
-        // Root gets past another program's exclusive mode; it must still
-        // not share the line (each would get part of the bytes).
+    } else if (heldExclusively(fd) || heldByAnotherProgram(fd)) {
+        // Root gets past another program's exclusive mode, and a program
+        // that takes no claim at all is let in by the driver; either way the
+        // line must not be shared (each would get part of the bytes).
         error = EBUSY;
     } else if (::ioctl(fd, TIOCEXCL) != 0) {
         // Also refuses anything that is not a terminal (ENOTTY).
