@@ -154,7 +154,8 @@ void TForm2::designCommands() {
 void TForm2::designTimers() {
     tmr1.SetInterval(RampTimerInterval);
     tmr1.SetEnabled(true);
-    tmr1.SetOnTimer([this] { tmr1Timer(); });
+    connect(m_rampButtons, &QButtonGroup::idToggled, this, [this] { updateRampTimer(); });
+    updateRampTimer();
     tmr2.SetEnabled(false);
     tmr2.SetInterval(FollowUpInterval);
     tmr2.SetOnTimer([this] { tmr2Timer(); });
@@ -178,6 +179,18 @@ void TForm2::designTabOrder() {
     // arrow keys move between the items.
     connect(m_rampButtons, &QButtonGroup::idToggled, this, [this] { updateRampTabStop(); });
     updateRampTabStop();
+}
+
+void TForm2::updateRampTimer() {
+    // The ramp timer stays enabled, but with the ramp off a tick would do
+    // nothing: it goes without its handler then and does not wake the program
+    // a thousand times a second.
+    const int direction = RampItemIndex();
+    if (direction < 0 || direction == RampOff) {
+        tmr1.SetOnTimer(nullptr);
+    } else if (!tmr1.HasOnTimer()) {
+        tmr1.SetOnTimer([this] { tmr1Timer(); });
+    }
 }
 
 void TForm2::updateRampTabStop() {

@@ -3,7 +3,8 @@
 // window's write mailbox. Besides the plain write it holds a ramp test for
 // the output register and the module's calibration and relay commands, laid
 // out beyond the visible width. It is created hidden at start-up and lives
-// for the whole run, so its ramp timer keeps running.
+// for the whole run; its ramp timer stays enabled and acts whenever a ramp
+// direction is chosen.
 
 #include "platform/Timer.h"
 
@@ -52,7 +53,8 @@ public:
     QPushButton* btn3 = nullptr;
     QPushButton* btn4 = nullptr;
     QPushButton* btn5 = nullptr;
-    /// The ramp timer: always running, 1 ms.
+    /// The ramp timer: enabled for the whole run at 1 ms; it ticks while a
+    /// ramp direction is chosen.
     Timer tmr1;
     /// The follow-up timer of the span and relay commands: 500 ms when armed.
     Timer tmr2;
@@ -88,6 +90,7 @@ private:
     void designTimers();
     void designTabOrder();
     void updateRampTabStop();
+    void updateRampTimer();
 
     void selectCell(int column, int row);
 

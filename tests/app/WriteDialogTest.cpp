@@ -394,5 +394,16 @@ TEST(WindowDesign, TheWriteDialogCarriesItsTextsPlacesAndSettings) {
     EXPECT_EQ(dialog.tmr1.Interval(), 1);
     EXPECT_FALSE(dialog.tmr2.Enabled());
     EXPECT_EQ(dialog.tmr2.Interval(), 500);
+
+    // The ramp timer stays enabled for the whole run, but it wakes the
+    // program only while a ramp direction is chosen.
+    EXPECT_FALSE(dialog.tmr1.IsArmed());
+    dialog.SetRampItemIndex(TForm2::RampDown);
+    EXPECT_TRUE(dialog.tmr1.IsArmed());
+    dialog.SetRampItemIndex(TForm2::RampUp);
+    EXPECT_TRUE(dialog.tmr1.IsArmed());
+    dialog.SetRampItemIndex(TForm2::RampOff);
+    EXPECT_FALSE(dialog.tmr1.IsArmed());
+    EXPECT_TRUE(dialog.tmr1.Enabled());
     qunsetenv("KESTRO_CONFIG_DIR");
 }
