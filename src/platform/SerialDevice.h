@@ -52,6 +52,8 @@ public:
     /// Opens read-write, non-blocking, without becoming the controlling
     /// terminal, and exclusively: TIOCEXCL keeps other openers out and a
     /// non-blocking flock() also keeps out root, whom TIOCEXCL lets through.
+    /// A line already claimed (flock, exclusive mode) or simply open in
+    /// another program is refused with EBUSY. The line is made raw at once.
     int open(const std::string& path);
     /// Restores the line's attributes as found at opening, then closes.
     void close();
