@@ -1,10 +1,9 @@
 #include "DeviceHolders.h"
 
+#include <array>
 #include <cstdlib>
 #include <dirent.h>
 #include <memory>
-#include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -21,7 +20,16 @@ pid_t processId(const char* name) {
     return (end != name && *end == '\0' && value > 0) ? pid_t(value) : 0;
 }
 
-bool processHoldsDevice(pid_t process, dev_t device) {
+std::string linkText(const std::string& link) {
+    std::array<char, 4096> text{};
+    const ssize_t length = ::readlink(link.c_str(), text.data(), text.size());
+    if (length <= 0 || std::size_t(length) >= text.size()) {
+        return std::string();
+    }
+    return std::string(text.data(), std::size_t(length));
+}
+
+bool processHoldsPath(pid_t process, const std::string& path) {
     const std::string descriptors = "/proc/" + std::to_string(process) + "/fd";
     // Another user's process, or one that ended meanwhile: nothing to see.
     const Directory directory(::opendir(descriptors.c_str()));
@@ -29,14 +37,7 @@ bool processHoldsDevice(pid_t process, dev_t device) {
         return false;
     }
     while (const dirent* entry = ::readdir(directory.get())) {
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        // stat() follows the descriptor's link to what it has open.
-        struct stat target {};
-        const std::string path = descriptors + "/" + entry->d_name;
-        if (::stat(path.c_str(), &target) == 0 && S_ISCHR(target.st_mode) &&
-            target.st_rdev == device) {
+        if (entry->d_name[0] != '.' && linkText(descriptors + "/" + entry->d_name) == path) {
             return true;
         }
     }
@@ -45,7 +46,14 @@ bool processHoldsDevice(pid_t process, dev_t device) {
 
 } // namespace
 
-bool OtherProcessHoldsDevice(dev_t device) {
+std::string OpenDescriptorPath(int fd) {
+    return linkText("/proc/self/fd/" + std::to_string(fd));
+}
+
+bool OtherProcessHoldsPath(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
     const Directory processes(::opendir("/proc"));
     if (!processes) {
         return false;
@@ -53,7 +61,7 @@ bool OtherProcessHoldsDevice(dev_t device) {
     const pid_t self = ::getpid();
     while (const dirent* entry = ::readdir(processes.get())) {
         const pid_t process = processId(entry->d_name);
-        if (process != 0 && process != self && processHoldsDevice(process, device)) {
+        if (process != 0 && process != self && processHoldsPath(process, path)) {
             return true;
         }
     }

@@ -6,7 +6,15 @@
 // descriptor table may be read are seen: all of them for root, those of the
 // same user otherwise.
 
-#include <sys/types.h>
+#include <string>
 
-/// True when a process other than this one has the character device open.
-bool OtherProcessHoldsDevice(dev_t device);
+/// The path the kernel gives for an open descriptor of this process (what
+/// other processes' descriptors of the same device read as), or an empty
+/// text when it cannot be told.
+std::string OpenDescriptorPath(int fd);
+
+/// True when a process other than this one has a descriptor open whose path
+/// (as OpenDescriptorPath gives it) is the given one. Only the descriptors'
+/// link texts are read, never the files behind them, so a hung network mount
+/// in another process cannot hold this up.
+bool OtherProcessHoldsPath(const std::string& path);

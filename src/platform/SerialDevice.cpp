@@ -71,7 +71,7 @@ bool heldByAnotherProgram(int fd) {
         deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT) {
         return false;
     }
-    return OtherProcessHoldsDevice(device.st_rdev);
+    return OtherProcessHoldsPath(OpenDescriptorPath(fd));
 }
 
 } // namespace

@@ -7,20 +7,20 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
 TEST(DeviceHolders, AnotherProcessHoldingTheDeviceIsSeenAndOurOwnDescriptorsAreNot) {
     PseudoTerminal pty;
     ASSERT_EQ(pty.Open(), 0);
-    struct stat device {};
-    ASSERT_EQ(::stat(pty.SlavePath().c_str(), &device), 0);
     // This process holds the device itself (the pair keeps the far end's
     // descriptor); that does not count.
     const int own = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(own, 0);
-    EXPECT_FALSE(OtherProcessHoldsDevice(device.st_rdev));
+    const std::string path = OpenDescriptorPath(own);
+    EXPECT_EQ(path, pty.SlavePath());
+    EXPECT_FALSE(OtherProcessHoldsPath(path));
 
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -38,10 +38,11 @@ TEST(DeviceHolders, AnotherProcessHoldingTheDeviceIsSeenAndOurOwnDescriptorsAreN
     ASSERT_EQ(::read(ready[0], &done, 1), 1);
     ::close(ready[0]);
     EXPECT_EQ(done, 'y');
-    EXPECT_TRUE(OtherProcessHoldsDevice(device.st_rdev));
+    EXPECT_TRUE(OtherProcessHoldsPath(path));
 
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
-    EXPECT_FALSE(OtherProcessHoldsDevice(device.st_rdev));
+    EXPECT_FALSE(OtherProcessHoldsPath(path));
+    EXPECT_FALSE(OtherProcessHoldsPath(""));
     ::close(own);
 }
