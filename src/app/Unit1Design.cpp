@@ -179,29 +179,18 @@ void designTabOrder(TForm1& form) {
 
 void TForm1::createControls() {
     for (const LabelDesign& design : Labels) {
-        this->*design.label = new TiLabel(this);
-        (this->*design.label)->setObjectName(QLatin1String(design.name));
+        this->*design.label = NewControl<TiLabel>(this, design.name);
     }
-    intgrtpt1 = new TiIntegerOutput(this);
-    skButton1 = new TskButton(this);
-    skButton2 = new TskButton(this);
-    skButton3 = new TskButton(this);
-    iLedRectangle1 = new TiLedRectangle(this);
-    iSevenSegmentAnalog1 = new TiSevenSegmentAnalog(this);
-    iSevenSegmentAnalog2 = new TiSevenSegmentAnalog(this);
-    sg1 = new TFramedStringGrid(this);
-    mm1 = new QPlainTextEdit(this);
-    stat1 = new StatusBar(this);
-    intgrtpt1->setObjectName(QStringLiteral("intgrtpt1"));
-    skButton1->setObjectName(QStringLiteral("skButton1"));
-    skButton2->setObjectName(QStringLiteral("skButton2"));
-    skButton3->setObjectName(QStringLiteral("skButton3"));
-    iLedRectangle1->setObjectName(QStringLiteral("iLedRectangle1"));
-    iSevenSegmentAnalog1->setObjectName(QStringLiteral("iSevenSegmentAnalog1"));
-    iSevenSegmentAnalog2->setObjectName(QStringLiteral("iSevenSegmentAnalog2"));
-    sg1->setObjectName(QStringLiteral("sg1"));
-    mm1->setObjectName(QStringLiteral("mm1"));
-    stat1->setObjectName(QStringLiteral("stat1"));
+    intgrtpt1 = NewControl<TiIntegerOutput>(this, "intgrtpt1");
+    skButton1 = NewControl<TskButton>(this, "skButton1");
+    skButton2 = NewControl<TskButton>(this, "skButton2");
+    skButton3 = NewControl<TskButton>(this, "skButton3");
+    iLedRectangle1 = NewControl<TiLedRectangle>(this, "iLedRectangle1");
+    iSevenSegmentAnalog1 = NewControl<TiSevenSegmentAnalog>(this, "iSevenSegmentAnalog1");
+    iSevenSegmentAnalog2 = NewControl<TiSevenSegmentAnalog>(this, "iSevenSegmentAnalog2");
+    sg1 = NewControl<TFramedStringGrid>(this, "sg1");
+    mm1 = NewControl<QPlainTextEdit>(this, "mm1");
+    stat1 = NewControl<StatusBar>(this, "stat1");
 }
 
 void TForm1::loadDesign() {

@@ -2,9 +2,9 @@
 // What the tool's two windows share while they lay themselves out from their
 // design data and take their place on the screen.
 
+#include <QLatin1String>
+#include <QWidget>
 #include <span>
-
-class QWidget;
 
 /// A control's place in its parent's client area, in pixels.
 struct ControlBounds {
@@ -24,3 +24,10 @@ void UseButtonFaceBackground(QWidget& window);
 
 /// Moves the window so that its frame sits in the middle of its screen.
 void CentreOnScreen(QWidget& window);
+
+/// Creates a control in its parent under its design name.
+template <typename Control> Control* NewControl(QWidget* parent, const char* name) {
+    auto* control = new Control(parent);
+    control->setObjectName(QLatin1String(name));
+    return control;
+}

@@ -47,8 +47,7 @@ constexpr std::array<ControlBounds, 14> Layout{{
 }};
 
 QFrame* makePanel(QWidget* parent, const char* name) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QLatin1String(name));
+    auto* panel = NewControl<QFrame>(parent, name);
     // A raised one-pixel bevel, as panels have.
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Raised);
@@ -57,8 +56,8 @@ QFrame* makePanel(QWidget* parent, const char* name) {
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
+    auto* button = NewControl<QPushButton>(parent, name);
+    button->setText(caption);
     return button;
 }
 
@@ -73,20 +72,16 @@ TForm2::~TForm2() = default;
 
 void TForm2::createControls() {
     pnl1 = makePanel(this, "pnl1");
-    lbl1 = new QLabel(pnl1);
-    lbl1->setObjectName(QStringLiteral("lbl1"));
-    intgrtpt1 = new TiIntegerOutput(pnl1);
-    intgrtpt1->setObjectName(QStringLiteral("intgrtpt1"));
+    lbl1 = NewControl<QLabel>(pnl1, "lbl1");
+    intgrtpt1 = NewControl<TiIntegerOutput>(pnl1, "intgrtpt1");
     btnOKBtn = makeButton(pnl1, "btnOKBtn", QStringLiteral("OK"));
     btnCancelBtn = makeButton(pnl1, "btnCancelBtn", QStringLiteral("Cancel"));
     pnl2 = makePanel(this, "pnl2");
-    rg1 = new QGroupBox(pnl2);
-    rg1->setObjectName(QStringLiteral("rg1"));
+    rg1 = NewControl<QGroupBox>(pnl2, "rg1");
     m_rampButtons = new QButtonGroup(this);
     const std::array<QString, 3> items{QStringLiteral("连续减5"), QStringLiteral("不用"),
                                        QStringLiteral("连续加5")};
-    auto* itemColumn = new QWidget(rg1);
-    itemColumn->setObjectName(QStringLiteral("rg1Items"));
+    auto* itemColumn = NewControl<QWidget>(rg1, "rg1Items");
     for (int index = 0; index < static_cast<int>(items.size()); ++index) {
         auto* item = new QRadioButton(items[static_cast<std::size_t>(index)], itemColumn);
         item->setGeometry(0, index * 22, 209, 22);
@@ -94,8 +89,7 @@ void TForm2::createControls() {
         m_rampButtons->addButton(item, index);
     }
     btn1 = makeButton(this, "btn1", QStringLiteral("校准输入零点"));
-    intgrtpt2 = new TiIntegerOutput(this);
-    intgrtpt2->setObjectName(QStringLiteral("intgrtpt2"));
+    intgrtpt2 = NewControl<TiIntegerOutput>(this, "intgrtpt2");
     btn2 = makeButton(this, "btn2", QStringLiteral("校准输出量程"));
     btn3 = makeButton(this, "btn3", QStringLiteral("校准输入20mA"));
     btn4 = makeButton(this, "btn4", QStringLiteral("继电器开"));

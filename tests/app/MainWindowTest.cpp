@@ -303,6 +303,8 @@ TEST(WindowStartUp, AFailureToStoreTheSettingsIsShownAndThePortStillCloses) {
 TEST_F(WindowTest, EnterPressesStartAsTheWindowsDefaultButton) {
     form->activateWindow();
     ASSERT_TRUE(waitFor([this] { return QApplication::activeWindow() == form.get(); }));
+    // Start is the first stop of the tab order and has the focus at first.
+    EXPECT_TRUE(waitFor([this] { return QApplication::focusWidget() == form->skButton2; }));
     form->skButton3->setFocus();
     QTest::keyClick(form->skButton3, Qt::Key_Return);
     // Enter on a focused button presses that button: Stop, which does nothing yet.
