@@ -141,12 +141,22 @@ void SerialDevice::close() {
     }
     // Failures are ignored: a device that was unplugged cannot be restored,
     // and closing must still release it.
+    //
+    // Output the line has not sent is dropped: a port being closed cannot
+    // send it, and on a line stalled by flow control (CTS low, XOFF) or a
+    // dead adapter the driver would hold the close until it is gone, for up
+    // to 30 s. A driver that cannot drop its queue is let go without flow
+    // control, so that the little it holds leaves at line speed instead.
+    ::ioctl(m_fd, TCFLSH, TCOFLUSH);
+    int stillQueued = 0;
+    const bool stalled = ::ioctl(m_fd, TIOCOUTQ, &stillQueued) == 0 && stillQueued > 0;
     if (m_rs485Enabled) {
         serial_rs485 mode{};
         ::ioctl(m_fd, TIOCSRS485, &mode);
     }
     if (m_previous) {
-        ::ioctl(m_fd, TCSETS2, m_previous.get());
+        const termios2 restored = stalled ? WithoutOutputFlowControl(*m_previous) : *m_previous;
+        ::ioctl(m_fd, TCSETS2, &restored);
     }
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);

@@ -55,7 +55,9 @@ public:
     /// A line already claimed (flock, exclusive mode) or simply open in
     /// another program is refused with EBUSY. The line is made raw at once.
     int open(const std::string& path);
-    /// Restores the line's attributes as found at opening, then closes.
+    /// Drops output not yet sent, restores the line's attributes as found at
+    /// opening (without output flow control if the driver still holds
+    /// output), then closes: a stalled line does not hold up closing.
     void close();
     bool isOpen() const { return m_fd >= 0; }
     /// The descriptor, for waiting on it; -1 when closed.

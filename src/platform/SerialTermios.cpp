@@ -119,6 +119,13 @@ termios2 RawTermios(const termios2& current) {
     return attributes;
 }
 
+termios2 WithoutOutputFlowControl(const termios2& current) {
+    termios2 attributes = current;
+    attributes.c_cflag &= ~tcflag_t(CRTSCTS);
+    attributes.c_iflag &= ~tcflag_t(IXON);
+    return attributes;
+}
+
 termios2 BuildTermios(const termios2& current, const SerialLineSettings& settings) {
     termios2 attributes = current;
     // Raw binary line: no echo, no line editing, no signals, no output

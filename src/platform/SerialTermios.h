@@ -19,6 +19,11 @@ termios2 BuildTermios(const termios2& current, const SerialLineSettings& setting
 /// the moment it is opened until its own settings are pushed.
 termios2 RawTermios(const termios2& current);
 
+/// The attributes with output flow control off (no CTS handshake, XOFF from
+/// the far end ignored), everything else kept: how a line whose output is
+/// stalled is let go, so that what its driver still holds can leave.
+termios2 WithoutOutputFlowControl(const termios2& current);
+
 /// Sets both speeds: the classic B constant where one exists, BOTHER with the
 /// number otherwise (14400, 56000, 128000, 256000 and any custom rate).
 void SetTermiosSpeed(termios2& attributes, int baudRate);

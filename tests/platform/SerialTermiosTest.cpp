@@ -94,6 +94,16 @@ TEST(SerialTermios, FlowControlAndReceiveChecks) {
     settings.xonXoffIn = true;
     EXPECT_NE(build(settings).c_iflag & IXOFF, 0U);
 
+    // A stalled line is let go without output flow control and nothing else
+    // changed: its own XOFF to the far end and the framing stay.
+    settings.outCtsFlow = true;
+    const termios2 stalled = build(settings);
+    const termios2 released = WithoutOutputFlowControl(stalled);
+    EXPECT_EQ(released.c_cflag, stalled.c_cflag & ~tcflag_t(CRTSCTS));
+    EXPECT_EQ(released.c_iflag, stalled.c_iflag & ~tcflag_t(IXON));
+    EXPECT_NE(released.c_iflag & IXOFF, 0U);
+    EXPECT_EQ(TermiosSpeed(released), TermiosSpeed(stalled));
+
     // Checking alone passes bytes unchanged; with replacement they are marked.
     settings.parityCheck = true;
     EXPECT_EQ(build(settings).c_iflag & (INPCK | PARMRK | IGNPAR), 0U);

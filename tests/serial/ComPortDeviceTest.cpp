@@ -212,6 +212,32 @@ TEST_F(ComPortOnPty, WithoutEventsNoThreadRunsButOpeningIsAnnounced) {
     EXPECT_EQ(calls.back(), "AfterClose");
 }
 
+TEST_F(ComPortOnPty, ClosingDropsOutputThatAStalledLineHasNotSent) {
+    // A far end that reads nothing stalls the line: what it has not taken
+    // waits in the kernel, beyond the 4 KiB its own line buffer holds, as
+    // bytes wait in a serial driver's queue while CTS is low or after XOFF.
+    // No event thread runs, so nothing else empties the queue: closing must
+    // drop it, as a serial driver would otherwise hold the close until it
+    // is sent (up to 30 s).
+    port.SetEvents({});
+    port.SetConnected(true);
+    constexpr int written = 6 * 1024;
+    const std::vector<std::uint8_t> unsent(std::size_t(written), 0x33);
+    ASSERT_EQ(port.WriteData(unsent.data(), written), written);
+    port.SetConnected(false);
+    int received = 0;
+    std::uint8_t chunk[4096];
+    for (ssize_t got = 0; (got = ::read(pty.MasterFd(), chunk, sizeof chunk)) > 0;) {
+        received += int(got);
+    }
+    EXPECT_LE(received, 4096);
+    // The line works normally after a reopen.
+    port.SetConnected(true);
+    const std::vector<std::uint8_t> frame = {0x01, 0x06, 0x00, 0x01, 0x00, 0x03, 0x98, 0x0B};
+    ASSERT_EQ(port.WriteData(frame.data(), 8), 8);
+    EXPECT_EQ(readFarEnd(pty, 8), frame);
+}
+
 TEST_F(ComPortOnPty, SettingsReachTheLineAndClosingRestoresItsOwn) {
     const termios2 before = lineAttributes(pty);
     port.SetConnected(true);
