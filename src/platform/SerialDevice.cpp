@@ -21,6 +21,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto modemLinePollInterval = std::chrono::milliseconds(10);
+// Looks at a draining transmit queue come about when its bytes should have
+// left, but never further apart than this nor closer than the shortest.
+constexpr auto longestDrainLook = std::chrono::milliseconds(10);
+constexpr auto shortestDrainLook = std::chrono::microseconds(100);
+// A drain without any write timeout may still take as long as the bytes
+// need on the line, plus this for the driver and the adapter.
+constexpr auto drainSlack = std::chrono::milliseconds(200);
 
 int lastError() {
     return errno;
@@ -339,6 +346,38 @@ bool SerialDevice::waitForDsr(Clock::time_point deadline) const {
     return true;
 }
 
+std::chrono::microseconds SerialDevice::characterTime() const {
+    const bool parity = m_settings.parity != SerialLineSettings::Parity::None;
+    const bool longStop = m_settings.stopBits != SerialLineSettings::StopBits::One;
+    const int bits = 1 + m_settings.dataBits + (parity ? 1 : 0) + (longStop ? 2 : 1);
+    const int rate = std::max(m_settings.baudRate, 1);
+    return std::chrono::microseconds(std::int64_t(bits) * 1'000'000 / rate + 1);
+}
+
+int SerialDevice::drainOutput(Clock::time_point deadline) const {
+    const auto character = characterTime();
+    for (;;) {
+        int queued = 0;
+        if (outputCount(queued) != 0) {
+            return 0; // A device that cannot tell is not waited for.
+        }
+        if (queued == 0) {
+            // The kernel's queue is empty; the driver knows how long its
+            // hardware needs for the last few characters and waits that long
+            // at most (a UART's transmitter FIFO and shift register).
+            ::ioctl(m_fd, TCSBRK, 1);
+            return 0;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            return queued;
+        }
+        const auto due = std::clamp<std::chrono::microseconds>(character * queued,
+                                                               shortestDrainLook, longestDrainLook);
+        std::this_thread::sleep_for(std::min<Clock::duration>(due, deadline - now));
+    }
+}
+
 SerialIoResult SerialDevice::write(const void* buffer, int count) {
     if (m_fd < 0) {
         return {0, EBADF};
@@ -376,7 +415,18 @@ SerialIoResult SerialDevice::write(const void* buffer, int count) {
         }
     }
     if (m_softwareRtsToggle) {
-        ::ioctl(m_fd, TCSBRK, 1); // drain: RTS must stay up until the last stop bit
+        // RTS must stay up until the last stop bit has left, but a stalled
+        // line (flow control, a dead adapter) must not hold the write for
+        // ever: the wait ends with the write timeout, and at the latest
+        // shortly after the time the bytes need on the line. What is then
+        // still queued is dropped, not sent later with RTS down, and is not
+        // counted, as with a write that timed out.
+        const auto lineTime = characterTime() * result.count + drainSlack;
+        const int unsent = drainOutput(std::max(deadline, Clock::now() + lineTime));
+        if (unsent > 0) {
+            ::ioctl(m_fd, TCFLSH, TCOFLUSH);
+            result.count = std::max(result.count - unsent, 0);
+        }
         setModemLine(TIOCM_RTS, false);
     }
     return result;

@@ -42,7 +42,7 @@ struct SerialIoResult {
 class SerialDevice {
 public:
     SerialDevice();
-    ~SerialDevice();
+    virtual ~SerialDevice();
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
@@ -77,7 +77,9 @@ public:
 
     /// The following may also be called from the event thread.
     int inputCount(int& count) const;
-    int outputCount(int& count) const;
+    /// Bytes the driver still holds for sending. Virtual so that a line whose
+    /// queue never empties can be stood in for.
+    virtual int outputCount(int& count) const;
     /// ModemLine bits. A device without modem lines reports all of them off.
     int modemLines(unsigned& lines) const;
     /// The driver's counters; all zero on a device that keeps none.
@@ -99,6 +101,11 @@ private:
     int applyLineControls(const SerialLineSettings& settings);
     int setModemLine(unsigned line, bool on) const;
     bool waitForDsr(std::chrono::steady_clock::time_point deadline) const;
+    /// How long one character takes on the line with the current settings.
+    std::chrono::microseconds characterTime() const;
+    /// Waits until the line has sent everything or the deadline has passed;
+    /// returns the bytes still queued then (0 when all have left).
+    int drainOutput(std::chrono::steady_clock::time_point deadline) const;
     bool dsrOff() const;
     SerialIoResult readOnce(std::uint8_t* buffer, int count);
     void dropWaitingInput();

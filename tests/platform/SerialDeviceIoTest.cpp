@@ -39,7 +39,57 @@ void writeAll(int fd, const std::vector<std::uint8_t>& bytes) {
     ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
 }
 
+// A line whose transmit queue never empties, as when flow control holds it
+// (CTS low, XOFF) or the adapter has died: the driver keeps reporting the
+// bytes as queued. A pseudo-terminal has no such queue of its own.
+class StalledOutputDevice : public SerialDevice {
+public:
+    int outputCount(int& count) const override {
+        count = queued;
+        return 0;
+    }
+    int queued = 5;
+};
+
 } // namespace
+
+TEST(SerialDeviceOnPty, ARtsToggleWriteOnAStalledLineGivesUpAtItsTimeoutAndCountsWhatWasSent) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.Open(), 0);
+    StalledOutputDevice device;
+    ASSERT_EQ(device.open(pty.SlavePath()), 0);
+    // A pseudo-terminal has no RS-485 mode, so the write raises and drops
+    // RTS itself and must wait for the bytes to leave before dropping it.
+    SerialLineSettings settings;
+    settings.rts = SerialLineSettings::LineControl::Toggle;
+    ASSERT_EQ(device.applyLineSettings(settings), 0);
+    SerialTimeouts timeouts;
+    timeouts.writeTotalMultiplier = 0;
+    timeouts.writeTotalConstant = 300;
+    device.setTimeouts(timeouts);
+
+    const std::vector<std::uint8_t> frame = {0x01, 0x06, 0x00, 0x01, 0x00, 0x03, 0x98, 0x0B};
+    const auto start = std::chrono::steady_clock::now();
+    const SerialIoResult stalled = device.write(frame.data(), int(frame.size()));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    // Reported as a timed-out write is: no error, and only the bytes that
+    // left the queue counted; the rest is dropped rather than sent later.
+    EXPECT_EQ(stalled.error, 0);
+    EXPECT_EQ(stalled.count, 3);
+    EXPECT_GE(elapsed, 250ms);
+    EXPECT_LT(elapsed, 5s);
+
+    // Without any write timeout the wait is still bounded.
+    device.setTimeouts(SerialTimeouts{0, 0, 0, 0, 0});
+    const auto second = std::chrono::steady_clock::now();
+    EXPECT_EQ(device.write(frame.data(), int(frame.size())).count, 3);
+    EXPECT_LT(std::chrono::steady_clock::now() - second, 5s);
+
+    // Once the line moves again a write is sent whole.
+    device.queued = 0;
+    device.setTimeouts(timeouts);
+    EXPECT_EQ(device.write(frame.data(), int(frame.size())).count, 8);
+}
 
 TEST(SerialDeviceOnPty, ReadsThatFillTheBufferLeaveTheRestQueuedInOrder) {
     PseudoTerminal pty;
