@@ -77,10 +77,12 @@ SerialLineSettings::StopBits stopBits(TStopBits value) {
 
 } // namespace
 
-TCustomComPort::TCustomComPort()
+TCustomComPort::TCustomComPort() : TCustomComPort(std::make_unique<SerialDevice>()) {}
+
+TCustomComPort::TCustomComPort(std::unique_ptr<SerialDevice> Device)
     : m_parity(std::make_unique<TComParity>()), m_flowControl(std::make_unique<TComFlowControl>()),
       m_timeouts(std::make_unique<TComTimeouts>()), m_buffer(std::make_unique<TComBuffer>()),
-      m_device(std::make_unique<SerialDevice>()) {
+      m_device(std::move(Device)) {
     m_parity->SetComPort(this);
     m_flowControl->SetComPort(this);
     m_timeouts->SetComPort(this);

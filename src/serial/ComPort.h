@@ -191,6 +191,9 @@ public:
     TNotifyEvent OnRx80Full;
 
 protected:
+    /// A port on a given device (one that stands in for a line, for instance).
+    explicit TCustomComPort(std::unique_ptr<SerialDevice> Device);
+
     virtual void OpenDevice();
     virtual void CloseDevice();
 

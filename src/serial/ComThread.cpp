@@ -28,6 +28,10 @@ constexpr milliseconds inputRecheckInterval{10};
 // the device, so while they matter they are looked at on these intervals.
 constexpr milliseconds transmitRecheckInterval{2};
 constexpr milliseconds lineCheckInterval{50};
+// A transmit queue that has not shrunk between two looks belongs to a stalled
+// line (flow control, a dead adapter), which may stay so for hours: the pause
+// before the next look doubles each time, up to this.
+constexpr milliseconds longestTransmitRecheck{256};
 
 // The platform's event bits, one per TComEvent, in TComEvent order.
 constexpr std::array<std::uint32_t, 10> eventBits = {
@@ -190,7 +194,10 @@ void TComThread::NotifyWrite() {
     // once: waking the thread now would have it compete with the far end's
     // answer for the processor, and a reply that comes first carries the
     // transmit-empty event along in its own delivery.
-    if (!m_txPending.exchange(true)) {
+    ++m_writes;
+    // A thread that has backed off from a stalled queue is woken as well, so
+    // that it follows the new bytes closely again.
+    if (!m_txPending.exchange(true) || m_txBackedOff) {
         m_stopEvent.wakeAfter(transmitRecheckInterval);
     }
 }
@@ -292,7 +299,23 @@ struct TComThread::WatchState {
     bool checkAtOnce = false;
     bool hungUp = false;
     bool aboveFullMark = false;
+    // The transmit queue while it drains: the writes seen at the last look,
+    // its count then, and when and after what pause it is looked at next.
+    std::uint64_t writesSeen = 0;
+    int lastQueued = 0;
+    std::chrono::steady_clock::time_point nextTransmitLook;
+    milliseconds transmitPause = transmitRecheckInterval;
 };
+
+milliseconds TComThread::transmitTimeout(const WatchState& state) const {
+    // A write not looked at yet is first looked at after the usual interval.
+    if (m_writes != state.writesSeen) {
+        return transmitRecheckInterval;
+    }
+    const auto left =
+        std::chrono::ceil<milliseconds>(state.nextTransmitLook - std::chrono::steady_clock::now());
+    return std::max(left, milliseconds(0));
+}
 
 std::optional<milliseconds> TComThread::nextTimeout(const WatchState& state) const {
     if (state.checkAtOnce) {
@@ -306,7 +329,7 @@ std::optional<milliseconds> TComThread::nextTimeout(const WatchState& state) con
         timeout = inputRecheckInterval;
     }
     if (m_txPending) {
-        timeout = earliest(timeout, transmitRecheckInterval);
+        timeout = earliest(timeout, transmitTimeout(state));
     }
     if (state.watchesLines) {
         timeout = earliest(timeout, lineCheckInterval);
@@ -346,9 +369,25 @@ void TComThread::lookAtTransmitQueue(WatchState& state, TComEvents& batch) {
     int queued = 0;
     if (state.device.outputCount(queued) != 0 || queued == 0) {
         batch.Include(evTxEmpty);
-    } else {
-        m_txPending = true;
+        state.transmitPause = transmitRecheckInterval;
+        m_txBackedOff = false;
+        return;
     }
+    m_txPending = true;
+    const auto now = std::chrono::steady_clock::now();
+    const std::uint64_t writes = m_writes;
+    const bool sending = writes != state.writesSeen || queued < state.lastQueued;
+    if (!sending && now < state.nextTransmitLook) {
+        return; // Woken for something else; the pause is not over yet.
+    }
+    // A line that is sending is followed on the usual interval, so that the
+    // emptying is reported promptly; a stalled one ever more rarely.
+    state.transmitPause = sending ? transmitRecheckInterval
+                                  : std::min(state.transmitPause * 2, longestTransmitRecheck);
+    state.writesSeen = writes;
+    state.lastQueued = queued;
+    state.nextTransmitLook = now + state.transmitPause;
+    m_txBackedOff = state.transmitPause > transmitRecheckInterval;
 }
 
 void TComThread::lookAtLines(WatchState& state, TComEvents& batch) {

@@ -52,6 +52,8 @@ private:
 
     void Execute();
     std::optional<std::chrono::milliseconds> nextTimeout(const WatchState& state) const;
+    /// How long until the transmit queue is due to be looked at again.
+    std::chrono::milliseconds transmitTimeout(const WatchState& state) const;
     /// False when the device can no longer be asked (it hung up).
     bool lookAtInput(WatchState& state, bool readable, TComEvents& batch);
     void lookAtTransmitQueue(WatchState& state, TComEvents& batch);
@@ -68,6 +70,10 @@ private:
     // Receive-queue count that raises evRx80Full: 80 % of the input size.
     int m_fullMark = 0;
     std::atomic<bool> m_txPending = false;
+    // Writes so far, and whether the thread looks at a stalled transmit queue
+    // only rarely; both let a new write be followed closely again.
+    std::atomic<std::uint64_t> m_writes = 0;
+    std::atomic<bool> m_txBackedOff = false;
     std::atomic<bool> m_deviceReleased = false;
     std::atomic<bool> m_delivering = false;
     std::atomic<bool> m_finished = false;

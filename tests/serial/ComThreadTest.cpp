@@ -7,12 +7,14 @@
 
 #include "SerialTestSupport.h"
 #include "platform/ApplicationErrors.h"
+#include "platform/SerialDevice.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -35,6 +37,32 @@ protected:
     std::vector<std::string> reported;
     ApplicationErrorHandler previousHandler;
     TComPort port;
+};
+
+// A line whose transmit queue does not empty by itself (flow control holds
+// it, or the adapter died); it counts how often the event thread asks. Each
+// look lets the queue shrink by drainPerLook bytes.
+class StalledOutputDevice : public SerialDevice {
+public:
+    int outputCount(int& count) const override {
+        ++looks;
+        queued = std::max(queued - drainPerLook, 0);
+        count = queued;
+        return 0;
+    }
+    mutable std::atomic<int> looks = 0;
+    mutable std::atomic<int> queued = 0;
+    std::atomic<int> drainPerLook = 0;
+};
+
+class StalledLinePort : public TCustomComPort {
+public:
+    StalledLinePort() : StalledLinePort(new StalledOutputDevice) {}
+    StalledOutputDevice& line;
+
+private:
+    explicit StalledLinePort(StalledOutputDevice* device)
+        : TCustomComPort(std::unique_ptr<SerialDevice>(device)), line(*device) {}
 };
 
 bool onMainThread() {
@@ -221,6 +249,38 @@ TEST_F(EventThreadOnPty, EveryWriteGetsOneTransmitEmptyWhetherTheReplyComesFirst
         [&] { return std::count(events.begin(), events.end(), "TxEmpty") == Exchanges + 1; }));
     // Handlers use this test's locals: close while they still exist.
     port.SetConnected(false);
+}
+
+TEST_F(EventThreadOnPty, AStalledTransmitQueueIsLookedAtLessAndLessOftenButAMovingOneIsFollowed) {
+    StalledLinePort stalled;
+    stalled.SetPort(pty.SlavePath());
+    stalled.SetEvents({evTxEmpty});
+    int empties = 0;
+    stalled.OnTxEmpty = [&](TCustomComPort*) { ++empties; };
+    stalled.SetConnected(true);
+    const std::uint8_t frame[8] = {1, 6, 0, 1, 0, 3, 0x98, 0x0B};
+
+    // Stalled for two seconds: looked at every 2 ms that would be some 1000
+    // looks; backing off it is a handful.
+    stalled.line.queued = 8;
+    ASSERT_EQ(stalled.WriteData(frame, 8), 8);
+    waitUntil([] { return false; }, 2000);
+    EXPECT_GE(stalled.line.looks, 2);
+    EXPECT_LT(stalled.line.looks, 100);
+    EXPECT_EQ(empties, 0);
+    // The line moves again: the emptying is still reported.
+    stalled.line.queued = 0;
+    ASSERT_TRUE(waitUntil([&] { return empties == 1; }));
+
+    // A queue that shrinks at every look is a line that is sending: it is
+    // followed closely (200 looks), not with growing pauses, which would
+    // take over a minute here.
+    stalled.line.drainPerLook = 1;
+    stalled.line.queued = 200;
+    ASSERT_EQ(stalled.WriteData(frame, 8), 8);
+    EXPECT_TRUE(waitUntil([&] { return empties == 2; }, 10000));
+    // Handlers use this test's locals: close while they still exist.
+    stalled.SetConnected(false);
 }
 
 TEST_F(EventThreadOnPty, StoppingAnIdleThreadReturnsPromptly) {
