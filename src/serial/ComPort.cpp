@@ -9,6 +9,9 @@
 
 #include <QObject>
 #include <algorithm>
+#include <cerrno>
+#include <new>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -357,7 +360,23 @@ void TCustomComPort::startEventThread() {
     if (m_syncMethod == smWindowSync) {
         m_eventWindow = std::make_unique<QObject>();
     }
-    m_thread = std::make_unique<TComThread>(this);
+    // A port without its thread would never report anything: one that cannot
+    // be started (the process is out of threads or memory) fails the opening,
+    // and the line is let go again.
+    int error = 0;
+    try {
+        m_thread = std::make_unique<TComThread>(this);
+    } catch (const std::system_error& failure) {
+        error = failure.code().value();
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
+    }
+    if (error != 0) {
+        m_eventWindow.reset();
+        CloseDevice();
+        m_connected = false;
+        throw systemError(error, CError_ThreadCreated);
+    }
 }
 
 void TCustomComPort::stopEventThread() {

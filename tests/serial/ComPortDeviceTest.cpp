@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -236,6 +237,46 @@ TEST_F(ComPortOnPty, ClosingDropsOutputThatAStalledLineHasNotSent) {
     const std::vector<std::uint8_t> frame = {0x01, 0x06, 0x00, 0x01, 0x00, 0x03, 0x98, 0x0B};
     ASSERT_EQ(port.WriteData(frame.data(), 8), 8);
     EXPECT_EQ(readFarEnd(pty, 8), frame);
+}
+
+TEST_F(ComPortOnPty, AnEventThreadThatCannotStartFailsTheOpeningCleanly) {
+    record(port);
+    // No thread can be started while each new one asks for a stack larger
+    // than the address space; the process's defaults are put back at once.
+    pthread_attr_t previous;
+    pthread_attr_t oversized;
+    ASSERT_EQ(pthread_getattr_default_np(&previous), 0);
+    ASSERT_EQ(pthread_attr_init(&oversized), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&oversized, std::size_t(1) << 62), 0);
+    ASSERT_EQ(pthread_setattr_default_np(&oversized), 0);
+    int code = 0;
+    bool otherError = false;
+    try {
+        port.SetConnected(true);
+    } catch (const EComPort& error) {
+        code = error.LibraryCode();
+    } catch (...) {
+        otherError = true;
+    }
+    pthread_setattr_default_np(&previous);
+    pthread_attr_destroy(&oversized);
+    pthread_attr_destroy(&previous);
+
+    EXPECT_FALSE(otherError);
+    EXPECT_EQ(code, CError_ThreadCreated);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(port.HasEventThread());
+    EXPECT_EQ(calls, std::vector<std::string>{"BeforeOpen"});
+    // The line was let go: another port can take it, and this one opens
+    // normally once threads can be started again.
+    TComPort other;
+    other.SetPort(pty.SlavePath());
+    other.SetEvents({});
+    EXPECT_NO_THROW(other.SetConnected(true));
+    other.SetConnected(false);
+    port.SetConnected(true);
+    EXPECT_TRUE(port.HasEventThread());
+    port.SetConnected(false);
 }
 
 TEST_F(ComPortOnPty, SettingsReachTheLineAndClosingRestoresItsOwn) {
