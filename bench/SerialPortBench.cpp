@@ -1,10 +1,14 @@
 // The serial component's own costs, on a pseudo-terminal (no line delay):
 // how long after the far end writes a reply OnRxChar runs on the main thread,
-// and how much CPU an open, idle port takes. Run by hand; prints a summary.
+// how much CPU an open, idle port takes, and what a stalled line costs: the
+// event thread's looks at a transmit queue that does not empty, closing with
+// unsent output, and an RTS toggle write that cannot finish. Run by hand;
+// prints a summary.
 
 #include "serial/ComPort.h"
 
 #include "platform/PseudoTerminal.h"
+#include "platform/SerialDevice.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -14,7 +18,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -89,6 +95,86 @@ void measureIdleCpu(QCoreApplication& application) {
                 seconds, spent * 1000.0, spent * 100.0 / seconds);
 }
 
+// A line whose transmit queue never empties (flow control holds it, or the
+// adapter died); it counts the event thread's looks.
+class StalledOutputDevice : public SerialDevice {
+public:
+    int outputCount(int& count) const override {
+        ++looks;
+        count = 8;
+        return 0;
+    }
+    mutable std::atomic<int> looks = 0;
+};
+
+class StalledLinePort : public TCustomComPort {
+public:
+    StalledLinePort() : StalledLinePort(new StalledOutputDevice) {}
+    StalledOutputDevice& line;
+
+private:
+    explicit StalledLinePort(StalledOutputDevice* device)
+        : TCustomComPort(std::unique_ptr<SerialDevice>(device)), line(*device) {}
+};
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void measureStalledLine(QCoreApplication& application, const std::string& path) {
+    constexpr int seconds = 5;
+    const std::uint8_t frame[8] = {1, 3, 0, 0, 0, 20, 0x45, 0xC5};
+    StalledLinePort port;
+    port.SetPort(path);
+    port.OnTxEmpty = [](TCustomComPort*) {};
+    port.SetConnected(true);
+    port.WriteData(frame, 8);
+    // The first second holds the back-off; the rest is the steady state.
+    QTimer::singleShot(1000, &application, [&] { application.quit(); });
+    application.exec();
+    const int settled = port.line.looks;
+    const double before = processCpuSeconds();
+    QTimer::singleShot(seconds * 1000, &application, [&] { application.quit(); });
+    application.exec();
+    const double spent = processCpuSeconds() - before;
+    std::printf("stalled transmit queue: %d looks in the first second, then %.1f looks/s, "
+                "%.3f ms CPU in %d s\n",
+                settled, double(port.line.looks - settled) / seconds, spent * 1000.0, seconds);
+
+    TComFlowControl toggle;
+    toggle.SetControlRTS(rtsToggle);
+    port.SetFlowControl(toggle);
+    auto start = Clock::now();
+    const int sent = port.WriteData(frame, 8);
+    std::printf("RTS toggle write on the stalled line (default timeouts): %d of 8 bytes "
+                "counted, gave up after %.0f ms\n",
+                sent, millisecondsSince(start));
+    port.SetConnected(false);
+}
+
+void measureCloseWithUnsentOutput(const std::string& path, int farEnd) {
+    std::uint8_t chunk[4096];
+    while (::read(farEnd, chunk, sizeof chunk) > 0) {
+        // Whatever earlier measurements sent is not counted.
+    }
+    TComPort port;
+    port.SetPort(path);
+    port.SetEvents({});
+    port.SetConnected(true);
+    const std::vector<std::uint8_t> unsent(6 * 1024, 0x33);
+    const int written = port.WriteData(unsent.data(), int(unsent.size()));
+    const auto start = Clock::now();
+    port.SetConnected(false);
+    const double closing = millisecondsSince(start);
+    int delivered = 0;
+    for (ssize_t got = 0; (got = ::read(farEnd, chunk, sizeof chunk)) > 0;) {
+        delivered += int(got);
+    }
+    std::printf("closing with %d bytes the far end has not read: %.3f ms, %d of them still "
+                "reach it\n",
+                written, closing, delivered);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -109,5 +195,7 @@ int main(int argc, char** argv) {
     measureDelivery(application, pty, port);
     measureIdleCpu(application);
     port.SetConnected(false);
+    measureStalledLine(application, pty.SlavePath());
+    measureCloseWithUnsentOutput(pty.SlavePath(), pty.MasterFd());
     return 0;
 }
