@@ -361,13 +361,16 @@ void TCustomComPort::startEventThread() {
         m_eventWindow = std::make_unique<QObject>();
     }
     // A port without its thread would never report anything: one that cannot
-    // be started (the process is out of threads or memory) fails the opening,
-    // and the line is let go again.
+    // be started (the process is out of threads or memory) fails the opening
+    // with the system's reason, and the line is let go again.
     int error = 0;
     try {
         m_thread = std::make_unique<TComThread>(this);
     } catch (const std::system_error& failure) {
-        error = failure.code().value();
+        // EAGAIN here means no resources for another thread; as a port's
+        // code it would read as "busy", which would send the operator
+        // looking for another program.
+        error = failure.code().value() == EAGAIN ? ENOMEM : failure.code().value();
     } catch (const std::bad_alloc&) {
         error = ENOMEM;
     }
@@ -375,7 +378,7 @@ void TCustomComPort::startEventThread() {
         m_eventWindow.reset();
         CloseDevice();
         m_connected = false;
-        throw systemError(error, CError_ThreadCreated);
+        throw systemError(error, CError_OpenFailed);
     }
 }
 

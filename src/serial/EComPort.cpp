@@ -91,6 +91,10 @@ std::string ComErrorAdvice(const EComPort& error) {
     case ENOTTY:
     case EISDIR:
         return "This is not a serial port: choose a device such as ttyUSB0.";
+    case ENOMEM:
+        // The port's event thread could not be started.
+        return "The system is short of memory or threads: close other programs and try "
+               "again.";
     default:
         return std::string();
     }

@@ -250,11 +250,13 @@ TEST_F(ComPortOnPty, AnEventThreadThatCannotStartFailsTheOpeningCleanly) {
     ASSERT_EQ(pthread_attr_setstacksize(&oversized, std::size_t(1) << 62), 0);
     ASSERT_EQ(pthread_setattr_default_np(&oversized), 0);
     int code = 0;
+    std::uint32_t reason = 0;
     bool otherError = false;
     try {
         port.SetConnected(true);
     } catch (const EComPort& error) {
         code = error.LibraryCode();
+        reason = error.SystemCode();
     } catch (...) {
         otherError = true;
     }
@@ -263,7 +265,9 @@ TEST_F(ComPortOnPty, AnEventThreadThatCannotStartFailsTheOpeningCleanly) {
     pthread_attr_destroy(&previous);
 
     EXPECT_FALSE(otherError);
-    EXPECT_EQ(code, CError_ThreadCreated);
+    // An opening that failed for want of resources, not a busy port.
+    EXPECT_EQ(code, CError_OpenFailed);
+    EXPECT_EQ(reason, std::uint32_t(ENOMEM));
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.HasEventThread());
     EXPECT_EQ(calls, std::vector<std::string>{"BeforeOpen"});

@@ -182,6 +182,8 @@ TEST(EComPort, AdviceForFailedOpeningsAndLostLines) {
               std::string::npos);
     EXPECT_EQ(ComErrorAdvice(EComPort(13, CError_WriteFailed)), "");
     EXPECT_EQ(ComErrorAdvice(EComPort(CError_OpenFailed)), "");
+    EXPECT_NE(ComErrorAdvice(EComPort(ENOMEM, CError_OpenFailed)).find("short of memory"),
+              std::string::npos);
     // A hung-up line (an adapter pulled out) fails reads and writes with EIO.
     for (const int code : {CError_WriteFailed, CError_ReadFailed}) {
         EXPECT_NE(ComErrorAdvice(EComPort(EIO, code)).find("unplugged"), std::string::npos);
