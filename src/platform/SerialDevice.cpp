@@ -156,7 +156,7 @@ void SerialDevice::close() {
     // control, so that the little it holds leaves at line speed instead.
     ::ioctl(m_fd, TCFLSH, TCOFLUSH);
     int stillQueued = 0;
-    const bool stalled = ::ioctl(m_fd, TIOCOUTQ, &stillQueued) == 0 && stillQueued > 0;
+    const bool stalled = outputCount(stillQueued) == 0 && stillQueued > 0;
     if (m_rs485Enabled) {
         serial_rs485 mode{};
         ::ioctl(m_fd, TIOCSRS485, &mode);

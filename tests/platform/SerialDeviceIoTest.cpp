@@ -6,6 +6,7 @@
 #include "platform/PseudoTerminal.h"
 #include "platform/SerialDevice.h"
 #include "platform/SerialEventWaiter.h"
+#include "platform/SerialTermios.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -89,6 +91,38 @@ TEST(SerialDeviceOnPty, ARtsToggleWriteOnAStalledLineGivesUpAtItsTimeoutAndCount
     device.queued = 0;
     device.setTimeouts(timeouts);
     EXPECT_EQ(device.write(frame.data(), int(frame.size())).count, 8);
+}
+
+TEST(SerialDeviceOnPty, ClosingRestoresTheLineButLetsAStalledOneGoWithoutOutputFlowControl) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.Open(), 0);
+    // Attributes another program left: CTS handshake and XON/XOFF both ways.
+    termios2 left{};
+    ASSERT_EQ(::ioctl(pty.MasterFd(), TCGETS2, &left), 0);
+    left.c_cflag |= CRTSCTS;
+    left.c_iflag |= IXON | IXOFF;
+    ASSERT_EQ(::ioctl(pty.MasterFd(), TCSETS2, &left), 0);
+    const auto attributesNow = [&] {
+        termios2 now{};
+        ::ioctl(pty.MasterFd(), TCGETS2, &now);
+        return now;
+    };
+
+    // A line that has sent everything gets its attributes back as found.
+    SerialDevice device;
+    ASSERT_EQ(device.open(pty.SlavePath()), 0);
+    device.close();
+    EXPECT_EQ(attributesNow().c_cflag, left.c_cflag);
+    EXPECT_EQ(attributesNow().c_iflag, left.c_iflag);
+
+    // One whose driver still holds output after the discard would keep the
+    // close waiting for the far end's permission to send: it goes without
+    // output flow control, everything else restored.
+    StalledOutputDevice stalled;
+    ASSERT_EQ(stalled.open(pty.SlavePath()), 0);
+    stalled.close();
+    EXPECT_EQ(attributesNow().c_cflag, left.c_cflag & ~tcflag_t(CRTSCTS));
+    EXPECT_EQ(attributesNow().c_iflag, left.c_iflag & ~tcflag_t(IXON));
 }
 
 TEST(SerialDeviceOnPty, ReadsThatFillTheBufferLeaveTheRestQueuedInOrder) {
