@@ -417,10 +417,11 @@ SerialIoResult SerialDevice::write(const void* buffer, int count) {
     if (m_softwareRtsToggle) {
         // RTS must stay up until the last stop bit has left, but a stalled
         // line (flow control, a dead adapter) must not hold the write for
-        // ever: the wait ends with the write timeout, and at the latest
-        // shortly after the time the bytes need on the line. What is then
-        // still queued is dropped, not sent later with RTS down, and is not
-        // counted, as with a write that timed out.
+        // ever: the wait ends with the write timeout, though never before the
+        // bytes could have left at line speed (with a margin), so that even
+        // zero timeouts let a frame out. What is then still queued is
+        // dropped where the driver can drop it rather than sent later with
+        // RTS down, and is not counted, as with a write that timed out.
         const auto lineTime = characterTime() * result.count + drainSlack;
         const int unsent = drainOutput(std::max(deadline, Clock::now() + lineTime));
         if (unsent > 0) {
