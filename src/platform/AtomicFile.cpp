@@ -45,6 +45,18 @@ void syncFolder(const QByteArray& folder) {
     ::close(descriptor);
 }
 
+// The file a write replaces. A settings file that is a link (into a folder of
+// dotfiles, say) stays a link: the file it leads to is replaced, in its own
+// folder, instead of the link being swapped for a plain file.
+QFileInfo replacedFile(const QString& path) {
+    const QFileInfo given(path);
+    if (!given.isSymLink())
+        return given;
+    const QString resolved = given.canonicalFilePath();
+    // A link whose file does not exist yet leads to where it will be made.
+    return QFileInfo(resolved.isEmpty() ? given.symLinkTarget() : resolved);
+}
+
 } // namespace
 
 FileReadResult readWholeFile(const QString& path, std::size_t maximumSize) {
@@ -92,7 +104,7 @@ FileReadResult readWholeFile(const QString& path, std::size_t maximumSize) {
 }
 
 int writeFileAtomically(const QString& path, const QByteArray& content) {
-    const QFileInfo target(path);
+    const QFileInfo target = replacedFile(path);
     const QByteArray folder = QFile::encodeName(target.absolutePath());
     QByteArray pattern = QFile::encodeName(target.absoluteFilePath()) + ".tmp-XXXXXX";
     const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
@@ -124,7 +136,7 @@ int writeFileAtomically(const QString& path, const QByteArray& content) {
 }
 
 void removeLeftoverTemporaries(const QString& path) {
-    const QFileInfo target(path);
+    const QFileInfo target = replacedFile(path);
     // mkostemp replaces the six X of the pattern with letters and digits.
     const QRegularExpression leftover(QRegularExpression::anchoredPattern(
         QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.tmp-[A-Za-z0-9]{6}")));

@@ -19,7 +19,8 @@ struct FileReadResult {
 FileReadResult readWholeFile(const QString& path, std::size_t maximumSize);
 
 /// Replaces the file at path with content atomically. Returns 0 or the errno
-/// of the failing call; on failure the old file is untouched.
+/// of the failing call; on failure the old file is untouched. When path is a
+/// symbolic link, the file it leads to is replaced and the link stays.
 int writeFileAtomically(const QString& path, const QByteArray& content);
 
 /// Removes temporary files that writeFileAtomically left beside path when

@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(RegistryStore, RootsAreChosenByNameAndKeptInSeparateFiles) {
@@ -149,6 +151,37 @@ TEST(RegistryStore, DamagedFilesAreReportedAndReplacedCleanOnWrite) {
         store.readText("Port", text);
         EXPECT_EQ(text, "COM2");
     }
+}
+
+TEST(RegistryStore, ASettingsFileThatIsALinkStaysALink) {
+    TemporaryConfig config;
+    QTemporaryDir dotfiles;
+    ASSERT_TRUE(dotfiles.isValid());
+    const QString real = dotfiles.filePath("machine.registry");
+    const QString file = registryRootFile(RegistryRoot::LocalMachine);
+    writeContent(real, "KESTRO-REGISTRY 1\nkey A\ntext Port COM1\n");
+    ASSERT_TRUE(QFile::link(real, file));
+
+    for (const QString& port : {QStringLiteral("COM2"), QStringLiteral("COM3")}) {
+        RegistryStore store(RegistryRoot::LocalMachine);
+        ASSERT_EQ(store.openKey("A", true), RegistryError::None);
+        ASSERT_EQ(store.writeText("Port", port), RegistryError::None);
+        ASSERT_EQ(store.closeKey(), RegistryError::None);
+        EXPECT_TRUE(QFileInfo(file).isSymLink());
+        EXPECT_EQ(fileContent(real), "KESTRO-REGISTRY 1\nkey A\ntext Port " + port.toUtf8() + "\n");
+        // No temporary file is left in either folder.
+        EXPECT_EQ(QDir(dotfiles.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"machine.registry"});
+    }
+
+    // A link whose file is gone yet: the file is made where the link leads.
+    ASSERT_TRUE(QFile::remove(real));
+    RegistryStore store(RegistryRoot::LocalMachine);
+    ASSERT_EQ(store.openKey("B", true), RegistryError::None);
+    ASSERT_EQ(store.writeText("Port", "COM4"), RegistryError::None);
+    ASSERT_EQ(store.closeKey(), RegistryError::None);
+    EXPECT_TRUE(QFileInfo(file).isSymLink());
+    EXPECT_EQ(fileContent(real), "KESTRO-REGISTRY 1\nkey B\ntext Port COM4\n");
 }
 
 TEST(RegistryStore, ChangesMergeWithWhatOthersSavedMeanwhile) {
