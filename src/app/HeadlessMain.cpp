@@ -1,10 +1,10 @@
 #include "app/HeadlessMain.h"
 
-#include "app/ComPortAdapter.h"
 #include "app/HeadlessRunner.h"
-#include "app/PollCycle.h"
-#include "platform/SignalWatcher.h"
-#include "platform/TimerSlack.h"
+#include "platform/system/SignalWatcher.h"
+#include "platform/system/TimerSlack.h"
+#include "poll/ComPortAdapter.h"
+#include "poll/PollCycle.h"
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
 

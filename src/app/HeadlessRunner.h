@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/PollCycle.h"
 #include "app/RunnerOptions.h"
 #include "app/RunnerView.h"
+#include "poll/PollCycle.h"
 
 #include <QEventLoop>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "app/RunnerOptions.h"
 
-#include "app/RtuFrame.h"
+#include "modbus/RtuFrame.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/PollView.h"
-#include "app/RegisterMap.h"
+#include "poll/PollView.h"
+#include "poll/RegisterMap.h"
 
 #include <QString>
 #include <array>

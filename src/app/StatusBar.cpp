@@ -1,9 +1,9 @@
 #include "app/StatusBar.h"
 
-#include "platform/Canvas.h"
-#include "platform/Color.h"
-#include "platform/DrawText.h"
-#include "platform/Edges.h"
+#include "platform/drawing/Canvas.h"
+#include "platform/drawing/Color.h"
+#include "platform/drawing/DrawText.h"
+#include "platform/drawing/Edges.h"
 
 #include <QPaintEvent>
 

@@ -3,7 +3,7 @@
 // sunken box with one line of text. The last panel runs to the right edge, so
 // a long port name stays readable.
 
-#include "platform/Fonts.h"
+#include "platform/drawing/Fonts.h"
 
 #include <QString>
 #include <QWidget>

@@ -4,8 +4,8 @@
 // and the status bar with the counters. It owns the serial port and the poll
 // engine and is the engine's view.
 
-#include "app/PollCycle.h"
-#include "app/PollView.h"
+#include "poll/PollCycle.h"
+#include "poll/PollView.h"
 #include "serial/ComPort.h"
 #include "widgets/grid/StringGrid.h"
 

@@ -1,13 +1,13 @@
 // The main window's design data: every control with its position, size and
 // property values, applied while the window is being loaded.
 
-#include "app/RegisterMap.h"
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
 #include "app/WindowDesign.h"
 #include "app/WindowFont.h"
-#include "platform/Color.h"
-#include "platform/Fonts.h"
+#include "platform/drawing/Color.h"
+#include "platform/drawing/Fonts.h"
+#include "poll/RegisterMap.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLabel.h"

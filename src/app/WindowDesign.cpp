@@ -1,6 +1,6 @@
 #include "app/WindowDesign.h"
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 
 #include <QGuiApplication>
 #include <QPalette>

@@ -1,6 +1,6 @@
 #include "app/WindowFont.h"
 
-#include "platform/Fonts.h"
+#include "platform/drawing/Fonts.h"
 
 QFont WindowFont() {
     QFont font = makeFont(QStringLiteral("MS Sans Serif"), -11);

@@ -2,7 +2,7 @@
 
 #include "app/Unit1.h"
 #include "app/popwin.h"
-#include "platform/ApplicationErrors.h"
+#include "platform/system/ApplicationErrors.h"
 #include "sim/VirtualModule.h"
 
 #include <QApplication>

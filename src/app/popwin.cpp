@@ -1,11 +1,11 @@
 #include "app/popwin.h"
 
-#include "app/RegisterMap.h"
 #include "app/Unit1.h"
 #include "app/WindowDesign.h"
 #include "app/WindowFont.h"
-#include "platform/Color.h"
-#include "platform/Fonts.h"
+#include "platform/drawing/Color.h"
+#include "platform/drawing/Fonts.h"
+#include "poll/RegisterMap.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
 

@@ -6,7 +6,7 @@
 // for the whole run; its ramp timer stays enabled and acts whenever a ramp
 // direction is chosen.
 
-#include "platform/Timer.h"
+#include "platform/system/Timer.h"
 
 #include <QDialog>
 #include <array>

@@ -2,10 +2,10 @@
 
 #include "serial/ComThread.h"
 
-#include "platform/ApplicationErrors.h"
-#include "platform/MainThreadQueue.h"
-#include "platform/SerialDevice.h"
-#include "platform/SystemError.h"
+#include "platform/serial/SerialDevice.h"
+#include "platform/system/ApplicationErrors.h"
+#include "platform/system/MainThreadQueue.h"
+#include "platform/system/SystemError.h"
 
 #include <QObject>
 #include <algorithm>

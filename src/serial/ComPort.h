@@ -13,7 +13,7 @@
 #include "serial/EComPort.h"
 #include "serial/FreeNotifier.h"
 
-#include "platform/SerialSettings.h"
+#include "platform/serial/SerialSettings.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "serial/ComPortSettings.h"
 
-#include "platform/IniFile.h"
-#include "platform/RegistryStore.h"
+#include "platform/storage/IniFile.h"
+#include "platform/storage/RegistryStore.h"
 #include "serial/ComPort.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "serial/ComSelect.h"
 
-#include "platform/SerialPortList.h"
+#include "platform/serial/SerialPortList.h"
 #include "serial/ComPort.h"
 
 #include <QStringListModel>

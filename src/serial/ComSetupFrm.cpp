@@ -1,6 +1,6 @@
 #include "serial/ComSetupFrm.h"
 
-#include "platform/Fonts.h"
+#include "platform/drawing/Fonts.h"
 #include "serial/ComComboBox.h"
 #include "serial/ComPort.h"
 

@@ -2,10 +2,10 @@
 
 #include "serial/ComPort.h"
 
-#include "platform/ApplicationErrors.h"
-#include "platform/MainThreadQueue.h"
-#include "platform/SerialDevice.h"
-#include "platform/ThreadPriority.h"
+#include "platform/serial/SerialDevice.h"
+#include "platform/system/ApplicationErrors.h"
+#include "platform/system/MainThreadQueue.h"
+#include "platform/system/ThreadPriority.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -5,7 +5,7 @@
 
 #include "serial/ComTypes.h"
 
-#include "platform/SerialEventWaiter.h"
+#include "platform/serial/SerialEventWaiter.h"
 
 #include <atomic>
 #include <chrono>

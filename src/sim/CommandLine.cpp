@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "sim/CommandLine.h"
 
 #include <charconv>
 #include <functional>

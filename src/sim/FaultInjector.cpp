@@ -1,4 +1,4 @@
-#include "FaultInjector.h"
+#include "sim/FaultInjector.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "ReplyTransmitter.h"
+#include "sim/ReplyTransmitter.h"
 
-#include "platform/FdIo.h"
+#include "platform/serial/FdIo.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "RequestAssembler.h"
+#include "sim/RequestAssembler.h"
 
-#include "app/CRC16.h"
+#include "modbus/CRC16.h"
 
 #include <algorithm>
 

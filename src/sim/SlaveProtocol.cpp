@@ -1,6 +1,6 @@
-#include "SlaveProtocol.h"
+#include "sim/SlaveProtocol.h"
 
-#include "app/CRC16.h"
+#include "modbus/CRC16.h"
 
 #include <algorithm>
 

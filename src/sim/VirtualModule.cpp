@@ -1,6 +1,6 @@
-#include "VirtualModule.h"
+#include "sim/VirtualModule.h"
 
-#include "platform/FdIo.h"
+#include "platform/serial/FdIo.h"
 #include "sim/SlaveProtocol.h"
 
 #include <algorithm>

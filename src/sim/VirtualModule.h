@@ -14,9 +14,9 @@
 // arrive or Stop() is called. Start() and Stop() belong to the thread that
 // owns the module; every other accessor is safe from any thread.
 
-#include "platform/EventFd.h"
-#include "platform/FdIo.h"
-#include "platform/PseudoTerminal.h"
+#include "platform/serial/FdIo.h"
+#include "platform/serial/PseudoTerminal.h"
+#include "platform/system/EventFd.h"
 #include "sim/FaultInjector.h"
 #include "sim/ModuleRegisters.h"
 #include "sim/ReplyTransmitter.h"

@@ -1,7 +1,7 @@
 // kestro-virtual-module: serves the virtual module on a pseudo-terminal until
 // it is interrupted. The port's path is the first line on standard output.
 
-#include "platform/ServiceSignals.h"
+#include "platform/system/ServiceSignals.h"
 #include "sim/CommandLine.h"
 #include "sim/VirtualModule.h"
 

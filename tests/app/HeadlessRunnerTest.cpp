@@ -1,7 +1,7 @@
-#include "EngineFakes.h"
+#include "tests/poll/EngineFakes.h"
 
 #include "app/HeadlessRunner.h"
-#include "platform/SignalWatcher.h"
+#include "platform/system/SignalWatcher.h"
 
 #include <QRegularExpression>
 #include <QTimer>

@@ -1,10 +1,10 @@
 // The main window driven with real input events against the virtual module.
 
-#include "WindowTestSupport.h"
+#include "tests/app/WindowTestSupport.h"
 
-#include "app/PollCycle.h"
 #include "app/StatusBar.h"
-#include "platform/SerialPortList.h"
+#include "platform/serial/SerialPortList.h"
+#include "poll/PollCycle.h"
 #include "serial/ComComboBox.h"
 #include "serial/ComSetupFrm.h"
 #include "widgets/instrument/iIntegerOutput.h"

@@ -1,7 +1,7 @@
 // Runs the built kestro-modbus-m as a subprocess against real pseudo-terminals:
 // an independent libmodbus slave behind a relay, and the built-in virtual module.
 
-#include "ModbusPeer.h"
+#include "tests/support/ModbusPeer.h"
 
 #include <QProcess>
 #include <QRegularExpression>

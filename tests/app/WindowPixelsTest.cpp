@@ -1,10 +1,10 @@
 // The main window rendered offscreen and checked pixel by pixel.
 
-#include "WindowTestSupport.h"
+#include "tests/app/WindowTestSupport.h"
 
 #include "app/StatusBar.h"
-#include "platform/Color.h"
-#include "platform/DrawText.h"
+#include "platform/drawing/Color.h"
+#include "platform/drawing/DrawText.h"
 #include "widgets/instrument/iLedRectangle.h"
 
 #include <QImage>

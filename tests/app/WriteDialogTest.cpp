@@ -1,10 +1,10 @@
 // The write dialog opened from the table with real events; every write is
 // checked on the line, as the virtual module received it.
 
-#include "WindowTestSupport.h"
+#include "tests/app/WindowTestSupport.h"
 
-#include "app/OpenFailure.h"
-#include "app/PollCycle.h"
+#include "poll/OpenFailure.h"
+#include "poll/PollCycle.h"
 #include "serial/EComPort.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLedRectangle.h"

@@ -3,8 +3,8 @@
 
 #include "serial/ComPort.h"
 
-#include "SerialTestSupport.h"
-#include "platform/ApplicationErrors.h"
+#include "platform/system/ApplicationErrors.h"
+#include "tests/serial/SerialTestSupport.h"
 
 #include <QElapsedTimer>
 #include <cerrno>

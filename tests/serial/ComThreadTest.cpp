@@ -5,9 +5,9 @@
 #include "serial/ComThread.h"
 #include "serial/ComPort.h"
 
-#include "SerialTestSupport.h"
-#include "platform/ApplicationErrors.h"
-#include "platform/SerialDevice.h"
+#include "platform/serial/SerialDevice.h"
+#include "platform/system/ApplicationErrors.h"
+#include "tests/serial/SerialTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QThread>

@@ -4,9 +4,9 @@
 
 #include "serial/ComPort.h"
 
-#include "ModbusPeer.h"
-#include "SerialTestSupport.h"
-#include "app/RtuFrame.h"
+#include "modbus/RtuFrame.h"
+#include "tests/serial/SerialTestSupport.h"
+#include "tests/support/ModbusPeer.h"
 
 #include <QThread>
 #include <algorithm>

@@ -2,8 +2,8 @@
 // Helpers for serial tests on pseudo-terminals: the line's attributes as the
 // far end sees them, bytes from the far end, and waiting with generous limits.
 
-#include "platform/PseudoTerminal.h"
-#include "platform/SerialTermios.h"
+#include "platform/serial/PseudoTerminal.h"
+#include "platform/serial/SerialTermios.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

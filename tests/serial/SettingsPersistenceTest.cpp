@@ -1,10 +1,10 @@
-#include "CountingPort.h"
-#include "platform/IniFile.h"
-#include "platform/PseudoTerminal.h"
-#include "platform/RegistryStore.h"
+#include "platform/serial/PseudoTerminal.h"
+#include "platform/storage/IniFile.h"
+#include "platform/storage/RegistryStore.h"
 #include "serial/ComPort.h"
 #include "serial/ComPortSettings.h"
-#include "support/TemporaryConfig.h"
+#include "tests/serial/CountingPort.h"
+#include "tests/support/TemporaryConfig.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
-#include "CountingPort.h"
-#include "platform/PseudoTerminal.h"
-#include "platform/SerialPortList.h"
+#include "platform/serial/PseudoTerminal.h"
+#include "platform/serial/SerialPortList.h"
 #include "serial/ComComboBox.h"
 #include "serial/ComPort.h"
 #include "serial/ComSetupFrm.h"
+#include "tests/serial/CountingPort.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Options of kestro-virtual-module, and the program itself run as a process.
 
 #include "sim/CommandLine.h"
-#include "ModbusMaster.h"
+#include "tests/sim/ModbusMaster.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The module as an independent master sees it: libmodbus on the module's port.
 
-#include "ModbusMaster.h"
 #include "sim/VirtualModule.h"
+#include "tests/sim/ModbusMaster.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The module's line seen byte by byte: how requests may arrive and how the
 // replies go out, faults included.
 
-#include "RawClient.h"
-#include "app/CRC16.h"
+#include "modbus/CRC16.h"
 #include "sim/VirtualModule.h"
+#include "tests/sim/RawClient.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Framing of requests by CRC search, without a line.
 
 #include "sim/RequestAssembler.h"
-#include "app/CRC16.h"
+#include "modbus/CRC16.h"
 
 #include <gtest/gtest.h>
 

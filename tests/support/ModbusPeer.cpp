@@ -1,4 +1,4 @@
-#include "ModbusPeer.h"
+#include "tests/support/ModbusPeer.h"
 
 #include <modbus.h>
 

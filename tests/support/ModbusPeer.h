@@ -4,7 +4,7 @@
 // device path the master under test opens. The relay can drop or corrupt the
 // reply to chosen requests.
 
-#include "platform/PseudoTerminal.h"
+#include "platform/serial/PseudoTerminal.h"
 
 #include <atomic>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // the classic system colours and a fixed 96-dpi font setup, so that pixel
 // checks give the same answer on every machine.
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "FrameController.h"
+#include "widgets/grid/FrameController.h"
 
-#include "FramedStringGrid.h"
+#include "widgets/grid/FramedStringGrid.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "FramedStringGrid.h"
+#include "widgets/grid/FramedStringGrid.h"
 
-#include "FrameController.h"
-#include "HlsColor.h"
-#include "InplaceEdit.h"
+#include "widgets/grid/FrameController.h"
+#include "widgets/grid/HlsColor.h"
+#include "widgets/grid/InplaceEdit.h"
 
-#include "platform/VisualThemes.h"
+#include "platform/drawing/VisualThemes.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -4,7 +4,7 @@
 // optional frame painted in the border area with selectable styles, sides and
 // colours and a hot-tracked variant, and mouse enter and leave events.
 
-#include "StringGrid.h"
+#include "widgets/grid/StringGrid.h"
 
 class TFrameController;
 

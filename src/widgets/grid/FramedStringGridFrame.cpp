@@ -1,6 +1,6 @@
 // The custom frame of TFramedStringGrid, painted over the border area.
 
-#include "FramedStringGrid.h"
+#include "widgets/grid/FramedStringGrid.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "GridAxis.h"
+#include "widgets/grid/GridAxis.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "HlsColor.h"
+#include "widgets/grid/HlsColor.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // dialog, with its integer rounding, so that "50 units darker" means what it
 // meant on the system the tool was designed for.
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 
 struct HlsColor {
     int hue = 0;        // 0..240

@@ -1,6 +1,6 @@
-#include "InplaceEdit.h"
+#include "widgets/grid/InplaceEdit.h"
 
-#include "StringGrid.h"
+#include "widgets/grid/StringGrid.h"
 
 #include <QKeyEvent>
 

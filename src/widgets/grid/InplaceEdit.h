@@ -4,7 +4,7 @@
 // takes the grid's background colour, and hands the keys that leave the cell
 // (up, down, page keys, Tab, Enter, Escape) back to the grid.
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 
 #include <QLineEdit>
 

@@ -1,6 +1,6 @@
-#include "StringGrid.h"
+#include "widgets/grid/StringGrid.h"
 
-#include "InplaceEdit.h"
+#include "widgets/grid/InplaceEdit.h"
 
 #include <QEvent>
 #include <algorithm>

@@ -7,9 +7,9 @@
 // client rectangle inside it. Coordinates given to and returned by the cell
 // functions (CellRect, MouseToCell) are widget coordinates.
 
-#include "GridAxis.h"
-#include "platform/Color.h"
-#include "platform/Fonts.h"
+#include "platform/drawing/Color.h"
+#include "platform/drawing/Fonts.h"
+#include "widgets/grid/GridAxis.h"
 
 #include <QFlags>
 #include <QRect>

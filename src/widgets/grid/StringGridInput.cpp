@@ -1,7 +1,7 @@
 // Mouse and keyboard handling of TStringGrid, and the in-place editor's life.
 
-#include "InplaceEdit.h"
-#include "StringGrid.h"
+#include "widgets/grid/InplaceEdit.h"
+#include "widgets/grid/StringGrid.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,9 +1,9 @@
 // Geometry of TStringGrid (border, client area, cell rectangles, hit tests),
 // focus and repaint requests.
 
-#include "StringGrid.h"
+#include "widgets/grid/StringGrid.h"
 
-#include "platform/ApplicationErrors.h"
+#include "platform/system/ApplicationErrors.h"
 
 #include <QApplication>
 #include <algorithm>

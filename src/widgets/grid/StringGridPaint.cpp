@@ -2,13 +2,13 @@
 // regions (fixed corner, fixed rows, fixed columns, scrollable cells), lines
 // first and cells after them, all in one off-screen image.
 
-#include "InplaceEdit.h"
-#include "StringGrid.h"
+#include "widgets/grid/InplaceEdit.h"
+#include "widgets/grid/StringGrid.h"
 
-#include "platform/ApplicationErrors.h"
-#include "platform/Canvas.h"
-#include "platform/DrawText.h"
-#include "platform/Edges.h"
+#include "platform/drawing/Canvas.h"
+#include "platform/drawing/DrawText.h"
+#include "platform/drawing/Edges.h"
+#include "platform/system/ApplicationErrors.h"
 
 #include <QPaintEvent>
 #include <QPainter>

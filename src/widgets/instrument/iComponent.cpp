@@ -1,10 +1,10 @@
-#include "iComponent.h"
+#include "widgets/instrument/iComponent.h"
 
-#include "platform/Canvas.h"
-#include "platform/Clock.h"
-#include "platform/DrawText.h"
-#include "platform/Edges.h"
-#include "platform/Timer.h"
+#include "platform/drawing/Canvas.h"
+#include "platform/drawing/DrawText.h"
+#include "platform/drawing/Edges.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Timer.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

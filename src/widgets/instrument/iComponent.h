@@ -5,9 +5,9 @@
 // through RequestRepaint, which batches (BeginUpdate/EndUpdate) and rate-limits
 // (AutoFrameRate) them. Input reaches overridable hooks with UserInput set.
 
-#include "iTypes.h"
-#include "platform/Color.h"
-#include "platform/Fonts.h"
+#include "platform/drawing/Color.h"
+#include "platform/drawing/Fonts.h"
+#include "widgets/instrument/iTypes.h"
 
 #include <QPainter>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #pragma once
 // The class every instrument widget derives from.
 
-#include "iVCLComponent.h"
+#include "widgets/instrument/iVCLComponent.h"
 
 class TiCustomComponent : public TiVCLComponent {
     Q_OBJECT

@@ -1,7 +1,7 @@
 #include "widgets/instrument/iEditCustom.h"
 
-#include "platform/Beep.h"
-#include "platform/DrawText.h"
+#include "platform/drawing/Beep.h"
+#include "platform/drawing/DrawText.h"
 
 #include <QApplication>
 #include <QClipboard>

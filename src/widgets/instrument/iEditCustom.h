@@ -5,7 +5,7 @@
 // returns to. Subclasses decide which characters are valid and what a commit
 // does with the text.
 
-#include "platform/Fonts.h"
+#include "platform/drawing/Fonts.h"
 #include "widgets/instrument/EditModel.h"
 #include "widgets/instrument/iCustomComponent.h"
 

@@ -1,6 +1,6 @@
 #include "widgets/instrument/iIntegerOutput.h"
 
-#include "platform/Beep.h"
+#include "platform/drawing/Beep.h"
 
 TiIntegerOutput::TiIntegerOutput(QWidget* parent) : TiEditCustom(parent) {
     SetAlignment(taCenter);

@@ -1,6 +1,6 @@
-#include "iLabel.h"
+#include "widgets/instrument/iLabel.h"
 
-#include "platform/DrawText.h"
+#include "platform/drawing/DrawText.h"
 
 #include <QKeySequence>
 #include <cstdlib>

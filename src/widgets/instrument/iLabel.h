@@ -3,7 +3,7 @@
 // frame it, give it a drop shadow, and pass the focus to another control
 // through the accelerator character of its caption ("&Address").
 
-#include "iCustomComponent.h"
+#include "widgets/instrument/iCustomComponent.h"
 
 #include <QPointer>
 #include <QShortcut>

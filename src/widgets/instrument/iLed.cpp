@@ -1,4 +1,4 @@
-#include "iLed.h"
+#include "widgets/instrument/iLed.h"
 
 namespace {
 constexpr int kInitialSide = 20;

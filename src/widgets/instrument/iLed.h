@@ -2,7 +2,7 @@
 // A lamp that is lit or dark. The state and colours common to lamps of any
 // shape live here; subclasses draw the shape.
 
-#include "iCustomComponent.h"
+#include "widgets/instrument/iCustomComponent.h"
 
 class TiLed : public TiCustomComponent {
     Q_OBJECT

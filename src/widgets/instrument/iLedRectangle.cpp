@@ -1,6 +1,6 @@
-#include "iLedRectangle.h"
+#include "widgets/instrument/iLedRectangle.h"
 
-#include "platform/DrawText.h"
+#include "platform/drawing/DrawText.h"
 
 namespace {
 // The highlight: two white pixels, (3, 3) and (4, 3).

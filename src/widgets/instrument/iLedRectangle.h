@@ -2,7 +2,7 @@
 // A rectangular lamp: filled in the lamp colour, with a 3-D bevel, a small
 // highlight near the top-left corner and an optional caption in the middle.
 
-#include "iLed.h"
+#include "widgets/instrument/iLed.h"
 
 class TiLedRectangle : public TiLed {
     Q_OBJECT

@@ -1,6 +1,6 @@
-#include "iSevenSegmentAnalog.h"
+#include "widgets/instrument/iSevenSegmentAnalog.h"
 
-#include "iRounding.h"
+#include "widgets/instrument/iRounding.h"
 
 #include <QLocale>
 #include <algorithm>

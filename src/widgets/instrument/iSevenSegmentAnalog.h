@@ -3,7 +3,7 @@
 // decimals. The decimal point sits in the gap between two cells; a number too
 // long for the cells becomes a row of arrows pointing the way of its sign.
 
-#include "iSevenSegmentDisplay.h"
+#include "widgets/instrument/iSevenSegmentDisplay.h"
 
 class TiSevenSegmentAnalog : public TiSevenSegmentDisplay {
     Q_OBJECT

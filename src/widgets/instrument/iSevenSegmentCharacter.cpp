@@ -1,6 +1,6 @@
-#include "iSevenSegmentCharacter.h"
+#include "widgets/instrument/iSevenSegmentCharacter.h"
 
-#include "iRounding.h"
+#include "widgets/instrument/iRounding.h"
 
 #include <QPolygon>
 #include <array>

@@ -2,7 +2,7 @@
 // One seven-segment character cell drawn from polygons. It is a widget of its
 // own and also the stamp with which the multi-digit displays draw each cell.
 
-#include "iCustomComponent.h"
+#include "widgets/instrument/iCustomComponent.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "iSevenSegmentDisplay.h"
+#include "widgets/instrument/iSevenSegmentDisplay.h"
 
 #include <algorithm>
 

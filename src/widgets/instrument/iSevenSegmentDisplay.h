@@ -3,8 +3,8 @@
 // spacing, segment size, colours, leading fill, and sizing to the digits.
 // One hidden character widget serves as the stamp that draws every cell.
 
-#include "iCustomComponent.h"
-#include "iSevenSegmentCharacter.h"
+#include "widgets/instrument/iCustomComponent.h"
+#include "widgets/instrument/iSevenSegmentCharacter.h"
 
 #include <QSize>
 #include <memory>

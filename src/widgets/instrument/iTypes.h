@@ -2,7 +2,7 @@
 // Types shared by the instrument widgets: style enumerations, the text
 // options of the base's text routine and the event handler signatures.
 
-#include "platform/Keys.h"
+#include "platform/drawing/Keys.h"
 
 #include <QPoint>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "iVCLComponent.h"
+#include "widgets/instrument/iVCLComponent.h"
 
 #include <QRegion>
 #include <algorithm>

@@ -4,7 +4,7 @@
 // what its parent (and any sibling beneath) draws in its rectangle and uses
 // that snapshot as its background.
 
-#include "iComponent.h"
+#include "widgets/instrument/iComponent.h"
 
 #include <QImage>
 #include <mutex>

@@ -3,7 +3,7 @@
 // index (1 to 48), the key of each index being the element key of the skin
 // styles.
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 #include "widgets/skin/ThemeFileReader.h"
 
 #include <QImage>

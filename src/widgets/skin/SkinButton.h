@@ -9,9 +9,9 @@
 // handling; TskButton adds the nine-slice face, the glyph and the style's
 // transparency.
 
-#include "platform/Color.h"
-#include "platform/Fonts.h"
-#include "platform/Timer.h"
+#include "platform/drawing/Color.h"
+#include "platform/drawing/Fonts.h"
+#include "platform/system/Timer.h"
 #include "widgets/skin/SkinMgr.h"
 #include "widgets/skin/SkinThemes.h"
 

@@ -1,6 +1,6 @@
 #include "widgets/skin/SkinButton.h"
 
-#include "platform/DrawText.h"
+#include "platform/drawing/DrawText.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 #include "widgets/skin/SkinButton.h"
 
-#include "platform/Canvas.h"
-#include "platform/DrawText.h"
-#include "platform/Edges.h"
+#include "platform/drawing/Canvas.h"
+#include "platform/drawing/DrawText.h"
+#include "platform/drawing/Edges.h"
 #include "widgets/skin/SkinDrawing.h"
 
 // The paint pipeline of the skinned button: face frame by state, background,

@@ -1,6 +1,6 @@
 #include "widgets/skin/SkinDrawing.h"
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 
 #include <algorithm>
 

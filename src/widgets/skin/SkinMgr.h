@@ -2,7 +2,7 @@
 // The theme-file component: skinned controls whose UIStyle is FromThemeFile
 // point their FileTheme at it and take their look from the file it loaded.
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 #include "widgets/skin/FileThemeMgr.h"
 
 #include <QImage>

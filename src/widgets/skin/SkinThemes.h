@@ -3,7 +3,7 @@
 // table of the five styles, the lookups every skinned control uses, and the
 // rule that picks a loaded theme file or a built-in style.
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 
 #include <QImage>
 #include <QString>

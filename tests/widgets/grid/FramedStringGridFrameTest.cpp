@@ -1,5 +1,5 @@
-#include "GridTestSupport.h"
-#include "platform/VisualThemes.h"
+#include "platform/drawing/VisualThemes.h"
+#include "tests/widgets/grid/GridTestSupport.h"
 #include "widgets/grid/FramedStringGrid.h"
 
 #include <QEnterEvent>

@@ -1,5 +1,5 @@
-#include "GridTestSupport.h"
-#include "platform/ApplicationErrors.h"
+#include "platform/system/ApplicationErrors.h"
+#include "tests/widgets/grid/GridTestSupport.h"
 #include "widgets/grid/FramedStringGrid.h"
 
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "GridTestSupport.h"
+#include "tests/widgets/grid/GridTestSupport.h"
 #include "widgets/grid/FrameController.h"
 #include "widgets/grid/FramedStringGrid.h"
 

@@ -2,7 +2,7 @@
 // Helpers shared by the grid tests: reading pixels back as framework colours
 // and giving a shown grid the keyboard focus on the offscreen platform.
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 
 #include <QApplication>
 #include <QImage>

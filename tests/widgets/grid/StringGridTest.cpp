@@ -1,5 +1,5 @@
 #include "widgets/grid/StringGrid.h"
-#include "GridTestSupport.h"
+#include "tests/widgets/grid/GridTestSupport.h"
 
 #include <QTest>
 #include <climits>

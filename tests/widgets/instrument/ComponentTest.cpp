@@ -1,4 +1,4 @@
-#include "InstrumentTestSupport.h"
+#include "tests/widgets/instrument/InstrumentTestSupport.h"
 #include "widgets/instrument/iCustomComponent.h"
 
 #include <QDialog>

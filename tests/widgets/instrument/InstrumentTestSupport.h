@@ -2,7 +2,7 @@
 // Helpers for the instrument widget tests: render a widget to an image and
 // read its pixels back as framework colours.
 
-#include "platform/Color.h"
+#include "platform/drawing/Color.h"
 
 #include <QCoreApplication>
 #include <QImage>

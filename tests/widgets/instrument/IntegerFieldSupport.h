@@ -2,7 +2,7 @@
 // A form with an integer field as the windows lay it out, a button elsewhere
 // to take the focus, and counters for beeps and change events.
 
-#include "platform/Beep.h"
+#include "platform/drawing/Beep.h"
 #include "widgets/instrument/iIntegerOutput.h"
 
 #include <QApplication>

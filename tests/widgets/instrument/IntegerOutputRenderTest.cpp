@@ -1,6 +1,6 @@
-#include "InstrumentTestSupport.h"
-#include "IntegerFieldSupport.h"
-#include "platform/DrawText.h"
+#include "platform/drawing/DrawText.h"
+#include "tests/widgets/instrument/InstrumentTestSupport.h"
+#include "tests/widgets/instrument/IntegerFieldSupport.h"
 
 #include <set>
 

@@ -1,4 +1,4 @@
-#include "IntegerFieldSupport.h"
+#include "tests/widgets/instrument/IntegerFieldSupport.h"
 
 #include <QDialog>
 #include <QVBoxLayout>

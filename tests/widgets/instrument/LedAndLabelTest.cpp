@@ -1,5 +1,5 @@
-#include "InstrumentTestSupport.h"
-#include "platform/DrawText.h"
+#include "platform/drawing/DrawText.h"
+#include "tests/widgets/instrument/InstrumentTestSupport.h"
 #include "widgets/instrument/iLabel.h"
 #include "widgets/instrument/iLedRectangle.h"
 

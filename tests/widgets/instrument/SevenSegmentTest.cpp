@@ -1,4 +1,4 @@
-#include "InstrumentTestSupport.h"
+#include "tests/widgets/instrument/InstrumentTestSupport.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
 #include <QLocale>

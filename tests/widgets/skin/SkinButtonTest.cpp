@@ -1,6 +1,6 @@
-#include "ThemeFileBuilder.h"
+#include "tests/widgets/skin/ThemeFileBuilder.h"
 
-#include "platform/DrawText.h"
+#include "platform/drawing/DrawText.h"
 #include "widgets/skin/SkinButton.h"
 #include "widgets/skin/SkinDrawing.h"
 

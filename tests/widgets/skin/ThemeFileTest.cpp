@@ -1,4 +1,4 @@
-#include "ThemeFileBuilder.h"
+#include "tests/widgets/skin/ThemeFileBuilder.h"
 
 #include "widgets/skin/SkinMgr.h"
 #include "widgets/skin/SkinThemes.h"

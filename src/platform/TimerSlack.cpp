@@ -1,8 +1,0 @@
-#include "platform/TimerSlack.h"
-
-#include <sys/prctl.h>
-
-bool UseFineTimerSlack() {
-    constexpr unsigned long OneNanosecond = 1;
-    return ::prctl(PR_SET_TIMERSLACK, OneNanosecond, 0, 0, 0) == 0;
-}

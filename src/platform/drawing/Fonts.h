@@ -1,0 +1,70 @@
+#pragma once
+// Fonts as the windows' stored descriptions name them ("MS Sans Serif",
+// "宋体", a height in pixels), mapped to the fonts a Debian desktop has.
+// A negative height is the character height in pixels (-11 is an 11-pixel
+// font), a positive one the cell height; both become QFont pixel sizes.
+// Every font made here is unantialiased, so text lands on whole pixels.
+
+#include "platform/drawing/Color.h"
+
+#include <QFont>
+#include <QString>
+#include <functional>
+
+/// The family to ask for in place of a Windows family name: the desktop sans
+/// font (DejaVu Sans) for the dialog fonts, a CJK font (WenQuanYi Zen Hei)
+/// for the Chinese ones; names it does not know are passed through.
+QString mapFontFamily(const QString& windowsFamily);
+
+/// Pixel size for a stored font height (see above); 0 gives the default 11.
+int pixelSizeForHeight(int height);
+
+/// A QFont for a stored family, height and weight, with the CJK font as a
+/// fallback so Chinese captions render in any family.
+QFont makeFont(const QString& windowsFamily, int height, bool bold = false);
+
+/// Font style bits of a stored font.
+enum TFontStyle : unsigned { fsBold = 0x1, fsItalic = 0x2, fsUnderline = 0x4, fsStrikeOut = 0x8 };
+
+/// A stored font with colour and change notification, as controls publish it.
+/// Defaults: "MS Sans Serif", height -11, window-text colour, no style.
+class TFont {
+public:
+    TFont() = default;
+    TFont(const QString& name, int height, unsigned style = 0, TColor color = clWindowText);
+    /// Copies the attributes only; the copy has no OnChange of its own.
+    TFont(const TFont& other);
+    /// Assigns the attributes and keeps this font's OnChange (see Assign).
+    TFont& operator=(const TFont& other);
+
+    QString Name() const { return m_name; }
+    void SetName(const QString& name);
+    int Height() const { return m_height; }
+    void SetHeight(int height);
+    /// Size in points at 96 pixels per inch: Height = -Size * 96 / 72, rounded.
+    int Size() const;
+    void SetSize(int points);
+    unsigned Style() const { return m_style; }
+    void SetStyle(unsigned style);
+    bool Bold() const { return (m_style & fsBold) != 0; }
+    void SetBold(bool bold);
+    TColor Color() const { return m_color; }
+    void SetColor(TColor color);
+
+    /// Copies every attribute from `other`, firing OnChange once if anything differs.
+    void Assign(const TFont& other);
+    bool operator==(const TFont& other) const;
+
+    /// Called after any attribute changed (not for equal values).
+    std::function<void()> OnChange;
+
+    QFont toQFont() const;
+
+private:
+    void changed();
+
+    QString m_name = QStringLiteral("MS Sans Serif");
+    int m_height = -11;
+    unsigned m_style = 0;
+    TColor m_color = clWindowText;
+};

@@ -1,0 +1,123 @@
+#pragma once
+// A serial line opened through the terminal interface: exclusive opening,
+// line settings, timed reads and writes, queue counts, modem lines, error
+// counters and queue discards. Every call returns 0 or the errno of the
+// failing system call; nothing here throws. Not thread-safe except where a
+// function says so.
+//
+// Line options that Linux drivers lack, and what stands in for them:
+// - 1.5 stop bits: CSTOPB, which UARTs send as 1.5 for 5-bit characters and
+//   as 2 for longer ones (the nearest safe choice).
+// - Dropping received zero bytes, and replacing bytes with a parity error:
+//   done on the way in (SerialReceiveFilter), the latter from PARMRK marks.
+// - Parity checking without replacement: bytes pass unchanged and the error
+//   shows in the driver's counters only, as with the original driver.
+// - DSR sensitivity: bytes that arrive while DSR is off are dropped on read.
+// - DSR output handshake: a write waits for DSR within its timeout.
+// - DTR handshake: DTR is held on. RTS toggle: the driver's RS-485 mode, or
+//   RTS raised around each write where the driver has none.
+// - Continuing after XOFF, XON/XOFF limits and driver queue sizes: Linux
+//   fixes them; the values are accepted (sizes are checked) and not used.
+// - Timeouts: a read returns at once with what is waiting unless read totals
+//   are set; a write waits for room up to multiplier x n + constant ms, and
+//   with both zero takes only what fits at once rather than waiting forever.
+
+#include "platform/serial/SerialReceiveFilter.h"
+#include "platform/serial/SerialSettings.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct termios2;
+
+struct SerialIoResult {
+    int count = 0;
+    int error = 0;
+};
+
+class SerialDevice {
+public:
+    SerialDevice();
+    virtual ~SerialDevice();
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
+
+    /// "/dev/" + name, or the name itself when it contains a '/'.
+    static std::string DevicePath(const std::string& portName);
+
+    /// Opens read-write, non-blocking, without becoming the controlling
+    /// terminal, and exclusively: TIOCEXCL keeps other openers out and a
+    /// non-blocking flock() also keeps out root, whom TIOCEXCL lets through.
+    /// A line already claimed (flock, exclusive mode) or simply open in
+    /// another program is refused with EBUSY. The line is made raw at once.
+    int open(const std::string& path);
+    /// Drops output not yet sent, restores the line's attributes as found at
+    /// opening (without output flow control if the driver still holds
+    /// output), then closes: a stalled line does not hold up closing.
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+    /// The descriptor, for waiting on it; -1 when closed.
+    int descriptor() const { return m_fd; }
+
+    int applyLineSettings(const SerialLineSettings& settings);
+    void setTimeouts(const SerialTimeouts& timeouts) { m_timeouts = timeouts; }
+    /// Linux driver queues have fixed sizes; the sizes are only checked.
+    int setQueueSizes(int inputSize, int outputSize);
+
+    /// Reads at most count bytes within the read timeouts (at once with what
+    /// is waiting under the default ones).
+    SerialIoResult read(void* buffer, int count);
+    /// Writes count bytes, waiting for room up to the write timeout; the
+    /// count is what the driver took.
+    SerialIoResult write(const void* buffer, int count);
+
+    /// The following may also be called from the event thread.
+    int inputCount(int& count) const;
+    /// Bytes the driver still holds for sending. Virtual so that a line whose
+    /// queue never empties can be stood in for.
+    virtual int outputCount(int& count) const;
+    /// ModemLine bits. A device without modem lines reports all of them off.
+    int modemLines(unsigned& lines) const;
+    /// The driver's counters; all zero on a device that keeps none.
+    int counters(SerialCounters& counters) const;
+    int discard(bool transmit, bool receive) const;
+    /// Reads and writes block until done, so nothing is ever pending; this
+    /// only checks that there is a device.
+    int abortPending() const;
+    /// Whether the driver reports modem lines and keeps line counters at all
+    /// (a pseudo-terminal does neither).
+    bool hasModemLines() const;
+    bool keepsCounters() const;
+    /// Bytes taken from the driver's receive queue since opening, by reads
+    /// and discards. With the queue count it gives the bytes received so
+    /// far, which tells the event thread whether new ones have come.
+    std::uint64_t consumedBytes() const { return m_consumed; }
+
+private:
+    int applyLineControls(const SerialLineSettings& settings);
+    int setModemLine(unsigned line, bool on) const;
+    bool waitForDsr(std::chrono::steady_clock::time_point deadline) const;
+    /// How long one character takes on the line with the current settings.
+    std::chrono::microseconds characterTime() const;
+    /// Waits until the line has sent everything or the deadline has passed;
+    /// returns the bytes still queued then (0 when all have left).
+    int drainOutput(std::chrono::steady_clock::time_point deadline) const;
+    bool dsrOff() const;
+    SerialIoResult readOnce(std::uint8_t* buffer, int count);
+    void dropWaitingInput();
+    void countDiscardedInput() const;
+
+    int m_fd = -1;
+    std::unique_ptr<termios2> m_previous;
+    SerialTimeouts m_timeouts;
+    SerialLineSettings m_settings;
+    SerialReceiveFilter m_filter;
+    bool m_rs485Enabled = false;
+    bool m_softwareRtsToggle = false;
+    mutable std::atomic<std::uint64_t> m_consumed = 0;
+    mutable std::atomic<bool> m_keepsNoCounters = false;
+};

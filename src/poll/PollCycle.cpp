@@ -1,0 +1,273 @@
+#include "poll/PollCycle.h"
+
+#include "poll/PollPort.h"
+#include "poll/PollView.h"
+#include "poll/RegisterMap.h"
+
+#include <algorithm>
+#include <exception>
+
+using namespace std::chrono_literals;
+
+std::optional<std::chrono::milliseconds> PauseAfterReply(TBaudRate baudRate) {
+    // Roughly the time of 24 characters at the rate, so a prompt slave is polled
+    // back to back without crowding it.
+    switch (baudRate) {
+    case br2400:
+        return 100ms;
+    case br4800:
+        return 50ms;
+    case br9600:
+        return 25ms;
+    case br19200:
+        return 12ms;
+    case br38400:
+        return 6ms;
+    case br57600:
+        return 4ms;
+    case br115200:
+        return 2ms;
+    default:
+        return std::nullopt;
+    }
+}
+
+QString TrafficLine(const QString& prefix, const TimeOfDay& time, const std::uint8_t* bytes,
+                    int count) {
+    // Built character by character: a line is composed for every frame on the
+    // line, so it must not cost more than the frame itself.
+    static constexpr char16_t HexDigits[] = u"0123456789ABCDEF";
+    const auto digit = [](int value) { return QChar(u'0' + value); };
+    QString line;
+    line.reserve(prefix.size() + 7 + 3 * count);
+    line += prefix;
+    line += digit(time.second / 10 % 10);
+    line += digit(time.second % 10);
+    line += u':';
+    line += digit(time.millisecond / 100 % 10);
+    line += digit(time.millisecond / 10 % 10);
+    line += digit(time.millisecond % 10);
+    line += u'>';
+    for (int i = 0; i < count; ++i) {
+        line += u' ';
+        line += QChar(HexDigits[bytes[i] >> 4]);
+        line += QChar(HexDigits[bytes[i] & 0x0F]);
+    }
+    return line;
+}
+
+PollCycle::PollCycle(PollPort& port, PollView& view, ClockFunction clock)
+    : m_port(port), m_view(view), m_clock(std::move(clock)) {
+    m_timer.SetEnabled(false);
+    m_timer.SetInterval(static_cast<int>(StartInterval.count()));
+    m_timer.SetOnTimer([this] { tmr1Timer(); });
+    m_port.SetOnRxChar([this](int count) { ComPortRxChar(count); });
+}
+
+PollCycle::~PollCycle() {
+    m_port.SetOnRxChar(nullptr);
+}
+
+bool PollCycle::skButton2Click() {
+    if (m_port.Connected()) {
+        return true;
+    }
+    try {
+        m_port.SetConnected(true);
+        m_replyCode = ReplyStarted;
+        m_view.ClearMonitor();
+        m_writeMode = WriteModeRead;
+        setInterval(StartInterval);
+        m_timer.SetEnabled(true);
+        m_polling = true;
+        m_rxCount = 0;
+        m_writeFailure.clear();
+        m_view.SetPanelText(PanelTxCount, QStringLiteral("0"));
+        m_view.SetPanelText(PanelErCount, QStringLiteral("0"));
+        m_view.SetPanelText(PanelPort, m_port.Port() + QStringLiteral(" | "));
+    } catch (const std::exception& error) {
+        m_view.ShowOpenFailure(OpenFailureMessage, QString::fromUtf8(error.what()));
+        return false;
+    } catch (...) {
+        m_view.ShowOpenFailure(OpenFailureMessage, QString());
+        return false;
+    }
+    return true;
+}
+
+void PollCycle::skButton3Click() {
+    if (m_polling) {
+        m_polling = false;
+    }
+}
+
+void PollCycle::tmr1Timer() {
+    if (m_replyCode == ReplyNone) {
+        incrementPanel(PanelErCount);
+    }
+    m_replyCode = ReplyNone;
+    if (!m_polling) {
+        stopLoop();
+        return;
+    }
+    sendRequest();
+}
+
+void PollCycle::stopLoop() {
+    try {
+        m_port.SetConnected(false);
+    } catch (...) {
+        // The port refused to close and is still open, so Start would find it
+        // open and do nothing. The timer keeps running at the calm reply
+        // time-out and the next tick tries to close it again.
+        setInterval(ReplyTimeout);
+        return;
+    }
+    m_timer.SetEnabled(false);
+}
+
+void PollCycle::sendRequest() {
+    const int address = m_view.AddressValue();
+    if (m_writeMode == WriteModeRequested) {
+        m_writeMode = WriteModeSent;
+        BuildWriteRequest(m_txFrame, address, static_cast<std::uint8_t>(m_writeRegister),
+                          static_cast<std::uint16_t>(m_writeValue & 0xFFFF));
+    } else {
+        m_writeMode = WriteModeRead;
+        BuildReadRequest(m_txFrame, address);
+    }
+    appendTraffic(QStringLiteral("Tx-"), m_txFrame.data(), static_cast<int>(m_txFrame.size()));
+    incrementPanel(PanelTxCount);
+    m_rxCount = 0;
+    m_exceptionLogged = false;
+    try {
+        m_port.WriteData(m_txFrame.data(), static_cast<int>(m_txFrame.size()));
+        setWriteFailure(QString());
+    } catch (const std::exception& error) {
+        setWriteFailure(QString::fromUtf8(error.what()));
+    } catch (...) {
+        setWriteFailure(QStringLiteral("The port refused the request."));
+    }
+    // A refused request is logged and counted like a sent one and the next
+    // tick counts it as missed. It waits out the reply time-out all the same:
+    // a line that has gone away (an adapter pulled out) fails every write, and
+    // at the short pause of a good line that would send, log and count
+    // hundreds of requests a second.
+    setInterval(ReplyTimeout);
+}
+
+void PollCycle::setWriteFailure(const QString& reason) {
+    if (reason == m_writeFailure) {
+        return;
+    }
+    m_writeFailure = reason;
+    m_view.ShowWriteFailure(reason);
+}
+
+void PollCycle::ComPortRxChar(int count) {
+    if (count <= 0) {
+        return;
+    }
+    const int received = drainPort(count);
+    if (received == 0) {
+        return;
+    }
+    if (m_rxCount + received > static_cast<int>(RxFrameSize)) {
+        // The delivery would run past the reply buffer: drop it whole and poll
+        // again at once. The buffer keeps what it held.
+        setInterval(OverflowInterval);
+        m_replyCode = ReplyOverflow;
+        return;
+    }
+    std::copy_n(m_rxScratch.begin(), received, m_rxFrame.begin() + m_rxCount);
+    m_rxCount += received;
+    settleReply();
+}
+
+int PollCycle::drainPort(int count) {
+    // Every reported byte is taken from the port, even those that will be
+    // dropped, so a flood cannot pile up behind the reply buffer. A delivery
+    // larger than the scratch area overflows the reply buffer anyway, so its
+    // later pieces may overwrite the earlier ones.
+    int received = 0;
+    while (received < count) {
+        const int offset = received < RxScratchSize ? received : 0;
+        std::uint8_t* target = m_rxScratch.data() + offset;
+        const int room = RxScratchSize - offset;
+        const int wanted = std::min(count - received, room);
+        int got = 0;
+        try {
+            got = std::min(m_port.ReadData(target, wanted), wanted);
+        } catch (...) {
+            got = 0;
+        }
+        if (got <= 0) {
+            break;
+        }
+        received += got;
+    }
+    return received;
+}
+
+void PollCycle::settleReply() {
+    const std::uint8_t* bytes = m_rxFrame.data();
+    const auto rxCount = static_cast<std::size_t>(m_rxCount);
+    if (!ReplyIsComplete(bytes, rxCount)) {
+        // An exception reply never completes, but the operator should still see
+        // why the slave refused. It stays a miss for the counters.
+        if (!m_exceptionLogged && IsExceptionReply(bytes, rxCount)) {
+            m_exceptionLogged = true;
+            appendTraffic(QStringLiteral("Rx-"), bytes, m_rxCount);
+        }
+        return;
+    }
+    appendTraffic(QStringLiteral("Rx-"), bytes, m_rxCount);
+    // Only a reply that comes from the slave just polled, carries a right CRC
+    // and, for a read, the 40 bytes asked for counts as an answer; anything else
+    // is logged for the operator and then treated as no reply.
+    if (!ReplyIsSound(bytes, rxCount, m_txFrame[0])) {
+        return;
+    }
+    const std::uint8_t function = m_rxFrame[1];
+    m_replyCode = function == FunctionReadHolding ? ReplyRead : ReplyWrite;
+    if (const auto pause = PauseAfterReply(m_port.BaudRate())) {
+        setInterval(*pause);
+    }
+    if (function == FunctionReadHolding) {
+        DecodeReply(m_rxFrame, m_view);
+    }
+}
+
+bool PollCycle::RequestWrite(int value) {
+    const int column = m_view.CurrentColumn();
+    const int row = m_view.CurrentRow();
+    if (!IsValueCell(column, row)) {
+        return false;
+    }
+    return RequestWriteToRegister(RegisterOfCell(column, row), value);
+}
+
+bool PollCycle::RequestWriteToRegister(int registerIndex, int value) {
+    if (registerIndex < 0 || registerIndex >= RegisterCount) {
+        return false;
+    }
+    m_writeRegister = registerIndex;
+    m_writeValue = value;
+    m_writeMode = WriteModeRequested;
+    return true;
+}
+
+void PollCycle::incrementPanel(int panel) {
+    // The panel text is the counter; text that is not a number starts it afresh.
+    bool isNumber = false;
+    const qlonglong current = m_view.PanelText(panel).toLongLong(&isNumber);
+    m_view.SetPanelText(panel, QString::number(isNumber ? current + 1 : 1));
+}
+
+void PollCycle::appendTraffic(const QString& prefix, const std::uint8_t* bytes, int count) {
+    m_view.AppendMonitorLine(TrafficLine(prefix, m_clock(), bytes, count));
+}
+
+void PollCycle::setInterval(std::chrono::milliseconds interval) {
+    m_timer.SetInterval(static_cast<int>(interval.count()));
+}

@@ -1,0 +1,97 @@
+#include "poll/RegisterMap.h"
+
+#include "poll/PollView.h"
+
+#include <array>
+
+namespace {
+
+constexpr int RegistersPerColumn = 10;
+
+const std::array<const char*, RegisterCount> Captions = {
+    "无",
+    "反馈实际电流",
+    "反馈显示值",
+    "输出显示值",
+    "输出范围",
+    "显示模式",
+    "输出值调节倍数",
+    "设备ID(重启生效)",
+    "波特率(重启生效)",
+    "输入干接点值",
+    "输出继电器值",
+    "继电器功能",
+    "继电器触发值",
+    "继电器触发延时",
+    "自动控制参数1",
+    "自动控制参数2",
+    "自动控制参数3",
+    "无",
+    "无",
+    "无",
+};
+
+const QString DescriptionHeader = QStringLiteral("寄存器说明");
+const QString ValueHeader = QStringLiteral("值0-65535");
+
+} // namespace
+
+TableCell CellOfRegister(int registerIndex) {
+    return TableCell{(registerIndex / RegistersPerColumn) * 2 + 2,
+                     (registerIndex % RegistersPerColumn) + 1};
+}
+
+int RegisterOfCell(int column, int row) {
+    // C++ integer division truncates toward zero, as the table's formula wants.
+    return ((column - 1) / 2) * RegistersPerColumn + row - 1;
+}
+
+bool IsValueCell(int column, int row) {
+    return (column == 2 || column == 4) && row >= 1 && row <= RegistersPerColumn;
+}
+
+QString RegisterCaption(int registerIndex) {
+    if (registerIndex < 0 || registerIndex >= RegisterCount) {
+        return {};
+    }
+    return QString::fromUtf8(Captions[static_cast<std::size_t>(registerIndex)]);
+}
+
+void FillCaptions(PollView& view) {
+    view.SetCellText(0, 0, QString());
+    view.SetCellText(1, 0, DescriptionHeader);
+    view.SetCellText(2, 0, ValueHeader);
+    view.SetCellText(3, 0, DescriptionHeader);
+    view.SetCellText(4, 0, ValueHeader);
+    for (int row = 1; row <= RegistersPerColumn; ++row) {
+        view.SetCellText(0, row, QString::number(row - 1));
+    }
+    for (int column = 1; column < TableColumnCount; ++column) {
+        const bool captionColumn = column % 2 == 1;
+        for (int row = 1; row <= RegistersPerColumn; ++row) {
+            const int registerIndex = RegisterOfCell(column + (captionColumn ? 1 : 0), row);
+            view.SetCellText(column, row,
+                             captionColumn ? RegisterCaption(registerIndex) : QStringLiteral("0"));
+        }
+    }
+}
+
+void DecodeReply(const TRxFrame& rxFrame, PollView& view) {
+    std::array<std::uint16_t, RegisterCount> values{};
+    for (int i = 0; i < RegisterCount; ++i) {
+        values[static_cast<std::size_t>(i)] = RegisterValue(rxFrame, i);
+        const TableCell cell = CellOfRegister(i);
+        view.SetCellText(cell.column, cell.row,
+                         QString::number(values[static_cast<std::size_t>(i)]));
+    }
+    view.SetRelayActive((values[RegisterRelay] & 1U) == 1U);
+
+    // The precision goes first so that a change of display mode shows in this reply.
+    const bool tenths = values[RegisterDisplayMode] != 0;
+    const double divisor = tenths ? 10.0 : 100.0;
+    const int precision = tenths ? 1 : 2;
+    view.SetReadoutPrecision(Readout::Feedback, precision);
+    view.SetReadoutPrecision(Readout::Output, precision);
+    view.SetReadoutValue(Readout::Feedback, values[RegisterFeedbackDisplay] / divisor);
+    view.SetReadoutValue(Readout::Output, values[RegisterOutputDisplay] / divisor);
+}
