@@ -4,6 +4,7 @@
 #include "platform/system/SignalWatcher.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/ComPortAdapter.h"
+#include "poll/LineKeeper.h"
 #include "poll/PollCycle.h"
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
@@ -49,7 +50,8 @@ int RunHeadless(const RunnerOptions& options) {
     TComPort port;
     configurePort(port, path, options.baudRate);
     ComPortAdapter adapter(port);
-    HeadlessRunner runner(adapter, options, stdout, stderr);
+    LineKeeper line(adapter);
+    HeadlessRunner runner(line, options, stdout, stderr);
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::interrupted, [&runner] { runner.Interrupt(); });
     const int status = runner.Run();

@@ -5,6 +5,7 @@
 #include "app/popwin.h"
 #include "platform/drawing/DrawText.h"
 #include "platform/storage/RegistryStore.h"
+#include "poll/LineKeeper.h"
 #include "poll/OpenFailure.h"
 #include "poll/RegisterMap.h"
 #include "widgets/grid/FramedStringGrid.h"
@@ -36,8 +37,9 @@ QString settingsFailureText(const std::exception& error) {
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     m_portAdapter = std::make_unique<OperatorPortAdapter>(ComPort);
+    m_line = std::make_unique<LineKeeper>(*m_portAdapter);
     createControls();
-    m_cycle = std::make_unique<PollCycle>(*m_portAdapter, *this);
+    m_cycle = std::make_unique<PollCycle>(*m_line, *this);
     // The window's own handlers sit between the port, the timer and the engine.
     m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
     m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
@@ -103,7 +105,8 @@ void TForm1::FormClose() {
         }
     }
     try {
-        ComPort.ClosePort();
+        // Through the line keeper, which also stops looking for a lost line.
+        m_line->SetConnected(false);
     } catch (const std::exception& error) {
         showMessage(QString::fromUtf8(error.what()));
     }
@@ -118,25 +121,31 @@ void TForm1::skButton1Click() {
     } catch (const std::exception& error) {
         showMessage(QString::fromUtf8(error.what()));
     }
+    // The dialog moved the polled line to another device: the panel names the
+    // line now polled.
     if (m_cycle->Polling() && ComPort.Port() != portBefore) {
-        renamePortPanel();
+        showPortPanel();
     }
 }
 
-void TForm1::renamePortPanel() {
-    // The dialog moved the polled line to another device: the panel names the
-    // line now polled and keeps any failure reason shown after the bar.
-    const QString shown = stat1->panelText(PanelPort);
-    const qsizetype bar = shown.indexOf(PortPanelSeparator);
-    showPortPanel(bar < 0 ? QString() : shown.mid(bar + PortPanelSeparator.size()));
-}
-
-void TForm1::showPortPanel(const QString& reason) {
-    stat1->setPanelText(PanelPort, m_portAdapter->Port() + PortPanelSeparator + reason);
+void TForm1::showPortPanel() {
+    const QString& said = m_portFailure.isEmpty() ? m_lineNote : m_portFailure;
+    stat1->setPanelText(PanelPort, m_portAdapter->Port() + PortPanelSeparator + said);
 }
 
 void TForm1::skButton2Click() {
+    if (m_cycle->Polling() || ComPort.Connected()) {
+        m_cycle->skButton2Click();
+        return;
+    }
+    m_portFailure.clear();
+    m_lineNote.clear();
     m_cycle->skButton2Click();
+    // Start names the port in the panel once it is open; a note told while
+    // opening (the adapter found under a new name) goes after it.
+    if (m_cycle->Polling() && !m_lineNote.isEmpty()) {
+        showPortPanel();
+    }
 }
 
 void TForm1::skButton3Click() {
@@ -267,7 +276,13 @@ void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
 void TForm1::ShowWriteFailure(const QString& reason) {
     // The port panel reads "port | " while the line works and carries the
     // reason after the bar while writes fail.
-    showPortPanel(reason);
+    m_portFailure = reason;
+    showPortPanel();
+}
+
+void TForm1::ShowLineNote(const QString& note) {
+    m_lineNote = note;
+    showPortPanel();
 }
 
 TiSevenSegmentAnalog* TForm1::readout(Readout which) const {

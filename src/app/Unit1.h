@@ -16,6 +16,7 @@
 #include <optional>
 
 class ComPortAdapter;
+class LineKeeper;
 class QPlainTextEdit;
 class StatusBar;
 class TForm2;
@@ -114,8 +115,7 @@ private:
     void applyPortDesignValues();
 
     void showMessage(const QString& text);
-    void renamePortPanel();
-    void showPortPanel(const QString& reason);
+    void showPortPanel();
 
     // The engine's view of the window.
     int AddressValue() const override;
@@ -131,14 +131,20 @@ private:
     void SetReadoutValue(Readout readout, double value) override;
     void ShowOpenFailure(const QString& message, const QString& detail) override;
     void ShowWriteFailure(const QString& reason) override;
+    void ShowLineNote(const QString& note) override;
 
     TiSevenSegmentAnalog* readout(Readout which) const;
 
     std::unique_ptr<ComPortAdapter> m_portAdapter;
+    std::unique_ptr<LineKeeper> m_line;
     std::unique_ptr<PollCycle> m_cycle;
     TForm2* m_writeDialog = nullptr;
     MessageSink m_messageSink;
     std::optional<QString> m_restoreFailure;
+    // What the port panel says after the bar: why requests fail, else the
+    // latest note about the line.
+    QString m_portFailure;
+    QString m_lineNote;
     bool m_restoreFailureShown = false;
     bool m_temporaryPort = false;
     bool m_closed = false;

@@ -62,10 +62,12 @@ PollCycle::PollCycle(PollPort& port, PollView& view, ClockFunction clock)
     m_timer.SetInterval(static_cast<int>(StartInterval.count()));
     m_timer.SetOnTimer([this] { tmr1Timer(); });
     m_port.SetOnRxChar([this](int count) { ComPortRxChar(count); });
+    m_port.SetOnLineChange([this](const LineChange& change) { lineChanged(change); });
 }
 
 PollCycle::~PollCycle() {
     m_port.SetOnRxChar(nullptr);
+    m_port.SetOnLineChange(nullptr);
 }
 
 bool PollCycle::skButton2Click() {
@@ -162,6 +164,13 @@ void PollCycle::setWriteFailure(const QString& reason) {
     }
     m_writeFailure = reason;
     m_view.ShowWriteFailure(reason);
+}
+
+void PollCycle::lineChanged(const LineChange& change) {
+    // A lost line shows as the reason every request then fails with.
+    if (change.kind != LineChange::Kind::Lost) {
+        m_view.ShowLineNote(change.text);
+    }
 }
 
 void PollCycle::ComPortRxChar(int count) {

@@ -3,6 +3,7 @@
 #include "modbus/RtuFrame.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Timer.h"
+#include "poll/PollPort.h"
 #include "serial/ComTypes.h"
 
 #include <QString>
@@ -11,7 +12,6 @@
 #include <functional>
 #include <optional>
 
-class PollPort;
 class PollView;
 
 // Outcome of the current request, read and cleared by every tick.
@@ -63,7 +63,7 @@ class PollCycle {
 public:
     using ClockFunction = std::function<TimeOfDay()>;
 
-    // Connects itself to the port's received-characters event.
+    // Connects itself to the port's received-characters event and line changes.
     PollCycle(PollPort& port, PollView& view, ClockFunction clock = LocalTimeOfDay);
     ~PollCycle();
     PollCycle(const PollCycle&) = delete;
@@ -108,6 +108,7 @@ private:
     void appendTraffic(const QString& prefix, const std::uint8_t* bytes, int count);
     void setInterval(std::chrono::milliseconds interval);
     void setWriteFailure(const QString& reason);
+    void lineChanged(const LineChange& change);
 
     static constexpr int RxScratchSize = 4096;
 

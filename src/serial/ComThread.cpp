@@ -11,6 +11,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <optional>
 #include <utility>
@@ -136,6 +137,21 @@ TComEvents lineEvents(unsigned before, unsigned now) {
     return events;
 }
 
+// A step that fails because its device is gone (an adapter pulled out while
+// the delivery waited for the main thread) ends the thread like any failing
+// step, but it is not reported: the owner hears of the lost line from its
+// next read or write, and a message for every re-plug would only be noise.
+bool deviceGone(const EComPort& error) {
+    switch (error.SystemCode()) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+        return true;
+    default:
+        return false;
+    }
+}
+
 TComEvents intersect(TComEvents left, TComEvents right) {
     return TComEvents::FromBits(std::uint16_t(left.ToBits() & right.ToBits()));
 }
@@ -257,6 +273,10 @@ bool TComThread::DispatchEvents() {
             // Raised again here, the error ends the thread.
             try {
                 std::rethrow_exception(error);
+            } catch (const EComPort& raised) {
+                if (!deviceGone(raised)) {
+                    ReportApplicationError(raised.what());
+                }
             } catch (const std::exception& raised) {
                 ReportApplicationError(raised.what());
             } catch (...) {

@@ -8,6 +8,11 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -190,6 +195,8 @@ public:
         }
     }
     const QString& path() const { return m_path; }
+    // SIGUSR2 pulls the module's adapter out, SIGUSR1 plugs it in afresh.
+    void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
 
 private:
     QProcess m_process;
@@ -258,6 +265,109 @@ TEST(RunnerAgainstVirtualModule, LineThatGoesAwayIsToldOnceAndTheRunGoesOn) {
     const QString errors = QString::fromUtf8(tool.readAllStandardError());
     EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
     EXPECT_TRUE(errors.contains("unplugged")) << errors.toStdString();
+}
+
+// The tool running in the background, its output collected as it comes.
+class RunningTool {
+public:
+    explicit RunningTool(const QStringList& arguments) {
+        m_process.start(QStringLiteral(KESTRO_MODBUS_M_PATH), arguments);
+        m_process.waitForStarted(ProcessTimeoutMs);
+    }
+    ~RunningTool() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    // Collects output until the condition holds; false when time ran out.
+    bool waitUntil(const std::function<bool()>& condition, int milliseconds = 10000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition()) {
+            if (clock.elapsed() > milliseconds || m_process.state() == QProcess::NotRunning) {
+                collect();
+                return condition();
+            }
+            m_process.waitForReadyRead(20);
+            collect();
+        }
+        return true;
+    }
+    // Ends the run as SIGTERM does and collects the rest.
+    int finish() {
+        m_process.terminate();
+        m_process.waitForFinished(ProcessTimeoutMs);
+        collect();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    QStringList lines() const { return QString::fromUtf8(m_out).split('\n', Qt::SkipEmptyParts); }
+    QStringList errorLines() const {
+        return QString::fromUtf8(m_err).split('\n', Qt::SkipEmptyParts);
+    }
+    qsizetype count(const char* text) const { return m_out.count(text); }
+
+private:
+    void collect() {
+        m_out += m_process.readAllStandardOutput();
+        m_err += m_process.readAllStandardError();
+    }
+
+    QProcess m_process;
+    QByteArray m_out;
+    QByteArray m_err;
+};
+
+// The longest run of requests without a reply between them.
+int longestRunOfRequests(const QStringList& lines) {
+    int longest = 0;
+    int run = 0;
+    for (const QString& line : lines) {
+        run = line.startsWith("Tx-") ? run + 1 : (line.startsWith("Rx-") ? 0 : run);
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+TEST(RunnerAgainstVirtualModule, AnAdapterPluggedBackInIsPolledAgainWithoutARestart) {
+    QTemporaryDir folder;
+    const QString link = folder.filePath("usb-KESTRO_module-if00");
+    ModuleProcess module({"--baud", "115200", "--link", link});
+    ASSERT_FALSE(module.path().isEmpty());
+    RunningTool tool({"--headless", "--port", link, "--baud", "115200"});
+    ASSERT_TRUE(tool.waitUntil([&] { return tool.count("Rx-") >= 3; }));
+
+    module.signal(SIGUSR2);
+    ASSERT_TRUE(tool.waitUntil([&] { return tool.errorLines().size() == 1; }));
+    // Away for a while: the run goes on, every request counted as missed.
+    const qsizetype repliesBefore = tool.count("Rx-");
+    tool.waitUntil([] { return false; }, 1200);
+    EXPECT_EQ(tool.count("Rx-"), repliesBefore);
+
+    module.signal(SIGUSR1);
+    QElapsedTimer back;
+    back.start();
+    ASSERT_TRUE(tool.waitUntil([&] { return tool.count("Rx-") > repliesBefore + 2; }));
+    EXPECT_LT(back.elapsed(), 2000) << "the poll must resume within 2 s of the line's return";
+    ASSERT_EQ(tool.finish(), 0);
+
+    // One line each way on standard error.
+    const QStringList errors = tool.errorLines();
+    ASSERT_EQ(errors.size(), 2) << errors.join('\n').toStdString();
+    EXPECT_EQ(errors[0], "The port stopped working; the adapter may have been unplugged. Trying "
+                         "to open it again every second.");
+    EXPECT_TRUE(errors[1].startsWith("The line is back after ")) << errors[1].toStdString();
+    // The counters went on through the gap and the traffic shows it.
+    const QStringList lines = tool.lines();
+    ASSERT_GE(lines.size(), 2);
+    const qsizetype sent = linesStartingWith(lines, "Tx-").size();
+    const qsizetype answered = linesStartingWith(lines, "Rx-").size();
+    const QStringList counters = lines[lines.size() - 2].split(' ');
+    ASSERT_EQ(counters.size(), 2);
+    EXPECT_EQ(counters[0], QStringLiteral("Tx=%1").arg(sent));
+    EXPECT_GE(counters[1].mid(3).toInt(), 2);
+    EXPECT_EQ(counters[1].mid(3).toInt(), sent - answered);
+    EXPECT_GE(longestRunOfRequests(lines), 3);
 }
 
 TEST(RunnerAgainstVirtualModule, SimulateRunsTheBuiltInModule) {
