@@ -1,6 +1,7 @@
 #include "app/HeadlessMain.h"
 
 #include "app/HeadlessRunner.h"
+#include "app/ScanRunner.h"
 #include "platform/system/SignalWatcher.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/ComPortAdapter.h"
@@ -29,7 +30,20 @@ void configurePort(TComPort& port, const std::string& path, TBaudRate baudRate) 
 
 } // namespace
 
+int RunScan(const RunnerOptions& options) {
+    UseFineTimerSlack();
+    TComPort port;
+    configurePort(port, options.port.toStdString(), options.scanRates.front());
+    ScanRunner scan(port, options.scanRates, stdout, stderr);
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::interrupted, [&scan] { scan.Interrupt(); });
+    return scan.Run();
+}
+
 int RunHeadless(const RunnerOptions& options) {
+    if (options.scan) {
+        return RunScan(options);
+    }
     // Before any thread starts, so that the port's event thread inherits it.
     UseFineTimerSlack();
     std::unique_ptr<VirtualModule> module;

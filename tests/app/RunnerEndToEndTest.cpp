@@ -395,11 +395,16 @@ TEST(RunnerCommandLine, RefusesBadOptionsAndMissingPorts) {
     EXPECT_GT(result.errors.count('\n'), 1); // the port's own reason follows
     EXPECT_TRUE(result.lines.isEmpty());
 
-    for (const QStringList& bad : {QStringList{"--headless", "--port", "x", "--address", "128"},
-                                   QStringList{"--headless", "--port", "x", "--write", "20=1"},
-                                   QStringList{"--headless", "--port", "x", "--write", "1=65536"},
-                                   QStringList{"--headless", "--port", "x", "--baud", "12345"},
-                                   QStringList{"--headless"}, QStringList{"--bogus"}}) {
+    for (const QStringList& bad :
+         {QStringList{"--headless", "--port", "x", "--address", "128"},
+          QStringList{"--headless", "--port", "x", "--write", "20=1"},
+          QStringList{"--headless", "--port", "x", "--write", "1=65536"},
+          QStringList{"--headless", "--port", "x", "--baud", "12345"}, QStringList{"--headless"},
+          QStringList{"--bogus"}, QStringList{"--headless", "--simulate", "--scan"},
+          QStringList{"--headless", "--port", "x", "--scan", "--cycles", "3"},
+          QStringList{"--headless", "--port", "x", "--scan", "--write", "3=1"},
+          QStringList{"--headless", "--port", "x", "--scan", "--baud", "9600", "--baud",
+                      "14400"}}) {
         result = runTool(bad);
         EXPECT_EQ(result.exitCode, 2) << bad.join(' ').toStdString();
         EXPECT_TRUE(result.errors.contains("usage: kestro-modbus-m"))
