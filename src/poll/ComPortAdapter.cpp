@@ -99,3 +99,7 @@ void ComPortAdapter::SetOnRxChar(std::function<void(int count)> handler) {
 void ComPortAdapter::SetOnLineChange(std::function<void(const LineChange& change)> handler) {
     m_onLineChange = std::move(handler);
 }
+
+std::chrono::steady_clock::time_point ComPortAdapter::LastRxTime() const {
+    return m_port.LastRxTime();
+}

@@ -33,6 +33,7 @@ public:
     int ReadData(void* buffer, int count) override;
     void SetOnRxChar(std::function<void(int count)> handler) override;
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
+    std::chrono::steady_clock::time_point LastRxTime() const override;
 
 private:
     void open();

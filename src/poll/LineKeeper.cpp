@@ -72,6 +72,10 @@ void LineKeeper::SetOnRxChar(std::function<void(int count)> handler) {
     m_line.SetOnRxChar(std::move(handler));
 }
 
+std::chrono::steady_clock::time_point LineKeeper::LastRxTime() const {
+    return m_line.LastRxTime();
+}
+
 void LineKeeper::SetOnLineChange(std::function<void(const LineChange& change)> handler) {
     m_onLineChange = std::move(handler);
 }
