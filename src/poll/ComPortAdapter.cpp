@@ -48,6 +48,7 @@ void ComPortAdapter::open() {
         m_port.SetAdapterIdentity(remembered);
     }
     m_port.SetConnected(true);
+    m_reopenable = PortCanBeReopened(m_port.Port());
     // The adapter now behind the name is the one to find again (none for a
     // port that is not a USB adapter, or one given by any other path).
     m_port.SetAdapterIdentity(AdapterOfPort(m_port.Port()));

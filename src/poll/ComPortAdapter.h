@@ -33,6 +33,7 @@ public:
     int ReadData(void* buffer, int count) override;
     void SetOnRxChar(std::function<void(int count)> handler) override;
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
+    bool CanReopen() const override { return m_reopenable; }
     std::chrono::steady_clock::time_point LastRxTime() const override;
 
 private:
@@ -40,4 +41,5 @@ private:
 
     TCustomComPort& m_port;
     std::function<void(const LineChange& change)> m_onLineChange;
+    bool m_reopenable = true; // told by the port at its last opening
 };

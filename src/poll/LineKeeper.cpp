@@ -83,7 +83,10 @@ void LineKeeper::SetOnLineChange(std::function<void(const LineChange& change)> h
 void LineKeeper::lose(const QString& reason) {
     m_lost = true;
     m_lostAt = std::chrono::steady_clock::now();
-    m_reason = reason + QLatin1Char(' ') + translated("Trying to open it again every second.");
+    const bool reopen = m_line.CanReopen();
+    m_reason = reopen
+                   ? reason + QLatin1Char(' ') + translated("Trying to open it again every second.")
+                   : reason;
     // The dead device is let go at once: its event thread has stopped
     // listening, and a USB adapter plugged back in gets its old name again
     // only once nothing holds that name any more.
@@ -92,7 +95,9 @@ void LineKeeper::lose(const QString& reason) {
     } catch (...) {
         // A device that is gone cannot be restored; it is released anyway.
     }
-    m_retry.SetEnabled(true);
+    // A line that cannot come back under its name is not looked for; the
+    // engine polls on as before, every request failing with the reason.
+    m_retry.SetEnabled(reopen);
     tell(LineChange::Kind::Lost, m_reason);
 }
 

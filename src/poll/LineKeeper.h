@@ -1,7 +1,8 @@
 #pragma once
 // Keeps the poll engine's line through a re-plug. When the line goes away
 // under the open port (a write or a read raises LineLostError), the dead
-// device is let go and the same port is opened again about once a second,
+// device is let go and, unless the port says its name cannot lead back to
+// the same line, the same port is opened again about once a second,
 // on the main thread's timer, until it opens; the port's settings are pushed
 // again by the opening itself. Meanwhile the keeper still counts as
 // connected, so the engine polls on: each request fails with the reason and

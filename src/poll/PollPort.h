@@ -58,6 +58,10 @@ public:
     // receives them (not when the main thread got round to the event).
     virtual std::chrono::steady_clock::time_point LastRxTime() const = 0;
 
+    // Whether the port, once its line went away, may be opened again by the
+    // same name and find the same line.
+    virtual bool CanReopen() const { return true; }
+
     // Changes of the line, on the main thread. Only one handler is kept; a
     // port that never changes its line need not keep it.
     virtual void SetOnLineChange(std::function<void(const LineChange& change)> handler) {

@@ -1,5 +1,7 @@
 #include "serial/ComAdapter.h"
 
+#include "platform/serial/PseudoTerminal.h"
+#include "platform/serial/SerialDevice.h"
 #include "platform/serial/SerialPortList.h"
 
 #include <QStringList>
@@ -71,6 +73,10 @@ TAdapterCheck CheckAdapter(const std::string& Port, const SerialAdapterIdentity&
 SerialAdapterIdentity AdapterOfPort(const std::string& Port) {
     const QString tty = ttyNameOf(Port);
     return tty.isEmpty() ? SerialAdapterIdentity{} : serialAdapterOf(serialSysfsRoot(), tty);
+}
+
+bool PortCanBeReopened(const std::string& Port) {
+    return !isPseudoTerminalNode(SerialDevice::DevicePath(Port));
 }
 
 QString DescribePort(const QString& PortName) {

@@ -29,6 +29,13 @@ TAdapterCheck CheckAdapter(const std::string& Port, const SerialAdapterIdentity&
 /// "/dev/ttyUSB0"); empty for any other port.
 SerialAdapterIdentity AdapterOfPort(const std::string& Port);
 
+/// Whether opening the port's name again after its line went away can find
+/// the same line. Not for a pseudo-terminal named by its own node (/dev/pts/N),
+/// whose number goes to the next terminal anybody opens; a link to one, such
+/// as the virtual module's --link, is followed like any other. Asked while
+/// the port is open.
+bool PortCanBeReopened(const std::string& Port);
+
 /// What a listed port is, for people ("FTDI FT232R USB UART, serial ...");
 /// empty when it is not a known USB adapter.
 QString DescribePort(const QString& PortName);
