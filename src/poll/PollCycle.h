@@ -3,6 +3,7 @@
 #include "modbus/RtuFrame.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Timer.h"
+#include "poll/EchoFilter.h"
 #include "poll/PollPort.h"
 #include "poll/TrafficJudge.h"
 #include "serial/ComTypes.h"
@@ -115,6 +116,9 @@ private:
     void setInterval(std::chrono::milliseconds interval);
     void setWriteFailure(const QString& reason);
     void lineChanged(const LineChange& change);
+    // Takes an echo of the request out of the reply buffer; false while the
+    // bytes so far may still be one.
+    bool dropEcho(TrafficJudge::Clock::time_point rxTime);
 
     static constexpr int RxScratchSize = 4096;
 
@@ -123,6 +127,7 @@ private:
     ClockFunction m_clock;
     Timer m_timer;
     TrafficJudge m_judge;
+    EchoFilter m_echo;
 
     bool m_polling = false;
     int m_replyCode = ReplyNone;

@@ -10,6 +10,7 @@
 #include "serial/ComSetupFrm.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 
 namespace {
 
@@ -139,6 +140,33 @@ TEST_F(LinkedModuleTest, StopAndClosingWhileTheLineIsAwayWaitForNothing) {
     const std::uint64_t afterClose = requests();
     runFor(1500);
     EXPECT_EQ(requests(), afterClose);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, AnEchoingLineIsPolledAndWrittenAndSaysSoOnce) {
+    m_module->SetEcho(true);
+    m_module->SetRegister(13, 4321);
+    startPolling();
+    ASSERT_TRUE(waitFor([this] { return cell(4, 4) == "4321"; }));
+    EXPECT_EQ(form->stat1->panelText(4),
+              QString::fromStdString(m_module->PortPath()) +
+                  " | The line echoes every request (an RS-485 adapter with local echo); the "
+                  "echo is dropped.");
+    EXPECT_TRUE(doubleClickCell(2, 4, [&] {
+        typeInto(dialog->intgrtpt1, "1500");
+        QTest::mouseClick(dialog->btnOKBtn, Qt::LeftButton);
+    }));
+    ASSERT_TRUE(waitFor([this] { return cell(2, 4) == "1500"; }));
+    EXPECT_EQ(countWrites({3, 1500}), 1);
+    runFor(200);
+    // No request was missed, and the monitor holds only what the module sent.
+    EXPECT_EQ(form->stat1->panelText(3), "0");
+    const QStringList lines = form->mm1->toPlainText().split('\n', Qt::SkipEmptyParts);
+    const QStringList received = lines.filter(QRegularExpression("^Rx-"));
+    EXPECT_GE(received.size(), 3);
+    for (const QString& line : received) {
+        EXPECT_FALSE(line.endsWith("> 01 03 00 00 00 14 45 C5")) << line.toStdString();
+    }
     EXPECT_TRUE(messages.empty());
 }
 
