@@ -248,10 +248,12 @@ TEST(RecordingOfTheRunner, AFileThatCannotGrowStopsOnlyTheRecording) {
     EXPECT_EQ(result.errors.count("the recording stopped"), 1) << result.errors.toStdString();
     EXPECT_TRUE(result.errors.contains(record)) << result.errors.toStdString();
     EXPECT_TRUE(result.errors.contains("File too large")) << result.errors.toStdString();
-    // What reached the file before it filled up stays readable.
+    // What reached the file before it filled up stays readable, and the file
+    // ends after a whole row.
     const Recording recording = readRecording(record);
     EXPECT_TRUE(recording.header);
     EXPECT_TRUE(recording.badRows.isEmpty());
+    EXPECT_TRUE(recording.tail.isEmpty()) << recording.tail.toStdString();
     EXPECT_GT(recording.rows.size(), 20U);
     EXPECT_LE(QFileInfo(record).size(), 20480);
 }
