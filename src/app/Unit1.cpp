@@ -1,6 +1,8 @@
 #include "app/Unit1.h"
 
+#include "app/MonitorCommands.h"
 #include "app/StatusBar.h"
+#include "app/TrafficMonitor.h"
 #include "app/WindowDesign.h"
 #include "app/popwin.h"
 #include "platform/drawing/DrawText.h"
@@ -14,8 +16,8 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QMenu>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QTimer>
 
 namespace {
@@ -41,13 +43,21 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     // The window's own handlers sit between the port, the timer and the engine.
     m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
     m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
+    m_commands = std::make_unique<MonitorCommands>(
+        *mm1, *m_cycle, *this,
+        MonitorCommands::WindowHooks{[this](const QString& text) { showMessage(text); },
+                                     [this](const QString& note) { setRecordingNote(note); }});
     loadDesign();
+    mm1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mm1, &TrafficMonitor::customContextMenuRequested, this, &TForm1::showMonitorMenu);
+    connect(stat1, &StatusBar::panelDoubleClicked, this, &TForm1::statusPanelDoubleClicked);
     FormCreate();
 }
 
 TForm1::~TForm1() {
     // The port's event thread must not deliver into a half-destroyed window.
     m_portAdapter->SetOnRxChar(nullptr);
+    m_commands.reset();
     try {
         ComPort.ClosePort();
     } catch (...) {
@@ -65,6 +75,10 @@ int TForm1::WriteValue() const {
 
 void TForm1::RequestWrite(int value) {
     m_cycle->RequestWrite(value);
+}
+
+QString TForm1::StartRecording(const QString& path) {
+    return m_commands->StartRecording(path);
 }
 
 void TForm1::UseTemporaryPort(const std::string& path) {
@@ -118,21 +132,40 @@ void TForm1::skButton1Click() {
     } catch (const std::exception& error) {
         showMessage(QString::fromUtf8(error.what()));
     }
+    // The dialog moved the polled line to another device: the panel names the
+    // line now polled and keeps any failure reason shown after the bar.
     if (m_cycle->Polling() && ComPort.Port() != portBefore) {
-        renamePortPanel();
+        showPortPanel();
     }
 }
 
-void TForm1::renamePortPanel() {
-    // The dialog moved the polled line to another device: the panel names the
-    // line now polled and keeps any failure reason shown after the bar.
-    const QString shown = stat1->panelText(PanelPort);
-    const qsizetype bar = shown.indexOf(PortPanelSeparator);
-    showPortPanel(bar < 0 ? QString() : shown.mid(bar + PortPanelSeparator.size()));
+void TForm1::showPortPanel() {
+    // "port | " while the line works, the reason after the bar while writes
+    // fail, and what the recording does after that.
+    QString text =
+        m_portNamed ? m_portAdapter->Port() + PortPanelSeparator + m_writeFailure : QString();
+    if (!m_recordingNote.isEmpty()) {
+        text += (m_writeFailure.isEmpty() ? QString() : QStringLiteral("  ")) + m_recordingNote;
+    }
+    stat1->setPanelText(PanelPort, text);
 }
 
-void TForm1::showPortPanel(const QString& reason) {
-    stat1->setPanelText(PanelPort, m_portAdapter->Port() + PortPanelSeparator + reason);
+void TForm1::setRecordingNote(const QString& note) {
+    m_recordingNote = note;
+    showPortPanel();
+}
+
+void TForm1::showMonitorMenu(const QPoint& position) {
+    QMenu* menu = m_commands->CreateMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(mm1->viewport()->mapToGlobal(position));
+}
+
+void TForm1::statusPanelDoubleClicked(int panel) {
+    // The Tx and Er counters and their labels open the statistics.
+    if (panel >= 0 && panel <= PanelErCount) {
+        m_commands->OpenStatistics();
+    }
 }
 
 void TForm1::skButton2Click() {
@@ -233,11 +266,11 @@ void TForm1::SetCellText(int column, int row, const QString& text) {
 }
 
 void TForm1::AppendMonitorLine(const QString& line) {
-    mm1->appendPlainText(line);
+    mm1->AppendLine(line);
 }
 
 void TForm1::ClearMonitor() {
-    mm1->clear();
+    mm1->ClearLines();
 }
 
 QString TForm1::PanelText(int panel) const {
@@ -245,7 +278,14 @@ QString TForm1::PanelText(int panel) const {
 }
 
 void TForm1::SetPanelText(int panel, const QString& text) {
-    stat1->setPanelText(panel, text);
+    if (panel != PanelPort) {
+        stat1->setPanelText(panel, text);
+        return;
+    }
+    // Start names the port, with a clean line so far.
+    m_portNamed = !text.isEmpty();
+    m_writeFailure.clear();
+    showPortPanel();
 }
 
 void TForm1::SetRelayActive(bool active) {
@@ -265,9 +305,8 @@ void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
 }
 
 void TForm1::ShowWriteFailure(const QString& reason) {
-    // The port panel reads "port | " while the line works and carries the
-    // reason after the bar while writes fail.
-    showPortPanel(reason);
+    m_writeFailure = reason;
+    showPortPanel();
 }
 
 TiSevenSegmentAnalog* TForm1::readout(Readout which) const {

@@ -298,4 +298,36 @@ TEST(RecordingOfTheRunner, RefusesFilesItCannotWriteBeforeOpeningThePort) {
     EXPECT_FALSE(QFile::exists(folder.filePath("r.csv")));
 }
 
+TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPolls) {
+    QTemporaryDir folder;
+    const QString record = folder.filePath("window.csv");
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("KESTRO_CONFIG_DIR", folder.path());
+    window.setProcessEnvironment(environment);
+    window.start(QStringLiteral(KESTRO_MODBUS_M_PATH),
+                 {"--simulate", "--start", "--record", record, "--record-max-mb", "1"});
+    ASSERT_TRUE(window.waitForStarted(ProcessTimeoutMs));
+    QElapsedTimer waited;
+    waited.start();
+    while (lineCount(record) < 20 && waited.elapsed() < ProcessTimeoutMs) {
+        window.waitForFinished(50);
+    }
+    window.terminate();
+    window.waitForFinished(ProcessTimeoutMs);
+    const Recording recording = readRecording(record);
+    EXPECT_TRUE(recording.header);
+    EXPECT_TRUE(recording.badRows.isEmpty()) << recording.badRows.join('\n').toStdString();
+    ASSERT_GE(recording.rows.size(), 19U);
+    EXPECT_EQ(recording.rows[0].direction, "Tx");
+    EXPECT_EQ(recording.rows[1].verdict, "ok");
+
+    // A bad limit is refused before any window comes up.
+    const RunResult refused = runTool({"--record-max-mb", "0"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.errors.contains("--record-max-mb must be a whole number"))
+        << refused.errors.toStdString();
+}
+
 } // namespace
