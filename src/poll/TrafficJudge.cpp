@@ -121,6 +121,14 @@ void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
     if (m_listeners.empty()) {
         return;
     }
+    // The write's return is noted when the engine gets on after it; a busy
+    // machine can hold the engine up in between for longer than a prompt
+    // slave takes to answer, and the receiving thread then sees the reply
+    // "before" the write returned. Such a reply counts as immediate, so that
+    // the record stays in order.
+    if (received && m_lastWrite && when < *m_lastWrite) {
+        when = *m_lastWrite;
+    }
     TrafficEvent event;
     event.time = wallTimeOf(when);
     event.elapsed = std::chrono::duration_cast<std::chrono::microseconds>(when - m_start);
@@ -131,12 +139,8 @@ void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
         event.bytes.assign(bytes, bytes + count);
     }
     if (received && m_lastWrite) {
-        // A delivery can be stamped a hair before the write returned when the
-        // reply beats the write's own return to the engine; it is then taken
-        // as immediate.
         event.responseTime =
-            std::max(std::chrono::duration_cast<std::chrono::microseconds>(when - *m_lastWrite),
-                     std::chrono::microseconds{0});
+            std::chrono::duration_cast<std::chrono::microseconds>(when - *m_lastWrite);
     }
     for (TrafficListener* listener : m_listeners) {
         listener->OnTraffic(event);

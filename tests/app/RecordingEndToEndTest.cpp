@@ -248,10 +248,12 @@ TEST(RecordingOfTheRunner, AFileThatCannotGrowStopsOnlyTheRecording) {
     EXPECT_EQ(result.errors.count("the recording stopped"), 1) << result.errors.toStdString();
     EXPECT_TRUE(result.errors.contains(record)) << result.errors.toStdString();
     EXPECT_TRUE(result.errors.contains("File too large")) << result.errors.toStdString();
-    // What reached the file before it filled up stays readable.
+    // What reached the file before it filled up stays readable, and the file
+    // ends after a whole row.
     const Recording recording = readRecording(record);
     EXPECT_TRUE(recording.header);
     EXPECT_TRUE(recording.badRows.isEmpty());
+    EXPECT_TRUE(recording.tail.isEmpty()) << recording.tail.toStdString();
     EXPECT_GT(recording.rows.size(), 20U);
     EXPECT_LE(QFileInfo(record).size(), 20480);
 }
@@ -294,6 +296,38 @@ TEST(RecordingOfTheRunner, RefusesFilesItCannotWriteBeforeOpeningThePort) {
             << result.errors.toStdString();
     }
     EXPECT_FALSE(QFile::exists(folder.filePath("r.csv")));
+}
+
+TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPolls) {
+    QTemporaryDir folder;
+    const QString record = folder.filePath("window.csv");
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("KESTRO_CONFIG_DIR", folder.path());
+    window.setProcessEnvironment(environment);
+    window.start(QStringLiteral(KESTRO_MODBUS_M_PATH),
+                 {"--simulate", "--start", "--record", record, "--record-max-mb", "1"});
+    ASSERT_TRUE(window.waitForStarted(ProcessTimeoutMs));
+    QElapsedTimer waited;
+    waited.start();
+    while (lineCount(record) < 20 && waited.elapsed() < ProcessTimeoutMs) {
+        window.waitForFinished(50);
+    }
+    window.terminate();
+    window.waitForFinished(ProcessTimeoutMs);
+    const Recording recording = readRecording(record);
+    EXPECT_TRUE(recording.header);
+    EXPECT_TRUE(recording.badRows.isEmpty()) << recording.badRows.join('\n').toStdString();
+    ASSERT_GE(recording.rows.size(), 19U);
+    EXPECT_EQ(recording.rows[0].direction, "Tx");
+    EXPECT_EQ(recording.rows[1].verdict, "ok");
+
+    // A bad limit is refused before any window comes up.
+    const RunResult refused = runTool({"--record-max-mb", "0"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.errors.contains("--record-max-mb must be a whole number"))
+        << refused.errors.toStdString();
 }
 
 } // namespace

@@ -153,6 +153,15 @@ TEST_F(TrafficRecordTest, ResponseTimeRunsFromTheWriteToTheArrivalTheReceivingTh
         std::chrono::duration_cast<microseconds>(reply.time - request.time) - *reply.responseTime;
     EXPECT_LT(std::abs(wallGap.count()), 2000);
     EXPECT_LT(std::chrono::abs(std::chrono::system_clock::now() - reply.time), 1s);
+
+    // A reply seen before the engine noted its write's return (the engine was
+    // held up in between) counts as immediate and stays after its request.
+    const auto beforeNextWrite = std::chrono::steady_clock::now();
+    cycle.tmr1Timer();
+    port.deliver(makeReadReply(1, countingRegisters(0)), beforeNextWrite - 1ms);
+    ASSERT_EQ(log.events.size(), 4U);
+    EXPECT_EQ(log.events[3].responseTime, microseconds{0});
+    EXPECT_EQ(log.events[3].elapsed, log.events[2].elapsed);
 }
 
 } // namespace
