@@ -11,7 +11,6 @@
 #include <QMetaObject>
 #include <QObject>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <optional>
 #include <utility>
@@ -135,21 +134,6 @@ TComEvents lineEvents(unsigned before, unsigned now) {
         events.Include(evRing);
     }
     return events;
-}
-
-// A step that fails because its device is gone (an adapter pulled out while
-// the delivery waited for the main thread) ends the thread like any failing
-// step, but it is not reported: the owner hears of the lost line from its
-// next read or write, and a message for every re-plug would only be noise.
-bool deviceGone(const EComPort& error) {
-    switch (error.SystemCode()) {
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-        return true;
-    default:
-        return false;
-    }
 }
 
 TComEvents intersect(TComEvents left, TComEvents right) {
@@ -279,7 +263,12 @@ bool TComThread::DispatchEvents() {
             try {
                 std::rethrow_exception(error);
             } catch (const EComPort& raised) {
-                if (!deviceGone(raised)) {
+                // A step that fails because its device is gone (an adapter
+                // pulled out while the delivery waited for the main thread)
+                // ends the thread like any failing step, but it is not
+                // reported: the owner hears of the lost line from its next
+                // read or write, and a message at every re-plug is noise.
+                if (!ComDeviceGone(raised)) {
                     ReportApplicationError(raised.what());
                 }
             } catch (const std::exception& raised) {

@@ -55,11 +55,7 @@ EComPort::EComPort(std::uint32_t systemCode, int libraryCode)
 EComPort::EComPort(int libraryCode)
     : std::runtime_error(ComErrorMessage(libraryCode)), m_libraryCode(libraryCode) {}
 
-bool ComLineLost(const EComPort& error) {
-    const int code = error.LibraryCode();
-    if (code != CError_WriteFailed && code != CError_ReadFailed) {
-        return false;
-    }
+bool ComDeviceGone(const EComPort& error) {
     // An open line that fails like this has been hung up: on a USB adapter
     // that is the adapter pulled out, and the device node it had is gone.
     switch (error.SystemCode()) {
@@ -70,6 +66,11 @@ bool ComLineLost(const EComPort& error) {
     default:
         return false;
     }
+}
+
+bool ComLineLost(const EComPort& error) {
+    const int code = error.LibraryCode();
+    return (code == CError_WriteFailed || code == CError_ReadFailed) && ComDeviceGone(error);
 }
 
 std::string ComErrorAdvice(const EComPort& error) {

@@ -54,8 +54,11 @@ private:
     int m_libraryCode = 0;
 };
 
-/// Whether a failed read or write says that the line has gone away under an
-/// open port (EIO, ENXIO or ENODEV): on a USB adapter, it was pulled out.
+/// Whether the system code says the device has gone away under an open port
+/// (EIO, ENXIO or ENODEV): on a USB adapter, it was pulled out.
+bool ComDeviceGone(const EComPort& error);
+
+/// Whether a failed read or write says that the line has gone away.
 bool ComLineLost(const EComPort& error);
 
 /// What the operator can do about a failed opening, in plain words (empty

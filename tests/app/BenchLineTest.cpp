@@ -6,8 +6,6 @@
 #include "tests/support/FakeUsbSysfs.h"
 
 #include "platform/system/ApplicationErrors.h"
-#include "serial/ComComboBox.h"
-#include "serial/ComSetupFrm.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -184,33 +182,16 @@ TEST_F(WindowTest, APortPickedWithItsAdapterRefusesAnotherAdapterAfterARestart) 
     machine.plug(QStringLiteral("ttyUSB1"), other);
 
     // The setup dialog tells the two adapters apart and remembers the one picked.
-    bool picked = false;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* setup = qobject_cast<TComSetupFrm*>(widget);
-            if (picked || setup == nullptr || !setup->isVisible()) {
-                continue;
-            }
-            picked = true;
-            TComComboBox* ports = setup->Combo1;
-            const int first = ports->findText("ttyUSB0");
-            const int second = ports->findText("ttyUSB1");
-            EXPECT_EQ(ports->itemData(first, Qt::ToolTipRole).toString(),
-                      "FTDI FT232R USB UART, serial A10K3ZQ7 (USB 0403:6001 at 1-1.2)");
-            EXPECT_EQ(ports->itemData(second, Qt::ToolTipRole).toString(),
-                      "USB Serial (USB 1a86:7523 at 1-1.3)");
-            ports->setFocus();
-            while (ports->currentIndex() != first) {
-                QTest::keyClick(ports, ports->currentIndex() < first ? Qt::Key_Down : Qt::Key_Up);
-            }
-            QTest::mouseClick(setup->Button1, Qt::LeftButton);
-        }
+    const bool picked = inSetupDialog(*form, [](TComSetupFrm& setup) {
+        TComComboBox* ports = setup.Combo1;
+        EXPECT_EQ(ports->itemData(ports->findText("ttyUSB0"), Qt::ToolTipRole).toString(),
+                  "FTDI FT232R USB UART, serial A10K3ZQ7 (USB 0403:6001 at 1-1.2)");
+        EXPECT_EQ(ports->itemData(ports->findText("ttyUSB1"), Qt::ToolTipRole).toString(),
+                  "USB Serial (USB 1a86:7523 at 1-1.3)");
+        ports->setFocus();
+        chooseInList(ports, "ttyUSB0");
+        QTest::mouseClick(setup.Button1, Qt::LeftButton);
     });
-    watch.start();
-    QTest::mouseClick(form->skButton1, Qt::LeftButton);
-    watch.stop();
     ASSERT_TRUE(picked);
     ASSERT_EQ(form->ComPort.Port(), "ttyUSB0");
     form->close();
