@@ -131,6 +131,8 @@ TEST(RecordingAgainstVirtualModule, EachInjectedFaultIsNamedInTheVerdictColumn) 
         {{"--fault", "exception:1"}, "exception-04"},
         {{"--fault", "trailing:1"}, "unexpected"},
         {{"--fault", "burst:1"}, "overflow"},
+        // Held back past the time-out, the reply misses its request.
+        {{"--fault", "late:1"}, "no-reply"},
         // Pieces 200 ms apart: the time-out comes before the reply is whole.
         {{"--fault", "split:1", "--split", "5:200"}, "incomplete"},
     };
