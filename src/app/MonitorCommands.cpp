@@ -76,8 +76,12 @@ void MonitorCommands::ChooseRecordingFile() {
         return;
     }
     if (const QString error = StartRecording(path); !error.isEmpty()) {
-        m_hooks.showMessage(tr("无法创建记录文件。") + QLatin1Char('\n') + error);
+        TellRecordingRefused(error);
     }
+}
+
+void MonitorCommands::TellRecordingRefused(const QString& reason) {
+    m_hooks.showMessage(tr("无法创建记录文件。") + QLatin1Char('\n') + reason);
 }
 
 void MonitorCommands::SaveMonitorAs() {

@@ -41,6 +41,8 @@ public:
 
     /// Starts recording into path; returns an empty text or why it cannot.
     QString StartRecording(const QString& path);
+    /// Tells the operator that a recording could not start, and why.
+    void TellRecordingRefused(const QString& reason);
     void StopRecording();
     void SetRecordLimitMegabytes(int megabytes);
 

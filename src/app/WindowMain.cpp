@@ -91,9 +91,7 @@ int RunWindows(const WindowOptions& options) {
             !error.isEmpty()) {
             // The window comes up all the same; the operator can pick another file.
             QTimer::singleShot(0, &mainWindow, [&mainWindow, error] {
-                QMessageBox::warning(&mainWindow, QStringLiteral("KESTRO_MODBUS_M"),
-                                     MonitorCommands::tr("无法创建记录文件。") + QLatin1Char('\n') +
-                                         error);
+                mainWindow.Commands().TellRecordingRefused(error);
             });
         }
     }

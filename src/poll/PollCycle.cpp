@@ -103,6 +103,7 @@ void PollCycle::skButton3Click() {
 }
 
 void PollCycle::tmr1Timer() {
+    m_judge.TickStarted();
     if (m_replyCode == ReplyNone) {
         incrementPanel(PanelErCount);
         m_judge.MissCounted(static_cast<std::size_t>(m_rxCount));

@@ -46,6 +46,7 @@ void TrafficJudge::RemoveListener(TrafficListener& listener) {
 }
 
 void TrafficJudge::Started() {
+    recordStrayBytes();
     m_start = Clock::now();
     m_lastWrite.reset();
     m_waiting = false;
@@ -81,15 +82,29 @@ void TrafficJudge::Received(const std::uint8_t* rxFrame, std::size_t rxCount, in
     // Whatever follows the whole reply belongs to no request: the tail of a
     // garbled frame, a reply that came too late, noise on the line.
     if (rxCount > m_recorded) {
-        emitEntry(TrafficDirection::Rx, TrafficVerdict::Unexpected, rxFrame + m_recorded,
-                  rxCount - m_recorded, rxTime, true);
+        m_stray.insert(m_stray.end(), rxFrame + m_recorded, rxFrame + rxCount);
+        m_strayTime = rxTime;
         m_recorded = rxCount;
     }
 }
 
 void TrafficJudge::Overflowed(const std::uint8_t* bytes, std::size_t count,
                               Clock::time_point rxTime) {
+    recordStrayBytes();
     emitEntry(TrafficDirection::Rx, TrafficVerdict::Overflow, bytes, count, rxTime, true);
+}
+
+void TrafficJudge::TickStarted() {
+    recordStrayBytes();
+}
+
+void TrafficJudge::recordStrayBytes() {
+    if (m_stray.empty()) {
+        return;
+    }
+    emitEntry(TrafficDirection::Rx, TrafficVerdict::Unexpected, m_stray.data(), m_stray.size(),
+              m_strayTime, true);
+    m_stray.clear();
 }
 
 void TrafficJudge::MissCounted(std::size_t rxCount) {
@@ -111,6 +126,7 @@ void TrafficJudge::Echoed(const std::uint8_t* bytes, std::size_t count, Clock::t
 }
 
 void TrafficJudge::LineChanged(bool back) {
+    recordStrayBytes();
     emitEntry(TrafficDirection::NoReply, back ? TrafficVerdict::LineBack : TrafficVerdict::LineLost,
               nullptr, 0, Clock::now(), false);
 }

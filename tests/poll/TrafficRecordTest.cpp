@@ -71,9 +71,12 @@ TEST_F(TrafficRecordTest, EveryRequestReplyAndMissIsOnRecordWithItsVerdict) {
     cycle.tmr1Timer();
     port.deliver(Bytes(sound.begin(), sound.begin() + 3));
     port.deliver(Bytes(sound.begin() + 3, sound.end()));
-    port.deliver({0xAA, 0xBB}); // after the whole reply: nobody waits for these
-    cycle.tmr1Timer();          // this request gets nothing back
-    cycle.tmr1Timer();          // and this one three bytes, never a whole reply
+    // After the whole reply nobody waits for more; what comes, a byte at a
+    // time or not, is one entry when the request is over.
+    port.deliver({0xAA});
+    port.deliver({0xBB});
+    cycle.tmr1Timer(); // this request gets nothing back
+    cycle.tmr1Timer(); // and this one three bytes, never a whole reply
     port.deliver({0x01, 0x03, 0x28});
     cycle.tmr1Timer();
     port.deliver(corrupted);
