@@ -84,9 +84,10 @@ void LineKeeper::lose(const QString& reason) {
     m_lost = true;
     m_lostAt = std::chrono::steady_clock::now();
     const bool reopen = m_line.CanReopen();
-    m_reason = reopen
-                   ? reason + QLatin1Char(' ') + translated("Trying to open it again every second.")
-                   : reason;
+    m_lostReason =
+        reopen ? reason + QLatin1Char(' ') + translated("Trying to open it again every second.")
+               : reason;
+    m_reason = m_lostReason;
     // The dead device is let go at once: its event thread has stopped
     // listening, and a USB adapter plugged back in gets its old name again
     // only once nothing holds that name any more.
@@ -103,20 +104,24 @@ void LineKeeper::lose(const QString& reason) {
 
 void LineKeeper::retry() {
     m_renamed.clear();
+    QString refusal;
+    bool opened = false;
     m_retrying = true;
     try {
         m_line.SetConnected(true);
+        opened = true;
     } catch (const AdapterRefusedError& error) {
-        // The name leads to another adapter now: requests are refused with
-        // that reason until the right one comes back.
-        m_reason = QString::fromUtf8(error.what());
-        m_retrying = false;
-        return;
+        refusal = QString::fromUtf8(error.what());
     } catch (...) {
-        m_retrying = false;
-        return;
+        // Not there yet; the next attempt comes in a second.
     }
     m_retrying = false;
+    if (!opened) {
+        // While the name leads to another adapter, requests are refused
+        // with that reason; otherwise with why the line was lost.
+        m_reason = refusal.isEmpty() ? m_lostReason : refusal;
+        return;
+    }
     m_lost = false;
     m_retry.SetEnabled(false);
     const auto away = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_lostAt);

@@ -57,7 +57,8 @@ private:
     std::function<void(const LineChange& change)> m_onLineChange;
     bool m_lost = false;
     bool m_retrying = false;
-    QString m_reason;  // what a request is refused with while the line is lost
-    QString m_renamed; // the adapter's new name, found by the attempt under way
+    QString m_lostReason; // why the line was lost
+    QString m_reason;     // what a request is refused with while the line is lost
+    QString m_renamed;    // the adapter's new name, found by the attempt under way
     std::chrono::steady_clock::time_point m_lostAt;
 };

@@ -86,8 +86,16 @@ TEST(LineKeeper, ALostLineIsOpenedAgainEverySecondUntilItIsBackOrStopped) {
     EXPECT_EQ(view.writeFailures.last(), "ttyUSB0 is now another adapter");
     EXPECT_EQ(port.openings, 1);
 
-    // The right one: opened again within about a second, and told.
+    // That one pulled out again: requests say the line is lost, as before.
     port.refusal = nullptr;
+    port.pluggedIn = false;
+    const int refused = port.attempts;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return port.attempts > refused; }, 1500));
+    cycle.tmr1Timer();
+    EXPECT_EQ(view.writeFailures.last(), view.writeFailures.first());
+
+    // The right one: opened again within about a second, and told.
+    port.pluggedIn = true;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line.Lost(); }, 1500));
     EXPECT_EQ(port.openings, 2);
     EXPECT_TRUE(port.connected);
