@@ -181,6 +181,11 @@ void PollCycle::lineChanged(const LineChange& change) {
     if (change.kind != LineChange::Kind::Lost) {
         m_view.ShowLineNote(change.text);
     }
+    // A line that is back is asked at once rather than at the end of the
+    // reply time-out the failed request is waiting out.
+    if (change.kind == LineChange::Kind::Back && m_polling) {
+        setInterval(StartInterval);
+    }
 }
 
 bool PollCycle::dropEcho(TrafficJudge::Clock::time_point rxTime) {

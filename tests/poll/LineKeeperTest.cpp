@@ -103,6 +103,8 @@ TEST(LineKeeper, ALostLineIsOpenedAgainEverySecondUntilItIsBackOrStopped) {
     EXPECT_TRUE(view.lineNotes[0].startsWith("The line is back after "))
         << view.lineNotes[0].toStdString();
     EXPECT_EQ(record.rows.last(), "-- line-back");
+    // The next request goes out at once, not at the end of the time-out.
+    EXPECT_EQ(cycle.PollTimer().Interval(), 1);
     cycle.tmr1Timer();
     EXPECT_EQ(view.writeFailures.last(), "");
     EXPECT_EQ(port.written.size(), 2U);
