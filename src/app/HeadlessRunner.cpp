@@ -15,7 +15,7 @@ HeadlessRunner::HeadlessRunner(PollPort& port, const RunnerOptions& options, std
     m_recorder.SetLimitBytes(std::int64_t{options.record.limitMegabytes} *
                              TrafficRecorder::BytesPerMegabyte);
     m_recorder.SetOnFailure([this](const QString& reason) {
-        printError(QStringLiteral("the recording stopped, polling goes on: %1").arg(reason));
+        printError(tr("the recording stopped, polling goes on: %1").arg(reason));
     });
 }
 
@@ -38,7 +38,7 @@ int HeadlessRunner::Run() {
 bool HeadlessRunner::prepareFiles() {
     if (!m_options.record.path.isEmpty()) {
         if (const QString error = m_recorder.Start(m_options.record.path); !error.isEmpty()) {
-            printError(QStringLiteral("cannot record the traffic: %1").arg(error));
+            printError(tr("cannot record the traffic: %1").arg(error));
             return false;
         }
     }
@@ -46,7 +46,7 @@ bool HeadlessRunner::prepareFiles() {
     // cannot be written is refused before the run begins.
     if (!m_options.summaryPath.isEmpty()) {
         if (const int error = writeFileAtomically(m_options.summaryPath, {}); error != 0) {
-            printError(QStringLiteral("cannot write the summary: %1")
+            printError(tr("cannot write the summary: %1")
                            .arg(RecordingFailureText(m_options.summaryPath, error)));
             m_recorder.Stop();
             return false;
@@ -61,7 +61,7 @@ bool HeadlessRunner::writeStatistics() {
     }
     const int error = writeFileAtomically(m_options.summaryPath, LinkSummaryJson(m_statistics));
     if (error != 0) {
-        printError(QStringLiteral("cannot write the summary: %1")
+        printError(tr("cannot write the summary: %1")
                        .arg(RecordingFailureText(m_options.summaryPath, error)));
         return false;
     }

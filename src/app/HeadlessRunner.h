@@ -6,6 +6,7 @@
 #include "record/LinkStatistics.h"
 #include "record/TrafficRecorder.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <cstdio>
 #include <deque>
@@ -19,6 +20,8 @@ class PollPort;
 // With a recording file every request, reply and miss goes there as well, and
 // with a summary file the link statistics are written to it at the end.
 class HeadlessRunner {
+    Q_DECLARE_TR_FUNCTIONS(HeadlessRunner)
+
 public:
     HeadlessRunner(PollPort& port, const RunnerOptions& options, std::FILE* out, std::FILE* err);
 

@@ -1,5 +1,6 @@
 #include "app/RunnerOptions.h"
 
+#include "app/Language.h"
 #include "modbus/RtuFrame.h"
 
 #include <QSet>
@@ -34,15 +35,15 @@ std::optional<TBaudRate> parseBaudRate(const QString& text) {
 QString parseWrite(const QString& text, RunnerOptions& options) {
     const qsizetype separator = text.indexOf('=');
     if (separator < 0) {
-        return QStringLiteral("--write needs REG=VALUE, got \"%1\"").arg(text);
+        return CommandLine::tr("--write needs REG=VALUE, got \"%1\"").arg(text);
     }
     const auto registerIndex = parseInteger(text.left(separator));
     const auto value = parseInteger(text.mid(separator + 1));
     if (!registerIndex || *registerIndex < 0 || *registerIndex >= RegisterCount) {
-        return QStringLiteral("--write register must be 0..19, got \"%1\"").arg(text);
+        return CommandLine::tr("--write register must be 0..19, got \"%1\"").arg(text);
     }
     if (!value || *value < 0 || *value > ValueMaximum) {
-        return QStringLiteral("--write value must be 0..65535, got \"%1\"").arg(text);
+        return CommandLine::tr("--write value must be 0..65535, got \"%1\"").arg(text);
     }
     options.writes.emplace_back(*registerIndex, *value);
     return {};
@@ -55,37 +56,38 @@ QString applyOption(const QString& name, const QString& value, RunnerOptions& op
     }
     if (name == "--summary") {
         if (value.isEmpty()) {
-            return QStringLiteral("--summary needs a file name");
+            return CommandLine::tr("--summary needs a file name");
         }
         options.summaryPath = value;
     } else if (name == "--port") {
         if (value.isEmpty()) {
-            return QStringLiteral("--port needs a device path");
+            return CommandLine::tr("--port needs a device path");
         }
         options.port = value;
     } else if (name == "--baud") {
         const auto rate = parseBaudRate(value);
         if (!rate) {
-            return QStringLiteral("unknown baud rate \"%1\" (110 to 256000, e.g. 9600)").arg(value);
+            return CommandLine::tr("unknown baud rate \"%1\" (110 to 256000, e.g. 9600)")
+                .arg(value);
         }
         options.baudRate = *rate;
         options.scanRates.push_back(*rate);
     } else if (name == "--address") {
         const auto address = parseInteger(value);
         if (!address || *address < AddressMinimum || *address > AddressMaximum) {
-            return QStringLiteral("--address must be 1..127, got \"%1\"").arg(value);
+            return CommandLine::tr("--address must be 1..127, got \"%1\"").arg(value);
         }
         options.address = *address;
     } else if (name == "--cycles") {
         const auto cycles = parseInteger(value);
         if (!cycles || *cycles < 1) {
-            return QStringLiteral("--cycles must be a positive number, got \"%1\"").arg(value);
+            return CommandLine::tr("--cycles must be a positive number, got \"%1\"").arg(value);
         }
         options.cycles = *cycles;
     } else if (name == "--write") {
         return parseWrite(value, options);
     } else {
-        return QStringLiteral("unknown option \"%1\"").arg(name);
+        return CommandLine::tr("unknown option \"%1\"").arg(name);
     }
     return {};
 }
@@ -103,17 +105,17 @@ QString checkScan(const QSet<QString>& given, RunnerOptions& options) {
     for (const char* excluded : {"--simulate", "--cycles", "--write", "--address", "--record",
                                  "--record-max-mb", "--summary"}) {
         if (given.contains(QLatin1String(excluded))) {
-            return QStringLiteral("--scan and %1 exclude each other").arg(excluded);
+            return CommandLine::tr("--scan and %1 exclude each other").arg(excluded);
         }
     }
     if (options.port.isEmpty()) {
-        return QStringLiteral("--scan needs --port PATH");
+        return CommandLine::tr("--scan needs --port PATH");
     }
     const std::vector<TBaudRate> allowed = DefaultScanRates();
     for (const TBaudRate rate : options.scanRates) {
         if (std::find(allowed.begin(), allowed.end(), rate) == allowed.end()) {
-            return QStringLiteral("--scan tries only 2400, 4800, 9600, 19200, 38400, 57600 and "
-                                  "115200 baud, not %1")
+            return CommandLine::tr("--scan tries only 2400, 4800, 9600, 19200, 38400, 57600 and "
+                                   "115200 baud, not %1")
                 .arg(QString::fromStdString(BaudRateName(rate)));
         }
     }
@@ -137,15 +139,15 @@ bool IsRecordOption(const QString& name) {
 QString ApplyRecordOption(const QString& name, const QString& value, RecordOptions& record) {
     if (name == "--record") {
         if (value.isEmpty()) {
-            return QStringLiteral("--record needs a file name");
+            return CommandLine::tr("--record needs a file name");
         }
         record.path = value;
         return {};
     }
     const auto megabytes = parseInteger(value);
     if (!megabytes || *megabytes < 1) {
-        return QStringLiteral("--record-max-mb must be a whole number of megabytes, 1 or more, "
-                              "got \"%1\"")
+        return CommandLine::tr("--record-max-mb must be a whole number of megabytes, 1 or more, "
+                               "got \"%1\"")
             .arg(value);
     }
     record.limitMegabytes = *megabytes;
@@ -166,17 +168,17 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
         given.insert(name);
         if (name == "--headless" || name == "--simulate" || name == "--scan") {
             if (value) {
-                return {std::nullopt, QStringLiteral("%1 takes no value").arg(name)};
+                return {std::nullopt, CommandLine::tr("%1 takes no value").arg(name)};
             }
             flagOf(name, options) = true;
             continue;
         }
         if (!takesValue(name)) {
-            return {std::nullopt, QStringLiteral("unknown option \"%1\"").arg(arguments[i])};
+            return {std::nullopt, CommandLine::tr("unknown option \"%1\"").arg(arguments[i])};
         }
         if (!value) {
             if (i + 1 >= arguments.size()) {
-                return {std::nullopt, QStringLiteral("%1 needs a value").arg(name)};
+                return {std::nullopt, CommandLine::tr("%1 needs a value").arg(name)};
             }
             value = arguments[++i];
         }
@@ -191,10 +193,10 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
         }
     }
     if (options.simulate && !options.port.isEmpty()) {
-        return {std::nullopt, QStringLiteral("--simulate and --port exclude each other")};
+        return {std::nullopt, CommandLine::tr("--simulate and --port exclude each other")};
     }
     if (options.headless && !options.simulate && options.port.isEmpty()) {
-        return {std::nullopt, QStringLiteral("--headless needs --port PATH or --simulate")};
+        return {std::nullopt, CommandLine::tr("--headless needs --port PATH or --simulate")};
     }
     return {options, {}};
 }
@@ -205,37 +207,40 @@ std::vector<TBaudRate> DefaultScanRates() {
 }
 
 QString RunnerUsage() {
-    return QStringLiteral(
-        "usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]\n"
-        "                       [--address N] [--cycles K] [--write REG=VALUE]...\n"
-        "                       [--record FILE] [--record-max-mb N] [--summary FILE]\n"
-        "       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...\n"
-        "       kestro-modbus-m --simulate\n"
-        "\n"
-        "Polls the 20 holding registers of one Modbus RTU slave and prints every\n"
-        "request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then\n"
-        "  Tx=<requests sent> Er=<replies missed>\n"
-        "  registers=<register 0>,...,<register 19>\n"
-        "\n"
-        "  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,\n"
-        "                     no parity, no flow control)\n"
-        "  --simulate         poll the built-in virtual module instead of a device\n"
-        "  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,\n"
-        "                     19200, 38400, 56000, 57600, 115200, 128000 or 256000\n"
-        "  --address N        slave address 1..127 (default 1)\n"
-        "  --cycles K         send K requests, settle the last, then stop (default:\n"
-        "                     until SIGINT or SIGTERM)\n"
-        "  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,\n"
-        "                     sent in order, each followed by at least one read\n"
-        "  --record FILE      record every request, reply and miss in FILE (CSV)\n"
-        "  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping\n"
-        "                     the last nine as FILE.1 to FILE.9 (default 1024)\n"
-        "  --summary FILE     write the link statistics to FILE (JSON) at the end\n"
-        "  --scan             look for modules: at each RATE given (default: 9600,\n"
-        "                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses\n"
-        "                     1 to 127 in turn and print \"found address=N baud=RATE\"\n"
-        "                     for each that answers; progress goes to standard error\n"
-        "\n"
-        "Exit status: 0 done (a scan: found a module), 1 the port could not be opened\n"
-        "or a file could not be written, 2 a bad command line, 3 a scan found no module.\n");
+    return CommandLine::tr(
+               "usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]\n"
+               "                       [--address N] [--cycles K] [--write REG=VALUE]...\n"
+               "                       [--record FILE] [--record-max-mb N] [--summary FILE]\n"
+               "       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...\n"
+               "       kestro-modbus-m --simulate\n"
+               "\n"
+               "Polls the 20 holding registers of one Modbus RTU slave and prints every\n"
+               "request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then\n"
+               "  Tx=<requests sent> Er=<replies missed>\n"
+               "  registers=<register 0>,...,<register 19>\n"
+               "\n"
+               "  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,\n"
+               "                     no parity, no flow control)\n"
+               "  --simulate         poll the built-in virtual module instead of a device\n"
+               "  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,\n"
+               "                     19200, 38400, 56000, 57600, 115200, 128000 or 256000\n"
+               "  --address N        slave address 1..127 (default 1)\n"
+               "  --cycles K         send K requests, settle the last, then stop (default:\n"
+               "                     until SIGINT or SIGTERM)\n"
+               "  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,\n"
+               "                     sent in order, each followed by at least one read\n"
+               "  --record FILE      record every request, reply and miss in FILE (CSV)\n"
+               "  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping\n"
+               "                     the last nine as FILE.1 to FILE.9 (default 1024)\n"
+               "  --summary FILE     write the link statistics to FILE (JSON) at the end\n"
+               "  --lang LANG        the language of the texts: %1; zh (Chinese) is the\n"
+               "                     default, auto follows the desktop; KESTRO_LANG=LANG as well\n"
+               "  --scan             look for modules: at each RATE given (default: 9600,\n"
+               "                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses\n"
+               "                     1 to 127 in turn and print \"found address=N baud=RATE\"\n"
+               "                     for each that answers; progress goes to standard error\n"
+               "\n"
+               "Exit status: 0 done (a scan: found a module), 1 the port could not be opened\n"
+               "or a file could not be written, 2 a bad command line, 3 a scan found no module.\n")
+        .arg(LanguageValues());
 }

@@ -2,11 +2,17 @@
 
 #include "serial/ComTypes.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <optional>
 #include <utility>
 #include <vector>
+
+// The texts of the command line (errors and usage), for the translation system.
+struct CommandLine {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
 
 // Where the traffic is recorded, for the window and the runner alike.
 struct RecordOptions {

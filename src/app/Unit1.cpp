@@ -32,7 +32,7 @@ const QString PortPanelSeparator = QStringLiteral(" | ");
 QString settingsFailureText(const std::exception& error) {
     const QString file = registryRootFile(RegistryRoot::LocalMachine);
     return QString::fromUtf8(error.what()) + QLatin1Char('\n') +
-           QStringLiteral("Port settings file: %1").arg(QDir::toNativeSeparators(file));
+           TForm1::tr("Port settings file: %1").arg(QDir::toNativeSeparators(file));
 }
 
 } // namespace

@@ -10,6 +10,10 @@
 
 using namespace std::chrono_literals;
 
+QString OpenFailureText() {
+    return QCoreApplication::translate("PollCycle", OpenFailureSource);
+}
+
 std::optional<std::chrono::milliseconds> PauseAfterReply(TBaudRate baudRate) {
     // Roughly the time of 24 characters at the rate, so a prompt slave is polled
     // back to back without crowding it.
@@ -87,10 +91,10 @@ bool PollCycle::skButton2Click() {
         m_view.SetPanelText(PanelPort, m_port.Port() + QStringLiteral(" | "));
         m_judge.Started();
     } catch (const std::exception& error) {
-        m_view.ShowOpenFailure(OpenFailureMessage, QString::fromUtf8(error.what()));
+        m_view.ShowOpenFailure(OpenFailureText(), QString::fromUtf8(error.what()));
         return false;
     } catch (...) {
-        m_view.ShowOpenFailure(OpenFailureMessage, QString());
+        m_view.ShowOpenFailure(OpenFailureText(), QString());
         return false;
     }
     return true;
@@ -152,7 +156,7 @@ void PollCycle::sendRequest() {
     } catch (const std::exception& error) {
         failure = QString::fromUtf8(error.what());
     } catch (...) {
-        failure = QStringLiteral("The port refused the request.");
+        failure = QCoreApplication::translate("PollCycle", "The port refused the request.");
     }
     // Straight after the write returned: reply times count from here.
     m_judge.RequestSent(m_txFrame.data(), m_txFrame.size(), written);

@@ -37,8 +37,12 @@ inline constexpr std::chrono::milliseconds StartInterval{1};
 inline constexpr std::chrono::milliseconds ReplyTimeout{500};
 inline constexpr std::chrono::milliseconds OverflowInterval{1};
 
-inline const QString OpenFailureMessage =
-    QStringLiteral("串口打开失败，串口号可能不存在，请检查设置");
+// The message when the port cannot be opened, as written in the code; the
+// operator reads it in the chosen language (OpenFailureText).
+inline constexpr char OpenFailureSource[] =
+    QT_TRANSLATE_NOOP("PollCycle", "串口打开失败，串口号可能不存在，请检查设置");
+inline const QString OpenFailureMessage = QString::fromUtf8(OpenFailureSource);
+QString OpenFailureText();
 
 // The pause before the next request after a sound reply, by line rate. Rates
 // without an entry keep the 500 ms countdown that started at the send.
