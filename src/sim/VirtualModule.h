@@ -46,8 +46,9 @@ struct VirtualModuleOptions {
     /// Hear only a client whose line runs at the module's own rate, as a real
     /// UART would; off by default, since a pseudo-terminal carries any rate.
     bool strictBaudRate = false;
-    int noise = 2;          ///< feedback noise in counts either way
-    std::uint32_t seed = 1; ///< seed of the noise, for repeatable runs
+    int noise = 2;           ///< feedback noise in counts either way
+    std::uint32_t seed = 1;  ///< seed of the noise, for repeatable runs
+    FeedbackErrors feedback; ///< gain, offset and lag of the feedback input
 };
 
 struct ModuleStatistics {
@@ -91,6 +92,8 @@ public:
     void SetPacing(Pacing pacing);
     void SetStrictBaudRate(bool strict);
     void SetNoise(int amplitude, std::uint32_t seed = 1);
+    /// Makes the feedback input misbehave: a gain error, an offset, a lag.
+    void SetFeedbackErrors(const FeedbackErrors& errors);
     /// Whether the output is wired back to the feedback input (on by default).
     void SetLoopback(bool wired);
     /// Restarts the module: a device ID and baud rate written since take effect.
