@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/ComTypes.h"
+#include "trend/LinearityPlan.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +18,7 @@ struct RecordOptions {
 // The command line of the headless runner:
 //   --headless (--port PATH | --simulate) [--baud RATE] [--address N]
 //   [--cycles K] [--write REG=VALUE]... [--record FILE] [--record-max-mb N]
-//   [--summary FILE]
+//   [--summary FILE] [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
 struct RunnerOptions {
     bool headless = false;
     bool simulate = false;
@@ -27,7 +28,8 @@ struct RunnerOptions {
     std::optional<int> cycles;               // none: until interrupted
     std::vector<std::pair<int, int>> writes; // register, value; in order
     RecordOptions record;
-    QString summaryPath; // empty: no summary
+    QString summaryPath;                    // empty: no summary
+    std::optional<LinearityPlan> linearity; // the linearity test, run to its end
 };
 
 struct RunnerArguments {
