@@ -8,6 +8,7 @@
 #include "app/popwin.h"
 #include "platform/drawing/DrawText.h"
 #include "platform/storage/RegistryStore.h"
+#include "poll/LineKeeper.h"
 #include "poll/OpenFailure.h"
 #include "poll/RegisterMap.h"
 #include "trend/TrendHistory.h"
@@ -41,8 +42,9 @@ QString settingsFailureText(const std::exception& error) {
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     m_portAdapter = std::make_unique<OperatorPortAdapter>(ComPort);
+    m_line = std::make_unique<LineKeeper>(*m_portAdapter);
     createControls();
-    m_cycle = std::make_unique<PollCycle>(*m_portAdapter, *this);
+    m_cycle = std::make_unique<PollCycle>(*m_line, *this);
     // The window's own handlers sit between the port, the timer and the engine.
     m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
     m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
@@ -140,7 +142,8 @@ void TForm1::FormClose() {
         }
     }
     try {
-        ComPort.ClosePort();
+        // Through the line keeper, which also stops looking for a lost line.
+        m_line->SetConnected(false);
     } catch (const std::exception& error) {
         showMessage(QString::fromUtf8(error.what()));
     }
@@ -156,19 +159,19 @@ void TForm1::skButton1Click() {
         showMessage(QString::fromUtf8(error.what()));
     }
     // The dialog moved the polled line to another device: the panel names the
-    // line now polled and keeps any failure reason shown after the bar.
+    // line now polled.
     if (m_cycle->Polling() && ComPort.Port() != portBefore) {
         showPortPanel();
     }
 }
 
 void TForm1::showPortPanel() {
-    // "port | " while the line works, the reason after the bar while writes
-    // fail, and what the recording does after that.
-    QString text =
-        m_portNamed ? m_portAdapter->Port() + PortPanelSeparator + m_writeFailure : QString();
+    // "port | " while the line works; after the bar why writes fail, else the
+    // latest note about the line, and then what the recording does.
+    const QString& said = m_writeFailure.isEmpty() ? m_lineNote : m_writeFailure;
+    QString text = m_portNamed ? m_portAdapter->Port() + PortPanelSeparator + said : QString();
     if (!m_recordingNote.isEmpty()) {
-        text += (m_writeFailure.isEmpty() ? QString() : QStringLiteral("  ")) + m_recordingNote;
+        text += (said.isEmpty() ? QString() : QStringLiteral("  ")) + m_recordingNote;
     }
     stat1->setPanelText(PanelPort, text);
 }
@@ -192,6 +195,11 @@ void TForm1::statusPanelDoubleClicked(int panel) {
 }
 
 void TForm1::skButton2Click() {
+    // A new run starts without the last one's note; one told while opening
+    // (the adapter found under a new name) shows once Start names the port.
+    if (!m_cycle->Polling() && !ComPort.Connected()) {
+        m_lineNote.clear();
+    }
     m_cycle->skButton2Click();
 }
 
@@ -329,6 +337,11 @@ void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
 
 void TForm1::ShowWriteFailure(const QString& reason) {
     m_writeFailure = reason;
+    showPortPanel();
+}
+
+void TForm1::ShowLineNote(const QString& note) {
+    m_lineNote = note;
     showPortPanel();
 }
 

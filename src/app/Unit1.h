@@ -17,6 +17,7 @@
 #include <optional>
 
 class ComPortAdapter;
+class LineKeeper;
 class MonitorCommands;
 class StatusBar;
 class TForm2;
@@ -147,10 +148,12 @@ private:
     void SetReadoutValue(Readout readout, double value) override;
     void ShowOpenFailure(const QString& message, const QString& detail) override;
     void ShowWriteFailure(const QString& reason) override;
+    void ShowLineNote(const QString& note) override;
 
     TiSevenSegmentAnalog* readout(Readout which) const;
 
     std::unique_ptr<ComPortAdapter> m_portAdapter;
+    std::unique_ptr<LineKeeper> m_line;
     std::unique_ptr<PollCycle> m_cycle;
     std::unique_ptr<MonitorCommands> m_commands;
     std::unique_ptr<TrendHistory> m_trendHistory;
@@ -158,6 +161,9 @@ private:
     TForm2* m_writeDialog = nullptr;
     MessageSink m_messageSink;
     std::optional<QString> m_restoreFailure;
+    // The latest note about the line (back, adapter renamed, echoing), shown
+    // after the bar while writes do not fail.
+    QString m_lineNote;
     bool m_restoreFailureShown = false;
     bool m_temporaryPort = false;
     // What the port panel shows: the port once Start named it, why writes

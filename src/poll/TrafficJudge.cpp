@@ -121,6 +121,16 @@ void TrafficJudge::MissCounted(std::size_t rxCount) {
     }
 }
 
+void TrafficJudge::Echoed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime) {
+    emitEntry(TrafficDirection::Rx, TrafficVerdict::Echo, bytes, count, rxTime, true);
+}
+
+void TrafficJudge::LineChanged(bool back) {
+    recordStrayBytes();
+    emitEntry(TrafficDirection::NoReply, back ? TrafficVerdict::LineBack : TrafficVerdict::LineLost,
+              nullptr, 0, Clock::now(), false);
+}
+
 void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
                              const std::uint8_t* bytes, std::size_t count, Clock::time_point when,
                              bool received, std::uint8_t exceptionCode) {

@@ -41,6 +41,11 @@ public:
     void TickStarted();
     /// The tick counted a miss; rxCount bytes came for the request since it was sent.
     void MissCounted(std::size_t rxCount);
+    /// The line handed the request back (arrived at rxTime); the echo was
+    /// taken out of the reply buffer and is not judged as a reply.
+    void Echoed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime);
+    /// The line went away, or was opened again after that.
+    void LineChanged(bool back);
 
 private:
     void recordStrayBytes();

@@ -25,7 +25,7 @@ std::optional<unsigned> parseNumber(std::string_view text, unsigned lowest, unsi
 }
 
 template <typename Number>
-std::optional<Number> parseSigned(std::string_view text, Number lowest, Number highest) {
+std::optional<Number> parseBounded(std::string_view text, Number lowest, Number highest) {
     Number value{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !(value >= lowest) ||
@@ -105,15 +105,24 @@ private:
             parsePacing(option);
         } else if (option == "--strict-baud") {
             options.module.strictBaudRate = true;
+        } else if (option == "--echo") {
+            options.module.echo = true;
+        } else if (option == "--link") {
+            if (const auto path = value(option)) {
+                if (path->empty()) {
+                    fail("--link needs a path");
+                }
+                options.module.link = std::string(*path);
+            }
         } else if (option == "--noise") {
             store(option, 0, LargestNoise, options.module.noise);
         } else if (option == "--seed") {
             store(option, 0, 0xFFFFFFFF, options.module.seed);
         } else if (option == "--feedback-gain") {
-            parseReal(option, 0.0, LargestFeedbackGain, options.module.feedback.gain);
+            storeBounded(option, 0.0, LargestFeedbackGain, options.module.feedback.gain);
         } else if (option == "--feedback-offset") {
-            parseReal(option, -LargestFeedbackOffset, LargestFeedbackOffset,
-                      options.module.feedback.offset);
+            storeBounded(option, -LargestFeedbackOffset, LargestFeedbackOffset,
+                         options.module.feedback.offset);
         } else if (option == "--feedback-lag") {
             if (const auto lag = number(option, 0, LongestDelayMilliseconds)) {
                 options.module.feedback.lag = std::chrono::milliseconds{*lag};
@@ -135,14 +144,15 @@ private:
         }
     }
 
-    // A number that may be negative or, for a double, have a fraction.
+    // A number of any type (negative, or with a fraction for a double)
+    // within bounds into target.
     template <typename Number>
-    void parseReal(std::string_view option, Number lowest, Number highest, Number& target) {
+    void storeBounded(std::string_view option, Number lowest, Number highest, Number& target) {
         const auto text = value(option);
         if (!text) {
             return;
         }
-        if (const auto parsed = parseSigned(*text, lowest, highest)) {
+        if (const auto parsed = parseBounded(*text, lowest, highest)) {
             target = *parsed;
             return;
         }
@@ -252,7 +262,11 @@ pseudo-terminal, so that the tool or any other master can be tried without
 hardware. The first line printed is the port's path (for example /dev/pts/3);
 open it like a serial port at any speed. The module runs until SIGINT or
 SIGTERM; SIGHUP restarts it, which applies a device ID or baud rate written
-to registers 7 and 8. Clients may close the port and open it again; reply
+to registers 7 and 8. SIGUSR2 pulls its adapter out (the port closes, so a
+client's line hangs up, and the --link is removed); SIGUSR1 plugs it in
+afresh on a new pseudo-terminal, whose path is printed as a new line, and
+points the --link at it (sent while plugged in, it does both at once). The
+registers survive both. Clients may close the port and open it again; reply
 bytes nobody read (say, a late reply) still wait there for the next client,
 so a master should purge its input after opening.
 
@@ -266,6 +280,11 @@ Options:
                          rate), or a baud rate (fixed pacing at that rate)
       --strict-baud      hear only a client whose line runs at the module's own
                          rate (after a restart, the rate in register 8)
+      --echo             hand every byte the client sends straight back before
+                         answering, as a two-wire RS-485 adapter with local
+                         echo does
+      --link PATH        keep a symbolic link PATH pointing at the port, as
+                         /dev/serial/by-id does for an adapter
       --noise N          feedback noise in counts either way (default 2)
       --seed N           seed of the noise (default 1)
       --feedback-gain G  the feedback reads the output times G, 0 to 10

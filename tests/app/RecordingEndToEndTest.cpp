@@ -46,8 +46,8 @@ Recording readRecording(const QString& path) {
     static const QRegularExpression verdicts[] = {
         QRegularExpression("^(sent|write-failed)$"),
         QRegularExpression("^(ok|bad-crc|wrong-address|wrong-count|exception-[0-9A-F]{2}|"
-                           "overflow|unexpected)$"),
-        QRegularExpression("^(no-reply|incomplete)$"),
+                           "overflow|unexpected|echo)$"),
+        QRegularExpression("^(no-reply|incomplete|line-lost|line-back)$"),
     };
     Recording recording;
     QFile file(path);
