@@ -73,19 +73,21 @@ void TrendWindow::buildControls() {
     auto* xyLayout = new QHBoxLayout(xyPage);
     xyLayout->addWidget(m_xy, 1);
     xyLayout->addWidget(m_table);
-    m_views = new QTabWidget(this);
-    m_views->addTab(m_plot, tr("时间曲线"));
-    m_views->addTab(xyPage, tr("反馈-输出 (X-Y)"));
+    auto* views = new QTabWidget(this);
+    views->addTab(m_plot, tr("时间曲线"));
+    views->addTab(xyPage, tr("反馈-输出 (X-Y)"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
-    layout->addWidget(m_views, 1);
+    layout->addWidget(views, 1);
 
     m_dialog = new LinearityDialog(this);
     connect(m_linearityButton, &QPushButton::clicked, this, &TrendWindow::askLinearity);
     connect(m_stopButton, &QPushButton::clicked, this, &TrendWindow::StopLinearity);
-    connect(m_exportButton, &QPushButton::clicked, this, &TrendWindow::askExport);
-    connect(m_saveButton, &QPushButton::clicked, this, &TrendWindow::askSaveResult);
+    connect(m_exportButton, &QPushButton::clicked, this,
+            [this] { askCsvFile(tr("导出 CSV"), &TrendWindow::ExportVisible); });
+    connect(m_saveButton, &QPushButton::clicked, this,
+            [this] { askCsvFile(tr("保存测试结果"), &TrendWindow::SaveResult); });
     connect(m_plot, &TrendPlot::viewChanged, this,
             [this] { m_xy->SetRange(m_plot->Start(), m_plot->End()); });
 }
@@ -185,24 +187,14 @@ void TrendWindow::askLinearity() {
     }
 }
 
-void TrendWindow::askExport() {
+void TrendWindow::askCsvFile(const QString& caption,
+                             QString (TrendWindow::*save)(const QString&) const) {
     const QString path =
-        AskSaveFileName(this, tr("导出 CSV"), tr("CSV 文件 (*.csv)"), QStringLiteral("csv"));
+        AskSaveFileName(this, caption, tr("CSV 文件 (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty()) {
         return;
     }
-    if (const QString error = ExportVisible(path); !error.isEmpty()) {
-        QMessageBox::warning(this, windowTitle(), tr("无法保存文件。") + '\n' + error);
-    }
-}
-
-void TrendWindow::askSaveResult() {
-    const QString path =
-        AskSaveFileName(this, tr("保存测试结果"), tr("CSV 文件 (*.csv)"), QStringLiteral("csv"));
-    if (path.isEmpty()) {
-        return;
-    }
-    if (const QString error = SaveResult(path); !error.isEmpty()) {
+    if (const QString error = (this->*save)(path); !error.isEmpty()) {
         QMessageBox::warning(this, windowTitle(), tr("无法保存文件。") + '\n' + error);
     }
 }

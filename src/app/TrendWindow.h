@@ -16,7 +16,6 @@ class LinearityDialog;
 class PollCycle;
 class QLabel;
 class QPushButton;
-class QTabWidget;
 class QTableWidget;
 class TrendHistory;
 class TrendPlot;
@@ -32,12 +31,9 @@ public:
     ~TrendWindow() override;
 
     TrendPlot* Plot() const { return m_plot; }
-    XyPlot* Xy() const { return m_xy; }
-    QTabWidget* Views() const { return m_views; }
     QTableWidget* ResultTable() const { return m_table; }
     QLabel* Status() const { return m_status; }
     QPushButton* LinearityButton() const { return m_linearityButton; }
-    QPushButton* StopTestButton() const { return m_stopButton; }
     LinearityDialog* Dialog() const { return m_dialog; }
     const LinearityTest* Test() const { return m_test.get(); }
 
@@ -63,8 +59,9 @@ private:
     void buildControls();
     void refresh();
     void askLinearity();
-    void askExport();
-    void askSaveResult();
+    /// Asks for a file name and saves into it, telling the operator if it
+    /// cannot be written.
+    void askCsvFile(const QString& caption, QString (TrendWindow::*save)(const QString&) const);
     void linearityFinished(const LinearityResult& result);
     void showPoints(const LinearityResult& result);
     void tell(const QString& text);
@@ -74,7 +71,6 @@ private:
     PollCycle& m_cycle;
     TrendPlot* m_plot = nullptr;
     XyPlot* m_xy = nullptr;
-    QTabWidget* m_views = nullptr;
     QTableWidget* m_table = nullptr;
     QLabel* m_status = nullptr;
     QPushButton* m_linearityButton = nullptr;

@@ -30,7 +30,6 @@ public:
     /// The samples from `from` to `to` are plotted.
     void SetRange(Microseconds from, Microseconds to);
     void SetTolerance(double percent);
-    double Tolerance() const { return m_tolerance; }
     void SetPoints(const std::vector<LinearityPoint>& points);
 
     /// The square the values are plotted in.

@@ -82,6 +82,18 @@ void TrendHistory::fold(const Sample& sample) {
     m_seconds.back().feedback.Take(sample.feedback);
 }
 
+std::deque<TrendHistory::Sample>::const_iterator
+TrendHistory::sampleFrom(std::int64_t elapsedUs) const {
+    return std::lower_bound(m_samples.begin(), m_samples.end(), elapsedUs,
+                            [](const Sample& s, std::int64_t t) { return s.elapsedUs < t; });
+}
+
+std::deque<TrendHistory::Second>::const_iterator
+TrendHistory::secondEndingAfter(std::int64_t elapsedUs) const {
+    return std::lower_bound(m_seconds.begin(), m_seconds.end(), elapsedUs,
+                            [](const Second& s, std::int64_t t) { return endOf(s) <= t; });
+}
+
 std::chrono::system_clock::time_point TrendHistory::WallTimeOf(std::int64_t elapsedUs) const {
     return m_originWall +
            std::chrono::duration_cast<std::chrono::system_clock::duration>(Microseconds{elapsedUs});
@@ -120,9 +132,8 @@ std::vector<TrendHistory::Column> TrendHistory::Columns(Microseconds from, Micro
     };
     // A second covers every column its span reaches, so old history zoomed
     // in shows as blocks a second wide.
-    auto second = std::lower_bound(m_seconds.begin(), m_seconds.end(), begin,
-                                   [](const Second& s, std::int64_t t) { return endOf(s) <= t; });
-    for (; second != m_seconds.end() && startOf(*second) < to.count(); ++second) {
+    for (auto second = secondEndingAfter(begin);
+         second != m_seconds.end() && startOf(*second) < to.count(); ++second) {
         const Sample first{startOf(*second), middle(second->output), middle(second->feedback)};
         const Sample last{endOf(*second) - 1, first.output, first.feedback};
         const std::size_t lastColumn = columnOf(std::min(endOf(*second), to.count()) - 1);
@@ -131,9 +142,8 @@ std::vector<TrendHistory::Column> TrendHistory::Columns(Microseconds from, Micro
             take(index, second->output, second->feedback, first, last);
         }
     }
-    auto sample = std::lower_bound(m_samples.begin(), m_samples.end(), begin,
-                                   [](const Sample& s, std::int64_t t) { return s.elapsedUs < t; });
-    for (; sample != m_samples.end() && sample->elapsedUs < to.count(); ++sample) {
+    for (auto sample = sampleFrom(begin);
+         sample != m_samples.end() && sample->elapsedUs < to.count(); ++sample) {
         Range output;
         Range feedback;
         output.Take(sample->output);
@@ -146,8 +156,7 @@ std::vector<TrendHistory::Column> TrendHistory::Columns(Microseconds from, Micro
 std::optional<TrendHistory::Reading> TrendHistory::ReadingNear(Microseconds at,
                                                                Microseconds within) const {
     const std::int64_t time = at.count();
-    auto after = std::lower_bound(m_samples.begin(), m_samples.end(), time,
-                                  [](const Sample& s, std::int64_t t) { return s.elapsedUs < t; });
+    const auto after = sampleFrom(time);
     std::optional<Sample> nearest;
     if (after != m_samples.end()) {
         nearest = *after;
@@ -164,8 +173,7 @@ std::optional<TrendHistory::Reading> TrendHistory::ReadingNear(Microseconds at,
         reading.feedback.Take(nearest->feedback);
         return reading;
     }
-    auto second = std::lower_bound(m_seconds.begin(), m_seconds.end(), time,
-                                   [](const Second& s, std::int64_t t) { return endOf(s) <= t; });
+    const auto second = secondEndingAfter(time);
     if (second != m_seconds.end() && startOf(*second) <= time) {
         return Reading{startOf(*second), second->output, second->feedback, true};
     }
@@ -187,9 +195,8 @@ void TrendHistory::VisitSamples(Microseconds from, Microseconds to,
         visit(Sample{std::min(start + MicrosecondsPerSecond / 2, keptFrom - 1), second->output.high,
                      second->feedback.high});
     }
-    auto sample = std::lower_bound(m_samples.begin(), m_samples.end(), from.count(),
-                                   [](const Sample& s, std::int64_t t) { return s.elapsedUs < t; });
-    for (; sample != m_samples.end() && sample->elapsedUs <= to.count(); ++sample) {
+    for (auto sample = sampleFrom(from.count());
+         sample != m_samples.end() && sample->elapsedUs <= to.count(); ++sample) {
         visit(*sample);
     }
 }

@@ -101,6 +101,9 @@ public:
 private:
     void foldOldSamples();
     void fold(const Sample& sample);
+    /// The first sample at or after a moment, the first second ending after it.
+    std::deque<Sample>::const_iterator sampleFrom(std::int64_t elapsedUs) const;
+    std::deque<Second>::const_iterator secondEndingAfter(std::int64_t elapsedUs) const;
 
     std::deque<Sample> m_samples;
     std::deque<Second> m_seconds;

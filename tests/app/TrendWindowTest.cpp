@@ -15,7 +15,6 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QTableWidget>
 
 namespace {
