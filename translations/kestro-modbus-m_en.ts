@@ -76,78 +76,6 @@
         <translation>--headless needs --port PATH or --simulate</translation>
     </message>
     <message>
-        <source>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
-                       [--address N] [--cycles K] [--write REG=VALUE]...
-                       [--record FILE] [--record-max-mb N] [--summary FILE]
-       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
-       kestro-modbus-m --simulate
-
-Polls the 20 holding registers of one Modbus RTU slave and prints every
-request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
-  Tx=&lt;requests sent&gt; Er=&lt;replies missed&gt;
-  registers=&lt;register 0&gt;,...,&lt;register 19&gt;
-
-  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
-                     no parity, no flow control)
-  --simulate         poll the built-in virtual module instead of a device
-  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
-                     19200, 38400, 56000, 57600, 115200, 128000 or 256000
-  --address N        slave address 1..127 (default 1)
-  --cycles K         send K requests, settle the last, then stop (default:
-                     until SIGINT or SIGTERM)
-  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,
-                     sent in order, each followed by at least one read
-  --record FILE      record every request, reply and miss in FILE (CSV)
-  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping
-                     the last nine as FILE.1 to FILE.9 (default 1024)
-  --summary FILE     write the link statistics to FILE (JSON) at the end
-  --lang LANG        the language of the texts: %1; zh (Chinese) is the
-                     default, auto follows the desktop; KESTRO_LANG=LANG as well
-  --scan             look for modules: at each RATE given (default: 9600,
-                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses
-                     1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
-                     for each that answers; progress goes to standard error
-
-Exit status: 0 done (a scan: found a module), 1 the port could not be opened
-or a file could not be written, 2 a bad command line, 3 a scan found no module.
-</source>
-        <translation>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
-                       [--address N] [--cycles K] [--write REG=VALUE]...
-                       [--record FILE] [--record-max-mb N] [--summary FILE]
-       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
-       kestro-modbus-m --simulate
-
-Polls the 20 holding registers of one Modbus RTU slave and prints every
-request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
-  Tx=&lt;requests sent&gt; Er=&lt;replies missed&gt;
-  registers=&lt;register 0&gt;,...,&lt;register 19&gt;
-
-  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
-                     no parity, no flow control)
-  --simulate         poll the built-in virtual module instead of a device
-  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
-                     19200, 38400, 56000, 57600, 115200, 128000 or 256000
-  --address N        slave address 1..127 (default 1)
-  --cycles K         send K requests, settle the last, then stop (default:
-                     until SIGINT or SIGTERM)
-  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,
-                     sent in order, each followed by at least one read
-  --record FILE      record every request, reply and miss in FILE (CSV)
-  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping
-                     the last nine as FILE.1 to FILE.9 (default 1024)
-  --summary FILE     write the link statistics to FILE (JSON) at the end
-  --lang LANG        the language of the texts: %1; zh (Chinese) is the
-                     default, auto follows the desktop; KESTRO_LANG=LANG as well
-  --scan             look for modules: at each RATE given (default: 9600,
-                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses
-                     1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
-                     for each that answers; progress goes to standard error
-
-Exit status: 0 done (a scan: found a module), 1 the port could not be opened
-or a file could not be written, 2 a bad command line, 3 a scan found no module.
-</translation>
-    </message>
-    <message>
         <source>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
   (no option)        the operator window on the stored port
   --simulate         the window on the built-in virtual module; the stored
@@ -165,6 +93,122 @@ or a file could not be written, 2 a bad command line, 3 a scan found no module.
   --record FILE      record the traffic in FILE from the start (CSV), as the
                      monitor&apos;s context menu does
   --record-max-mb N  as for the runner
+</translation>
+    </message>
+    <message>
+        <source>--settle needs a whole number of milliseconds, got &quot;%1&quot;</source>
+        <translation>--settle needs a whole number of milliseconds, got &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--tolerance needs a percentage, e.g. 0.5, got &quot;%1&quot;</source>
+        <translation>--tolerance needs a percentage, e.g. 0.5, got &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--settle and --tolerance belong to --linearity FROM:TO:STEP</source>
+        <translation>--settle and --tolerance belong to --linearity FROM:TO:STEP</translation>
+    </message>
+    <message>
+        <source>--linearity ends the run itself; leave out --cycles</source>
+        <translation>--linearity ends the run itself; leave out --cycles</translation>
+    </message>
+    <message>
+        <source>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
+                       [--address N] [--cycles K] [--write REG=VALUE]...
+                       [--record FILE] [--record-max-mb N] [--summary FILE]
+                       [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
+       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       kestro-modbus-m --simulate
+
+Polls the 20 holding registers of one Modbus RTU slave and prints every
+request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
+  Tx=&lt;requests sent&gt; Er=&lt;replies missed&gt;
+  registers=&lt;register 0&gt;,...,&lt;register 19&gt;
+
+  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
+                     no parity, no flow control)
+  --simulate         poll the built-in virtual module instead of a device
+  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
+                     19200, 38400, 56000, 57600, 115200, 128000 or 256000
+  --address N        slave address 1..127 (default 1)
+  --cycles K         send K requests, settle the last, then stop (default:
+                     until SIGINT or SIGTERM)
+  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,
+                     sent in order, each followed by at least one read
+  --record FILE      record every request, reply and miss in FILE (CSV)
+  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping
+                     the last nine as FILE.1 to FILE.9 (default 1024)
+  --summary FILE     write the link statistics to FILE (JSON) at the end
+  --linearity FROM:TO:STEP
+                     the linearity test: write each output value from FROM to
+                     TO by STEP (0..2200) to register 3, keep polling for the
+                     settle time, take the mean of the feedback (register 2)
+                     over the reads of its last 250 ms, then write the output
+                     back; prints output,feedback,deviation,deviation_pct a
+                     point and &quot;linearity: max deviation D% at output V,
+                     tolerance T%: PASS&quot; (or FAIL) after the traffic
+  --settle MS        settle time of each point, 300 or more (default 1000)
+  --tolerance PCT    largest deviation that passes, in per cent of the full
+                     scale 2200, above 0 (default 0.5)
+  --lang LANG        the language of the texts: %1; zh (Chinese) is the
+                     default, auto follows the desktop; KESTRO_LANG=LANG as well
+  --scan             look for modules: at each RATE given (default: 9600,
+                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses
+                     1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
+                     for each that answers; progress goes to standard error
+
+Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
+port could not be opened or a file could not be written, 2 a bad command line,
+3 a scan found no module or the linearity test failed (a deviation beyond the
+tolerance, or the line was lost).
+</source>
+        <translation>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
+                       [--address N] [--cycles K] [--write REG=VALUE]...
+                       [--record FILE] [--record-max-mb N] [--summary FILE]
+                       [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
+       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       kestro-modbus-m --simulate
+
+Polls the 20 holding registers of one Modbus RTU slave and prints every
+request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
+  Tx=&lt;requests sent&gt; Er=&lt;replies missed&gt;
+  registers=&lt;register 0&gt;,...,&lt;register 19&gt;
+
+  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
+                     no parity, no flow control)
+  --simulate         poll the built-in virtual module instead of a device
+  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
+                     19200, 38400, 56000, 57600, 115200, 128000 or 256000
+  --address N        slave address 1..127 (default 1)
+  --cycles K         send K requests, settle the last, then stop (default:
+                     until SIGINT or SIGTERM)
+  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,
+                     sent in order, each followed by at least one read
+  --record FILE      record every request, reply and miss in FILE (CSV)
+  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping
+                     the last nine as FILE.1 to FILE.9 (default 1024)
+  --summary FILE     write the link statistics to FILE (JSON) at the end
+  --linearity FROM:TO:STEP
+                     the linearity test: write each output value from FROM to
+                     TO by STEP (0..2200) to register 3, keep polling for the
+                     settle time, take the mean of the feedback (register 2)
+                     over the reads of its last 250 ms, then write the output
+                     back; prints output,feedback,deviation,deviation_pct a
+                     point and &quot;linearity: max deviation D% at output V,
+                     tolerance T%: PASS&quot; (or FAIL) after the traffic
+  --settle MS        settle time of each point, 300 or more (default 1000)
+  --tolerance PCT    largest deviation that passes, in per cent of the full
+                     scale 2200, above 0 (default 0.5)
+  --lang LANG        the language of the texts: %1; zh (Chinese) is the
+                     default, auto follows the desktop; KESTRO_LANG=LANG as well
+  --scan             look for modules: at each RATE given (default: 9600,
+                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses
+                     1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
+                     for each that answers; progress goes to standard error
+
+Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
+port could not be opened or a file could not be written, 2 a bad command line,
+3 a scan found no module or the linearity test failed (a deviation beyond the
+tolerance, or the line was lost).
 </translation>
     </message>
 </context>
@@ -215,6 +259,10 @@ or a file could not be written, 2 a bad command line, 3 a scan found no module.
     <message>
         <source>cannot write the summary: %1</source>
         <translation>cannot write the summary: %1</translation>
+    </message>
+    <message>
+        <source>the output could not be written back to %1</source>
+        <translation>the output could not be written back to %1</translation>
     </message>
 </context>
 <context>
@@ -274,6 +322,80 @@ or a file could not be written, 2 a bad command line, 3 a scan found no module.
     <message>
         <source>The line is back after %1 s.</source>
         <translation>The line is back after %1 s.</translation>
+    </message>
+</context>
+<context>
+    <name>LinearityDialog</name>
+    <message>
+        <source>线性测试</source>
+        <translation>Linearity test</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source> %</source>
+        <translation> %</translation>
+    </message>
+    <message>
+        <source>开始测试</source>
+        <translation>Start test</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>起始输出 (0-2200)</source>
+        <translation>From output (0-2200)</translation>
+    </message>
+    <message>
+        <source>终止输出 (0-2200)</source>
+        <translation>To output (0-2200)</translation>
+    </message>
+    <message>
+        <source>步长</source>
+        <translation>Step</translation>
+    </message>
+    <message>
+        <source>稳定时间</source>
+        <translation>Settle time</translation>
+    </message>
+    <message>
+        <source>允许偏差 (满量程 2200)</source>
+        <translation>Tolerance (of full scale 2200)</translation>
+    </message>
+    <message>
+        <source>起始输出不能大于终止输出。</source>
+        <translation>From must not be above To.</translation>
+    </message>
+</context>
+<context>
+    <name>LinearityPlan</name>
+    <message>
+        <source>--linearity values must be 0..%1, got %2:%3</source>
+        <translation>--linearity values must be 0..%1, got %2:%3</translation>
+    </message>
+    <message>
+        <source>--linearity FROM must not be above TO, got %1:%2</source>
+        <translation>--linearity FROM must not be above TO, got %1:%2</translation>
+    </message>
+    <message>
+        <source>--linearity STEP must be 1..%1, got %2</source>
+        <translation>--linearity STEP must be 1..%1, got %2</translation>
+    </message>
+    <message>
+        <source>--settle must be %1 ms or more (the feedback is averaged over the last %2 ms), got %3</source>
+        <translation>--settle must be %1 ms or more (the feedback is averaged over the last %2 ms), got %3</translation>
+    </message>
+    <message>
+        <source>--tolerance must be a percentage above 0, got %1</source>
+        <translation>--tolerance must be a percentage above 0, got %1</translation>
+    </message>
+    <message>
+        <source>--linearity needs FROM:TO:STEP, three whole numbers, got &quot;%1&quot;</source>
+        <translation>--linearity needs FROM:TO:STEP, three whole numbers, got &quot;%1&quot;</translation>
     </message>
 </context>
 <context>
@@ -703,10 +825,167 @@ or a file could not be written, 2 a bad command line, 3 a scan found no module.
     </message>
 </context>
 <context>
+    <name>TrendPlot</name>
+    <message>
+        <source>%1  输出 %2  反馈 %3</source>
+        <translation>%1  Output %2  Feedback %3</translation>
+    </message>
+    <message>
+        <source>输出</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>反馈</source>
+        <translation>Feedback</translation>
+    </message>
+</context>
+<context>
+    <name>TrendWindow</name>
+    <message>
+        <source>趋势</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>线性测试…</source>
+        <translation>Linearity test…</translation>
+    </message>
+    <message>
+        <source>停止测试</source>
+        <translation>Stop test</translation>
+    </message>
+    <message>
+        <source>导出 CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>保存测试结果…</source>
+        <translation>Save test result…</translation>
+    </message>
+    <message>
+        <source>输出</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>反馈</source>
+        <translation>Feedback</translation>
+    </message>
+    <message>
+        <source>偏差</source>
+        <translation>Deviation</translation>
+    </message>
+    <message>
+        <source>偏差 %</source>
+        <translation>Dev. %</translation>
+    </message>
+    <message>
+        <source>时间曲线</source>
+        <translation>Over time</translation>
+    </message>
+    <message>
+        <source>反馈-输出 (X-Y)</source>
+        <translation>Feedback vs output (X-Y)</translation>
+    </message>
+    <message>
+        <source>导出 CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>保存测试结果</source>
+        <translation>Save test result</translation>
+    </message>
+    <message>
+        <source>线性测试：第 %1/%2 点</source>
+        <translation>Linearity test: point %1/%2</translation>
+    </message>
+    <message>
+        <source>请先按“开始”轮询，再做线性测试。</source>
+        <translation>Press “Start” to poll first, then run the linearity test.</translation>
+    </message>
+    <message>
+        <source>线性测试：等待读数…</source>
+        <translation>Linearity test: waiting for readings…</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法保存文件。</source>
+        <translation>The file cannot be saved.</translation>
+    </message>
+    <message>
+        <source>合格</source>
+        <translation>PASS</translation>
+    </message>
+    <message>
+        <source>不合格</source>
+        <translation>FAIL</translation>
+    </message>
+    <message>
+        <source>最大偏差 %1%（输出 %2），允许 %3%：%4</source>
+        <translation>Max deviation %1% at output %2, tolerance %3%: %4</translation>
+    </message>
+    <message>
+        <source>未测得任何点，允许 %1%：%2</source>
+        <translation>No point measured, tolerance %1%: %2</translation>
+    </message>
+    <message>
+        <source>（%1）</source>
+        <translation> (%1)</translation>
+    </message>
+    <message>
+        <source> 输出未能恢复为 %1。</source>
+        <translation> The output could not be written back to %1.</translation>
+    </message>
+    <message>
+        <source>输出 %1 时</source>
+        <translation>at output %1</translation>
+    </message>
+    <message>
+        <source>第一个测点之前</source>
+        <translation>before the first point</translation>
+    </message>
+    <message>
+        <source>%1线路中断：串口无法发送</source>
+        <translation>line lost %1: the port refuses to send</translation>
+    </message>
+    <message>
+        <source>%1线路中断：连续 %2 次无应答</source>
+        <translation>line lost %1: no reply to %2 requests in a row</translation>
+    </message>
+    <message>
+        <source>输出寄存器不接受 %1，读回 %2</source>
+        <translation>the output register does not take %1, it reads %2</translation>
+    </message>
+    <message>
+        <source>%1输出被改为 %2</source>
+        <translation>%1, the output was changed to %2</translation>
+    </message>
+    <message>
+        <source>%1测试被停止</source>
+        <translation>interrupted %1</translation>
+    </message>
+    <message>
+        <source>%1轮询已停止</source>
+        <translation>polling stopped %1</translation>
+    </message>
+</context>
+<context>
     <name>WindowMain</name>
     <message>
         <source>The virtual module could not start: %1</source>
         <translation>The virtual module could not start: %1</translation>
+    </message>
+</context>
+<context>
+    <name>XyPlot</name>
+    <message>
+        <source>输出 %1  反馈 %2</source>
+        <translation>Output %1  Feedback %2</translation>
+    </message>
+    <message>
+        <source>反馈 / 输出，允许偏差 ±%1%</source>
+        <translation>Feedback / output, tolerance ±%1%</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include "platform/storage/AtomicFile.h"
 #include "record/LinkSummary.h"
+#include "trend/TrendCsv.h"
 
 HeadlessRunner::HeadlessRunner(PollPort& port, const RunnerOptions& options, std::FILE* out,
                                std::FILE* err)
@@ -17,6 +18,11 @@ HeadlessRunner::HeadlessRunner(PollPort& port, const RunnerOptions& options, std
     m_recorder.SetOnFailure([this](const QString& reason) {
         printError(tr("the recording stopped, polling goes on: %1").arg(reason));
     });
+    if (options.linearity) {
+        m_linearity = std::make_unique<LinearityTest>(m_cycle, *options.linearity);
+        // The stopping tick settles the last request and closes the port.
+        m_linearity->SetOnFinished([this](const LinearityResult&) { m_cycle.skButton3Click(); });
+    }
 }
 
 int HeadlessRunner::Run() {
@@ -26,13 +32,23 @@ int HeadlessRunner::Run() {
     // The first request is a read, as in the window after Start: the first
     // reply shows the line as it is (whether it echoes, say) before anything
     // is written. The writes follow from the first tick on.
+    startLinearityOnceWritesAreOut();
     if (m_interrupted) {
         m_cycle.skButton3Click();
     }
     m_loop.exec();
     m_recorder.Stop();
     printSummary();
-    return writeStatistics() ? 0 : 1;
+    if (!writeStatistics()) {
+        return 1;
+    }
+    if (!m_linearity) {
+        return 0;
+    }
+    // A run interrupted before the test began still owes its verdict.
+    m_linearity->Abort(LinearityStop::Interrupted);
+    printLinearity(m_linearity->Result());
+    return m_linearity->Result().Passed() ? 0 : LinearityFailed;
 }
 
 bool HeadlessRunner::prepareFiles() {
@@ -75,6 +91,11 @@ void HeadlessRunner::printError(const QString& text) {
 }
 
 void HeadlessRunner::Interrupt() {
+    if (m_linearity && m_linearity->Running() && !m_interrupted) {
+        m_interrupted = true;
+        m_linearity->Abort(LinearityStop::Interrupted);
+        return;
+    }
     m_interrupted = true;
     m_cycle.skButton3Click();
 }
@@ -88,6 +109,7 @@ void HeadlessRunner::onTick() {
     }
     ++m_ticks;
     queueNextWrite();
+    startLinearityOnceWritesAreOut();
     if (m_options.cycles && m_ticks >= *m_options.cycles) {
         m_cycle.skButton3Click();
     }
@@ -102,6 +124,21 @@ void HeadlessRunner::queueNextWrite() {
     const auto [registerIndex, value] = m_writes.front();
     m_writes.pop_front();
     m_cycle.RequestWriteToRegister(registerIndex, value);
+}
+
+void HeadlessRunner::startLinearityOnceWritesAreOut() {
+    if (m_linearity && !m_interrupted && m_writes.empty() && m_cycle.WriteMode() == WriteModeRead) {
+        m_linearity->Start();
+    }
+}
+
+void HeadlessRunner::printLinearity(const LinearityResult& result) {
+    const QByteArray text = LinearityCsv(result) + LinearitySummaryLine(result).toUtf8() + '\n';
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), m_out);
+    std::fflush(m_out);
+    if (result.outputWritten && !result.restored && result.originalOutput) {
+        printError(tr("the output could not be written back to %1").arg(*result.originalOutput));
+    }
 }
 
 void HeadlessRunner::printSummary() {

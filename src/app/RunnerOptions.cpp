@@ -49,6 +49,65 @@ QString parseWrite(const QString& text, RunnerOptions& options) {
     return {};
 }
 
+// The linearity test's options, gathered while parsing and judged together
+// at the end, since --settle and --tolerance may come before --linearity.
+struct LinearityOptions {
+    bool requested = false;
+    bool settleGiven = false;
+    bool toleranceGiven = false;
+    LinearityPlan plan;
+};
+
+bool isLinearityOption(const QString& name) {
+    return name == "--linearity" || name == "--settle" || name == "--tolerance";
+}
+
+QString applyLinearityOption(const QString& name, const QString& value, LinearityOptions& test) {
+    if (name == "--linearity") {
+        test.requested = true;
+        return ParseLinearityRange(value, test.plan);
+    }
+    if (name == "--settle") {
+        const auto settle = parseInteger(value);
+        if (!settle) {
+            return CommandLine::tr("--settle needs a whole number of milliseconds, got \"%1\"")
+                .arg(value);
+        }
+        test.settleGiven = true;
+        test.plan.settle = std::chrono::milliseconds{*settle};
+        return {};
+    }
+    // A tolerance reads as a percentage, with or without the sign.
+    QString number = value;
+    if (number.endsWith('%')) {
+        number.chop(1);
+    }
+    bool isNumber = false;
+    test.plan.tolerancePercent = number.toDouble(&isNumber);
+    if (!isNumber) {
+        return CommandLine::tr("--tolerance needs a percentage, e.g. 0.5, got \"%1\"").arg(value);
+    }
+    test.toleranceGiven = true;
+    return {};
+}
+
+QString finishLinearity(const LinearityOptions& test, RunnerOptions& options) {
+    if (!test.requested) {
+        if (test.settleGiven || test.toleranceGiven) {
+            return CommandLine::tr("--settle and --tolerance belong to --linearity FROM:TO:STEP");
+        }
+        return {};
+    }
+    if (options.cycles) {
+        return CommandLine::tr("--linearity ends the run itself; leave out --cycles");
+    }
+    if (const QString error = LinearityPlanError(test.plan); !error.isEmpty()) {
+        return error;
+    }
+    options.linearity = test.plan;
+    return {};
+}
+
 // Applies one option that takes a value; returns an error text or nothing.
 QString applyOption(const QString& name, const QString& value, RunnerOptions& options) {
     if (IsRecordOption(name)) {
@@ -103,7 +162,7 @@ bool& flagOf(const QString& name, RunnerOptions& options) {
 // options that poll one slave have no place in it.
 QString checkScan(const QSet<QString>& given, RunnerOptions& options) {
     for (const char* excluded : {"--simulate", "--cycles", "--write", "--address", "--record",
-                                 "--record-max-mb", "--summary"}) {
+                                 "--record-max-mb", "--summary", "--linearity"}) {
         if (given.contains(QLatin1String(excluded))) {
             return CommandLine::tr("--scan and %1 exclude each other").arg(excluded);
         }
@@ -127,7 +186,8 @@ QString checkScan(const QSet<QString>& given, RunnerOptions& options) {
 
 bool takesValue(const QString& name) {
     return name == "--port" || name == "--baud" || name == "--address" || name == "--cycles" ||
-           name == "--write" || name == "--summary" || IsRecordOption(name);
+           name == "--write" || name == "--summary" || IsRecordOption(name) ||
+           isLinearityOption(name);
 }
 
 } // namespace
@@ -156,6 +216,7 @@ QString ApplyRecordOption(const QString& name, const QString& value, RecordOptio
 
 RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
     RunnerOptions options;
+    LinearityOptions linearity;
     QSet<QString> given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
@@ -182,10 +243,15 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
             }
             value = arguments[++i];
         }
-        const QString error = applyOption(name, *value, options);
+        const QString error = isLinearityOption(name)
+                                  ? applyLinearityOption(name, *value, linearity)
+                                  : applyOption(name, *value, options);
         if (!error.isEmpty()) {
             return {std::nullopt, error};
         }
+    }
+    if (const QString error = finishLinearity(linearity, options); !error.isEmpty()) {
+        return {std::nullopt, error};
     }
     if (options.scan) {
         if (const QString error = checkScan(given, options); !error.isEmpty()) {
@@ -211,6 +277,7 @@ QString RunnerUsage() {
                "usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]\n"
                "                       [--address N] [--cycles K] [--write REG=VALUE]...\n"
                "                       [--record FILE] [--record-max-mb N] [--summary FILE]\n"
+               "                       [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]\n"
                "       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...\n"
                "       kestro-modbus-m --simulate\n"
                "\n"
@@ -233,6 +300,17 @@ QString RunnerUsage() {
                "  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping\n"
                "                     the last nine as FILE.1 to FILE.9 (default 1024)\n"
                "  --summary FILE     write the link statistics to FILE (JSON) at the end\n"
+               "  --linearity FROM:TO:STEP\n"
+               "                     the linearity test: write each output value from FROM to\n"
+               "                     TO by STEP (0..2200) to register 3, keep polling for the\n"
+               "                     settle time, take the mean of the feedback (register 2)\n"
+               "                     over the reads of its last 250 ms, then write the output\n"
+               "                     back; prints output,feedback,deviation,deviation_pct a\n"
+               "                     point and \"linearity: max deviation D% at output V,\n"
+               "                     tolerance T%: PASS\" (or FAIL) after the traffic\n"
+               "  --settle MS        settle time of each point, 300 or more (default 1000)\n"
+               "  --tolerance PCT    largest deviation that passes, in per cent of the full\n"
+               "                     scale 2200, above 0 (default 0.5)\n"
                "  --lang LANG        the language of the texts: %1; zh (Chinese) is the\n"
                "                     default, auto follows the desktop; KESTRO_LANG=LANG as well\n"
                "  --scan             look for modules: at each RATE given (default: 9600,\n"
@@ -240,7 +318,9 @@ QString RunnerUsage() {
                "                     1 to 127 in turn and print \"found address=N baud=RATE\"\n"
                "                     for each that answers; progress goes to standard error\n"
                "\n"
-               "Exit status: 0 done (a scan: found a module), 1 the port could not be opened\n"
-               "or a file could not be written, 2 a bad command line, 3 a scan found no module.\n")
+               "Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the\n"
+               "port could not be opened or a file could not be written, 2 a bad command line,\n"
+               "3 a scan found no module or the linearity test failed (a deviation beyond the\n"
+               "tolerance, or the line was lost).\n")
         .arg(LanguageValues());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/ComTypes.h"
+#include "trend/LinearityPlan.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -23,7 +24,7 @@ struct RecordOptions {
 // The command line of the headless runner:
 //   --headless (--port PATH | --simulate) [--baud RATE] [--address N]
 //   [--cycles K] [--write REG=VALUE]... [--record FILE] [--record-max-mb N]
-//   [--summary FILE]
+//   [--summary FILE] [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
 //   --headless --port PATH --scan [--baud RATE]...
 struct RunnerOptions {
     bool headless = false;
@@ -36,7 +37,8 @@ struct RunnerOptions {
     std::optional<int> cycles;               // none: until interrupted
     std::vector<std::pair<int, int>> writes; // register, value; in order
     RecordOptions record;
-    QString summaryPath; // empty: no summary
+    QString summaryPath;                    // empty: no summary
+    std::optional<LinearityPlan> linearity; // the linearity test, run to its end
 };
 
 struct RunnerArguments {

@@ -241,6 +241,8 @@ void TForm1::applyDesignValues() {
     designButtons(*this);
     designReadout(*iSevenSegmentAnalog1, clRed);
     designReadout(*iSevenSegmentAnalog2, clLime);
+    iSevenSegmentAnalog1->OnDblClick = [this](QObject*) { iSevenSegmentAnalog1DblClick(); };
+    iSevenSegmentAnalog2->OnDblClick = [this](QObject*) { iSevenSegmentAnalog2DblClick(); };
     designTable(*this);
     designMonitor(*mm1);
     designStatusBar(*stat1);

@@ -148,6 +148,7 @@ void PollCycle::sendRequest() {
     m_rxCount = 0;
     m_echo.RequestSent(m_txFrame);
     m_exceptionLogged = false;
+    m_readoutTaken = false;
     bool written = false;
     QString failure;
     try {
@@ -231,7 +232,7 @@ void PollCycle::ComPortRxChar(int count) {
         return;
     }
     m_judge.Received(m_rxFrame.data(), static_cast<std::size_t>(m_rxCount), m_txFrame[0], rxTime);
-    settleReply();
+    settleReply(rxTime);
 }
 
 int PollCycle::drainPort(int count) {
@@ -259,7 +260,7 @@ int PollCycle::drainPort(int count) {
     return received;
 }
 
-void PollCycle::settleReply() {
+void PollCycle::settleReply(std::chrono::steady_clock::time_point rxTime) {
     const std::uint8_t* bytes = m_rxFrame.data();
     const auto rxCount = static_cast<std::size_t>(m_rxCount);
     if (!ReplyIsComplete(bytes, rxCount)) {
@@ -286,7 +287,27 @@ void PollCycle::settleReply() {
     }
     if (function == FunctionReadHolding) {
         DecodeReply(m_rxFrame, m_view);
+        // Bytes after a whole reply have the reply decoded again; the sample
+        // stands for the reply, so it goes out once, when the reply came in.
+        if (!m_readoutTaken) {
+            m_readoutTaken = true;
+            const ReadoutSample sample = ReadoutOf(m_rxFrame, rxTime);
+            for (ReadoutListener* listener : m_readoutListeners) {
+                listener->OnReadout(sample);
+            }
+        }
     }
+}
+
+void PollCycle::AddReadoutListener(ReadoutListener& listener) {
+    if (std::find(m_readoutListeners.begin(), m_readoutListeners.end(), &listener) ==
+        m_readoutListeners.end()) {
+        m_readoutListeners.push_back(&listener);
+    }
+}
+
+void PollCycle::RemoveReadoutListener(ReadoutListener& listener) {
+    std::erase(m_readoutListeners, &listener);
 }
 
 bool PollCycle::RequestWrite(int value) {

@@ -92,11 +92,16 @@ void DecodeReply(const TRxFrame& rxFrame, PollView& view) {
     view.SetRelayActive((values[RegisterRelay] & 1U) == 1U);
 
     // The precision goes first so that a change of display mode shows in this reply.
-    const bool tenths = values[RegisterDisplayMode] != 0;
-    const double divisor = tenths ? 10.0 : 100.0;
-    const int precision = tenths ? 1 : 2;
+    const double divisor = ReadoutDivisor(values[RegisterDisplayMode]);
+    const int precision = ReadoutPrecision(values[RegisterDisplayMode]);
     view.SetReadoutPrecision(Readout::Feedback, precision);
     view.SetReadoutPrecision(Readout::Output, precision);
     view.SetReadoutValue(Readout::Feedback, values[RegisterFeedbackDisplay] / divisor);
     view.SetReadoutValue(Readout::Output, values[RegisterOutputDisplay] / divisor);
+}
+
+ReadoutSample ReadoutOf(const TRxFrame& rxFrame, std::chrono::steady_clock::time_point time) {
+    return ReadoutSample{time, RegisterValue(rxFrame, RegisterOutputDisplay),
+                         RegisterValue(rxFrame, RegisterFeedbackDisplay),
+                         RegisterValue(rxFrame, RegisterDisplayMode)};
 }

@@ -6,8 +6,11 @@
 
 #include "app/FindDialog.h"
 #include "app/Language.h"
+#include "app/LinearityDialog.h"
 #include "app/MonitorCommands.h"
 #include "app/StatisticsDialog.h"
+#include "app/TrendPlot.h"
+#include "app/TrendWindow.h"
 #include "widgets/instrument/iLabel.h"
 
 #include <QComboBox>
@@ -18,8 +21,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 
 namespace {
@@ -77,6 +83,14 @@ void addStandardTexts(QWidget* widget, std::vector<ShownText>& texts) {
         texts.push_back({where, box->title(), label.width(), box->width() - 2 * label.left()});
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         texts.push_back({where, combo->currentText(), 0, Unbounded});
+    } else if (auto* field = qobject_cast<QLineEdit*>(widget)) {
+        texts.push_back({where, field->text(), 0, Unbounded});
+    } else if (auto* tabs = qobject_cast<QTabBar*>(widget)) {
+        const int padding = style->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, tabs);
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            texts.push_back({where, tabs->tabText(tab), advance(tabs->font(), tabs->tabText(tab)),
+                             tabs->tabRect(tab).width() - padding});
+        }
     } else if (auto* table = qobject_cast<QTableWidget*>(widget)) {
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
         for (int row = 0; row < table->rowCount(); ++row) {
@@ -250,6 +264,33 @@ TEST_F(EnglishWindowsTest, EveryTextFitsItsControlAndNoneIsChinese) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(statistics));
     EXPECT_GT(statistics->Table()->rowCount(), 8);
     expectReadable(textsOf(statistics));
+
+    // The trend window with a reading under the pointer, its linearity dialog
+    // refusing a range, and a test's verdict.
+    form->OpenTrend();
+    TrendWindow* trend = form->TrendView();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(trend));
+    TrendPlot* plot = trend->Plot();
+    QTest::mouseMove(plot, QPoint(plot->PlotRect().right() - 1, plot->PlotRect().center().y()));
+    ASSERT_TRUE(waitFor([&] { return !plot->PointerText().isEmpty(); }));
+    EXPECT_FALSE(hasChinese(plot->PointerText())) << plot->PointerText().toStdString();
+    expectReadable(textsOf(trend));
+    auto* views = trend->findChild<QTabWidget*>();
+    ASSERT_NE(views, nullptr);
+    views->setCurrentIndex(1); // the X-Y view with the test's table
+    inModal<LinearityDialog>([&] { QTest::mouseClick(trend->LinearityButton(), Qt::LeftButton); },
+                             [](LinearityDialog& linearity) {
+                                 linearity.fromField->setValue(2000);
+                                 linearity.toField->setValue(1000);
+                                 expectReadable(textsOf(&linearity));
+                             });
+    ASSERT_TRUE(trend->StartLinearity(LinearityPlan{0, 0, 1, ShortestSettle, 0.5}));
+    expectReadable(textsOf(trend));
+    trend->StopLinearity();
+    EXPECT_TRUE(trend->Status()->text().contains("(interrupted"))
+        << trend->Status()->text().toStdString();
+    expectReadable(textsOf(trend));
+    trend->close();
 
     // The messages the window shows: a port that cannot be opened, a
     // recording that cannot be made.
