@@ -52,24 +52,17 @@ int runHeadless(QStringList arguments, bool demonstration) {
     return RunHeadless(options);
 }
 
-int runWindows(const QStringList& arguments) {
+// The window's command line. Where no window can be shown, --simulate runs the
+// runner on the virtual module instead, anything else is told to use --headless.
+int runWindowCommandLine(const QStringList& arguments, bool display) {
     const WindowArguments parsed = ParseWindowArguments(arguments);
     if (!parsed.options) {
         printText(stderr,
                   "kestro-modbus-m: " + parsed.error + "\n\n" + RunnerUsage() + WindowUsage());
         return 2;
     }
-    return RunWindows(*parsed.options);
-}
-
-// The window's command line where no window can be shown: --simulate runs the
-// runner on the virtual module instead, anything else is told to use --headless.
-int runWithoutDisplay(const QStringList& arguments) {
-    const WindowArguments parsed = ParseWindowArguments(arguments);
-    if (!parsed.options) {
-        printText(stderr,
-                  "kestro-modbus-m: " + parsed.error + "\n\n" + RunnerUsage() + WindowUsage());
-        return 2;
+    if (display) {
+        return RunWindows(*parsed.options);
     }
     if (parsed.options->simulate) {
         printText(stderr, QCoreApplication::translate(
@@ -105,9 +98,9 @@ int main(int argc, char** argv) {
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
         QApplication app(argc, argv);
         InstallCatalogue(app, *language.language, stderr);
-        return runWindows(arguments);
+        return runWindowCommandLine(arguments, true);
     }
     QCoreApplication app(argc, argv);
     InstallCatalogue(app, *language.language, stderr);
-    return headless ? runHeadless(arguments, false) : runWithoutDisplay(arguments);
+    return headless ? runHeadless(arguments, false) : runWindowCommandLine(arguments, false);
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QTranslator>
 
 namespace {
 
@@ -35,6 +36,14 @@ std::optional<QString> resolve(const QString& value, const QLocale& desktop) {
     return std::nullopt;
 }
 
+QString catalogueFile(const QString& language) {
+    const QString chosen = qEnvironmentVariable("KESTRO_CATALOGUE_FILE");
+    if (!chosen.isEmpty()) {
+        return chosen;
+    }
+    return QStringLiteral(":/i18n/kestro-modbus-m_%1.qm").arg(language);
+}
+
 } // namespace
 
 QString LanguageValues() {
@@ -54,10 +63,11 @@ LanguageArguments ChooseLanguage(const QStringList& arguments, const QString& en
                                  const QLocale& desktop) {
     LanguageArguments result;
     std::optional<QString> given;
+    const QString withValue = QLatin1String(LanguageOption) + QLatin1Char('=');
     for (qsizetype index = 0; index < arguments.size(); ++index) {
         const QString& argument = arguments[index];
-        if (argument.startsWith(QLatin1String(LanguageOption) + QLatin1Char('='))) {
-            given = argument.mid(qsizetype{sizeof LanguageOption});
+        if (argument.startsWith(withValue)) {
+            given = argument.mid(withValue.size());
         } else if (argument == QLatin1String(LanguageOption)) {
             if (index + 1 >= arguments.size()) {
                 result.error = QCoreApplication::translate("Language", "--lang needs a value: %1")
@@ -84,27 +94,12 @@ LanguageArguments ChooseLanguage(const QStringList& arguments, const QString& en
     return result;
 }
 
-QString CatalogueFile(const QString& language) {
-    const QString chosen = qEnvironmentVariable("KESTRO_CATALOGUE_FILE");
-    if (!chosen.isEmpty()) {
-        return chosen;
-    }
-    return QStringLiteral(":/i18n/kestro-modbus-m_%1.qm").arg(language);
-}
-
-QString Catalogue::translate(const char* context, const char* sourceText,
-                             const char* disambiguation, int n) const {
-    const QString text = QTranslator::translate(context, sourceText, disambiguation, n);
-    // A null text sends the application on to the source text.
-    return text.isEmpty() ? QString() : text;
-}
-
 bool InstallCatalogue(QCoreApplication& application, const QString& language, std::FILE* warnings) {
     if (language == SourceLanguage) {
         return true;
     }
-    const QString file = CatalogueFile(language);
-    auto* catalogue = new Catalogue(&application);
+    const QString file = catalogueFile(language);
+    auto* catalogue = new QTranslator(&application);
     const char* problem = nullptr;
     if (!QFileInfo::exists(file)) {
         problem = QT_TRANSLATE_NOOP("Language", "kestro-modbus-m: the catalogue for \"%1\" is "

@@ -7,7 +7,6 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
-#include <QTranslator>
 #include <cstdio>
 #include <optional>
 
@@ -33,29 +32,16 @@ struct LanguageArguments {
 /// environment's value (KESTRO_LANG) chooses, and without either Chinese.
 /// LANG is "zh", a catalogue's language, or "auto": the first of the
 /// desktop's languages (LANGUAGE, LC_ALL, LC_MESSAGES, LANG) that the program
-/// has texts for, otherwise Chinese. Anything else is
-/// refused with a message naming where it came from.
+/// has texts for, otherwise Chinese. Anything else is refused with a message
+/// naming where it came from.
 LanguageArguments ChooseLanguage(const QStringList& arguments, const QString& environmentValue,
                                  const QLocale& desktop);
 
-/// The catalogue the program reads for a language: the file that
-/// KESTRO_CATALOGUE_FILE names, if set (to try a translation without
-/// building), otherwise the one compiled into the program.
-QString CatalogueFile(const QString& language);
-
-/// A loaded catalogue. A text it holds no translation for (or an empty one)
-/// stays in the source language rather than going blank.
-class Catalogue : public QTranslator {
-    Q_OBJECT
-public:
-    using QTranslator::QTranslator;
-
-    QString translate(const char* context, const char* sourceText,
-                      const char* disambiguation = nullptr, int n = -1) const override;
-};
-
-/// Puts the language's catalogue in force for the application. The source
-/// language needs none. A catalogue that is missing, damaged or empty leaves
-/// the source texts in force and is told in one line on warnings; returns
-/// whether the chosen language is in force.
+/// Puts the language's catalogue in force for the application, as a child of
+/// it: the one compiled into the program, or the file KESTRO_CATALOGUE_FILE
+/// names (to try a translation without building). The source language needs
+/// none. A catalogue that is missing, damaged
+/// or empty leaves the source texts in force and is told in one line on
+/// warnings; returns whether the chosen language is in force. A text the
+/// catalogue holds no translation for (or an empty one) keeps its source text.
 bool InstallCatalogue(QCoreApplication& application, const QString& language, std::FILE* warnings);

@@ -27,6 +27,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTranslator>
 
 namespace {
 
@@ -190,7 +191,7 @@ protected:
 
     void TearDown() override {
         WindowTest::TearDown();
-        qDeleteAll(qApp->findChildren<Catalogue*>());
+        qDeleteAll(qApp->findChildren<QTranslator*>());
     }
 
     // Runs `inside` on the modal dialog the action brings up, then closes it.
