@@ -201,16 +201,18 @@ void TrendPlot::paintEvent(QPaintEvent*) {
 
     painter.save();
     painter.setClipRect(plot);
-    painter.setPen(PlotColors::Output);
-    drawSeries(
-        painter, columns, plot.left(), axis,
-        [](const TrendHistory::Column& c) -> const TrendHistory::Range& { return c.output; },
-        [](const TrendHistory::Sample& s) { return s.output; });
+    // The output goes over the feedback: where the feedback follows it, the
+    // trace is lime, and red shows only where the feedback strays.
     painter.setPen(PlotColors::Feedback);
     drawSeries(
         painter, columns, plot.left(), axis,
         [](const TrendHistory::Column& c) -> const TrendHistory::Range& { return c.feedback; },
         [](const TrendHistory::Sample& s) { return s.feedback; });
+    painter.setPen(PlotColors::Output);
+    drawSeries(
+        painter, columns, plot.left(), axis,
+        [](const TrendHistory::Column& c) -> const TrendHistory::Range& { return c.output; },
+        [](const TrendHistory::Sample& s) { return s.output; });
     if (m_pointer && plot.contains(*m_pointer)) {
         painter.setPen(QPen(PlotColors::Cursor, 1, Qt::DotLine));
         painter.drawLine(m_pointer->x(), plot.top(), m_pointer->x(), plot.bottom());
@@ -244,8 +246,12 @@ void TrendPlot::drawTimeGrid(QPainter& painter) const {
         painter.setPen(PlotColors::Grid);
         painter.drawLine(x, plot.top(), x, plot.bottom());
         painter.setPen(PlotColors::Text);
-        const QRect label(x - TimeLabelGap / 2, plot.bottom() + 2, TimeLabelGap, textHeight);
-        DrawTextInRect(painter, clockText(local, step->format), label,
+        const QString text = clockText(local, step->format);
+        const int half = textWidth(painter.font(), text) / 2 + 1;
+        if (x - half < 0 || x + half > width()) {
+            continue; // a label cut off at an edge would only mislead
+        }
+        DrawTextInRect(painter, text, QRect(x - half, plot.bottom() + 2, 2 * half, textHeight),
                        TextFormat::Center | TextFormat::SingleLine | TextFormat::NoPrefix);
     }
 }
