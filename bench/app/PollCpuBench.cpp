@@ -1,0 +1,385 @@
+// The CPU that one poll costs, the headless runner and the window against a
+// libmodbus master, all three polling the virtual module in one run.
+//
+//   poll_cpu_bench [--baud 115200|9600] [--polls N] [--runs R] [--idle SECONDS]
+//
+// The module serves a pseudo-terminal from this process, putting each reply
+// byte on the line at the character time of the rate the master set (as a
+// real UART delivers them). Each master runs as a process of its own, one
+// after the other, R times round: a libmodbus master reading the same 20
+// registers with the pause the tool makes after a reply (2 ms at 115200,
+// 25 ms at 9600), `kestro-modbus-m --headless` and the window on Qt's
+// offscreen platform. Once a master has polled for a second, its CPU time
+// (user and system, all threads, from /proc) is read at one request the
+// module takes and again N requests later; the module's own time stamps of
+// those two requests give the poll period. Medians of the R runs, with the
+// lowest and highest, and the ratios to libmodbus are printed; then the CPU
+// the window uses in IDLE seconds with the port closed.
+//
+// Child mode, used by the benchmark itself:
+//   poll_cpu_bench --libmodbus-master PATH BAUD PAUSE_MS
+
+#include "app/Unit1.h"
+#include "platform/system/TimerSlack.h"
+#include "poll/PollCycle.h"
+#include "serial/ComPort.h"
+#include "sim/VirtualModule.h"
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <modbus.h>
+#include <mutex>
+#include <optional>
+#include <signal.h>
+#include <span>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto WarmUp = 1s;
+
+// The libmodbus master: the read of the tool, then the pause from the end of
+// the reply, until it is terminated.
+int runLibmodbusMaster(const char* path, int baud, int pauseMs) {
+    modbus_t* context = modbus_new_rtu(path, baud, 'N', 8, 2);
+    if (context == nullptr || modbus_connect(context) != 0) {
+        std::fprintf(stderr, "libmodbus cannot open %s\n", path);
+        return 1;
+    }
+    modbus_set_slave(context, 1);
+    std::array<std::uint16_t, 20> registers{};
+    for (;;) {
+        modbus_read_registers(context, 0, 20, registers.data());
+        timespec until{};
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        until.tv_nsec += long(pauseMs) * 1'000'000L;
+        until.tv_sec += until.tv_nsec / 1'000'000'000L;
+        until.tv_nsec %= 1'000'000'000L;
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
+        }
+    }
+}
+
+// The requests the module has taken, with the time of each.
+class RequestLog {
+public:
+    void taken() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_times.push_back(Clock::now());
+        }
+        m_changed.notify_all();
+    }
+    std::size_t count() {
+        const std::lock_guard lock(m_mutex);
+        return m_times.size();
+    }
+    /// Waits until `count` requests are in or the deadline passes; the time
+    /// of request number count - 1, if it came.
+    std::optional<Clock::time_point> waitFor(std::size_t count, Clock::time_point deadline) {
+        std::unique_lock lock(m_mutex);
+        if (!m_changed.wait_until(lock, deadline, [&] { return m_times.size() >= count; })) {
+            return std::nullopt;
+        }
+        return m_times[count - 1];
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Clock::time_point> m_times;
+};
+
+// User and system time of a whole process (all its threads, living and
+// ended), in milliseconds.
+struct CpuTime {
+    double user = 0.0;
+    double system = 0.0;
+    double total() const { return user + system; }
+};
+
+std::optional<CpuTime> processCpu(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::size_t end = text.rfind(')');
+    if (end == std::string::npos) {
+        return std::nullopt;
+    }
+    // After the command name: state and 10 more fields, then utime and stime.
+    std::istringstream fields(text.substr(end + 2));
+    std::string skipped;
+    for (int field = 0; field < 11; ++field) {
+        fields >> skipped;
+    }
+    unsigned long long user = 0;
+    unsigned long long system = 0;
+    if (!(fields >> user >> system)) {
+        return std::nullopt;
+    }
+    const double tick = 1000.0 / double(sysconf(_SC_CLK_TCK));
+    return CpuTime{double(user) * tick, double(system) * tick};
+}
+
+class Child {
+public:
+    Child(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
+        std::vector<std::string> environment(settings);
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            environment.emplace_back(*entry);
+        }
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (const std::string& entry : environment) {
+            envp.push_back(const_cast<char*>(entry.c_str()));
+        }
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Child() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            int status = 0;
+            waitpid(m_pid, &status, 0);
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    pid_t pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+};
+
+struct Measurement {
+    double periodMs = 0.0;
+    CpuTime perPoll;
+    double coreShare() const { return periodMs > 0.0 ? perPoll.total() / periodMs : 0.0; }
+};
+
+// Lets the child poll for the warm-up, then measures `polls` requests.
+std::optional<Measurement> measure(const Child& child, RequestLog& log, int polls) {
+    const auto deadline = Clock::now() + 120s;
+    const std::size_t before = log.count();
+    const auto first = log.waitFor(before + 1, deadline);
+    if (child.pid() <= 0 || !first) {
+        return std::nullopt;
+    }
+    std::this_thread::sleep_until(*first + WarmUp);
+    const std::size_t start = log.count() + 1;
+    const auto startTime = log.waitFor(start, deadline);
+    const auto startCpu = processCpu(child.pid());
+    const auto endTime = log.waitFor(start + std::size_t(polls), deadline);
+    const auto endCpu = processCpu(child.pid());
+    if (!startTime || !endTime || !startCpu || !endCpu) {
+        return std::nullopt;
+    }
+    Measurement result;
+    result.periodMs =
+        std::chrono::duration<double, std::milli>(*endTime - *startTime).count() / double(polls);
+    result.perPoll = {(endCpu->user - startCpu->user) / double(polls),
+                      (endCpu->system - startCpu->system) / double(polls)};
+    return result;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+struct Series {
+    const char* name;
+    std::vector<Measurement> runs;
+
+    double medianOf(double (*field)(const Measurement&)) const {
+        std::vector<double> values;
+        for (const Measurement& run : runs) {
+            values.push_back(field(run));
+        }
+        return median(values);
+    }
+    void print() const {
+        if (runs.empty()) {
+            std::printf("%-22s no measurement\n", name);
+            return;
+        }
+        std::vector<double> cpu;
+        for (const Measurement& run : runs) {
+            cpu.push_back(run.perPoll.total());
+        }
+        std::printf("%-22s %8.3f ms %8.3f ms (%.3f..%.3f; user %.3f, system %.3f) %6.2f %%\n", name,
+                    medianOf([](const Measurement& m) { return m.periodMs; }), median(cpu),
+                    *std::min_element(cpu.begin(), cpu.end()),
+                    *std::max_element(cpu.begin(), cpu.end()),
+                    medianOf([](const Measurement& m) { return m.perPoll.user; }),
+                    medianOf([](const Measurement& m) { return m.perPoll.system; }),
+                    100.0 * medianOf([](const Measurement& m) { return m.coreShare(); }));
+    }
+    double cpu() const {
+        return medianOf([](const Measurement& m) { return m.perPoll.total(); });
+    }
+    double period() const {
+        return medianOf([](const Measurement& m) { return m.periodMs; });
+    }
+};
+
+struct Options {
+    TBaudRate baudRate = br115200;
+    int polls = 1000;
+    int runs = 3;
+    int idleSeconds = 10;
+};
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options options;
+    for (int index = 1; index + 1 < argc; index += 2) {
+        const std::string name = argv[index];
+        const int value = std::atoi(argv[index + 1]);
+        if (name == "--baud" && (value == 115200 || value == 9600)) {
+            options.baudRate = value == 9600 ? br9600 : br115200;
+        } else if (name == "--polls" && value > 0) {
+            options.polls = value;
+        } else if (name == "--runs" && value > 0) {
+            options.runs = value;
+        } else if (name == "--idle" && value >= 0) {
+            options.idleSeconds = value;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return (argc % 2 == 1) ? std::optional(options) : std::nullopt;
+}
+
+// The window reads its port from the stored settings.
+void storeWindowPort(const std::string& path, TBaudRate baudRate) {
+    TComPort port;
+    port.SetName("ComPort");
+    port.SetPort(path);
+    port.SetBaudRate(baudRate);
+    port.SaveSettings(ssRegistry, SettingsKey);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--libmodbus-master") == 0) {
+        return runLibmodbusMaster(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    }
+    const auto options = parseOptions(argc, argv);
+    if (!options) {
+        std::fprintf(stderr, "usage: poll_cpu_bench [--baud 115200|9600] [--polls N] [--runs R] "
+                             "[--idle SECONDS]\n");
+        return 2;
+    }
+    // The module paces its bytes to the microsecond, as a UART would.
+    UseFineTimerSlack();
+    VirtualModuleOptions moduleOptions;
+    moduleOptions.pacing = Pacing::Line;
+    VirtualModule module(moduleOptions);
+    RequestLog log;
+    module.SetTrafficObserver([&log](bool received, std::span<const std::uint8_t>) {
+        if (received) {
+            log.taken();
+        }
+    });
+    if (module.Start() != 0) {
+        std::fprintf(stderr, "the virtual module could not start\n");
+        return 1;
+    }
+    const std::string path = module.PortPath();
+    const QTemporaryDir config;
+    setenv("KESTRO_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
+    storeWindowPort(path, options->baudRate);
+
+    const std::string baud = BaudRateName(options->baudRate);
+    const auto pause = PauseAfterReply(options->baudRate).value_or(ReplyTimeout);
+    const std::string tool = KESTRO_MODBUS_M_PATH;
+    const std::vector<std::string> windowEnvironment = {"QT_QPA_PLATFORM=offscreen"};
+    Series libmodbus{"libmodbus master", {}};
+    Series headless{"headless runner", {}};
+    Series window{"window (offscreen)", {}};
+    for (int run = 0; run < options->runs; ++run) {
+        {
+            const Child master(
+                {argv[0], "--libmodbus-master", path, baud, std::to_string(pause.count())}, {});
+            if (const auto result = measure(master, log, options->polls)) {
+                libmodbus.runs.push_back(*result);
+            }
+        }
+        {
+            const Child runner({tool, "--headless", "--port", path, "--baud", baud}, {});
+            if (const auto result = measure(runner, log, options->polls)) {
+                headless.runs.push_back(*result);
+            }
+        }
+        {
+            const Child form({tool, "--start"}, windowEnvironment);
+            if (const auto result = measure(form, log, options->polls)) {
+                window.runs.push_back(*result);
+            }
+        }
+    }
+
+    std::printf("%s baud, %d polls per measurement, %d runs (medians, CPU lowest..highest)\n",
+                baud.c_str(), options->polls, options->runs);
+    std::printf("%-22s %11s %11s %48s\n", "", "poll period", "CPU/poll", "of a core");
+    for (const Series* series : {&libmodbus, &headless, &window}) {
+        series->print();
+    }
+    const double reference = libmodbus.cpu();
+    const double period = libmodbus.period();
+    if (reference > 0.0 && period > 0.0) {
+        std::printf("CPU per poll against libmodbus: headless %.2f (target 0.5 or less), window "
+                    "%.2f (target 1.5 or less)\n",
+                    headless.cpu() / reference, window.cpu() / reference);
+        std::printf("poll period against libmodbus: headless %+.1f %%, window %+.1f %% (target "
+                    "within 2 %%)\n",
+                    100.0 * (headless.period() / period - 1.0),
+                    100.0 * (window.period() / period - 1.0));
+    }
+    if (options->idleSeconds > 0) {
+        const Child idle({tool}, windowEnvironment);
+        std::this_thread::sleep_for(2s);
+        const auto before = processCpu(idle.pid());
+        std::this_thread::sleep_for(std::chrono::seconds(options->idleSeconds));
+        const auto after = processCpu(idle.pid());
+        if (before && after) {
+            std::printf("window idle, port closed: %.0f ms CPU in %d s (%.3f %% of a core)\n",
+                        after->total() - before->total(), options->idleSeconds,
+                        (after->total() - before->total()) / 10.0 / options->idleSeconds);
+        }
+    }
+    module.Stop();
+    return 0;
+}
