@@ -20,7 +20,10 @@ const char* const WindowUsage =
     "  (no option)        the operator window on the stored port\n"
     "  --simulate         the window on the built-in virtual module; the stored\n"
     "                     port settings are read but not overwritten\n"
-    "  --start            press Start once the window is up\n";
+    "  --start            press Start once the window is up\n"
+    "\n"
+    "       kestro-modbus-m --version\n"
+    "  --version          print the program's name and version\n";
 
 void printText(std::FILE* stream, const QString& text) {
     std::fputs(text.toUtf8().constData(), stream);
@@ -86,6 +89,10 @@ int runWindows(int argc, char** argv, const WindowOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (hasArgument(argc, argv, "--version")) {
+        std::printf("kestro-modbus-m %s\n", KESTRO_VERSION);
+        return 0;
+    }
     if (hasArgument(argc, argv, "--headless") || hasArgument(argc, argv, "--help") ||
         hasArgument(argc, argv, "-h")) {
         return runHeadless(argc, argv, false);
