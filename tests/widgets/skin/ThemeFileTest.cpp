@@ -1,3 +1,4 @@
+#include "fuzz/widgets/skin/ThemeFileFuzzer.h"
 #include "tests/widgets/skin/ThemeFileBuilder.h"
 
 #include "widgets/skin/SkinMgr.h"
@@ -7,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <chrono>
 #include <fcntl.h>
 #include <future>
@@ -293,52 +293,13 @@ TEST(ThemeFile, ImagesAreDecodedOncePerLoad) {
     EXPECT_EQ(reloaded, first);
 }
 
-// Mutated and truncated files, random size fields and chains: the reader must
-// neither crash, hang nor keep bytes the file does not hold.
+// A short run of the theme-file fuzzer (fuzz/widgets/skin runs long ones):
+// damaged files must neither crash, hang nor make the reader keep more than a
+// theme may.
 TEST(ThemeFile, SurvivesRandomlyDamagedFiles) {
-    QTemporaryDir dir;
-    const QByteArray sound = themeFileBytes(sampleEntries());
-    QRandomGenerator random(20261208);
-    constexpr int iterations = 1000;
-    for (int i = 0; i < iterations; ++i) {
-        QByteArray bytes = sound;
-        switch (i % 4) {
-        case 0: // flip random bytes anywhere
-            for (int n = random.bounded(1, 12); n > 0; --n) {
-                bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
-            }
-            break;
-        case 1: // truncate
-            bytes.truncate(random.bounded(int(bytes.size())));
-            break;
-        case 2: // random 32-bit fields in the records and header
-            for (int n = random.bounded(1, 5); n > 0; --n) {
-                const int field = random.bounded(int(bytes.size()) - 4);
-                putUInt32(bytes, field,
-                          random.bounded(2) ? random.generate()
-                                            : quint32(random.bounded(int(bytes.size()) + 100)));
-            }
-            break;
-        default: // chains that jump into the data or back to earlier records
-            putUInt32(bytes, 24 + 77 * random.bounded(9) + 73,
-                      quint32(random.bounded(int(bytes.size()))));
-            break;
-        }
-        const QString path = writeFile(dir, "fuzz.skn", bytes);
-        TskThemeFileReader reader(path);
-        qint64 kept = 0;
-        for (const auto& entry : reader.ImageEntries()) {
-            kept += entry.second.size();
-        }
-        EXPECT_LE(kept, bytes.size());
-        EXPECT_LE(reader.IntegerEntries().size() + reader.BooleanEntries().size() +
-                      reader.ImageEntries().size() + reader.StringEntries().size(),
-                  bytes.size() / 77 + 1);
-        TskFileThemeMgr manager;
-        ASSERT_TRUE(manager.LoadTheme(path));
-        QImage image;
-        manager.GetImage(1, &image);
-        manager.GetColor(15);
-        manager.GetBool(2);
-    }
+    const FuzzReport report = theme_file_fuzz::Run(1500, 20261208);
+    EXPECT_EQ(report.failure, "");
+    EXPECT_GT(report.times("faces drawn"), 100u);
+    EXPECT_GT(report.times("signatures refused"), 10u);
+    EXPECT_GT(report.times("files with problems"), 100u);
 }
