@@ -99,6 +99,7 @@ public:
     void SetOnRxChar(std::function<void(int count)> handler) override {
         m_port.SetOnRxChar(std::move(handler));
     }
+    Clock::time_point LastRxTime() const override { return m_port.LastRxTime(); }
 
     Clock::time_point writeCalled{};
     Clock::time_point writeReturned{};

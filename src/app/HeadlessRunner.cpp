@@ -1,16 +1,26 @@
 #include "app/HeadlessRunner.h"
 
+#include "platform/storage/AtomicFile.h"
+#include "record/LinkSummary.h"
+
 HeadlessRunner::HeadlessRunner(PollPort& port, const RunnerOptions& options, std::FILE* out,
                                std::FILE* err)
-    : m_options(options), m_out(out), m_view(out, err), m_cycle(port, m_view),
+    : m_options(options), m_out(out), m_err(err), m_view(out, err), m_cycle(port, m_view),
       m_writes(options.writes.begin(), options.writes.end()) {
     m_view.SetAddress(options.address);
     // The runner counts ticks around the engine's own tick handler.
     m_cycle.PollTimer().SetOnTimer([this] { onTick(); });
+    m_cycle.AddTrafficListener(m_statistics);
+    m_cycle.AddTrafficListener(m_recorder);
+    m_recorder.SetLimitBytes(std::int64_t{options.record.limitMegabytes} *
+                             TrafficRecorder::BytesPerMegabyte);
+    m_recorder.SetOnFailure([this](const QString& reason) {
+        printError(QStringLiteral("the recording stopped, polling goes on: %1").arg(reason));
+    });
 }
 
 int HeadlessRunner::Run() {
-    if (!m_cycle.skButton2Click()) {
+    if (!prepareFiles() || !m_cycle.skButton2Click()) {
         return 1;
     }
     queueNextWrite();
@@ -18,8 +28,48 @@ int HeadlessRunner::Run() {
         m_cycle.skButton3Click();
     }
     m_loop.exec();
+    m_recorder.Stop();
     printSummary();
-    return 0;
+    return writeStatistics() ? 0 : 1;
+}
+
+bool HeadlessRunner::prepareFiles() {
+    if (!m_options.record.path.isEmpty()) {
+        if (const QString error = m_recorder.Start(m_options.record.path); !error.isEmpty()) {
+            printError(QStringLiteral("cannot record the traffic: %1").arg(error));
+            return false;
+        }
+    }
+    // The summary is written at the end, in the same way as here: a file that
+    // cannot be written is refused before the run begins.
+    if (!m_options.summaryPath.isEmpty()) {
+        if (const int error = writeFileAtomically(m_options.summaryPath, {}); error != 0) {
+            printError(QStringLiteral("cannot write the summary: %1")
+                           .arg(RecordingFailureText(m_options.summaryPath, error)));
+            m_recorder.Stop();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HeadlessRunner::writeStatistics() {
+    if (m_options.summaryPath.isEmpty()) {
+        return true;
+    }
+    const int error = writeFileAtomically(m_options.summaryPath, LinkSummaryJson(m_statistics));
+    if (error != 0) {
+        printError(QStringLiteral("cannot write the summary: %1")
+                       .arg(RecordingFailureText(m_options.summaryPath, error)));
+        return false;
+    }
+    return true;
+}
+
+void HeadlessRunner::printError(const QString& text) {
+    const QByteArray line = ("kestro-modbus-m: " + text + '\n').toUtf8();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_err);
+    std::fflush(m_err);
 }
 
 void HeadlessRunner::Interrupt() {

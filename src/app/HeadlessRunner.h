@@ -3,6 +3,8 @@
 #include "app/RunnerOptions.h"
 #include "app/RunnerView.h"
 #include "poll/PollCycle.h"
+#include "record/LinkStatistics.h"
+#include "record/TrafficRecorder.h"
 
 #include <QEventLoop>
 #include <cstdio>
@@ -14,12 +16,15 @@ class PollPort;
 // output as they are added, the counters and registers are printed at the end.
 // A run sends the requested number of requests (or runs until interrupted),
 // lets the last one settle and closes the port through the engine's own Stop.
+// With a recording file every request, reply and miss goes there as well, and
+// with a summary file the link statistics are written to it at the end.
 class HeadlessRunner {
 public:
     HeadlessRunner(PollPort& port, const RunnerOptions& options, std::FILE* out, std::FILE* err);
 
     // Runs the loop on the calling (main) thread. Returns 0 when done, 1 when
-    // the port could not be opened.
+    // the port could not be opened or the recording or summary file cannot be
+    // written; those are tried before the port is opened.
     int Run();
 
     // Ends the run cleanly: the request on the line is settled, then the port is
@@ -27,16 +32,23 @@ public:
     void Interrupt();
 
     const PollCycle& Cycle() const { return m_cycle; }
+    const LinkStatistics& Statistics() const { return m_statistics; }
 
 private:
+    bool prepareFiles();
     void onTick();
     void queueNextWrite();
     void printSummary();
+    bool writeStatistics();
+    void printError(const QString& text);
 
     RunnerOptions m_options;
     std::FILE* m_out;
+    std::FILE* m_err;
     RunnerView m_view;
     PollCycle m_cycle;
+    TrafficRecorder m_recorder;
+    LinkStatistics m_statistics;
     QEventLoop m_loop;
     std::deque<std::pair<int, int>> m_writes;
     int m_ticks = 0;

@@ -47,7 +47,15 @@ QString parseWrite(const QString& text, RunnerOptions& options) {
 
 // Applies one option that takes a value; returns an error text or nothing.
 QString applyOption(const QString& name, const QString& value, RunnerOptions& options) {
-    if (name == "--port") {
+    if (IsRecordOption(name)) {
+        return ApplyRecordOption(name, value, options.record);
+    }
+    if (name == "--summary") {
+        if (value.isEmpty()) {
+            return QStringLiteral("--summary needs a file name");
+        }
+        options.summaryPath = value;
+    } else if (name == "--port") {
         if (value.isEmpty()) {
             return QStringLiteral("--port needs a device path");
         }
@@ -80,10 +88,32 @@ QString applyOption(const QString& name, const QString& value, RunnerOptions& op
 
 bool takesValue(const QString& name) {
     return name == "--port" || name == "--baud" || name == "--address" || name == "--cycles" ||
-           name == "--write";
+           name == "--write" || name == "--summary" || IsRecordOption(name);
 }
 
 } // namespace
+
+bool IsRecordOption(const QString& name) {
+    return name == "--record" || name == "--record-max-mb";
+}
+
+QString ApplyRecordOption(const QString& name, const QString& value, RecordOptions& record) {
+    if (name == "--record") {
+        if (value.isEmpty()) {
+            return QStringLiteral("--record needs a file name");
+        }
+        record.path = value;
+        return {};
+    }
+    const auto megabytes = parseInteger(value);
+    if (!megabytes || *megabytes < 1) {
+        return QStringLiteral("--record-max-mb must be a whole number of megabytes, 1 or more, "
+                              "got \"%1\"")
+            .arg(value);
+    }
+    record.limitMegabytes = *megabytes;
+    return {};
+}
 
 RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
     RunnerOptions options;
@@ -129,6 +159,7 @@ QString RunnerUsage() {
     return QStringLiteral(
         "usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]\n"
         "                       [--address N] [--cycles K] [--write REG=VALUE]...\n"
+        "                       [--record FILE] [--record-max-mb N] [--summary FILE]\n"
         "       kestro-modbus-m --simulate\n"
         "\n"
         "Polls the 20 holding registers of one Modbus RTU slave and prints every\n"
@@ -146,6 +177,11 @@ QString RunnerUsage() {
         "                     until SIGINT or SIGTERM)\n"
         "  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,\n"
         "                     sent in order, each followed by at least one read\n"
+        "  --record FILE      record every request, reply and miss in FILE (CSV)\n"
+        "  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping\n"
+        "                     the last nine as FILE.1 to FILE.9 (default 1024)\n"
+        "  --summary FILE     write the link statistics to FILE (JSON) at the end\n"
         "\n"
-        "Exit status: 0 done, 1 the port could not be opened, 2 a bad command line.\n");
+        "Exit status: 0 done, 1 the port could not be opened or a file could not be\n"
+        "written, 2 a bad command line.\n");
 }

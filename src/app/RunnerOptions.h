@@ -8,9 +8,16 @@
 #include <utility>
 #include <vector>
 
+// Where the traffic is recorded, for the window and the runner alike.
+struct RecordOptions {
+    QString path; ///< empty: no recording from the start
+    int limitMegabytes = 1024;
+};
+
 // The command line of the headless runner:
 //   --headless (--port PATH | --simulate) [--baud RATE] [--address N]
-//   [--cycles K] [--write REG=VALUE]...
+//   [--cycles K] [--write REG=VALUE]... [--record FILE] [--record-max-mb N]
+//   [--summary FILE]
 struct RunnerOptions {
     bool headless = false;
     bool simulate = false;
@@ -19,12 +26,20 @@ struct RunnerOptions {
     int address = 1;
     std::optional<int> cycles;               // none: until interrupted
     std::vector<std::pair<int, int>> writes; // register, value; in order
+    RecordOptions record;
+    QString summaryPath; // empty: no summary
 };
 
 struct RunnerArguments {
     std::optional<RunnerOptions> options;
     QString error; // set when options is empty
 };
+
+// Whether name is --record or --record-max-mb, which the window takes too.
+bool IsRecordOption(const QString& name);
+// Applies --record or --record-max-mb with its value; returns an error text,
+// or nothing.
+QString ApplyRecordOption(const QString& name, const QString& value, RecordOptions& record);
 
 // Parses the arguments after the program name. Anything unknown, missing or
 // out of range is refused with a message naming it.

@@ -79,19 +79,36 @@ std::uint16_t RegisterValue(const TRxFrame& rxFrame, int i) {
     return static_cast<std::uint16_t>(rxFrame.at(high) * 256 + rxFrame.at(high + 1));
 }
 
-bool ReplyIsSound(const std::uint8_t* rxFrame, std::size_t rxCount, int address) {
-    if (!ReplyIsComplete(rxFrame, rxCount)) {
-        return false;
+std::size_t ReplyFrameLength(const std::uint8_t* rxFrame, std::size_t rxCount) {
+    if (IsExceptionReply(rxFrame, rxCount)) {
+        return ExceptionReplySize;
+    }
+    return ReplyIsComplete(rxFrame, rxCount) ? frameLength(rxFrame) : 0;
+}
+
+ReplyCheck CheckReply(const std::uint8_t* rxFrame, std::size_t rxCount, int address) {
+    const std::size_t length = ReplyFrameLength(rxFrame, rxCount);
+    if (length == 0) {
+        return ReplyCheck::Incomplete;
     }
     if (rxFrame[0] != static_cast<std::uint8_t>(address & 0xFF)) {
-        return false;
+        return ReplyCheck::WrongAddress;
+    }
+    if ((rxFrame[1] & ExceptionFlag) != 0) {
+        return ReplyCheck::Exception;
     }
     if (rxFrame[1] == FunctionReadHolding && rxFrame[2] != ReadReplyByteCount) {
-        return false;
+        return ReplyCheck::WrongCount;
     }
-    const std::size_t length = frameLength(rxFrame);
     const std::uint16_t crc = Crc16Of(rxFrame, length - 2);
-    return rxFrame[length - 2] == (crc & 0xFF) && rxFrame[length - 1] == (crc >> 8);
+    if (rxFrame[length - 2] != (crc & 0xFF) || rxFrame[length - 1] != (crc >> 8)) {
+        return ReplyCheck::BadCrc;
+    }
+    return ReplyCheck::Ok;
+}
+
+bool ReplyIsSound(const std::uint8_t* rxFrame, std::size_t rxCount, int address) {
+    return CheckReply(rxFrame, rxCount, address) == ReplyCheck::Ok;
 }
 
 bool IsExceptionReply(const std::uint8_t* rxFrame, std::size_t rxCount) {

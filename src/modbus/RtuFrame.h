@@ -48,6 +48,33 @@ bool ReplyIsComplete(const std::uint8_t* rxFrame, std::size_t rxCount);
 // Register i (0..19) of a function 03 reply, from bytes 3 + 2i and 4 + 2i.
 std::uint16_t RegisterValue(const TRxFrame& rxFrame, int i);
 
+// What the reply checks make of the bytes received for one request. The bytes
+// must first form a whole reply: a function 03 or 06 reply by the length rule,
+// or the five bytes of an exception reply. The checks then run in a fixed
+// order, address, exception, function, byte count, CRC, and the first that
+// fails names the outcome. Only function 03 and 06 replies are ever whole, so
+// the function check is part of the length rule.
+enum class ReplyCheck {
+    Incomplete,   ///< not a whole reply (yet)
+    WrongAddress, ///< from another slave than the one polled
+    Exception,    ///< a Modbus exception reply from the polled slave
+    WrongCount,   ///< a read reply whose byte count is not the 40 asked for
+    BadCrc,       ///< the CRC does not match the frame
+    Ok,           ///< a sound reply
+};
+
+ReplyCheck CheckReply(const std::uint8_t* rxFrame, std::size_t rxCount, int address);
+
+// The length of the frame proper that the checks judge: five bytes for an
+// exception reply, the length rule's length for a whole reply, 0 while the
+// bytes are not a whole reply. Bytes beyond it are not part of the reply.
+std::size_t ReplyFrameLength(const std::uint8_t* rxFrame, std::size_t rxCount);
+
+// The exception code of an exception reply (its third byte).
+inline std::uint8_t ExceptionCode(const std::uint8_t* rxFrame) {
+    return rxFrame[2];
+}
+
 // A complete reply is trusted only when its CRC is right, it comes from the polled
 // slave and, for a read, it carries exactly the 40 bytes asked for. Bytes after
 // the frame proper are not examined.

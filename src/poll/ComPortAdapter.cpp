@@ -61,3 +61,7 @@ void ComPortAdapter::SetOnRxChar(std::function<void(int count)> handler) {
         handler(count);
     };
 }
+
+std::chrono::steady_clock::time_point ComPortAdapter::LastRxTime() const {
+    return m_port.LastRxTime();
+}

@@ -26,6 +26,7 @@ public:
     void WriteData(const void* buffer, int count) override;
     int ReadData(void* buffer, int count) override;
     void SetOnRxChar(std::function<void(int count)> handler) override;
+    std::chrono::steady_clock::time_point LastRxTime() const override;
 
 private:
     TCustomComPort& m_port;

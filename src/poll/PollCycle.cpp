@@ -34,9 +34,6 @@ std::optional<std::chrono::milliseconds> PauseAfterReply(TBaudRate baudRate) {
 
 QString TrafficLine(const QString& prefix, const TimeOfDay& time, const std::uint8_t* bytes,
                     int count) {
-    // Built character by character: a line is composed for every frame on the
-    // line, so it must not cost more than the frame itself.
-    static constexpr char16_t HexDigits[] = u"0123456789ABCDEF";
     const auto digit = [](int value) { return QChar(u'0' + value); };
     QString line;
     line.reserve(prefix.size() + 7 + 3 * count);
@@ -48,10 +45,9 @@ QString TrafficLine(const QString& prefix, const TimeOfDay& time, const std::uin
     line += digit(time.millisecond / 10 % 10);
     line += digit(time.millisecond % 10);
     line += u'>';
-    for (int i = 0; i < count; ++i) {
+    if (count > 0) {
         line += u' ';
-        line += QChar(HexDigits[bytes[i] >> 4]);
-        line += QChar(HexDigits[bytes[i] & 0x0F]);
+        line += TrafficBytesText(bytes, static_cast<std::size_t>(count));
     }
     return line;
 }
@@ -85,6 +81,7 @@ bool PollCycle::skButton2Click() {
         m_view.SetPanelText(PanelTxCount, QStringLiteral("0"));
         m_view.SetPanelText(PanelErCount, QStringLiteral("0"));
         m_view.SetPanelText(PanelPort, m_port.Port() + QStringLiteral(" | "));
+        m_judge.Started();
     } catch (const std::exception& error) {
         m_view.ShowOpenFailure(OpenFailureMessage, QString::fromUtf8(error.what()));
         return false;
@@ -104,6 +101,7 @@ void PollCycle::skButton3Click() {
 void PollCycle::tmr1Timer() {
     if (m_replyCode == ReplyNone) {
         incrementPanel(PanelErCount);
+        m_judge.MissCounted(static_cast<std::size_t>(m_rxCount));
     }
     m_replyCode = ReplyNone;
     if (!m_polling) {
@@ -140,14 +138,19 @@ void PollCycle::sendRequest() {
     incrementPanel(PanelTxCount);
     m_rxCount = 0;
     m_exceptionLogged = false;
+    bool written = false;
+    QString failure;
     try {
         m_port.WriteData(m_txFrame.data(), static_cast<int>(m_txFrame.size()));
-        setWriteFailure(QString());
+        written = true;
     } catch (const std::exception& error) {
-        setWriteFailure(QString::fromUtf8(error.what()));
+        failure = QString::fromUtf8(error.what());
     } catch (...) {
-        setWriteFailure(QStringLiteral("The port refused the request."));
+        failure = QStringLiteral("The port refused the request.");
     }
+    // Straight after the write returned: reply times count from here.
+    m_judge.RequestSent(m_txFrame.data(), m_txFrame.size(), written);
+    setWriteFailure(failure);
     // A refused request is logged and counted like a sent one and the next
     // tick counts it as missed. It waits out the reply time-out all the same:
     // a line that has gone away (an adapter pulled out) fails every write, and
@@ -172,15 +175,19 @@ void PollCycle::ComPortRxChar(int count) {
     if (received == 0) {
         return;
     }
+    const auto rxTime = m_port.LastRxTime();
     if (m_rxCount + received > static_cast<int>(RxFrameSize)) {
         // The delivery would run past the reply buffer: drop it whole and poll
         // again at once. The buffer keeps what it held.
         setInterval(OverflowInterval);
         m_replyCode = ReplyOverflow;
+        m_judge.Overflowed(m_rxScratch.data(), std::min<std::size_t>(received, RxScratchSize),
+                           rxTime);
         return;
     }
     std::copy_n(m_rxScratch.begin(), received, m_rxFrame.begin() + m_rxCount);
     m_rxCount += received;
+    m_judge.Received(m_rxFrame.data(), static_cast<std::size_t>(m_rxCount), m_txFrame[0], rxTime);
     settleReply();
 }
 

@@ -3,6 +3,7 @@
 #include "modbus/RtuFrame.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Timer.h"
+#include "poll/TrafficJudge.h"
 #include "serial/ComTypes.h"
 
 #include <QString>
@@ -95,6 +96,11 @@ public:
     const TRxFrame& RxFrame() const { return m_rxFrame; }
     int RxCount() const { return m_rxCount; }
 
+    // The traffic record: every request, every reply and every miss, with its
+    // verdict, goes to the listeners as it happens.
+    void AddTrafficListener(TrafficListener& listener) { m_judge.AddListener(listener); }
+    void RemoveTrafficListener(TrafficListener& listener) { m_judge.RemoveListener(listener); }
+
     // The poll timer (tmr1): disabled, 1 ms until Start arms it.
     Timer& PollTimer() { return m_timer; }
     const Timer& PollTimer() const { return m_timer; }
@@ -115,6 +121,7 @@ private:
     PollView& m_view;
     ClockFunction m_clock;
     Timer m_timer;
+    TrafficJudge m_judge;
 
     bool m_polling = false;
     int m_replyCode = ReplyNone;

@@ -3,6 +3,7 @@
 #include "serial/ComTypes.h"
 
 #include <QString>
+#include <chrono>
 #include <functional>
 
 // What the poll cycle needs of the serial port and nothing more. TForm1 and the
@@ -25,4 +26,9 @@ public:
     // The received-characters event, called on the main thread with the number of
     // bytes waiting. Only one handler is kept.
     virtual void SetOnRxChar(std::function<void(int count)> handler) = 0;
+
+    // When the last of the bytes announced by the latest received-characters
+    // event had arrived, on the monotonic clock, as seen by the thread that
+    // receives them (not when the main thread got round to the event).
+    virtual std::chrono::steady_clock::time_point LastRxTime() const = 0;
 };

@@ -497,8 +497,24 @@ void TCustomComPort::HandleError() {
     }
 }
 
+void TCustomComPort::stampReceived(int count) {
+    // The delivery covers the bytes up to this total. When the event thread
+    // saw the total reach it, its stamp is when the last of them arrived;
+    // bytes that came after its look are first seen here.
+    const std::uint64_t end = m_device->consumedBytes() + std::uint64_t(std::max(count, 0));
+    if (m_thread) {
+        const TComThread::InputMark mark = m_thread->LastInputMark();
+        if (mark.received >= end) {
+            m_lastRxTime = mark.seen;
+            return;
+        }
+    }
+    m_lastRxTime = std::chrono::steady_clock::now();
+}
+
 void TCustomComPort::HandleRxChar() {
     int count = PendingInputCount();
+    stampReceived(count);
     if (!m_rxByCount && count > 0) {
         std::vector<std::uint8_t> block(std::size_t(count), 0);
         // Filtering on the way in (dropped zero bytes, parity marks) can

@@ -15,6 +15,7 @@
 
 #include "platform/serial/SerialSettings.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -160,6 +161,11 @@ public:
     void AbortPendingIO();
     /// Whether an event thread serves the open port.
     bool HasEventThread() const { return m_thread != nullptr; }
+    /// When the last of the bytes announced by the latest OnRxChar (or
+    /// OnRxBuf) had arrived, on the monotonic clock: the moment the event
+    /// thread saw them, or, for bytes that came after its last look, the
+    /// moment the delivery counted them.
+    std::chrono::steady_clock::time_point LastRxTime() const { return m_lastRxTime; }
 
     // Event steps, run by the event thread's deliveries.
     void HandleError();
@@ -224,6 +230,7 @@ private:
     void startEventThread();
     void stopEventThread();
     void reapFinishedThreads();
+    void stampReceived(int count);
 
     FreeNotifier m_freeNotifier;
     std::string m_name;
@@ -254,6 +261,7 @@ private:
     // next query reports.
     SerialCounters m_errorBaseline;
     std::unique_ptr<TComThread> m_thread;
+    std::chrono::steady_clock::time_point m_lastRxTime;
     // Threads told to stop from inside their own delivery; they end as soon
     // as that delivery returns and are joined later.
     std::vector<std::unique_ptr<TComThread>> m_finishingThreads;

@@ -203,6 +203,11 @@ void TComThread::NotifyWrite() {
     }
 }
 
+TComThread::InputMark TComThread::LastInputMark() const {
+    const std::lock_guard lock(m_markMutex);
+    return m_inputMark;
+}
+
 void TComThread::DeliverEvents() {
     m_delivering = true;
     struct DeliveryEnd {
@@ -362,6 +367,10 @@ bool TComThread::lookAtInput(WatchState& state, bool readable, TComEvents& batch
     if (newBytes) {
         batch.Include(evRxChar);
         state.announced = received;
+        // The moment the bytes were seen, for the reply times of whoever
+        // reads them; taken here, not when the delivery reaches its thread.
+        const std::lock_guard lock(m_markMutex);
+        m_inputMark = InputMark{received, std::chrono::steady_clock::now()};
     }
     // A device that reads as ready with nothing new is also only looked at
     // again after the interval, never in a tight loop. Bytes read ahead no

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -38,6 +39,15 @@ public:
     bool IsCurrentThread() const { return std::this_thread::get_id() == m_thread.get_id(); }
     /// Whether DeliverEvents is running (on the thread that delivers).
     bool Delivering() const { return m_delivering; }
+
+    /// The bytes received since opening (read plus waiting) as the thread
+    /// last saw their total grow, and when it saw that on the monotonic clock.
+    struct InputMark {
+        std::uint64_t received = 0;
+        std::chrono::steady_clock::time_point seen;
+    };
+    /// May be called from any thread.
+    InputMark LastInputMark() const;
 
     /// The batch received last.
     TComEvents Events() const { return m_events; }
@@ -77,5 +87,7 @@ private:
     std::atomic<bool> m_deviceReleased = false;
     std::atomic<bool> m_delivering = false;
     std::atomic<bool> m_finished = false;
+    mutable std::mutex m_markMutex;
+    InputMark m_inputMark;
     std::thread m_thread;
 };

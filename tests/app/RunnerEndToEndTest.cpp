@@ -1,63 +1,17 @@
 // Runs the built kestro-modbus-m as a subprocess against real pseudo-terminals:
 // an independent libmodbus slave behind a relay, and the built-in virtual module.
 
+#include "tests/app/ToolProcess.h"
 #include "tests/support/ModbusPeer.h"
 
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStringList>
 #include <gtest/gtest.h>
 
 #include <memory>
 
+using namespace tooltest;
+
 namespace {
-
-constexpr int ProcessTimeoutMs = 60000;
-
-struct RunResult {
-    int exitCode = -1;
-    QStringList lines;
-    QString errors;
-};
-
-RunResult runTool(const QStringList& arguments) {
-    QProcess process;
-    // No display: the runner needs none, and a plain --simulate then runs the
-    // demonstration on the terminal instead of opening the window.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        environment.remove(QString::fromLatin1(name));
-    }
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(KESTRO_MODBUS_M_PATH), arguments);
-    RunResult result;
-    if (!process.waitForFinished(ProcessTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "kestro-modbus-m did not finish: " << arguments.join(' ').toStdString();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.lines =
-        QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    result.errors = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
-QStringList linesStartingWith(const QStringList& lines, const QString& prefix) {
-    QStringList found;
-    for (const QString& line : lines) {
-        if (line.startsWith(prefix)) {
-            found.append(line);
-        }
-    }
-    return found;
-}
-
-// The bytes of a traffic line after the ">".
-QString trafficBytes(const QString& line) {
-    return line.mid(line.indexOf('>') + 2);
-}
 
 class RunnerAgainstLibmodbus : public ::testing::Test {
 protected:
@@ -164,37 +118,6 @@ TEST_F(RunnerAgainstLibmodbus, TerminateEndsAnEndlessRunWithTheSummary) {
     EXPECT_EQ(lines.value(lines.size() - 2), QStringLiteral("Tx=%1 Er=0").arg(sent));
     EXPECT_EQ(lines.last(), expectedRegisters());
 }
-
-// The standalone virtual module in its own process, with faults armed from its
-// command line.
-class ModuleProcess {
-public:
-    explicit ModuleProcess(const QStringList& arguments) {
-        m_process.start(QStringLiteral(KESTRO_VIRTUAL_MODULE_PATH), arguments);
-        if (m_process.waitForStarted(ProcessTimeoutMs)) {
-            while (!m_process.canReadLine() && m_process.waitForReadyRead(ProcessTimeoutMs)) {
-            }
-            m_path = QString::fromUtf8(m_process.readLine()).trimmed();
-        }
-    }
-    ~ModuleProcess() { stop(); }
-    // Ends the module, and with it the far end of its line.
-    void stop() {
-        if (m_process.state() == QProcess::NotRunning) {
-            return;
-        }
-        m_process.terminate();
-        if (!m_process.waitForFinished(ProcessTimeoutMs)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    const QString& path() const { return m_path; }
-
-private:
-    QProcess m_process;
-    QString m_path;
-};
 
 struct FaultCase {
     const char* fault;

@@ -160,4 +160,55 @@ TEST(RtuFrame, SoundnessChecksCrcAddressAndByteCount) {
     EXPECT_FALSE(ReplyIsSound(echo.data(), echo.size(), 5));
 }
 
+Bytes withCrc(Bytes frame) {
+    const std::uint16_t crc = Crc16Of(frame.data(), frame.size());
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return frame;
+}
+
+TEST(RtuFrame, ReplyChecksNameTheFirstFailureInTheirFixedOrder) {
+    const Bytes sound = readReply(5, 7);
+    EXPECT_EQ(CheckReply(sound.data(), 44, 5), ReplyCheck::Incomplete);
+    EXPECT_EQ(CheckReply(sound.data(), 45, 5), ReplyCheck::Ok);
+    EXPECT_EQ(ReplyFrameLength(sound.data(), 45), 45U);
+    EXPECT_EQ(ReplyFrameLength(sound.data(), 48), 45U); // trailing bytes are not the reply's
+    EXPECT_EQ(ReplyFrameLength(sound.data(), 44), 0U);
+
+    // Address before everything: a corrupted reply of another slave is its.
+    Bytes foreign = readReply(6, 7);
+    foreign[44] ^= 0xFF;
+    EXPECT_EQ(CheckReply(foreign.data(), foreign.size(), 5), ReplyCheck::WrongAddress);
+
+    // The exception reply is whole at five bytes; its CRC is not looked at.
+    Bytes refusal{5, 0x83, 0x02, 0x00, 0x00};
+    EXPECT_EQ(CheckReply(refusal.data(), 4, 5), ReplyCheck::Incomplete);
+    EXPECT_EQ(CheckReply(refusal.data(), 5, 5), ReplyCheck::Exception);
+    EXPECT_EQ(ExceptionCode(refusal.data()), 0x02);
+    EXPECT_EQ(ReplyFrameLength(refusal.data(), 5), 5U);
+    EXPECT_EQ(CheckReply(refusal.data(), 5, 6), ReplyCheck::WrongAddress);
+
+    // Other functions never make a whole reply.
+    Bytes unknown = withCrc({5, 0x04, 0x02, 0x00, 0x01});
+    unknown.resize(RxFrameSize, 0);
+    EXPECT_EQ(CheckReply(unknown.data(), unknown.size(), 5), ReplyCheck::Incomplete);
+
+    // The byte count before the CRC: a short read with a wrong CRC is a count fault.
+    Bytes shortRead = withCrc({5, 0x03, 2, 0x12, 0x34});
+    EXPECT_EQ(CheckReply(shortRead.data(), shortRead.size(), 5), ReplyCheck::WrongCount);
+    shortRead[6] ^= 0xFF;
+    EXPECT_EQ(CheckReply(shortRead.data(), shortRead.size(), 5), ReplyCheck::WrongCount);
+
+    Bytes corrupted = readReply(5, 7);
+    corrupted[10] ^= 0x01;
+    EXPECT_EQ(CheckReply(corrupted.data(), corrupted.size(), 5), ReplyCheck::BadCrc);
+
+    // The echo of a write is judged by its own length of eight bytes.
+    TTxFrame echo{};
+    BuildWriteRequest(echo, 5, 3, 1000);
+    EXPECT_EQ(CheckReply(echo.data(), echo.size(), 5), ReplyCheck::Ok);
+    echo[7] ^= 0x80;
+    EXPECT_EQ(CheckReply(echo.data(), echo.size(), 5), ReplyCheck::BadCrc);
+}
+
 } // namespace

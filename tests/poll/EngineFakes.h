@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <array>
+#include <chrono>
 #include <deque>
 #include <stdexcept>
 #include <vector>
@@ -47,10 +48,14 @@ public:
         return taken;
     }
     void SetOnRxChar(std::function<void(int)> handler) override { onRxChar = std::move(handler); }
+    std::chrono::steady_clock::time_point LastRxTime() const override { return rxTime; }
 
-    // Puts bytes on the line and reports them in one received-characters event.
-    void deliver(const Bytes& bytes) {
+    // Puts bytes on the line and reports them in one received-characters event,
+    // stamped as having arrived at the given moment.
+    void deliver(const Bytes& bytes,
+                 std::chrono::steady_clock::time_point arrived = std::chrono::steady_clock::now()) {
         incoming.insert(incoming.end(), bytes.begin(), bytes.end());
+        rxTime = arrived;
         if (onRxChar) {
             onRxChar(static_cast<int>(bytes.size()));
         }
@@ -65,6 +70,7 @@ public:
     TBaudRate baudRate = br9600;
     std::vector<Bytes> written;
     std::deque<std::uint8_t> incoming;
+    std::chrono::steady_clock::time_point rxTime;
     std::function<void(int)> onRxChar;
 };
 

@@ -479,3 +479,37 @@ TEST_F(EventThreadOnPty, AnIdleOpenPortWithUnreadBytesCostsNoCpu) {
     // Handlers use this test's locals: close while they still exist.
     port.SetConnected(false);
 }
+
+TEST_F(EventThreadOnPty, ReceivedBytesAreStampedWhenTheLastOfThemArrived) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<std::pair<int, Clock::time_point>> deliveries; // count, LastRxTime
+    port.OnRxChar = [&](TCustomComPort* sender, int count) {
+        std::vector<std::uint8_t> chunk(std::size_t(count), 0);
+        sender->ReadData(chunk.data(), count);
+        deliveries.emplace_back(count, sender->LastRxTime());
+    };
+    port.SetConnected(true);
+
+    // The main thread is busy for a while after the bytes came: the stamp is
+    // still when the event thread saw them.
+    const Clock::time_point sent = Clock::now();
+    writeFarEnd(pty, {1, 2, 3, 4, 5});
+    std::this_thread::sleep_for(150ms);
+    ASSERT_TRUE(waitUntil([&] { return !deliveries.empty(); }));
+    EXPECT_EQ(deliveries[0].first, 5);
+    EXPECT_GE(deliveries[0].second, sent);
+    EXPECT_LT(deliveries[0].second, sent + 100ms);
+
+    // Bytes that come after the event thread's look, while its delivery
+    // waits for the main thread, are first seen by that delivery: the stamp
+    // of the whole batch is then no earlier than their arrival.
+    writeFarEnd(pty, {6, 7, 8});
+    std::this_thread::sleep_for(100ms);
+    const Clock::time_point late = Clock::now();
+    writeFarEnd(pty, {9, 10});
+    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(waitUntil([&] { return deliveries.size() >= 2; }));
+    EXPECT_EQ(deliveries[1].first, 5);
+    EXPECT_GE(deliveries[1].second, late);
+    port.SetConnected(false);
+}

@@ -1,5 +1,7 @@
 #include "platform/storage/AtomicFile.h"
 
+#include "platform/storage/AppendFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -18,22 +20,6 @@ int closeKeepingError(int descriptor, int error) {
     if (::close(descriptor) != 0 && error == 0)
         return errno;
     return error;
-}
-
-int writeAll(int descriptor, const QByteArray& content) {
-    const char* data = content.constData();
-    qsizetype left = content.size();
-    while (left > 0) {
-        const ssize_t written = ::write(descriptor, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        left -= written;
-    }
-    return 0;
 }
 
 // The rename only becomes durable once the folder's own entry list is on disk.
@@ -119,8 +105,10 @@ int writeFileAtomically(const QString& path, const QByteArray& content) {
     int error = 0;
     if (::fchmod(descriptor, mode) != 0)
         error = errno;
+    std::size_t written = 0;
     if (error == 0)
-        error = writeAll(descriptor, content);
+        error =
+            writeAllBytes(descriptor, content.constData(), std::size_t(content.size()), written);
     if (error == 0 && ::fsync(descriptor) != 0)
         error = errno;
     error = closeKeepingError(descriptor, error);

@@ -1,7 +1,9 @@
 #pragma once
 // Wall-clock and monotonic time as the windows use them.
 
+#include <chrono>
 #include <cstdint>
+#include <string>
 
 struct TimeOfDay {
     int hour = 0;
@@ -15,3 +17,7 @@ TimeOfDay LocalTimeOfDay();
 
 /// Milliseconds on a monotonic clock, for rate limits and elapsed times.
 std::int64_t MonotonicMilliseconds();
+
+/// The local date and time as ISO 8601 with microseconds and the offset from
+/// UTC, e.g. "2026-12-08T14:03:07.123456+08:00".
+std::string LocalIsoDateTime(std::chrono::system_clock::time_point time);

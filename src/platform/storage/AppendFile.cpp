@@ -1,0 +1,93 @@
+#include "platform/storage/AppendFile.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr mode_t kFileMode = 0644;
+
+} // namespace
+
+int writeAllBytes(int descriptor, const char* data, std::size_t count, std::size_t& written) {
+    written = 0;
+    while (written < count) {
+        const ssize_t done = ::write(descriptor, data + written, count - written);
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        written += std::size_t(done);
+    }
+    return 0;
+}
+
+AppendFile::~AppendFile() {
+    close();
+}
+
+int AppendFile::open(const QString& path) {
+    close();
+    const QByteArray name = QFile::encodeName(path);
+    const int descriptor =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kFileMode);
+    if (descriptor < 0) {
+        return errno;
+    }
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        return error;
+    }
+    m_descriptor = descriptor;
+    m_size = status.st_size;
+    m_regular = S_ISREG(status.st_mode);
+    return 0;
+}
+
+int AppendFile::write(const char* data, std::size_t count) {
+    if (m_descriptor < 0) {
+        return EBADF;
+    }
+    std::size_t written = 0;
+    const int error = writeAllBytes(m_descriptor, data, count, written);
+    m_size += std::int64_t(written);
+    return error;
+}
+
+int AppendFile::close() {
+    if (m_descriptor < 0) {
+        return 0;
+    }
+    const int result = ::close(m_descriptor);
+    m_descriptor = -1;
+    return result == 0 ? 0 : errno;
+}
+
+int renameFile(const QString& from, const QString& to) {
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
+               ? 0
+               : errno;
+}
+
+int removeFile(const QString& path) {
+    if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT) {
+        return 0;
+    }
+    return errno;
+}
+
+std::int64_t regularFileSize(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return -1;
+    }
+    return status.st_size;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// A file that grows at its end, for records written while the program runs.
+// Every call returns 0 or the errno of the failing system call and never
+// throws, so it may be used from any thread.
+
+#include <QByteArray>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+
+class AppendFile {
+public:
+    AppendFile() = default;
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    /// Opens path for appending, creating it when missing. A folder, a missing
+    /// folder or one that may not be written to gives the system's errno.
+    int open(const QString& path);
+    /// Writes all of data at the end. On failure some of it may have reached
+    /// the file; size() counts what did.
+    int write(const char* data, std::size_t count);
+    int write(const QByteArray& data) { return write(data.constData(), std::size_t(data.size())); }
+    /// Closes the file; what was written stays.
+    int close();
+
+    bool isOpen() const { return m_descriptor >= 0; }
+    /// A regular file, rather than a device or a pipe (which never fill up).
+    bool isRegular() const { return m_regular; }
+    /// The file's size: what it held when opened plus what was written since.
+    std::int64_t size() const { return m_size; }
+
+private:
+    int m_descriptor = -1;
+    std::int64_t m_size = 0;
+    bool m_regular = false;
+};
+
+/// Writes all count bytes to descriptor, going on after partial writes and
+/// interrupted calls. Returns 0 or the errno; written counts what went out.
+int writeAllBytes(int descriptor, const char* data, std::size_t count, std::size_t& written);
+
+/// Renames from to to, replacing to. Returns 0 or the errno.
+int renameFile(const QString& from, const QString& to);
+/// Removes a file. A file that is not there is no error. Returns 0 or the errno.
+int removeFile(const QString& path);
+/// The size of the regular file at path; -1 when there is none (nothing
+/// there, or a folder, device or pipe).
+std::int64_t regularFileSize(const QString& path);

@@ -1,0 +1,135 @@
+#include "poll/TrafficJudge.h"
+
+#include "modbus/RtuFrame.h"
+
+#include <algorithm>
+
+namespace {
+
+TrafficVerdict verdictOf(ReplyCheck check) {
+    switch (check) {
+    case ReplyCheck::Ok:
+        return TrafficVerdict::Ok;
+    case ReplyCheck::WrongAddress:
+        return TrafficVerdict::WrongAddress;
+    case ReplyCheck::Exception:
+        return TrafficVerdict::Exception;
+    case ReplyCheck::WrongCount:
+        return TrafficVerdict::WrongCount;
+    case ReplyCheck::BadCrc:
+        return TrafficVerdict::BadCrc;
+    case ReplyCheck::Incomplete:
+        break;
+    }
+    return TrafficVerdict::Incomplete;
+}
+
+// The wall-clock time of a moment on the monotonic clock: now on the wall
+// clock, less how long ago the moment was. The wall clock may be set while
+// polling; the record then follows it.
+std::chrono::system_clock::time_point wallTimeOf(TrafficJudge::Clock::time_point when) {
+    const auto ago = TrafficJudge::Clock::now() - when;
+    return std::chrono::system_clock::now() -
+           std::chrono::duration_cast<std::chrono::system_clock::duration>(ago);
+}
+
+} // namespace
+
+void TrafficJudge::AddListener(TrafficListener& listener) {
+    if (std::find(m_listeners.begin(), m_listeners.end(), &listener) == m_listeners.end()) {
+        m_listeners.push_back(&listener);
+    }
+}
+
+void TrafficJudge::RemoveListener(TrafficListener& listener) {
+    std::erase(m_listeners, &listener);
+}
+
+void TrafficJudge::Started() {
+    m_start = Clock::now();
+    m_lastWrite.reset();
+    m_waiting = false;
+    m_recorded = 0;
+    for (TrafficListener* listener : m_listeners) {
+        listener->OnStarted();
+    }
+}
+
+void TrafficJudge::RequestSent(const std::uint8_t* frame, std::size_t count, bool written) {
+    const Clock::time_point now = Clock::now();
+    m_lastWrite = now;
+    m_waiting = true;
+    m_recorded = 0;
+    emitEntry(TrafficDirection::Tx, written ? TrafficVerdict::Sent : TrafficVerdict::WriteFailed,
+              frame, count, now, false);
+}
+
+void TrafficJudge::Received(const std::uint8_t* rxFrame, std::size_t rxCount, int address,
+                            Clock::time_point rxTime) {
+    if (m_waiting) {
+        const ReplyCheck check = CheckReply(rxFrame, rxCount, address);
+        if (check == ReplyCheck::Incomplete) {
+            return;
+        }
+        const std::size_t length = ReplyFrameLength(rxFrame, rxCount);
+        const bool exception = check == ReplyCheck::Exception;
+        emitEntry(TrafficDirection::Rx, verdictOf(check), rxFrame, length, rxTime, true,
+                  exception ? ExceptionCode(rxFrame) : std::uint8_t{0});
+        m_waiting = false;
+        m_recorded = length;
+    }
+    // Whatever follows the whole reply belongs to no request: the tail of a
+    // garbled frame, a reply that came too late, noise on the line.
+    if (rxCount > m_recorded) {
+        emitEntry(TrafficDirection::Rx, TrafficVerdict::Unexpected, rxFrame + m_recorded,
+                  rxCount - m_recorded, rxTime, true);
+        m_recorded = rxCount;
+    }
+}
+
+void TrafficJudge::Overflowed(const std::uint8_t* bytes, std::size_t count,
+                              Clock::time_point rxTime) {
+    emitEntry(TrafficDirection::Rx, TrafficVerdict::Overflow, bytes, count, rxTime, true);
+}
+
+void TrafficJudge::MissCounted(std::size_t rxCount) {
+    // A request whose whole reply was unsound is explained by that reply's
+    // entry; one that never got a whole reply gets its own.
+    if (m_waiting) {
+        m_waiting = false;
+        emitEntry(TrafficDirection::NoReply,
+                  rxCount > 0 ? TrafficVerdict::Incomplete : TrafficVerdict::NoReply, nullptr, 0,
+                  Clock::now(), false);
+    }
+    for (TrafficListener* listener : m_listeners) {
+        listener->OnMissCounted();
+    }
+}
+
+void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
+                             const std::uint8_t* bytes, std::size_t count, Clock::time_point when,
+                             bool received, std::uint8_t exceptionCode) {
+    if (m_listeners.empty()) {
+        return;
+    }
+    TrafficEvent event;
+    event.time = wallTimeOf(when);
+    event.elapsed = std::chrono::duration_cast<std::chrono::microseconds>(when - m_start);
+    event.direction = direction;
+    event.verdict = verdict;
+    event.exceptionCode = exceptionCode;
+    if (count > 0) {
+        event.bytes.assign(bytes, bytes + count);
+    }
+    if (received && m_lastWrite) {
+        // A delivery can be stamped a hair before the write returned when the
+        // reply beats the write's own return to the engine; it is then taken
+        // as immediate.
+        event.responseTime =
+            std::max(std::chrono::duration_cast<std::chrono::microseconds>(when - *m_lastWrite),
+                     std::chrono::microseconds{0});
+    }
+    for (TrafficListener* listener : m_listeners) {
+        listener->OnTraffic(event);
+    }
+}

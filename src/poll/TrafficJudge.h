@@ -1,0 +1,52 @@
+#pragma once
+// Turns what the poll engine does into the traffic record: one entry for every
+// request, every reply (sound or not) and every miss, each with its verdict,
+// and hands the entries to the listeners. The engine calls it at the points
+// where a request is sent, bytes arrive and the tick settles a request; the
+// engine's own behaviour does not depend on it.
+
+#include "poll/TrafficEvent.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class TrafficJudge {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    /// Listeners are told in the order they were added; they must outlive
+    /// their registration.
+    void AddListener(TrafficListener& listener);
+    void RemoveListener(TrafficListener& listener);
+
+    /// Start: elapsed times count from now, no request is waiting.
+    void Started();
+    /// A request left (written true) or the port refused it. Its entry is
+    /// stamped now, and the replies' response times count from now.
+    void RequestSent(const std::uint8_t* frame, std::size_t count, bool written);
+    /// The reply buffer holds rxCount bytes after a delivery whose last byte
+    /// arrived at rxTime. Bytes not yet on record are judged: the whole reply
+    /// once it is in, and anything after it as unexpected.
+    void Received(const std::uint8_t* rxFrame, std::size_t rxCount, int address,
+                  Clock::time_point rxTime);
+    /// A delivery was dropped because it would have run past the reply buffer.
+    void Overflowed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime);
+    /// The tick counted a miss; rxCount bytes came for the request since it was sent.
+    void MissCounted(std::size_t rxCount);
+
+private:
+    void emitEntry(TrafficDirection direction, TrafficVerdict verdict, const std::uint8_t* bytes,
+                   std::size_t count, Clock::time_point when, bool received,
+                   std::uint8_t exceptionCode = 0);
+
+    std::vector<TrafficListener*> m_listeners;
+    Clock::time_point m_start = Clock::now();
+    std::optional<Clock::time_point> m_lastWrite;
+    // Whether a request waits for its whole reply, and how many bytes of the
+    // reply buffer are on record already.
+    bool m_waiting = false;
+    std::size_t m_recorded = 0;
+};
