@@ -204,6 +204,10 @@ private:
         }
         m_report.count("requests sent", m_port.written.size());
         m_port.written.clear();
+        // The fake window keeps everything it is told; a long run must not.
+        m_view.cellWrites.clear();
+        m_view.monitor.clear();
+        m_view.readoutLog.clear();
     }
 
     FuzzReport& m_report;
