@@ -112,6 +112,13 @@ void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
     if (m_listeners.empty()) {
         return;
     }
+    // A delivery can be stamped a hair before the write returned when the
+    // reply beats the write's own return to the engine; it is then taken as
+    // arriving at that return, so that rows stay in the order of events and
+    // the response time is immediate.
+    if (received && m_lastWrite && when < *m_lastWrite) {
+        when = *m_lastWrite;
+    }
     TrafficEvent event;
     event.time = wallTimeOf(when);
     event.elapsed = std::chrono::duration_cast<std::chrono::microseconds>(when - m_start);
@@ -122,12 +129,8 @@ void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
         event.bytes.assign(bytes, bytes + count);
     }
     if (received && m_lastWrite) {
-        // A delivery can be stamped a hair before the write returned when the
-        // reply beats the write's own return to the engine; it is then taken
-        // as immediate.
         event.responseTime =
-            std::max(std::chrono::duration_cast<std::chrono::microseconds>(when - *m_lastWrite),
-                     std::chrono::microseconds{0});
+            std::chrono::duration_cast<std::chrono::microseconds>(when - *m_lastWrite);
     }
     for (TrafficListener* listener : m_listeners) {
         listener->OnTraffic(event);
