@@ -166,8 +166,12 @@ TComThread::TComThread(TCustomComPort* ComPort)
     : m_comPort(ComPort), m_watched(ComPort->Events()), m_syncMethod(ComPort->SyncMethod()),
       m_priority(int(ComPort->EventPriority()) - int(tpNormal)),
       m_fullMark(int(std::int64_t(ComPort->Buffer().InputSize()) * 8 / 10)) {
-    ComPort->Device().setReadAhead(m_watched.Contains(evRxFlag));
     m_thread = std::thread([this] { Execute(); });
+    if (m_watched.Contains(evRxFlag)) {
+        // A read on the main thread may take the event character off the
+        // line itself; the thread is then woken to report it.
+        ComPort->Device().setReadAhead(true, [this] { m_stopEvent.wake(); });
+    }
 }
 
 TComThread::~TComThread() {
@@ -179,6 +183,11 @@ TComThread::~TComThread() {
     }
     if (m_thread.joinable()) {
         m_thread.join();
+    }
+    // Reads must not wake a thread that is gone; a device this thread had to
+    // let go of is closed by the port, which ends reading ahead as well.
+    if (!m_deviceReleased) {
+        m_comPort->Device().setReadAhead(false);
     }
 }
 

@@ -104,7 +104,8 @@ TEST_F(EventCharOnPty, BytesTakenToSeeTheCharacterReadAsIfTheyWaitedInTheDriver)
     EXPECT_EQ(port.PendingInputCount(), 0);
 
     // A read that may wait 3 s for four bytes returns as soon as they come,
-    // although the event thread takes them off the line.
+    // whether the event thread or the read takes them off the line, and the
+    // event character among them is reported either way.
     port.Timeouts().SetReadInterval(0);
     port.Timeouts().SetReadTotalConstant(3000);
     std::thread farEnd([this] {
@@ -120,6 +121,34 @@ TEST_F(EventCharOnPty, BytesTakenToSeeTheCharacterReadAsIfTheyWaitedInTheDriver)
     EXPECT_EQ(std::string(four, std::size_t(got)), "67!9");
     EXPECT_LT(took, 2000);
     ASSERT_TRUE(waitUntil([&] { return flags.size() == 2; }));
+    port.SetConnected(false);
+}
+
+// While the event thread waits for a handler on the main thread, a read in
+// that handler takes the next bytes off the line itself; the event character
+// among them is reported once the handler returns.
+TEST_F(EventCharOnPty, ACharacterThatAReadInAHandlerTakesIsReportedAfterIt) {
+    port.SetEvents({evRxFlag});
+    port.SetEventChar('!');
+    port.Timeouts().SetReadInterval(0);
+    port.Timeouts().SetReadTotalConstant(3000);
+    port.OnRxFlag = [this](TCustomComPort*) {
+        flags.push_back(received);
+        if (flags.size() > 1) {
+            return;
+        }
+        std::thread farEnd([this] {
+            std::this_thread::sleep_for(100ms);
+            send("ab!c");
+        });
+        char six[6] = {};
+        received.append(six, std::size_t(port.ReadData(six, 6)));
+        farEnd.join();
+    };
+    port.SetConnected(true);
+    send("1!");
+    ASSERT_TRUE(waitUntil([&] { return flags.size() == 2; }));
+    EXPECT_EQ(flags, (std::vector<std::string>{"", "1!ab!c"}));
     port.SetConnected(false);
 }
 

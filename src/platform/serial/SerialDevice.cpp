@@ -174,7 +174,9 @@ void SerialDevice::close() {
     m_previous.reset();
     const auto guard = m_readAhead.lock();
     m_readAhead.setEnabled(false);
+    m_readAhead.setEventCharObserver({});
     m_readAhead.clear();
+    m_readAhead.takeEventCharSeen();
     m_filter.setOptions({});
 }
 
@@ -324,7 +326,17 @@ SerialIoResult SerialDevice::read(void* buffer, int count) {
             dropWaitingInput();
             return result;
         }
-        const SerialIoResult part = readOnce(bytes + result.count, count - result.count);
+        SerialIoResult part;
+        if (m_readAhead.enabled()) {
+            // The event character must be seen in whatever is read, so the
+            // driver's bytes pass through the buffer here as well.
+            part.error = fillReadAhead(false);
+            part.count =
+                int(m_readAhead.take(bytes + result.count, std::size_t(count - result.count)));
+            m_consumed += std::uint64_t(part.count);
+        } else {
+            part = readOnce(bytes + result.count, count - result.count);
+        }
         result.count += part.count;
         if (part.error != 0) {
             return result.count > 0 ? result : part;
@@ -362,6 +374,12 @@ SerialIoResult SerialDevice::read(void* buffer, int count) {
     }
 }
 
+void SerialDevice::setReadAhead(bool on, std::function<void()> onEventChar) {
+    const auto guard = m_readAhead.lock();
+    m_readAhead.setEnabled(on);
+    m_readAhead.setEventCharObserver(std::move(onEventChar));
+}
+
 SerialReadAheadResult SerialDevice::readAhead() {
     SerialReadAheadResult result;
     const auto guard = m_readAhead.lock();
@@ -371,29 +389,32 @@ SerialReadAheadResult SerialDevice::readAhead() {
     }
     if (m_settings.dsrSensitivity && dsrOff()) {
         dropWaitingInput();
-        return result;
+    } else {
+        result.error = fillReadAhead(true);
     }
+    result.sawEventChar = m_readAhead.takeEventCharSeen();
+    return result;
+}
+
+int SerialDevice::fillReadAhead(bool byEventThread) {
     std::array<std::uint8_t, 4096> piece{};
     while (m_readAhead.room() > 0) {
         const int wanted = int(std::min(piece.size(), m_readAhead.room()));
         const std::uint64_t consumedBefore = m_consumed;
         const SerialIoResult part = readOnce(piece.data(), wanted);
         if (part.error != 0) {
-            result.error = part.error;
-            return result;
+            return part.error;
         }
         const std::uint64_t taken = m_consumed - consumedBefore;
         // What is kept is still waiting input; only what the receive options
         // dropped is gone.
         m_consumed -= std::uint64_t(part.count);
-        if (m_readAhead.keep(piece.data(), std::size_t(part.count))) {
-            result.sawEventChar = true;
-        }
+        m_readAhead.keep(piece.data(), std::size_t(part.count), byEventThread);
         if (taken < std::uint64_t(wanted)) {
             break;
         }
     }
-    return result;
+    return 0;
 }
 
 bool SerialDevice::waitForDsr(Clock::time_point deadline) const {

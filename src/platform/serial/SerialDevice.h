@@ -30,6 +30,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -79,9 +80,11 @@ public:
     /// is waiting under the default ones).
     SerialIoResult read(void* buffer, int count);
     /// While on, readAhead() takes received bytes into the device's own
-    /// buffer (see SerialReadAhead); read() and inputCount() include them.
+    /// buffer (see SerialReadAhead); read() and inputCount() include them,
+    /// and read() passes what it takes from the driver through the buffer
+    /// too, calling onEventChar when the event character was among it.
     /// Closing ends it.
-    void setReadAhead(bool on) { m_readAhead.setEnabled(on); }
+    void setReadAhead(bool on, std::function<void()> onEventChar = {});
     /// Takes what the driver holds into the buffer, through the receive
     /// options, and says whether the event character was among it. For the
     /// event thread; safe beside read() on another thread.
@@ -124,6 +127,8 @@ private:
     int drainOutput(std::chrono::steady_clock::time_point deadline) const;
     bool dsrOff() const;
     SerialIoResult readOnce(std::uint8_t* buffer, int count);
+    /// Moves what the driver holds into the read-ahead buffer (lock held).
+    int fillReadAhead(bool byEventThread);
     void dropWaitingInput();
     void countDiscardedInput() const;
 

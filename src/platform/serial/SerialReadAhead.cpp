@@ -2,12 +2,18 @@
 
 #include <algorithm>
 
-bool SerialReadAhead::keep(const std::uint8_t* bytes, std::size_t count) {
+void SerialReadAhead::keep(const std::uint8_t* bytes, std::size_t count, bool byEventThread) {
     m_bytes.insert(m_bytes.end(), bytes, bytes + count);
     if (count > 0 && m_waiting > 0) {
         m_kept.Signal();
     }
-    return std::find(bytes, bytes + count, m_eventChar.load()) != bytes + count;
+    if (std::find(bytes, bytes + count, m_eventChar.load()) == bytes + count) {
+        return;
+    }
+    m_eventCharSeen = true;
+    if (!byEventThread && m_observer) {
+        m_observer();
+    }
 }
 
 std::size_t SerialReadAhead::take(std::uint8_t* buffer, std::size_t count) {

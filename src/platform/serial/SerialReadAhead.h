@@ -15,7 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
+#include <utility>
 
 class SerialReadAhead {
 public:
@@ -28,13 +30,20 @@ public:
     void setEnabled(bool enabled) { m_enabled = enabled; }
     bool enabled() const { return m_enabled; }
     void setEventChar(std::uint8_t character) { m_eventChar = character; }
+    /// Called when a read on another thread than the event thread took the
+    /// event character off the line, so that the event thread reports it.
+    /// Set and cleared with lock() held.
+    void setEventCharObserver(std::function<void()> observer) { m_observer = std::move(observer); }
 
     /// Held while the device is read, by whichever thread reads it.
     std::unique_lock<std::mutex> lock() { return std::unique_lock(m_mutex); }
 
     // The following need lock() held.
-    /// Keeps bytes just read; true when the event character is among them.
-    bool keep(const std::uint8_t* bytes, std::size_t count);
+    /// Keeps bytes just read and notes the event character among them; a
+    /// reader other than the event thread also tells the observer.
+    void keep(const std::uint8_t* bytes, std::size_t count, bool byEventThread);
+    /// Whether the event character was kept since the last call.
+    bool takeEventCharSeen() { return std::exchange(m_eventCharSeen, false); }
     /// Moves up to `count` kept bytes into `buffer`; returns how many.
     std::size_t take(std::uint8_t* buffer, std::size_t count);
     std::size_t size() const { return m_bytes.size(); }
@@ -54,5 +63,7 @@ private:
     std::atomic<bool> m_enabled = false;
     std::atomic<std::uint8_t> m_eventChar = 0;
     int m_waiting = 0;
+    bool m_eventCharSeen = false;
+    std::function<void()> m_observer;
     EventFd m_kept;
 };
