@@ -1,9 +1,11 @@
 #include "app/HeadlessMain.h"
 
 #include "app/HeadlessRunner.h"
+#include "app/ScanRunner.h"
 #include "platform/system/SignalWatcher.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/ComPortAdapter.h"
+#include "poll/LineKeeper.h"
 #include "poll/PollCycle.h"
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
@@ -28,7 +30,20 @@ void configurePort(TComPort& port, const std::string& path, TBaudRate baudRate) 
 
 } // namespace
 
+int RunScan(const RunnerOptions& options) {
+    UseFineTimerSlack();
+    TComPort port;
+    configurePort(port, options.port.toStdString(), options.scanRates.front());
+    ScanRunner scan(port, options.scanRates, stdout, stderr);
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::interrupted, [&scan] { scan.Interrupt(); });
+    return scan.Run();
+}
+
 int RunHeadless(const RunnerOptions& options) {
+    if (options.scan) {
+        return RunScan(options);
+    }
     // Before any thread starts, so that the port's event thread inherits it.
     UseFineTimerSlack();
     std::unique_ptr<VirtualModule> module;
@@ -49,7 +64,8 @@ int RunHeadless(const RunnerOptions& options) {
     TComPort port;
     configurePort(port, path, options.baudRate);
     ComPortAdapter adapter(port);
-    HeadlessRunner runner(adapter, options, stdout, stderr);
+    LineKeeper line(adapter);
+    HeadlessRunner runner(line, options, stdout, stderr);
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::interrupted, [&runner] { runner.Interrupt(); });
     const int status = runner.Run();

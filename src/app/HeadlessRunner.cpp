@@ -23,7 +23,9 @@ int HeadlessRunner::Run() {
     if (!prepareFiles() || !m_cycle.skButton2Click()) {
         return 1;
     }
-    queueNextWrite();
+    // The first request is a read, as in the window after Start: the first
+    // reply shows the line as it is (whether it echoes, say) before anything
+    // is written. The writes follow from the first tick on.
     if (m_interrupted) {
         m_cycle.skButton3Click();
     }

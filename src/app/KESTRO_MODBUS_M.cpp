@@ -15,16 +15,6 @@ namespace {
 // Without a display, --simulate shows the tool at work on the terminal for a while.
 constexpr int SimulationDemoCycles = 20;
 
-const char* const WindowUsage =
-    "       kestro-modbus-m [--simulate] [--start]\n"
-    "  (no option)        the operator window on the stored port\n"
-    "  --simulate         the window on the built-in virtual module; the stored\n"
-    "                     port settings are read but not overwritten\n"
-    "  --start            press Start once the window is up\n"
-    "\n"
-    "       kestro-modbus-m --version\n"
-    "  --version          print the program's name and version\n";
-
 void printText(std::FILE* stream, const QString& text) {
     std::fputs(text.toUtf8().constData(), stream);
 }
@@ -46,7 +36,7 @@ int runHeadless(int argc, char** argv, bool demonstration) {
         arguments.removeAll(QStringLiteral("--start"));
     }
     if (arguments.contains("--help") || arguments.contains("-h")) {
-        printText(stdout, RunnerUsage() + QString::fromUtf8(WindowUsage));
+        printText(stdout, RunnerUsage() + WindowUsage());
         return 0;
     }
     const RunnerArguments parsed = ParseRunnerArguments(arguments);
@@ -61,22 +51,13 @@ int runHeadless(int argc, char** argv, bool demonstration) {
     return RunHeadless(options);
 }
 
-// The window's options; anything else that looks like an option of ours is
-// refused. Single-dash arguments belong to Qt (-platform, -style, ...).
-std::optional<WindowOptions> parseWindowOptions(int argc, char** argv, QString& refused) {
-    WindowOptions options;
+// The program's arguments after its name, as Qt will see them too.
+QStringList argumentList(int argc, char** argv) {
+    QStringList arguments;
     for (int index = 1; index < argc; ++index) {
-        const QString argument = QString::fromLocal8Bit(argv[index]);
-        if (argument == "--simulate") {
-            options.simulate = true;
-        } else if (argument == "--start") {
-            options.pressStart = true;
-        } else if (argument.startsWith("--")) {
-            refused = argument;
-            return std::nullopt;
-        }
+        arguments.append(QString::fromLocal8Bit(argv[index]));
     }
-    return options;
+    return arguments;
 }
 
 int runWindows(int argc, char** argv, const WindowOptions& options) {
@@ -97,11 +78,11 @@ int main(int argc, char** argv) {
         hasArgument(argc, argv, "-h")) {
         return runHeadless(argc, argv, false);
     }
-    QString refused;
-    const std::optional<WindowOptions> options = parseWindowOptions(argc, argv, refused);
+    const WindowArguments parsed = ParseWindowArguments(argumentList(argc, argv));
+    const std::optional<WindowOptions>& options = parsed.options;
     if (!options) {
-        printText(stderr, "kestro-modbus-m: unknown option \"" + refused + "\"\n\n" +
-                              RunnerUsage() + QString::fromUtf8(WindowUsage));
+        printText(stderr,
+                  "kestro-modbus-m: " + parsed.error + "\n\n" + RunnerUsage() + WindowUsage());
         return 2;
     }
     if (!DisplayAvailable()) {

@@ -2,6 +2,9 @@
 
 #include "modbus/RtuFrame.h"
 
+#include <QSet>
+#include <algorithm>
+
 namespace {
 
 constexpr int AddressMinimum = 1;
@@ -66,6 +69,7 @@ QString applyOption(const QString& name, const QString& value, RunnerOptions& op
             return QStringLiteral("unknown baud rate \"%1\" (110 to 256000, e.g. 9600)").arg(value);
         }
         options.baudRate = *rate;
+        options.scanRates.push_back(*rate);
     } else if (name == "--address") {
         const auto address = parseInteger(value);
         if (!address || *address < AddressMinimum || *address > AddressMaximum) {
@@ -82,6 +86,39 @@ QString applyOption(const QString& name, const QString& value, RunnerOptions& op
         return parseWrite(value, options);
     } else {
         return QStringLiteral("unknown option \"%1\"").arg(name);
+    }
+    return {};
+}
+
+bool& flagOf(const QString& name, RunnerOptions& options) {
+    if (name == "--headless") {
+        return options.headless;
+    }
+    return name == "--simulate" ? options.simulate : options.scan;
+}
+
+// A scan asks every address at each rate it is given (or the default ones);
+// options that poll one slave have no place in it.
+QString checkScan(const QSet<QString>& given, RunnerOptions& options) {
+    for (const char* excluded : {"--simulate", "--cycles", "--write", "--address", "--record",
+                                 "--record-max-mb", "--summary"}) {
+        if (given.contains(QLatin1String(excluded))) {
+            return QStringLiteral("--scan and %1 exclude each other").arg(excluded);
+        }
+    }
+    if (options.port.isEmpty()) {
+        return QStringLiteral("--scan needs --port PATH");
+    }
+    const std::vector<TBaudRate> allowed = DefaultScanRates();
+    for (const TBaudRate rate : options.scanRates) {
+        if (std::find(allowed.begin(), allowed.end(), rate) == allowed.end()) {
+            return QStringLiteral("--scan tries only 2400, 4800, 9600, 19200, 38400, 57600 and "
+                                  "115200 baud, not %1")
+                .arg(QString::fromStdString(BaudRateName(rate)));
+        }
+    }
+    if (options.scanRates.empty()) {
+        options.scanRates = allowed;
     }
     return {};
 }
@@ -117,6 +154,7 @@ QString ApplyRecordOption(const QString& name, const QString& value, RecordOptio
 
 RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
     RunnerOptions options;
+    QSet<QString> given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
         std::optional<QString> value;
@@ -125,11 +163,12 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
             value = name.mid(equals + 1);
             name = name.left(equals);
         }
-        if (name == "--headless" || name == "--simulate") {
+        given.insert(name);
+        if (name == "--headless" || name == "--simulate" || name == "--scan") {
             if (value) {
                 return {std::nullopt, QStringLiteral("%1 takes no value").arg(name)};
             }
-            (name == "--headless" ? options.headless : options.simulate) = true;
+            flagOf(name, options) = true;
             continue;
         }
         if (!takesValue(name)) {
@@ -146,6 +185,11 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
             return {std::nullopt, error};
         }
     }
+    if (options.scan) {
+        if (const QString error = checkScan(given, options); !error.isEmpty()) {
+            return {std::nullopt, error};
+        }
+    }
     if (options.simulate && !options.port.isEmpty()) {
         return {std::nullopt, QStringLiteral("--simulate and --port exclude each other")};
     }
@@ -155,11 +199,17 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
     return {options, {}};
 }
 
+std::vector<TBaudRate> DefaultScanRates() {
+    // The usual rates first, the slow ones last: they take longest to scan.
+    return {br9600, br19200, br38400, br57600, br115200, br4800, br2400};
+}
+
 QString RunnerUsage() {
     return QStringLiteral(
         "usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]\n"
         "                       [--address N] [--cycles K] [--write REG=VALUE]...\n"
         "                       [--record FILE] [--record-max-mb N] [--summary FILE]\n"
+        "       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...\n"
         "       kestro-modbus-m --simulate\n"
         "\n"
         "Polls the 20 holding registers of one Modbus RTU slave and prints every\n"
@@ -181,7 +231,11 @@ QString RunnerUsage() {
         "  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping\n"
         "                     the last nine as FILE.1 to FILE.9 (default 1024)\n"
         "  --summary FILE     write the link statistics to FILE (JSON) at the end\n"
+        "  --scan             look for modules: at each RATE given (default: 9600,\n"
+        "                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses\n"
+        "                     1 to 127 in turn and print \"found address=N baud=RATE\"\n"
+        "                     for each that answers; progress goes to standard error\n"
         "\n"
-        "Exit status: 0 done, 1 the port could not be opened or a file could not be\n"
-        "written, 2 a bad command line.\n");
+        "Exit status: 0 done (a scan: found a module), 1 the port could not be opened\n"
+        "or a file could not be written, 2 a bad command line, 3 a scan found no module.\n");
 }

@@ -52,6 +52,10 @@ void RunnerView::ShowWriteFailure(const QString& reason) {
     }
 }
 
+void RunnerView::ShowLineNote(const QString& note) {
+    printLine(m_err, note);
+}
+
 QString RunnerView::CountersLine() const {
     return QStringLiteral("Tx=%1 Er=%2").arg(m_panels[1], m_panels[3]);
 }

@@ -28,6 +28,7 @@ public:
     void SetReadoutValue(Readout, double) override {}
     void ShowOpenFailure(const QString& message, const QString& detail) override;
     void ShowWriteFailure(const QString& reason) override;
+    void ShowLineNote(const QString& note) override;
 
     // "Tx=<n> Er=<m>" and "registers=<v0>,...,<v19>".
     QString CountersLine() const;

@@ -5,6 +5,7 @@
 #include "platform/drawing/DrawText.h"
 #include "platform/drawing/Edges.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 
 StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
@@ -54,6 +55,24 @@ QRect StatusBar::panelRect(int panel) const {
     const bool last = panel == panelCount() - 1;
     const int right = last ? width() : left + panelWidth(panel) - PanelGap;
     return rectFromEdges(left, PanelGap, std::max(left, right), height());
+}
+
+int StatusBar::panelAt(const QPoint& point) const {
+    for (int panel = 0; panel < panelCount(); ++panel) {
+        if (panelRect(panel).contains(point)) {
+            return panel;
+        }
+    }
+    return -1;
+}
+
+void StatusBar::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        if (const int panel = panelAt(event->position().toPoint()); panel >= 0) {
+            emit panelDoubleClicked(panel);
+        }
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 void StatusBar::paintEvent(QPaintEvent*) {

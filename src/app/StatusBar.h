@@ -24,11 +24,18 @@ public:
     void setPanelText(int panel, const QString& text);
     /// The rectangle of a panel in widget coordinates (the last one reaches the right edge).
     QRect panelRect(int panel) const;
+    /// The panel under point, or -1.
+    int panelAt(const QPoint& point) const;
 
     TFont& Font() { return m_font; }
 
+signals:
+    /// A panel was double-clicked with the left button.
+    void panelDoubleClicked(int panel);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     struct Panel {

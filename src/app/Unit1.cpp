@@ -1,10 +1,13 @@
 #include "app/Unit1.h"
 
+#include "app/MonitorCommands.h"
 #include "app/StatusBar.h"
+#include "app/TrafficMonitor.h"
 #include "app/WindowDesign.h"
 #include "app/popwin.h"
 #include "platform/drawing/DrawText.h"
 #include "platform/storage/RegistryStore.h"
+#include "poll/LineKeeper.h"
 #include "poll/OpenFailure.h"
 #include "poll/RegisterMap.h"
 #include "widgets/grid/FramedStringGrid.h"
@@ -14,8 +17,8 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QMenu>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QTimer>
 
 namespace {
@@ -36,18 +39,27 @@ QString settingsFailureText(const std::exception& error) {
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     m_portAdapter = std::make_unique<OperatorPortAdapter>(ComPort);
+    m_line = std::make_unique<LineKeeper>(*m_portAdapter);
     createControls();
-    m_cycle = std::make_unique<PollCycle>(*m_portAdapter, *this);
+    m_cycle = std::make_unique<PollCycle>(*m_line, *this);
     // The window's own handlers sit between the port, the timer and the engine.
     m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
     m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
+    m_commands = std::make_unique<MonitorCommands>(
+        *mm1, *m_cycle, *this,
+        MonitorCommands::WindowHooks{[this](const QString& text) { showMessage(text); },
+                                     [this](const QString& note) { setRecordingNote(note); }});
     loadDesign();
+    mm1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mm1, &TrafficMonitor::customContextMenuRequested, this, &TForm1::showMonitorMenu);
+    connect(stat1, &StatusBar::panelDoubleClicked, this, &TForm1::statusPanelDoubleClicked);
     FormCreate();
 }
 
 TForm1::~TForm1() {
     // The port's event thread must not deliver into a half-destroyed window.
     m_portAdapter->SetOnRxChar(nullptr);
+    m_commands.reset();
     try {
         ComPort.ClosePort();
     } catch (...) {
@@ -65,6 +77,10 @@ int TForm1::WriteValue() const {
 
 void TForm1::RequestWrite(int value) {
     m_cycle->RequestWrite(value);
+}
+
+QString TForm1::StartRecording(const QString& path) {
+    return m_commands->StartRecording(path);
 }
 
 void TForm1::UseTemporaryPort(const std::string& path) {
@@ -103,7 +119,8 @@ void TForm1::FormClose() {
         }
     }
     try {
-        ComPort.ClosePort();
+        // Through the line keeper, which also stops looking for a lost line.
+        m_line->SetConnected(false);
     } catch (const std::exception& error) {
         showMessage(QString::fromUtf8(error.what()));
     }
@@ -118,24 +135,48 @@ void TForm1::skButton1Click() {
     } catch (const std::exception& error) {
         showMessage(QString::fromUtf8(error.what()));
     }
+    // The dialog moved the polled line to another device: the panel names the
+    // line now polled.
     if (m_cycle->Polling() && ComPort.Port() != portBefore) {
-        renamePortPanel();
+        showPortPanel();
     }
 }
 
-void TForm1::renamePortPanel() {
-    // The dialog moved the polled line to another device: the panel names the
-    // line now polled and keeps any failure reason shown after the bar.
-    const QString shown = stat1->panelText(PanelPort);
-    const qsizetype bar = shown.indexOf(PortPanelSeparator);
-    showPortPanel(bar < 0 ? QString() : shown.mid(bar + PortPanelSeparator.size()));
+void TForm1::showPortPanel() {
+    // "port | " while the line works; after the bar why writes fail, else the
+    // latest note about the line, and then what the recording does.
+    const QString& said = m_writeFailure.isEmpty() ? m_lineNote : m_writeFailure;
+    QString text = m_portNamed ? m_portAdapter->Port() + PortPanelSeparator + said : QString();
+    if (!m_recordingNote.isEmpty()) {
+        text += (said.isEmpty() ? QString() : QStringLiteral("  ")) + m_recordingNote;
+    }
+    stat1->setPanelText(PanelPort, text);
 }
 
-void TForm1::showPortPanel(const QString& reason) {
-    stat1->setPanelText(PanelPort, m_portAdapter->Port() + PortPanelSeparator + reason);
+void TForm1::setRecordingNote(const QString& note) {
+    m_recordingNote = note;
+    showPortPanel();
+}
+
+void TForm1::showMonitorMenu(const QPoint& position) {
+    QMenu* menu = m_commands->CreateMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(mm1->viewport()->mapToGlobal(position));
+}
+
+void TForm1::statusPanelDoubleClicked(int panel) {
+    // The Tx and Er counters and their labels open the statistics.
+    if (panel >= 0 && panel <= PanelErCount) {
+        m_commands->OpenStatistics();
+    }
 }
 
 void TForm1::skButton2Click() {
+    // A new run starts without the last one's note; one told while opening
+    // (the adapter found under a new name) shows once Start names the port.
+    if (!m_cycle->Polling() && !ComPort.Connected()) {
+        m_lineNote.clear();
+    }
     m_cycle->skButton2Click();
 }
 
@@ -233,11 +274,11 @@ void TForm1::SetCellText(int column, int row, const QString& text) {
 }
 
 void TForm1::AppendMonitorLine(const QString& line) {
-    mm1->appendPlainText(line);
+    mm1->AppendLine(line);
 }
 
 void TForm1::ClearMonitor() {
-    mm1->clear();
+    mm1->ClearLines();
 }
 
 QString TForm1::PanelText(int panel) const {
@@ -245,7 +286,14 @@ QString TForm1::PanelText(int panel) const {
 }
 
 void TForm1::SetPanelText(int panel, const QString& text) {
-    stat1->setPanelText(panel, text);
+    if (panel != PanelPort) {
+        stat1->setPanelText(panel, text);
+        return;
+    }
+    // Start names the port, with a clean line so far.
+    m_portNamed = !text.isEmpty();
+    m_writeFailure.clear();
+    showPortPanel();
 }
 
 void TForm1::SetRelayActive(bool active) {
@@ -265,9 +313,13 @@ void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
 }
 
 void TForm1::ShowWriteFailure(const QString& reason) {
-    // The port panel reads "port | " while the line works and carries the
-    // reason after the bar while writes fail.
-    showPortPanel(reason);
+    m_writeFailure = reason;
+    showPortPanel();
+}
+
+void TForm1::ShowLineNote(const QString& note) {
+    m_lineNote = note;
+    showPortPanel();
 }
 
 TiSevenSegmentAnalog* TForm1::readout(Readout which) const {

@@ -4,6 +4,7 @@
 // and the status bar with the counters. It owns the serial port and the poll
 // engine and is the engine's view.
 
+#include "app/TrafficMonitor.h"
 #include "poll/PollCycle.h"
 #include "poll/PollView.h"
 #include "serial/ComPort.h"
@@ -16,7 +17,8 @@
 #include <optional>
 
 class ComPortAdapter;
-class QPlainTextEdit;
+class LineKeeper;
+class MonitorCommands;
 class StatusBar;
 class TForm2;
 class TFramedStringGrid;
@@ -55,7 +57,7 @@ public:
     TiLabel* ilbl5 = nullptr;
     TFramedStringGrid* sg1 = nullptr;
     TiLabel* ilbl4 = nullptr;
-    QPlainTextEdit* mm1 = nullptr;
+    TrafficMonitor* mm1 = nullptr;
     StatusBar* stat1 = nullptr;
     TComPort ComPort;
 
@@ -85,10 +87,12 @@ public:
     /// The failure met while restoring the stored settings at creation, if any.
     std::optional<QString> RestoreFailure() const { return m_restoreFailure; }
 
-    /// The most lines the traffic monitor keeps; older lines give way. At
-    /// 115200 baud a cycle takes about 7.5 ms and adds two lines, so this
-    /// holds a little more than the last hour.
-    static constexpr int MonitorLineLimit = 1000000;
+    /// The traffic monitor's context menu and what it offers: the recording
+    /// of the traffic, the link statistics, find, save as.
+    MonitorCommands& Commands() { return *m_commands; }
+    /// Starts recording the traffic into path (as --record does); returns an
+    /// empty text, or the file and the reason it cannot be written.
+    QString StartRecording(const QString& path);
 
     // Handlers.
     void FormCreate();
@@ -114,8 +118,10 @@ private:
     void applyPortDesignValues();
 
     void showMessage(const QString& text);
-    void renamePortPanel();
-    void showPortPanel(const QString& reason);
+    void showPortPanel();
+    void setRecordingNote(const QString& note);
+    void showMonitorMenu(const QPoint& position);
+    void statusPanelDoubleClicked(int panel);
 
     // The engine's view of the window.
     int AddressValue() const override;
@@ -131,16 +137,27 @@ private:
     void SetReadoutValue(Readout readout, double value) override;
     void ShowOpenFailure(const QString& message, const QString& detail) override;
     void ShowWriteFailure(const QString& reason) override;
+    void ShowLineNote(const QString& note) override;
 
     TiSevenSegmentAnalog* readout(Readout which) const;
 
     std::unique_ptr<ComPortAdapter> m_portAdapter;
+    std::unique_ptr<LineKeeper> m_line;
     std::unique_ptr<PollCycle> m_cycle;
+    std::unique_ptr<MonitorCommands> m_commands;
     TForm2* m_writeDialog = nullptr;
     MessageSink m_messageSink;
     std::optional<QString> m_restoreFailure;
+    // The latest note about the line (back, adapter renamed, echoing), shown
+    // after the bar while writes do not fail.
+    QString m_lineNote;
     bool m_restoreFailureShown = false;
     bool m_temporaryPort = false;
+    // What the port panel shows: the port once Start named it, why writes
+    // fail (if they do) and what the recording is doing.
+    bool m_portNamed = false;
+    QString m_writeFailure;
+    QString m_recordingNote;
     bool m_closed = false;
     bool m_placed = false;
 };

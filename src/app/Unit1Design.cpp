@@ -2,6 +2,7 @@
 // property values, applied while the window is being loaded.
 
 #include "app/StatusBar.h"
+#include "app/TrafficMonitor.h"
 #include "app/Unit1.h"
 #include "app/WindowDesign.h"
 #include "app/WindowFont.h"
@@ -15,7 +16,6 @@
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 #include "widgets/skin/SkinButton.h"
 
-#include <QPlainTextEdit>
 #include <array>
 
 namespace {
@@ -151,12 +151,11 @@ void designTable(TForm1& form) {
     table.OnDblClick = [&form](QObject*) { form.sg1DblClick(); };
 }
 
-void designMonitor(QPlainTextEdit& monitor) {
+void designMonitor(TrafficMonitor& monitor) {
     monitor.setFrameShape(QFrame::NoFrame);
     monitor.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     monitor.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     monitor.setLineWrapMode(QPlainTextEdit::NoWrap);
-    monitor.setMaximumBlockCount(TForm1::MonitorLineLimit);
 }
 
 void designStatusBar(StatusBar& bar) {
@@ -189,7 +188,7 @@ void TForm1::createControls() {
     iSevenSegmentAnalog1 = NewControl<TiSevenSegmentAnalog>(this, "iSevenSegmentAnalog1");
     iSevenSegmentAnalog2 = NewControl<TiSevenSegmentAnalog>(this, "iSevenSegmentAnalog2");
     sg1 = NewControl<TFramedStringGrid>(this, "sg1");
-    mm1 = NewControl<QPlainTextEdit>(this, "mm1");
+    mm1 = NewControl<TrafficMonitor>(this, "mm1");
     stat1 = NewControl<StatusBar>(this, "stat1");
 }
 

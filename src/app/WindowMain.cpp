@@ -1,5 +1,6 @@
 #include "app/WindowMain.h"
 
+#include "app/MonitorCommands.h"
 #include "app/Unit1.h"
 #include "app/popwin.h"
 #include "platform/system/ApplicationErrors.h"
@@ -10,6 +11,52 @@
 #include <QTimer>
 #include <cstring>
 #include <memory>
+
+WindowArguments ParseWindowArguments(const QStringList& arguments) {
+    WindowOptions options;
+    for (qsizetype index = 0; index < arguments.size(); ++index) {
+        QString name = arguments[index];
+        std::optional<QString> value;
+        if (const qsizetype equals = name.indexOf('='); name.startsWith("--") && equals > 0) {
+            value = name.mid(equals + 1);
+            name = name.left(equals);
+        }
+        if (IsRecordOption(name)) {
+            if (!value) {
+                if (index + 1 >= arguments.size()) {
+                    return {std::nullopt, QStringLiteral("%1 needs a value").arg(name)};
+                }
+                value = arguments[++index];
+            }
+            if (const QString error = ApplyRecordOption(name, *value, options.record);
+                !error.isEmpty()) {
+                return {std::nullopt, error};
+            }
+        } else if (name == "--simulate" && !value) {
+            options.simulate = true;
+        } else if (name == "--start" && !value) {
+            options.pressStart = true;
+        } else if (name.startsWith("--")) {
+            return {std::nullopt, QStringLiteral("unknown option \"%1\"").arg(arguments[index])};
+        }
+    }
+    return {options, {}};
+}
+
+QString WindowUsage() {
+    return QStringLiteral(
+        "       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]\n"
+        "  (no option)        the operator window on the stored port\n"
+        "  --simulate         the window on the built-in virtual module; the stored\n"
+        "                     port settings are read but not overwritten\n"
+        "  --start            press Start once the window is up\n"
+        "  --record FILE      record the traffic in FILE from the start (CSV), as the\n"
+        "                     monitor's context menu does\n"
+        "  --record-max-mb N  as for the runner\n"
+        "\n"
+        "       kestro-modbus-m --version\n"
+        "  --version          print the program's name and version\n");
+}
 
 bool DisplayAvailable() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
@@ -40,6 +87,16 @@ int RunWindows(const WindowOptions& options) {
     TForm1 mainWindow;
     if (module) {
         mainWindow.UseTemporaryPort(module->PortPath());
+    }
+    mainWindow.Commands().SetRecordLimitMegabytes(options.record.limitMegabytes);
+    if (!options.record.path.isEmpty()) {
+        if (const QString error = mainWindow.StartRecording(options.record.path);
+            !error.isEmpty()) {
+            // The window comes up all the same; the operator can pick another file.
+            QTimer::singleShot(0, &mainWindow, [&mainWindow, error] {
+                mainWindow.Commands().TellRecordingRefused(error);
+            });
+        }
     }
     TForm2 writeDialog(mainWindow);
     mainWindow.SetWriteDialog(&writeDialog);

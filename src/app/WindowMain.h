@@ -2,13 +2,33 @@
 // The program with its windows: the main window, then the hidden write
 // dialog, then the message loop until the main window closes.
 
+#include "app/RunnerOptions.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
 struct WindowOptions {
     /// Poll the in-process virtual module instead of the stored port.
     bool simulate = false;
     /// Press Start as soon as the main window is up (for demonstrations and
     /// screenshots).
     bool pressStart = false;
+    /// Record the traffic from the start, and the size of a recording file.
+    RecordOptions record;
 };
+
+struct WindowArguments {
+    std::optional<WindowOptions> options;
+    QString error; ///< set when options is empty
+};
+
+/// The window's command line, the arguments after the program name. Options
+/// of Qt itself (one dash: -platform, -style, ...) are left alone.
+WindowArguments ParseWindowArguments(const QStringList& arguments);
+
+/// The window's part of the usage text.
+QString WindowUsage();
 
 /// Runs the windows on the QApplication that exists; returns the exit status.
 int RunWindows(const WindowOptions& options);

@@ -4,6 +4,7 @@
 #include "poll/PollView.h"
 #include "poll/RegisterMap.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <exception>
 
@@ -58,10 +59,12 @@ PollCycle::PollCycle(PollPort& port, PollView& view, ClockFunction clock)
     m_timer.SetInterval(static_cast<int>(StartInterval.count()));
     m_timer.SetOnTimer([this] { tmr1Timer(); });
     m_port.SetOnRxChar([this](int count) { ComPortRxChar(count); });
+    m_port.SetOnLineChange([this](const LineChange& change) { lineChanged(change); });
 }
 
 PollCycle::~PollCycle() {
     m_port.SetOnRxChar(nullptr);
+    m_port.SetOnLineChange(nullptr);
 }
 
 bool PollCycle::skButton2Click() {
@@ -77,6 +80,7 @@ bool PollCycle::skButton2Click() {
         m_timer.SetEnabled(true);
         m_polling = true;
         m_rxCount = 0;
+        m_echo.Reset();
         m_writeFailure.clear();
         m_view.SetPanelText(PanelTxCount, QStringLiteral("0"));
         m_view.SetPanelText(PanelErCount, QStringLiteral("0"));
@@ -99,6 +103,7 @@ void PollCycle::skButton3Click() {
 }
 
 void PollCycle::tmr1Timer() {
+    m_judge.TickStarted();
     if (m_replyCode == ReplyNone) {
         incrementPanel(PanelErCount);
         m_judge.MissCounted(static_cast<std::size_t>(m_rxCount));
@@ -137,6 +142,7 @@ void PollCycle::sendRequest() {
     appendTraffic(QStringLiteral("Tx-"), m_txFrame.data(), static_cast<int>(m_txFrame.size()));
     incrementPanel(PanelTxCount);
     m_rxCount = 0;
+    m_echo.RequestSent(m_txFrame);
     m_exceptionLogged = false;
     bool written = false;
     QString failure;
@@ -167,6 +173,36 @@ void PollCycle::setWriteFailure(const QString& reason) {
     m_view.ShowWriteFailure(reason);
 }
 
+void PollCycle::lineChanged(const LineChange& change) {
+    if (change.kind != LineChange::Kind::Moved) {
+        m_judge.LineChanged(change.kind == LineChange::Kind::Back);
+    }
+    // A lost line shows as the reason every request then fails with.
+    if (change.kind != LineChange::Kind::Lost) {
+        m_view.ShowLineNote(change.text);
+    }
+    // A line that is back is asked at once rather than at the end of the
+    // reply time-out the failed request is waiting out.
+    if (change.kind == LineChange::Kind::Back && m_polling) {
+        setInterval(StartInterval);
+    }
+}
+
+bool PollCycle::dropEcho(TrafficJudge::Clock::time_point rxTime) {
+    const EchoFilter::Outcome outcome = m_echo.Filter(m_rxFrame, m_rxCount);
+    if (outcome == EchoFilter::Outcome::Pending || outcome == EchoFilter::Outcome::Passed) {
+        return outcome == EchoFilter::Outcome::Passed;
+    }
+    m_judge.Echoed(m_txFrame.data(), m_txFrame.size(), rxTime);
+    if (outcome != EchoFilter::Outcome::Dropped) {
+        m_view.ShowLineNote(QCoreApplication::translate(
+            "PollCycle", "The line echoes every request (an RS-485 adapter with local echo); "
+                         "the echo is dropped."));
+    }
+    // After a write's reply came twice, what is left is the reply taken before.
+    return outcome != EchoFilter::Outcome::FoundAfterReply;
+}
+
 void PollCycle::ComPortRxChar(int count) {
     if (count <= 0) {
         return;
@@ -187,6 +223,9 @@ void PollCycle::ComPortRxChar(int count) {
     }
     std::copy_n(m_rxScratch.begin(), received, m_rxFrame.begin() + m_rxCount);
     m_rxCount += received;
+    if (!dropEcho(rxTime)) {
+        return;
+    }
     m_judge.Received(m_rxFrame.data(), static_cast<std::size_t>(m_rxCount), m_txFrame[0], rxTime);
     settleReply();
 }
@@ -237,6 +276,7 @@ void PollCycle::settleReply() {
     }
     const std::uint8_t function = m_rxFrame[1];
     m_replyCode = function == FunctionReadHolding ? ReplyRead : ReplyWrite;
+    m_echo.ReplyAccepted();
     if (const auto pause = PauseAfterReply(m_port.BaudRate())) {
         setInterval(*pause);
     }

@@ -3,6 +3,8 @@
 #include "modbus/RtuFrame.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Timer.h"
+#include "poll/EchoFilter.h"
+#include "poll/PollPort.h"
 #include "poll/TrafficJudge.h"
 #include "serial/ComTypes.h"
 
@@ -12,7 +14,6 @@
 #include <functional>
 #include <optional>
 
-class PollPort;
 class PollView;
 
 // Outcome of the current request, read and cleared by every tick.
@@ -64,7 +65,7 @@ class PollCycle {
 public:
     using ClockFunction = std::function<TimeOfDay()>;
 
-    // Connects itself to the port's received-characters event.
+    // Connects itself to the port's received-characters event and line changes.
     PollCycle(PollPort& port, PollView& view, ClockFunction clock = LocalTimeOfDay);
     ~PollCycle();
     PollCycle(const PollCycle&) = delete;
@@ -114,6 +115,10 @@ private:
     void appendTraffic(const QString& prefix, const std::uint8_t* bytes, int count);
     void setInterval(std::chrono::milliseconds interval);
     void setWriteFailure(const QString& reason);
+    void lineChanged(const LineChange& change);
+    // Takes an echo of the request out of the reply buffer; false while the
+    // bytes so far may still be one.
+    bool dropEcho(TrafficJudge::Clock::time_point rxTime);
 
     static constexpr int RxScratchSize = 4096;
 
@@ -122,6 +127,7 @@ private:
     ClockFunction m_clock;
     Timer m_timer;
     TrafficJudge m_judge;
+    EchoFilter m_echo;
 
     bool m_polling = false;
     int m_replyCode = ReplyNone;

@@ -5,6 +5,32 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <stdexcept>
+
+// Raised by WriteData and ReadData when the line has gone away under the open
+// port (a USB adapter pulled out); the text says so to the operator.
+class LineLostError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Raised by SetConnected(true) when the port's name now leads to another
+// adapter than the one it was used with; the text names both.
+class AdapterRefusedError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A change of the line itself, told apart from the bytes on it.
+struct LineChange {
+    enum class Kind {
+        Lost,  ///< the line went away; text: why
+        Back,  ///< it was opened again; text: for the operator
+        Moved, ///< the adapter was found under a new name; text: which
+    };
+    Kind kind = Kind::Lost;
+    QString text;
+};
 
 // What the poll cycle needs of the serial port and nothing more. TForm1 and the
 // headless runner hand it the real port through ComPortAdapter; tests hand it fakes.
@@ -31,4 +57,14 @@ public:
     // event had arrived, on the monotonic clock, as seen by the thread that
     // receives them (not when the main thread got round to the event).
     virtual std::chrono::steady_clock::time_point LastRxTime() const = 0;
+
+    // Whether the port, once its line went away, may be opened again by the
+    // same name and find the same line.
+    virtual bool CanReopen() const { return true; }
+
+    // Changes of the line, on the main thread. Only one handler is kept; a
+    // port that never changes its line need not keep it.
+    virtual void SetOnLineChange(std::function<void(const LineChange& change)> handler) {
+        static_cast<void>(handler);
+    }
 };

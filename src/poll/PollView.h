@@ -38,4 +38,9 @@ public:
     // Writes to the open port have started failing, for the reason given, or
     // work again (an empty reason). Told once at each change, not every tick.
     virtual void ShowWriteFailure(const QString& reason) = 0;
+
+    // Something about the line the operator should know that is no failure:
+    // it is back after going away, its adapter has a new name, it echoes.
+    // Told once when it happens.
+    virtual void ShowLineNote(const QString& note) = 0;
 };

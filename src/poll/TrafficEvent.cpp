@@ -6,8 +6,9 @@ namespace {
 
 // In TrafficVerdict order.
 constexpr std::array<const char*, TrafficVerdictCount> VerdictNames = {
-    "sent",      "write-failed", "ok",         "bad-crc",  "wrong-address", "wrong-count",
-    "exception", "overflow",     "unexpected", "no-reply", "incomplete",
+    "sent",        "write-failed", "ok",        "bad-crc",    "wrong-address",
+    "wrong-count", "exception",    "overflow",  "unexpected", "no-reply",
+    "incomplete",  "echo",         "line-lost", "line-back",
 };
 
 constexpr char16_t HexDigits[] = u"0123456789ABCDEF";

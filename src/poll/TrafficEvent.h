@@ -17,7 +17,8 @@ enum class TrafficDirection {
 };
 
 // Every verdict an entry can carry. Tx entries: Sent, WriteFailed. Rx entries:
-// Ok to Unexpected. "--" entries: NoReply, Incomplete.
+// Ok to Unexpected, and Echo. "--" entries: NoReply, Incomplete, LineLost,
+// LineBack.
 enum class TrafficVerdict {
     Sent,         ///< the request went to the port
     WriteFailed,  ///< the port refused the request
@@ -30,9 +31,12 @@ enum class TrafficVerdict {
     Unexpected,   ///< bytes with no request waiting for them: late or stray
     NoReply,      ///< nothing came back before the next request
     Incomplete,   ///< bytes came, never a whole reply
+    Echo,         ///< the request handed back by the line itself, dropped
+    LineLost,     ///< the line went away (an adapter pulled out)
+    LineBack,     ///< the line was opened again
 };
 
-inline constexpr int TrafficVerdictCount = static_cast<int>(TrafficVerdict::Incomplete) + 1;
+inline constexpr int TrafficVerdictCount = static_cast<int>(TrafficVerdict::LineBack) + 1;
 
 struct TrafficEvent {
     using Clock = std::chrono::steady_clock;

@@ -46,6 +46,7 @@ void TrafficJudge::RemoveListener(TrafficListener& listener) {
 }
 
 void TrafficJudge::Started() {
+    recordStrayBytes();
     m_start = Clock::now();
     m_lastWrite.reset();
     m_waiting = false;
@@ -81,15 +82,29 @@ void TrafficJudge::Received(const std::uint8_t* rxFrame, std::size_t rxCount, in
     // Whatever follows the whole reply belongs to no request: the tail of a
     // garbled frame, a reply that came too late, noise on the line.
     if (rxCount > m_recorded) {
-        emitEntry(TrafficDirection::Rx, TrafficVerdict::Unexpected, rxFrame + m_recorded,
-                  rxCount - m_recorded, rxTime, true);
+        m_stray.insert(m_stray.end(), rxFrame + m_recorded, rxFrame + rxCount);
+        m_strayTime = rxTime;
         m_recorded = rxCount;
     }
 }
 
 void TrafficJudge::Overflowed(const std::uint8_t* bytes, std::size_t count,
                               Clock::time_point rxTime) {
+    recordStrayBytes();
     emitEntry(TrafficDirection::Rx, TrafficVerdict::Overflow, bytes, count, rxTime, true);
+}
+
+void TrafficJudge::TickStarted() {
+    recordStrayBytes();
+}
+
+void TrafficJudge::recordStrayBytes() {
+    if (m_stray.empty()) {
+        return;
+    }
+    emitEntry(TrafficDirection::Rx, TrafficVerdict::Unexpected, m_stray.data(), m_stray.size(),
+              m_strayTime, true);
+    m_stray.clear();
 }
 
 void TrafficJudge::MissCounted(std::size_t rxCount) {
@@ -106,16 +121,27 @@ void TrafficJudge::MissCounted(std::size_t rxCount) {
     }
 }
 
+void TrafficJudge::Echoed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime) {
+    emitEntry(TrafficDirection::Rx, TrafficVerdict::Echo, bytes, count, rxTime, true);
+}
+
+void TrafficJudge::LineChanged(bool back) {
+    recordStrayBytes();
+    emitEntry(TrafficDirection::NoReply, back ? TrafficVerdict::LineBack : TrafficVerdict::LineLost,
+              nullptr, 0, Clock::now(), false);
+}
+
 void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
                              const std::uint8_t* bytes, std::size_t count, Clock::time_point when,
                              bool received, std::uint8_t exceptionCode) {
     if (m_listeners.empty()) {
         return;
     }
-    // A delivery can be stamped a hair before the write returned when the
-    // reply beats the write's own return to the engine; it is then taken as
-    // arriving at that return, so that rows stay in the order of events and
-    // the response time is immediate.
+    // The write's return is noted when the engine gets on after it; a busy
+    // machine can hold the engine up in between for longer than a prompt
+    // slave takes to answer, and the receiving thread then sees the reply
+    // "before" the write returned. Such a reply counts as immediate, so that
+    // the record stays in order.
     if (received && m_lastWrite && when < *m_lastWrite) {
         when = *m_lastWrite;
     }

@@ -29,15 +29,26 @@ public:
     void RequestSent(const std::uint8_t* frame, std::size_t count, bool written);
     /// The reply buffer holds rxCount bytes after a delivery whose last byte
     /// arrived at rxTime. Bytes not yet on record are judged: the whole reply
-    /// once it is in, and anything after it as unexpected.
+    /// once it is in, and anything after it as unexpected. Unexpected bytes
+    /// are gathered into one entry until the request is over (a stray frame
+    /// may come a byte at a time).
     void Received(const std::uint8_t* rxFrame, std::size_t rxCount, int address,
                   Clock::time_point rxTime);
     /// A delivery was dropped because it would have run past the reply buffer.
     void Overflowed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime);
+    /// A tick begins: the request on the line is over, so unexpected bytes
+    /// gathered for it go on record.
+    void TickStarted();
     /// The tick counted a miss; rxCount bytes came for the request since it was sent.
     void MissCounted(std::size_t rxCount);
+    /// The line handed the request back (arrived at rxTime); the echo was
+    /// taken out of the reply buffer and is not judged as a reply.
+    void Echoed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime);
+    /// The line went away, or was opened again after that.
+    void LineChanged(bool back);
 
 private:
+    void recordStrayBytes();
     void emitEntry(TrafficDirection direction, TrafficVerdict verdict, const std::uint8_t* bytes,
                    std::size_t count, Clock::time_point when, bool received,
                    std::uint8_t exceptionCode = 0);
@@ -49,4 +60,7 @@ private:
     // reply buffer are on record already.
     bool m_waiting = false;
     std::size_t m_recorded = 0;
+    // Unexpected bytes not yet on record, and when the last of them came.
+    std::vector<std::uint8_t> m_stray;
+    Clock::time_point m_strayTime;
 };

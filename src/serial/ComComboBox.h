@@ -3,10 +3,10 @@
 // setting, shows the port's current value, and writes the user's choice to
 // the port when asked (or at once with AutoApply). No free typing.
 
+#include "serial/ComItemList.h"
 #include "serial/ComSelect.h"
 
 #include <QComboBox>
-#include <QStringListModel>
 #include <functional>
 
 class TCustomComPort;
@@ -46,6 +46,6 @@ private:
     void portDestroyed();
 
     // The model is a child of the combo box, so it outlives the view's use of it.
-    QStringListModel* m_items = new QStringListModel(this);
+    TComItemList* m_items = new TComItemList(this);
     TComSelect m_select{*m_items};
 };

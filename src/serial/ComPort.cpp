@@ -157,6 +157,7 @@ void TCustomComPort::SetPort(const std::string& Value) {
         return;
     }
     m_port = Value;
+    m_adapterIdentity = {};
     if (m_connected && acting()) {
         ClosePort();
         OpenPort();

@@ -13,6 +13,7 @@
 #include "serial/EComPort.h"
 #include "serial/FreeNotifier.h"
 
+#include "platform/serial/SerialAdapter.h"
 #include "platform/serial/SerialSettings.h"
 
 #include <chrono>
@@ -78,8 +79,14 @@ public:
     std::int32_t CustomBaudRate() const { return m_customBaudRate; }
     void SetCustomBaudRate(std::int32_t Value);
     const std::string& Port() const { return m_port; }
-    /// A different name on an open port closes and reopens it.
+    /// A different name on an open port closes and reopens it, and forgets
+    /// the adapter identity.
     void SetPort(const std::string& Value);
+    /// The USB adapter the port was last opened on by a plain name such as
+    /// ttyUSB0; empty for other ports. It is stored with the settings, so
+    /// that the adapter is found again when the kernel names it otherwise.
+    const SerialAdapterIdentity& AdapterIdentity() const { return m_adapterIdentity; }
+    void SetAdapterIdentity(const SerialAdapterIdentity& Value) { m_adapterIdentity = Value; }
     TStopBits StopBits() const { return m_stopBits; }
     void SetStopBits(TStopBits Value);
     TDataBits DataBits() const { return m_dataBits; }
@@ -241,6 +248,7 @@ private:
     TBaudRate m_baudRate = br9600;
     std::int32_t m_customBaudRate = 9600;
     std::string m_port = "COM1";
+    SerialAdapterIdentity m_adapterIdentity;
     TStopBits m_stopBits = sbOneStopBit;
     TDataBits m_dataBits = dbEight;
     bool m_discardNull = false;

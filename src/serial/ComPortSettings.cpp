@@ -13,9 +13,20 @@ namespace {
 // current user's root, as does a location without a key path.
 constexpr char kLocalMachineRoot[] = "HKEY_LOCAL_MACHINE";
 constexpr std::int32_t kIniCustomBaudRateDefault = 9600;
+constexpr char kAdapterIdentityName[] = "AdapterIdentity";
 
 QString toQString(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// The adapter identity is a value added to the basic group. It is written
+// only for a port that has one (or to clear one stored before), so a port
+// without a USB adapter stores exactly the values it always did.
+void saveAdapterIdentity(const TCustomComPort& port, SettingsValueStore& store) {
+    const std::string text = port.AdapterIdentity().toText().toStdString();
+    if (text.empty() && store.readText(kAdapterIdentityName, std::string()).empty())
+        return;
+    store.writeText(kAdapterIdentityName, text);
 }
 
 void saveBasic(const TCustomComPort& port, SettingsValueStore& store) {
@@ -27,6 +38,7 @@ void saveBasic(const TCustomComPort& port, SettingsValueStore& store) {
     store.writeText("DataBits", DataBitsName(port.DataBits()));
     store.writeText("Parity", ParityName(port.Parity().Bits()));
     store.writeText("FlowControl", FlowControlName(port.FlowControl().FlowControl()));
+    saveAdapterIdentity(port, store);
 }
 
 void saveOthers(const TCustomComPort& port, SettingsValueStore& store) {
@@ -85,6 +97,10 @@ void restoreBasic(TCustomComPort& port, SettingsValueStore& store) {
     TComFlowControl& flow = port.FlowControl();
     flow.SetFlowControl(
         ParseFlowControl(store.readText("FlowControl", FlowControlName(flow.FlowControl()))));
+    // Read after the port name, which forgets any identity it had.
+    const std::string identity =
+        store.readText(kAdapterIdentityName, port.AdapterIdentity().toText().toStdString());
+    port.SetAdapterIdentity(SerialAdapterIdentity::fromText(toQString(identity)));
 }
 
 void restoreOthers(TCustomComPort& port, SettingsValueStore& store) {

@@ -4,7 +4,8 @@
 // are written and read:
 //
 //   basic         Port, BaudRate, CustomBaudRate (only with the custom rate),
-//                 StopBits, DataBits, Parity, FlowControl
+//                 StopBits, DataBits, Parity, FlowControl, AdapterIdentity (only
+//                 for a port with a known USB adapter)
 //   others        EventChar, DiscardNull
 //   parity        Parity.Check, Parity.Replace, Parity.ReplaceChar
 //   buffer        Buffer.OutputSize, Buffer.InputSize

@@ -1,9 +1,9 @@
 #include "serial/ComSelect.h"
 
 #include "platform/serial/SerialPortList.h"
+#include "serial/ComAdapter.h"
+#include "serial/ComItemList.h"
 #include "serial/ComPort.h"
-
-#include <QStringListModel>
 
 namespace {
 
@@ -48,7 +48,13 @@ void ListSerialPorts(QStringList& List) {
 
 void TComSelect::LoadChoices(TComProperty Kind) {
     m_comProperty = Kind;
-    m_items.setStringList(choicesFor(Kind));
+    const QStringList choices = choicesFor(Kind);
+    QStringList toolTips;
+    if (Kind == cpPort) {
+        for (const QString& port : choices)
+            toolTips.append(DescribePort(port));
+    }
+    m_items.SetItems(choices, toolTips);
 }
 
 QString TComSelect::currentText() const {
@@ -101,6 +107,12 @@ void TComSelect::takeText(const QString& Text) {
 
 void TComSelect::TakeChoice(const QString& Text) {
     takeText(Text);
+    if (m_comProperty == cpPort) {
+        // The operator chose this device, whatever adapter the name was used
+        // with before: it is the one to find again from now on.
+        m_portPicked = true;
+        m_pickedAdapter = AdapterOfPort(m_port);
+    }
     if (m_autoApply)
         ApplyChoice();
 }
@@ -131,6 +143,8 @@ void TComSelect::ApplyChoice() {
         // than losing it to the empty one.
         if (m_portTaken)
             port.SetPort(m_port);
+        if (m_portPicked)
+            port.SetAdapterIdentity(m_pickedAdapter);
         break;
     case cpBaudRate:
         port.SetBaudRate(m_baudRate);

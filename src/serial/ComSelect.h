@@ -5,12 +5,14 @@
 
 #include "serial/ComTypes.h"
 
+#include "platform/serial/SerialAdapter.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <string>
 
-class QStringListModel;
+class TComItemList;
 class TCustomComPort;
 
 enum TComProperty : std::uint8_t {
@@ -31,12 +33,14 @@ void ListSerialPorts(QStringList& List);
 class TComSelect {
 public:
     /// The item list belongs to the combo box; the selector only fills it.
-    explicit TComSelect(QStringListModel& Items) : m_items(Items) {}
+    explicit TComSelect(TComItemList& Items) : m_items(Items) {}
 
-    /// Remembers the kind and fills the item list with its texts.
+    /// Remembers the kind and fills the item list with its texts; each port
+    /// that is a USB adapter says what it is in its tooltip.
     void LoadChoices(TComProperty Kind);
     /// Takes the picked item's text as the pending value; applies it at once
-    /// with AutoApply.
+    /// with AutoApply. A port picked by the user comes with the adapter it
+    /// leads to now, which replaces any adapter remembered for the port.
     void TakeChoice(const QString& Text);
     /// Writes the pending value to the bound port (nothing without one). A
     /// port name is written only once one was found in or picked from the
@@ -66,7 +70,7 @@ private:
     QString currentText() const;
     void takeText(const QString& Text);
 
-    QStringListModel& m_items;
+    TComItemList& m_items;
     TComProperty m_comProperty = cpNone;
     TCustomComPort* m_comPort = nullptr;
     bool m_autoApply = false;
@@ -74,6 +78,8 @@ private:
     // Every pending value starts at the first value of its kind.
     std::string m_port;
     bool m_portTaken = false;
+    bool m_portPicked = false;
+    SerialAdapterIdentity m_pickedAdapter;
     TBaudRate m_baudRate = brCustom;
     TDataBits m_dataBits = dbFive;
     TStopBits m_stopBits = sbOneStopBit;

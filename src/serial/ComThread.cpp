@@ -272,6 +272,15 @@ bool TComThread::DispatchEvents() {
             // Raised again here, the error ends the thread.
             try {
                 std::rethrow_exception(error);
+            } catch (const EComPort& raised) {
+                // A step that fails because its device is gone (an adapter
+                // pulled out while the delivery waited for the main thread)
+                // ends the thread like any failing step, but it is not
+                // reported: the owner hears of the lost line from its next
+                // read or write, and a message at every re-plug is noise.
+                if (!ComDeviceGone(raised)) {
+                    ReportApplicationError(raised.what());
+                }
             } catch (const std::exception& raised) {
                 ReportApplicationError(raised.what());
             } catch (...) {

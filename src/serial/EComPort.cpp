@@ -39,20 +39,6 @@ std::string messageWithCode(std::uint32_t systemCode, int libraryCode) {
            " (win error code: " + std::to_string(std::int32_t(systemCode)) + ")";
 }
 
-// An open line that fails like this has been hung up: on a USB adapter that
-// is the adapter pulled out, and the device node it had is gone for good.
-std::string lineLostAdvice(std::uint32_t systemCode) {
-    switch (systemCode) {
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-        return "The port stopped working; the adapter may have been unplugged. Stop, plug it "
-               "back in and start again.";
-    default:
-        return std::string();
-    }
-}
-
 } // namespace
 
 std::string ComErrorMessage(int libraryCode) {
@@ -69,11 +55,29 @@ EComPort::EComPort(std::uint32_t systemCode, int libraryCode)
 EComPort::EComPort(int libraryCode)
     : std::runtime_error(ComErrorMessage(libraryCode)), m_libraryCode(libraryCode) {}
 
-std::string ComErrorAdvice(const EComPort& error) {
-    const int code = error.LibraryCode();
-    if (code == CError_WriteFailed || code == CError_ReadFailed) {
-        return lineLostAdvice(error.SystemCode());
+bool ComDeviceGone(const EComPort& error) {
+    // An open line that fails like this has been hung up: on a USB adapter
+    // that is the adapter pulled out, and the device node it had is gone.
+    switch (error.SystemCode()) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+        return true;
+    default:
+        return false;
     }
+}
+
+bool ComLineLost(const EComPort& error) {
+    const int code = error.LibraryCode();
+    return (code == CError_WriteFailed || code == CError_ReadFailed) && ComDeviceGone(error);
+}
+
+std::string ComErrorAdvice(const EComPort& error) {
+    if (ComLineLost(error)) {
+        return "The port stopped working; the adapter may have been unplugged.";
+    }
+    const int code = error.LibraryCode();
     if (code != CError_OpenFailed) {
         return std::string();
     }

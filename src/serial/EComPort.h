@@ -54,6 +54,13 @@ private:
     int m_libraryCode = 0;
 };
 
+/// Whether the system code says the device has gone away under an open port
+/// (EIO, ENXIO or ENODEV): on a USB adapter, it was pulled out.
+bool ComDeviceGone(const EComPort& error);
+
+/// Whether a failed read or write says that the line has gone away.
+bool ComLineLost(const EComPort& error);
+
 /// What the operator can do about a failed opening, in plain words (empty
 /// when there is no advice): a missing device, a busy one, missing rights;
 /// and about a read or write on a line that has gone away under it.

@@ -93,6 +93,15 @@ private:
             parsePacing(option);
         } else if (option == "--strict-baud") {
             options.module.strictBaudRate = true;
+        } else if (option == "--echo") {
+            options.module.echo = true;
+        } else if (option == "--link") {
+            if (const auto path = value(option)) {
+                if (path->empty()) {
+                    fail("--link needs a path");
+                }
+                options.module.link = std::string(*path);
+            }
         } else if (option == "--noise") {
             store(option, 0, LargestNoise, options.module.noise);
         } else if (option == "--seed") {
@@ -214,7 +223,11 @@ pseudo-terminal, so that the tool or any other master can be tried without
 hardware. The first line printed is the port's path (for example /dev/pts/3);
 open it like a serial port at any speed. The module runs until SIGINT or
 SIGTERM; SIGHUP restarts it, which applies a device ID or baud rate written
-to registers 7 and 8. Clients may close the port and open it again; reply
+to registers 7 and 8. SIGUSR2 pulls its adapter out (the port closes, so a
+client's line hangs up, and the --link is removed); SIGUSR1 plugs it in
+afresh on a new pseudo-terminal, whose path is printed as a new line, and
+points the --link at it (sent while plugged in, it does both at once). The
+registers survive both. Clients may close the port and open it again; reply
 bytes nobody read (say, a late reply) still wait there for the next client,
 so a master should purge its input after opening.
 
@@ -228,6 +241,11 @@ Options:
                          rate), or a baud rate (fixed pacing at that rate)
       --strict-baud      hear only a client whose line runs at the module's own
                          rate (after a restart, the rate in register 8)
+      --echo             hand every byte the client sends straight back before
+                         answering, as a two-wire RS-485 adapter with local
+                         echo does
+      --link PATH        keep a symbolic link PATH pointing at the port, as
+                         /dev/serial/by-id does for an adapter
       --noise N          feedback noise in counts either way (default 2)
       --seed N           seed of the noise (default 1)
   -f, --fault KIND[:N]   inject a fault into the next N requests, or into all

@@ -1,6 +1,7 @@
 #include "sim/VirtualModule.h"
 
 #include "platform/serial/FdIo.h"
+#include "platform/serial/SymbolicLink.h"
 #include "sim/SlaveProtocol.h"
 
 #include <algorithm>
@@ -14,6 +15,9 @@ constexpr std::chrono::microseconds MinimumSilentInterval{1750};
 // nobody holds does not wake the thread in a tight loop.
 constexpr std::chrono::milliseconds HangUpBackOff{50};
 constexpr std::size_t ReadChunkSize = 512;
+// An echo that cannot be handed back within this long (a client that reads
+// nothing) is given up rather than holding up the module.
+constexpr std::chrono::milliseconds EchoStallLimit{100};
 // Bits per character when the line cannot be asked: 8 data, 2 stop, no parity.
 constexpr unsigned DefaultBitsPerCharacter = 11;
 
@@ -23,7 +27,7 @@ VirtualModule::VirtualModule() : VirtualModule(VirtualModuleOptions{}) {}
 
 VirtualModule::VirtualModule(const VirtualModuleOptions& options)
     : m_registers(options.address, options.baudRate), m_pacing(options.pacing),
-      m_strictBaudRate(options.strictBaudRate) {
+      m_strictBaudRate(options.strictBaudRate), m_echo(options.echo), m_link(options.link) {
     m_registers.SetNoise(options.noise, options.seed);
 }
 
@@ -37,21 +41,21 @@ int VirtualModule::Start() {
     }
     // The module holds the slave end itself, so a client may close the port
     // and open it again without the master end seeing a hang-up.
-    if (const int error = m_terminal.Open(true); error != 0) {
+    if (const int error = m_terminal->Open(true); error != 0) {
+        return error;
+    }
+    if (const int error = m_link.empty() ? 0 : pointLinkAt(m_link, m_terminal->SlavePath());
+        error != 0) {
+        m_terminal->Close();
         return error;
     }
     if (const int error = m_stop.Open(); error != 0) {
-        m_terminal.Close();
+        m_terminal->Close();
         return error;
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_portPath = m_terminal.SlavePath();
-    }
-    m_assembler.Clear();
-    m_awaitingSilence = false;
     m_running = true;
-    m_thread = std::thread([this] { serve(); });
+    publishPortPath();
+    startServing();
     return 0;
 }
 
@@ -59,13 +63,71 @@ void VirtualModule::Stop() {
     if (!m_running) {
         return;
     }
-    m_stop.Signal();
-    m_thread.join();
+    stopServing();
     m_running = false;
     m_stop.Close();
-    m_terminal.Close();
+    m_terminal->Close();
+    if (!m_link.empty()) {
+        removeLink(m_link);
+    }
+    publishPortPath();
+}
+
+void VirtualModule::Unplug() {
+    if (!m_running) {
+        return;
+    }
+    stopServing();
+    if (!m_link.empty()) {
+        removeLink(m_link);
+    }
+    m_terminal->Close();
+    publishPortPath();
+}
+
+int VirtualModule::PlugIn() {
+    if (!m_running) {
+        return EINVAL;
+    }
+    auto fresh = std::make_unique<PseudoTerminal>();
+    if (const int error = fresh->Open(true); error != 0) {
+        return error;
+    }
+    // The link leads to the new port before the old one closes, so a client
+    // that reopens the link at the hang-up finds the new one.
+    if (const int error = m_link.empty() ? 0 : pointLinkAt(m_link, fresh->SlavePath());
+        error != 0) {
+        return error;
+    }
+    stopServing();
+    m_terminal = std::move(fresh);
+    publishPortPath();
+    startServing();
+    return 0;
+}
+
+bool VirtualModule::IsPluggedIn() const {
+    return m_running && m_terminal->IsOpen();
+}
+
+void VirtualModule::startServing() {
+    m_assembler.Clear();
+    m_awaitingSilence = false;
+    m_thread = std::thread([this] { serve(); });
+}
+
+void VirtualModule::stopServing() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    m_stop.Signal();
+    m_thread.join();
+    m_stop.Clear();
+}
+
+void VirtualModule::publishPortPath() {
     std::lock_guard lock(m_mutex);
-    m_portPath.clear();
+    m_portPath = m_running && m_terminal->IsOpen() ? m_terminal->SlavePath() : std::string();
 }
 
 bool VirtualModule::IsRunning() const {
@@ -117,6 +179,11 @@ void VirtualModule::SetNoise(int amplitude, std::uint32_t seed) {
     m_registers.SetNoise(amplitude, seed);
 }
 
+void VirtualModule::SetEcho(bool echo) {
+    std::lock_guard lock(m_mutex);
+    m_echo = echo;
+}
+
 void VirtualModule::SetLoopback(bool wired) {
     std::lock_guard lock(m_mutex);
     m_registers.SetLoopback(wired);
@@ -143,7 +210,7 @@ void VirtualModule::SetTrafficObserver(TrafficObserver observer) {
 }
 
 void VirtualModule::serve() {
-    const int master = m_terminal.MasterFd();
+    const int master = m_terminal->MasterFd();
     const int stop = m_stop.Fd();
     for (;;) {
         // Only wait for silence when bytes came in since the last silence;
@@ -175,7 +242,7 @@ void VirtualModule::serve() {
 
 bool VirtualModule::receive() {
     std::array<std::uint8_t, ReadChunkSize> buffer{};
-    const std::ptrdiff_t count = FdIo::ReadAvailable(m_terminal.MasterFd(), buffer);
+    const std::ptrdiff_t count = FdIo::ReadAvailable(m_terminal->MasterFd(), buffer);
     if (count < 0) {
         // A read error with the line still reported readable (EIO once the
         // other end is gone) would otherwise bring us straight back here.
@@ -184,13 +251,19 @@ bool VirtualModule::receive() {
     if (count == 0) {
         return true;
     }
+    const auto received = std::span(buffer.data(), static_cast<std::size_t>(count));
+    if (echoes()) {
+        // The adapter's receiver hears its own transmitter, whatever the
+        // module makes of the bytes.
+        FdIo::WriteAll(m_terminal->MasterFd(), received, m_stop.Fd(), EchoStallLimit);
+    }
     if (!hearsLine()) {
         // At another rate the module's UART would see only framing errors.
         m_misheardBytes += static_cast<std::size_t>(count);
         publishDiscarded();
         return true;
     }
-    m_assembler.Append(std::span(buffer.data(), static_cast<std::size_t>(count)));
+    m_assembler.Append(received);
     m_awaitingSilence = true;
     while (auto request = m_assembler.TakeRequest()) {
         handleRequest(*request);
@@ -204,6 +277,11 @@ void VirtualModule::lineIdle() {
         handleRequest(*request);
     }
     publishDiscarded();
+}
+
+bool VirtualModule::echoes() const {
+    std::lock_guard lock(m_mutex);
+    return m_echo;
 }
 
 bool VirtualModule::hearsLine() const {
@@ -241,7 +319,7 @@ void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
         transmit.chunkSize = plan.splitChunkSize;
         transmit.chunkGap = plan.splitGap;
     }
-    if (!TransmitReply(m_terminal.MasterFd(), m_stop.Fd(), *reply, transmit)) {
+    if (!TransmitReply(m_terminal->MasterFd(), m_stop.Fd(), *reply, transmit)) {
         return;
     }
     {
@@ -289,7 +367,7 @@ void VirtualModule::observe(bool received, std::span<const std::uint8_t> bytes) 
 FdIo::LineFormat VirtualModule::lineFormat() const {
     FdIo::LineFormat format;
     format.bitsPerCharacter = DefaultBitsPerCharacter;
-    if (const auto line = FdIo::ReadLineFormat(m_terminal.MasterFd())) {
+    if (const auto line = FdIo::ReadLineFormat(m_terminal->MasterFd())) {
         format = *line;
     }
     return format;

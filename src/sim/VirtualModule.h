@@ -11,8 +11,9 @@
 //     module.Stop();
 //
 // The module serves from its own thread, which sleeps in poll() until bytes
-// arrive or Stop() is called. Start() and Stop() belong to the thread that
-// owns the module; every other accessor is safe from any thread.
+// arrive or Stop() is called. Start(), Stop(), Unplug() and PlugIn() belong
+// to the thread that owns the module; every other accessor is safe from any
+// thread.
 
 #include "platform/serial/FdIo.h"
 #include "platform/serial/PseudoTerminal.h"
@@ -26,6 +27,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -48,6 +50,12 @@ struct VirtualModuleOptions {
     bool strictBaudRate = false;
     int noise = 2;          ///< feedback noise in counts either way
     std::uint32_t seed = 1; ///< seed of the noise, for repeatable runs
+    /// Hand every byte the client sends straight back, as a two-wire RS-485
+    /// adapter with local echo does, before any answer.
+    bool echo = false;
+    /// A symbolic link to keep pointing at the port, as /dev/serial/by-id
+    /// keeps one to an adapter; empty for none.
+    std::string link;
 };
 
 struct ModuleStatistics {
@@ -76,7 +84,17 @@ public:
     void Stop();
     bool IsRunning() const;
 
-    /// The device path a master opens; empty while stopped.
+    /// Pulls the adapter out while running: the port is closed (a client
+    /// sees its line hang up) and the link removed. The module keeps its
+    /// registers and waits for PlugIn().
+    void Unplug();
+    /// Plugs it in afresh: a new pseudo-terminal takes the old one's place
+    /// (closing it, if still there) and the link leads to the new one.
+    /// Returns 0 or the errno of the failing call.
+    int PlugIn();
+    bool IsPluggedIn() const;
+
+    /// The device path a master opens; empty while stopped or unplugged.
     std::string PortPath() const;
 
     std::uint16_t Register(int index) const;
@@ -93,6 +111,7 @@ public:
     void SetNoise(int amplitude, std::uint32_t seed = 1);
     /// Whether the output is wired back to the feedback input (on by default).
     void SetLoopback(bool wired);
+    void SetEcho(bool echo);
     /// Restarts the module: a device ID and baud rate written since take effect.
     void Restart();
 
@@ -103,11 +122,15 @@ public:
     void SetTrafficObserver(TrafficObserver observer);
 
 private:
+    void startServing();
+    void stopServing();
+    void publishPortPath();
     void serve();
     /// Reads what is waiting and serves whole requests; false on a read error.
     bool receive();
     void lineIdle();
     bool hearsLine() const;
+    bool echoes() const;
     void publishDiscarded();
     void handleRequest(const std::vector<std::uint8_t>& request);
     /// Carries out a request for this module and returns its reply (none for
@@ -123,11 +146,14 @@ private:
     ModuleRegisters m_registers;
     Pacing m_pacing = Pacing::Off;
     bool m_strictBaudRate = false;
+    bool m_echo = false;
+    std::string m_link;
     ModuleStatistics m_statistics;
     FaultInjector m_faults;
     TrafficObserver m_observer;
 
-    PseudoTerminal m_terminal;
+    // Replaced as a whole at a re-plug, only while the server thread is stopped.
+    std::unique_ptr<PseudoTerminal> m_terminal = std::make_unique<PseudoTerminal>();
     EventFd m_stop;
     std::thread m_thread;
     std::atomic<bool> m_running = false;

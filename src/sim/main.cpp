@@ -24,6 +24,38 @@ void logTraffic(bool received, std::span<const std::uint8_t> bytes) {
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
+void printPort(const VirtualModule& module) {
+    std::printf("%s\n", module.PortPath().c_str());
+    std::fflush(stdout);
+}
+
+// Carries out what a signal asks for; false when the module is to end.
+bool serveRequest(VirtualModule& module, ServiceSignals::Request request) {
+    switch (request) {
+    case ServiceSignals::Request::Restart:
+        module.Restart();
+        std::fprintf(stderr, "kestro-virtual-module: restarted at address %u\n",
+                     static_cast<unsigned>(module.Address()));
+        return true;
+    case ServiceSignals::Request::Unplug:
+        module.Unplug();
+        std::fprintf(stderr, "kestro-virtual-module: unplugged\n");
+        return true;
+    case ServiceSignals::Request::PlugIn:
+        if (const int error = module.PlugIn(); error != 0) {
+            std::fprintf(stderr, "kestro-virtual-module: cannot plug in: %s\n",
+                         std::strerror(error));
+            return true;
+        }
+        std::fprintf(stderr, "kestro-virtual-module: plugged in\n");
+        printPort(module);
+        return true;
+    case ServiceSignals::Request::Terminate:
+        break;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -51,17 +83,12 @@ int main(int argc, char** argv) {
         module.SetTrafficObserver(logTraffic);
     }
     if (const int error = module.Start(); error != 0) {
-        std::fprintf(stderr, "kestro-virtual-module: cannot create a pseudo-terminal: %s\n",
+        std::fprintf(stderr, "kestro-virtual-module: cannot create the port: %s\n",
                      std::strerror(error));
         return ExitFailure;
     }
-    std::printf("%s\n", module.PortPath().c_str());
-    std::fflush(stdout);
-
-    while (ServiceSignals::Wait() == ServiceSignals::Request::Restart) {
-        module.Restart();
-        std::fprintf(stderr, "kestro-virtual-module: restarted at address %u\n",
-                     static_cast<unsigned>(module.Address()));
+    printPort(module);
+    while (serveRequest(module, ServiceSignals::Wait())) {
     }
     module.Stop();
     return 0;

@@ -97,18 +97,20 @@ TEST_F(HeadlessRunnerTest, RunsTheCyclesWithQueuedWritesBetweenReads) {
     EXPECT_FALSE(port.connected);
 
     ASSERT_EQ(port.written.size(), 5U);
-    const std::array<int, 5> functions = {0x06, 0x03, 0x06, 0x03, 0x03};
+    // A read first, then each write followed by at least one read.
+    const std::array<int, 5> functions = {0x03, 0x06, 0x03, 0x06, 0x03};
     for (std::size_t i = 0; i < functions.size(); ++i) {
         EXPECT_EQ(port.written[i][0], 9);
         EXPECT_EQ(port.written[i][1], functions[i]) << i;
     }
-    EXPECT_EQ(port.written[0][3], 3);
-    EXPECT_EQ(port.written[2][3], 10);
+    EXPECT_EQ(port.written[1][3], 3);
+    EXPECT_EQ(port.written[3][3], 10);
 
     const QStringList lines = contents(out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 12);
-    EXPECT_TRUE(lines[0].contains(QRegularExpression("^Tx-\\d\\d:\\d\\d\\d> 09 06 00 03 03 E8")));
-    EXPECT_TRUE(lines[1].startsWith("Rx-"));
+    EXPECT_TRUE(lines[0].contains(QRegularExpression("^Tx-\\d\\d:\\d\\d\\d> 09 03 00 00 00 14")));
+    EXPECT_TRUE(lines[2].contains(QRegularExpression("^Tx-\\d\\d:\\d\\d\\d> 09 06 00 03 03 E8")));
+    EXPECT_TRUE(lines[3].startsWith("Rx-"));
     EXPECT_EQ(lines[10], "Tx=5 Er=0");
     // The last read was the third, answered with 3, 4, ... 22.
     EXPECT_EQ(lines[11], "registers=3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22");

@@ -53,37 +53,14 @@ struct PortListOfTheTest {
 
 namespace {
 
-/// Walks a list with the arrow keys to the wanted entry, as an operator would.
-void chooseInList(TComComboBox* combo, const QString& text) {
-    const int target = combo->findText(text);
-    for (int guard = 2 * combo->count() + 2; combo->currentIndex() != target && guard > 0;
-         --guard) {
-        QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
-    }
-}
-
 /// Presses the port-settings button, picks the port and the speed in the
 /// setup dialog and confirms them with OK. False when no dialog showed.
 bool pickInSetupDialog(TForm1& form, const QString& port, const QString& speed) {
-    bool picked = false;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* setup = qobject_cast<TComSetupFrm*>(widget);
-            if (picked || setup == nullptr || !setup->isVisible()) {
-                continue;
-            }
-            picked = true;
-            chooseInList(setup->Combo1, port);
-            chooseInList(setup->Combo2, speed);
-            QTest::mouseClick(setup->Button1, Qt::LeftButton);
-        }
+    return inSetupDialog(form, [&](TComSetupFrm& setup) {
+        chooseInList(setup.Combo1, port);
+        chooseInList(setup.Combo2, speed);
+        QTest::mouseClick(setup.Button1, Qt::LeftButton);
     });
-    watch.start();
-    QTest::mouseClick(form.skButton1, Qt::LeftButton);
-    watch.stop();
-    return picked;
 }
 
 } // namespace

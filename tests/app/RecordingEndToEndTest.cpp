@@ -46,8 +46,8 @@ Recording readRecording(const QString& path) {
     static const QRegularExpression verdicts[] = {
         QRegularExpression("^(sent|write-failed)$"),
         QRegularExpression("^(ok|bad-crc|wrong-address|wrong-count|exception-[0-9A-F]{2}|"
-                           "overflow|unexpected)$"),
-        QRegularExpression("^(no-reply|incomplete)$"),
+                           "overflow|unexpected|echo)$"),
+        QRegularExpression("^(no-reply|incomplete|line-lost|line-back)$"),
     };
     Recording recording;
     QFile file(path);
@@ -131,6 +131,8 @@ TEST(RecordingAgainstVirtualModule, EachInjectedFaultIsNamedInTheVerdictColumn) 
         {{"--fault", "exception:1"}, "exception-04"},
         {{"--fault", "trailing:1"}, "unexpected"},
         {{"--fault", "burst:1"}, "overflow"},
+        // Held back past the time-out, the reply misses its request.
+        {{"--fault", "late:1"}, "no-reply"},
         // Pieces 200 ms apart: the time-out comes before the reply is whole.
         {{"--fault", "split:1", "--split", "5:200"}, "incomplete"},
     };
@@ -164,38 +166,40 @@ TEST(RecordingAgainstVirtualModule, EachInjectedFaultIsNamedInTheVerdictColumn) 
     }
 }
 
+// Polls the module started with moduleArguments for cycles requests,
+// recording into record, and reads the recording.
+Recording recordAgainstModule(const QStringList& moduleArguments, int cycles,
+                              const QString& record) {
+    ModuleProcess module(moduleArguments);
+    const RunResult result = runTool({"--headless", "--port", module.path(), "--cycles",
+                                      QString::number(cycles), "--record", record});
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    return readRecording(record);
+}
+
 TEST(RecordingAgainstVirtualModule, ResponseTimesRunToTheLastByteOfTheReply) {
     QTemporaryDir folder;
     const QString record = folder.filePath("record.csv");
     // Held back 200 ms, inside the 500 ms time-out: a sound reply, but a slow one.
-    {
-        ModuleProcess module({"--fault", "late:1", "--late-ms", "200", "--pace", "line"});
-        const RunResult result =
-            runTool({"--headless", "--port", module.path(), "--cycles", "2", "--record", record});
-        ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
-        const Recording recording = readRecording(record);
-        ASSERT_GE(recording.rows.size(), 4U);
-        EXPECT_EQ(recording.rows[1].verdict, "ok");
-        EXPECT_GE(recording.rows[1].response.value_or(0), 200000);
-        // Both count whole microseconds, each rounded down.
-        EXPECT_NEAR(recording.rows[1].elapsed - recording.rows[0].elapsed,
-                    recording.rows[1].response.value_or(0), 1);
-        // The next reply is prompt again: 45 bytes at 9600 baud take 52 ms.
-        EXPECT_EQ(recording.rows[3].verdict, "ok");
-        EXPECT_LT(recording.rows[3].response.value_or(0), 200000);
-        EXPECT_GE(recording.rows[3].response.value_or(0), 45000);
-    }
+    Recording recording =
+        recordAgainstModule({"--fault", "late:1", "--late-ms", "200", "--pace", "line"}, 2, record);
+    ASSERT_GE(recording.rows.size(), 4U);
+    EXPECT_EQ(recording.rows[1].verdict, "ok");
+    EXPECT_GE(recording.rows[1].response.value_or(0), 200000);
+    // Both count whole microseconds, each rounded down.
+    EXPECT_NEAR(recording.rows[1].elapsed - recording.rows[0].elapsed,
+                recording.rows[1].response.value_or(0), 1);
+    // The next reply is prompt again: 45 bytes at 9600 baud take 52 ms.
+    EXPECT_EQ(recording.rows[3].verdict, "ok");
+    EXPECT_LT(recording.rows[3].response.value_or(0), 200000);
+    EXPECT_GE(recording.rows[3].response.value_or(0), 45000);
+
     // A reply in nine pieces 30 ms apart is timed to its last piece.
-    {
-        ModuleProcess module({"--fault", "split:1", "--split", "5:30"});
-        const RunResult result =
-            runTool({"--headless", "--port", module.path(), "--cycles", "1", "--record", record});
-        ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
-        const Recording recording = readRecording(record);
-        ASSERT_GE(recording.rows.size(), 2U);
-        EXPECT_EQ(recording.rows[1].verdict, "ok");
-        EXPECT_GE(recording.rows[1].response.value_or(0), 8 * 30000);
-    }
+    recording = recordAgainstModule({"--fault", "split:1", "--split", "5:30"}, 1, record);
+    ASSERT_GE(recording.rows.size(), 2U);
+    EXPECT_EQ(recording.rows[1].verdict, "ok");
+    EXPECT_GE(recording.rows[1].response.value_or(0), 8 * 30000);
+
     // The earlier recording under the same name was kept, not overwritten.
     EXPECT_TRUE(readRecording(record + ".1").header);
     EXPECT_EQ(readRecording(record + ".1").rows.size(), 4U);
@@ -248,10 +252,12 @@ TEST(RecordingOfTheRunner, AFileThatCannotGrowStopsOnlyTheRecording) {
     EXPECT_EQ(result.errors.count("the recording stopped"), 1) << result.errors.toStdString();
     EXPECT_TRUE(result.errors.contains(record)) << result.errors.toStdString();
     EXPECT_TRUE(result.errors.contains("File too large")) << result.errors.toStdString();
-    // What reached the file before it filled up stays readable.
+    // What reached the file before it filled up stays readable, and the file
+    // ends after a whole row.
     const Recording recording = readRecording(record);
     EXPECT_TRUE(recording.header);
     EXPECT_TRUE(recording.badRows.isEmpty());
+    EXPECT_TRUE(recording.tail.isEmpty()) << recording.tail.toStdString();
     EXPECT_GT(recording.rows.size(), 20U);
     EXPECT_LE(QFileInfo(record).size(), 20480);
 }
@@ -294,6 +300,38 @@ TEST(RecordingOfTheRunner, RefusesFilesItCannotWriteBeforeOpeningThePort) {
             << result.errors.toStdString();
     }
     EXPECT_FALSE(QFile::exists(folder.filePath("r.csv")));
+}
+
+TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPolls) {
+    QTemporaryDir folder;
+    const QString record = folder.filePath("window.csv");
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("KESTRO_CONFIG_DIR", folder.path());
+    window.setProcessEnvironment(environment);
+    window.start(QStringLiteral(KESTRO_MODBUS_M_PATH),
+                 {"--simulate", "--start", "--record", record, "--record-max-mb", "1"});
+    ASSERT_TRUE(window.waitForStarted(ProcessTimeoutMs));
+    QElapsedTimer waited;
+    waited.start();
+    while (lineCount(record) < 20 && waited.elapsed() < ProcessTimeoutMs) {
+        window.waitForFinished(50);
+    }
+    window.terminate();
+    window.waitForFinished(ProcessTimeoutMs);
+    const Recording recording = readRecording(record);
+    EXPECT_TRUE(recording.header);
+    EXPECT_TRUE(recording.badRows.isEmpty()) << recording.badRows.join('\n').toStdString();
+    ASSERT_GE(recording.rows.size(), 19U);
+    EXPECT_EQ(recording.rows[0].direction, "Tx");
+    EXPECT_EQ(recording.rows[1].verdict, "ok");
+
+    // A bad limit is refused before any window comes up.
+    const RunResult refused = runTool({"--record-max-mb", "0"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.errors.contains("--record-max-mb must be a whole number"))
+        << refused.errors.toStdString();
 }
 
 } // namespace

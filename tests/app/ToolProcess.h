@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace tooltest {
 
 constexpr int ProcessTimeoutMs = 60000;
@@ -89,6 +91,8 @@ public:
         }
     }
     const QString& path() const { return m_path; }
+    // SIGUSR2 pulls the module's adapter out, SIGUSR1 plugs it in afresh.
+    void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
 
 private:
     QProcess m_process;

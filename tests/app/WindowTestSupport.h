@@ -6,6 +6,8 @@
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
 #include "app/popwin.h"
+#include "serial/ComComboBox.h"
+#include "serial/ComSetupFrm.h"
 #include "sim/VirtualModule.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
@@ -58,6 +60,37 @@ inline void typeInto(TiIntegerOutput* field, const QString& text) {
         QTest::keyClick(field, Qt::Key_Backspace);
     }
     QTest::keyClicks(field, text);
+}
+
+/// Walks a list with the arrow keys to the wanted entry, as an operator would.
+inline void chooseInList(TComComboBox* combo, const QString& text) {
+    const int target = combo->findText(text);
+    for (int guard = 2 * combo->count() + 2; combo->currentIndex() != target && guard > 0;
+         --guard) {
+        QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+    }
+}
+
+/// Presses the port-settings button and, once the setup dialog shows, runs
+/// `inside` on it (which closes it). False when no dialog showed.
+inline bool inSetupDialog(TForm1& form, const std::function<void(TComSetupFrm& setup)>& inside) {
+    bool shown = false;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* setup = qobject_cast<TComSetupFrm*>(widget);
+            if (shown || setup == nullptr || !setup->isVisible()) {
+                continue;
+            }
+            shown = true;
+            inside(*setup);
+        }
+    });
+    watch.start();
+    QTest::mouseClick(form.skButton1, Qt::LeftButton);
+    watch.stop();
+    return shown;
 }
 
 struct RegisterWrite {

@@ -104,6 +104,7 @@ public:
         failures.append(message + "|" + detail);
     }
     void ShowWriteFailure(const QString& reason) override { writeFailures.append(reason); }
+    void ShowLineNote(const QString& note) override { lineNotes.append(note); }
 
     QString cell(int c, int r) const {
         return cells.at(static_cast<std::size_t>(c)).at(static_cast<std::size_t>(r));
@@ -122,6 +123,7 @@ public:
     QStringList readoutLog;
     QStringList failures;
     QStringList writeFailures;
+    QStringList lineNotes;
 };
 
 // A read reply from address carrying the 20 given registers, with a right CRC.

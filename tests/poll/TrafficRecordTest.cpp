@@ -71,9 +71,12 @@ TEST_F(TrafficRecordTest, EveryRequestReplyAndMissIsOnRecordWithItsVerdict) {
     cycle.tmr1Timer();
     port.deliver(Bytes(sound.begin(), sound.begin() + 3));
     port.deliver(Bytes(sound.begin() + 3, sound.end()));
-    port.deliver({0xAA, 0xBB}); // after the whole reply: nobody waits for these
-    cycle.tmr1Timer();          // this request gets nothing back
-    cycle.tmr1Timer();          // and this one three bytes, never a whole reply
+    // After the whole reply nobody waits for more; what comes, a byte at a
+    // time or not, is one entry when the request is over.
+    port.deliver({0xAA});
+    port.deliver({0xBB});
+    cycle.tmr1Timer(); // this request gets nothing back
+    cycle.tmr1Timer(); // and this one three bytes, never a whole reply
     port.deliver({0x01, 0x03, 0x28});
     cycle.tmr1Timer();
     port.deliver(corrupted);
@@ -153,6 +156,15 @@ TEST_F(TrafficRecordTest, ResponseTimeRunsFromTheWriteToTheArrivalTheReceivingTh
         std::chrono::duration_cast<microseconds>(reply.time - request.time) - *reply.responseTime;
     EXPECT_LT(std::abs(wallGap.count()), 2000);
     EXPECT_LT(std::chrono::abs(std::chrono::system_clock::now() - reply.time), 1s);
+
+    // A reply seen before the engine noted its write's return (the engine was
+    // held up in between) counts as immediate and stays after its request.
+    const auto beforeNextWrite = std::chrono::steady_clock::now();
+    cycle.tmr1Timer();
+    port.deliver(makeReadReply(1, countingRegisters(0)), beforeNextWrite - 1ms);
+    ASSERT_EQ(log.events.size(), 4U);
+    EXPECT_EQ(log.events[3].responseTime, microseconds{0});
+    EXPECT_EQ(log.events[3].elapsed, log.events[2].elapsed);
 }
 
 } // namespace

@@ -23,7 +23,8 @@ TEST(CommandLine, FullCommandLineSetsModuleAndFaults) {
     const auto options = ParseCommandLine({
         "--address", "17", "-b", "19200", "--pace", "line", "--noise", "0",
         "--fault", "no-reply:3", "-f", "burst", "--split", "4:25", "--late-ms", "250",
-        "--exception-code", "6", "--trailing", "2", "--burst", "150", "--strict-baud", "-v"});
+        "--exception-code", "6", "--trailing", "2", "--burst", "150", "--strict-baud", "-v",
+        "--echo", "--link", "/tmp/by-id/usb-KESTRO-if00"});
     // clang-format on
     ASSERT_TRUE(options.error.empty()) << options.error;
     EXPECT_EQ(options.module.address, 17);
@@ -31,6 +32,8 @@ TEST(CommandLine, FullCommandLineSetsModuleAndFaults) {
     EXPECT_EQ(options.module.pacing, Pacing::Line);
     EXPECT_EQ(options.module.noise, 0);
     EXPECT_TRUE(options.module.strictBaudRate);
+    EXPECT_TRUE(options.module.echo);
+    EXPECT_EQ(options.module.link, "/tmp/by-id/usb-KESTRO-if00");
     EXPECT_TRUE(options.verbose);
     EXPECT_FALSE(options.help);
 
@@ -69,6 +72,8 @@ TEST(CommandLine, UnsoundArgumentsAreReportedNotGuessed) {
              {"--split", "0:10"},
              {"--split", "3:"},
              {"--burst", "100"},
+             {"--link"},
+             {"--link", ""},
              {"--frobnicate"},
          }) {
         const auto options = ParseCommandLine(arguments);

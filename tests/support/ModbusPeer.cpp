@@ -140,6 +140,10 @@ void ModbusPeer::forwardRequestBytes() {
     }
     m_requestBytes += static_cast<int>(got);
     m_requests = m_requestBytes / RequestSize;
+    if (m_echo) {
+        [[maybe_unused]] const ssize_t echoed =
+            ::write(m_masterSide.MasterFd(), buffer.data(), static_cast<std::size_t>(got));
+    }
     [[maybe_unused]] const ssize_t sent =
         ::write(m_slaveSide.MasterFd(), buffer.data(), static_cast<std::size_t>(got));
 }

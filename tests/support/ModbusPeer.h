@@ -2,7 +2,8 @@
 // An independent Modbus RTU slave for tests: Debian's libmodbus
 // serving on one pseudo-terminal, relayed byte for byte to a second one whose
 // device path the master under test opens. The relay can drop or corrupt the
-// reply to chosen requests.
+// reply to chosen requests, and hand every request straight back to the
+// master first, as a two-wire RS-485 adapter with local echo does.
 
 #include "platform/serial/PseudoTerminal.h"
 
@@ -36,6 +37,7 @@ public:
     // Requests are numbered from 1 in the order the relay passes them on.
     void DropReplyTo(int requestNumber);
     void CorruptReplyTo(int requestNumber);
+    void SetEcho(bool echo) { m_echo = echo; }
     int RequestsSeen() const { return m_requests.load(); }
 
 private:
@@ -52,6 +54,7 @@ private:
     std::set<int> m_dropped;
     std::set<int> m_corrupted;
     std::atomic<int> m_requests = 0;
+    std::atomic<bool> m_echo = false;
     int m_requestBytes = 0;
     std::atomic<bool> m_stopping = false;
     int m_stopPipe[2] = {-1, -1};

@@ -3,10 +3,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/major.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
-PseudoTerminal::~PseudoTerminal() { Close(); }
+PseudoTerminal::~PseudoTerminal() {
+    Close();
+}
 
 int PseudoTerminal::Open(bool keepSlaveOpen) {
     Close();
@@ -15,7 +20,8 @@ int PseudoTerminal::Open(bool keepSlaveOpen) {
         return errno;
     }
     char name[128] = {};
-    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
+    if (grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name, sizeof name) != 0) {
         const int error = errno;
         ::close(master);
         return error;
@@ -58,4 +64,14 @@ void PseudoTerminal::Close() {
         m_master = -1;
     }
     m_slavePath.clear();
+}
+
+bool isPseudoTerminalNode(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) {
+        return false;
+    }
+    const unsigned deviceMajor = major(status.st_rdev);
+    return deviceMajor >= UNIX98_PTY_SLAVE_MAJOR &&
+           deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT;
 }

@@ -31,3 +31,8 @@ private:
     int m_heldSlave = -1;
     std::string m_slavePath;
 };
+
+/// Whether the path names a pseudo-terminal's slave node itself (not a link
+/// to one). Such a name never comes back for the same line: once its master
+/// end closes, the number goes to the next terminal anybody opens.
+bool isPseudoTerminalNode(const std::string& path);

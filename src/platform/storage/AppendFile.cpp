@@ -58,7 +58,15 @@ int AppendFile::write(const char* data, std::size_t count) {
     }
     std::size_t written = 0;
     const int error = writeAllBytes(m_descriptor, data, count, written);
-    m_size += std::int64_t(written);
+    if (error == 0) {
+        m_size += std::int64_t(written);
+        return 0;
+    }
+    // What went out of a failed write is cut off again, so that the file ends
+    // where it ended before; should even that fail, the part stays counted.
+    if (written > 0 && ::ftruncate(m_descriptor, m_size) != 0) {
+        m_size += std::int64_t(written);
+    }
     return error;
 }
 

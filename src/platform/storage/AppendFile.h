@@ -18,8 +18,9 @@ public:
     /// Opens path for appending, creating it when missing. A folder, a missing
     /// folder or one that may not be written to gives the system's errno.
     int open(const QString& path);
-    /// Writes all of data at the end. On failure some of it may have reached
-    /// the file; size() counts what did.
+    /// Writes all of data at the end, or none of it: when the write fails
+    /// part way (a full disk), the part that went out is cut off again, so
+    /// the file ends where it ended before.
     int write(const char* data, std::size_t count);
     int write(const QByteArray& data) { return write(data.constData(), std::size_t(data.size())); }
     /// Closes the file; what was written stays.

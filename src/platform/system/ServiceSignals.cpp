@@ -13,6 +13,8 @@ sigset_t serviceSignals() {
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGUSR1);
+    sigaddset(&set, SIGUSR2);
     return set;
 }
 
@@ -24,7 +26,7 @@ void Block() {
     // A shell starts background jobs with SIGINT ignored, and an ignored
     // signal is thrown away instead of waiting for sigwait(). Blocked, the
     // default action never runs, so it is safe to restore it.
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) {
         std::signal(signal, SIG_DFL);
     }
 }
@@ -36,7 +38,16 @@ Request Wait() {
     if (sigwait(&set, &signal) != 0) {
         return Request::Terminate;
     }
-    return signal == SIGHUP ? Request::Restart : Request::Terminate;
+    switch (signal) {
+    case SIGHUP:
+        return Request::Restart;
+    case SIGUSR1:
+        return Request::PlugIn;
+    case SIGUSR2:
+        return Request::Unplug;
+    default:
+        return Request::Terminate;
+    }
 }
 
 } // namespace ServiceSignals

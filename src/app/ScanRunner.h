@@ -1,0 +1,73 @@
+#pragma once
+// Looks for modules on a line whose address and rate nobody remembers (a
+// module fresh from stock, or one someone set up otherwise): at each rate in
+// turn it asks every address from 1 to 127 for the 20 registers with the
+// tool's own read request, and prints each that answers soundly as
+// "found address=N baud=RATE". It waits for an answer only as long as the
+// request and the reply take on the wire at that rate, plus a margin.
+// Progress goes to the error stream.
+
+#include "modbus/RtuFrame.h"
+#include "serial/ComTypes.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+class TCustomComPort;
+
+/// How long the scan waits for the answer to one request at a rate: both
+/// frames on the wire, the silence before the answer, and a margin for the
+/// module to turn round and for a USB adapter's latency.
+std::chrono::milliseconds ScanReplyTimeout(int bitsPerSecond);
+
+class ScanRunner {
+public:
+    static constexpr int FirstAddress = 1;
+    static constexpr int LastAddress = 127;
+    static constexpr std::chrono::milliseconds Margin{20};
+
+    /// The port is set up (path, framing) but not open.
+    ScanRunner(TCustomComPort& port, std::vector<TBaudRate> rates, std::FILE* out, std::FILE* err);
+    ~ScanRunner();
+    ScanRunner(const ScanRunner&) = delete;
+    ScanRunner& operator=(const ScanRunner&) = delete;
+
+    /// Scans on the calling (main) thread. Returns 0 when a module answered,
+    /// 3 when none did, 1 when the port could not be opened or went away.
+    int Run();
+    /// Ends the scan after the request on the line; safe at any time.
+    void Interrupt();
+
+    static constexpr int ExitFound = 0;
+    static constexpr int ExitPortFailed = 1;
+    static constexpr int ExitNoneFound = 3;
+
+private:
+    void startRate();
+    void ask();
+    void received(int count);
+    void nextAddress();
+    void finish(int status);
+    void drainInput();
+    void printError(const QString& line);
+
+    TCustomComPort& m_port;
+    std::vector<TBaudRate> m_rates;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    QEventLoop m_loop;
+    QTimer m_timeout;
+    std::size_t m_rateIndex = 0;
+    int m_address = FirstAddress;
+    TTxFrame m_request{};
+    TRxFrame m_reply{};
+    std::size_t m_replyCount = 0;
+    bool m_answered = false; // this address has answered; the line settles
+    int m_found = 0;
+    int m_status = ExitNoneFound;
+    bool m_interrupted = false;
+    bool m_done = false;
+};

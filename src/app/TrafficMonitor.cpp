@@ -1,0 +1,131 @@
+#include "app/TrafficMonitor.h"
+
+#include "platform/storage/AtomicFile.h"
+
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+TrafficMonitor::TrafficMonitor(QWidget* parent) : QPlainTextEdit(parent) {
+    // An undo history would keep every line ever shown.
+    document()->setUndoRedoEnabled(false);
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(FlushInterval);
+    connect(&m_flushTimer, &QTimer::timeout, this, &TrafficMonitor::Flush);
+}
+
+void TrafficMonitor::AppendLine(const QString& line) {
+    m_pending.append(line);
+    if (!m_flushTimer.isActive()) {
+        m_flushTimer.start();
+    }
+}
+
+void TrafficMonitor::ClearLines() {
+    m_pending.clear();
+    m_flushTimer.stop();
+    clear();
+}
+
+void TrafficMonitor::Flush() {
+    m_flushTimer.stop();
+    if (m_pending.isEmpty()) {
+        return;
+    }
+    // One insertion for the whole batch; the view scrolls along when it was
+    // at the end.
+    const QString batch = m_pending.join(QLatin1Char('\n'));
+    m_pending.clear();
+    QScrollBar* bar = verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
+    appendPlainText(batch);
+    dropOldestLines(following);
+}
+
+void TrafficMonitor::dropOldestLines(bool following) {
+    const int excess = document()->blockCount() - LineLimit;
+    if (excess <= 0) {
+        return;
+    }
+    // The oldest lines go in one cut from the start to the first line kept.
+    // (The editor's own line limit walks there line by line, laying out every
+    // line it removes, which costs more than adding them did.)
+    QScrollBar* bar = verticalScrollBar();
+    const int top = bar->value();
+    QTextCursor cut(document());
+    cut.setPosition(document()->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+    // An operator reading further up keeps the same lines in view.
+    if (!following) {
+        bar->setValue(std::max(0, top - excess));
+    }
+}
+
+QString TrafficMonitor::toPlainText() const {
+    QString text = QPlainTextEdit::toPlainText();
+    if (!m_pending.isEmpty()) {
+        if (!document()->isEmpty()) {
+            text += QLatin1Char('\n');
+        }
+        text += m_pending.join(QLatin1Char('\n'));
+    }
+    return text;
+}
+
+bool TrafficMonitor::FindText(const QString& text, bool backward) {
+    Flush();
+    if (text.isEmpty()) {
+        return false;
+    }
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    if (find(text, flags)) {
+        return true;
+    }
+    // Round from the other end; the cursor stays put when there is nothing.
+    const QTextCursor before = textCursor();
+    QTextCursor restart(document());
+    restart.movePosition(backward ? QTextCursor::End : QTextCursor::Start);
+    setTextCursor(restart);
+    if (find(text, flags)) {
+        return true;
+    }
+    setTextCursor(before);
+    return false;
+}
+
+int TrafficMonitor::SaveText(const QString& path) {
+    QString text = toPlainText();
+    if (!text.isEmpty()) {
+        text += QLatin1Char('\n');
+    }
+    return writeFileAtomically(path, text.toUtf8());
+}
+
+QMimeData* TrafficMonitor::createMimeDataFromSelection() const {
+    QString text = textCursor().selectedText();
+    // Lines come out of a selection separated by paragraph separators.
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    auto* data = new QMimeData;
+    data->setText(text);
+    return data;
+}
+
+void TrafficMonitor::keyPressEvent(QKeyEvent* event) {
+    Flush();
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void TrafficMonitor::mousePressEvent(QMouseEvent* event) {
+    Flush();
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void TrafficMonitor::inputMethodEvent(QInputMethodEvent* event) {
+    Flush();
+    QPlainTextEdit::inputMethodEvent(event);
+}

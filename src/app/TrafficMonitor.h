@@ -1,0 +1,59 @@
+#pragma once
+// The traffic monitor (mm1): an editable plain-text view of the newest
+// traffic lines. Lines are gathered and added five times a second in one go,
+// so that a busy line costs the window one insertion and one repaint per
+// batch instead of one per frame. It keeps a bounded number of newest lines,
+// chosen so that the whole window stays well under 150 MB however long it
+// polls; the recording is the complete record.
+
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTimer>
+#include <chrono>
+
+class TrafficMonitor : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    /// The most lines kept; older lines give way. Each costs about 1 kB
+    /// once shown (main_window_bench measures it).
+    static constexpr int LineLimit = 80000;
+    /// Lines reach the view at most this long after they were added.
+    static constexpr std::chrono::milliseconds FlushInterval{200};
+
+    explicit TrafficMonitor(QWidget* parent = nullptr);
+
+    /// Adds a line at the end; it shows with the next batch.
+    void AppendLine(const QString& line);
+    /// Removes every line, shown or waiting.
+    void ClearLines();
+    /// Shows the lines waiting now.
+    void Flush();
+    int PendingLines() const { return static_cast<int>(m_pending.size()); }
+
+    /// The whole text, the lines still waiting included.
+    QString toPlainText() const;
+
+    /// Selects the next (or previous) occurrence of text after (before) the
+    /// cursor, going round from the other end when need be. False when the
+    /// text occurs nowhere.
+    bool FindText(const QString& text, bool backward);
+    /// Writes the whole text to path in UTF-8, each line ended; returns 0 or
+    /// the errno.
+    int SaveText(const QString& path);
+
+protected:
+    /// Copying (and dragging) carries the selection as plain text only: the
+    /// editor's own way keeps a copy of the selected part of the document for
+    /// as long as the clipboard holds it, several times the size of the text.
+    QMimeData* createMimeDataFromSelection() const override;
+    // The operator edits and selects the text with every line in it.
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    void dropOldestLines(bool following);
+
+    QStringList m_pending;
+    QTimer m_flushTimer;
+};

@@ -1,0 +1,149 @@
+#include "poll/LineKeeper.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString translated(const char* text) {
+    return QCoreApplication::translate("LineKeeper", text);
+}
+
+} // namespace
+
+LineKeeper::LineKeeper(PollPort& line) : m_line(line) {
+    m_retry.SetEnabled(false);
+    m_retry.SetInterval(static_cast<int>(RetryInterval.count()));
+    m_retry.SetOnTimer([this] { retry(); });
+    m_line.SetOnLineChange([this](const LineChange& change) { lineChanged(change); });
+}
+
+LineKeeper::~LineKeeper() {
+    m_line.SetOnLineChange(nullptr);
+}
+
+bool LineKeeper::Connected() const {
+    return m_lost || m_line.Connected();
+}
+
+void LineKeeper::SetConnected(bool connected) {
+    if (!connected && m_lost) {
+        // The dead device was let go when the line went away; what is left
+        // is to stop looking for it.
+        m_lost = false;
+        m_retry.SetEnabled(false);
+        return;
+    }
+    m_line.SetConnected(connected);
+}
+
+QString LineKeeper::Port() const {
+    return m_line.Port();
+}
+
+TBaudRate LineKeeper::BaudRate() const {
+    return m_line.BaudRate();
+}
+
+void LineKeeper::WriteData(const void* buffer, int count) {
+    if (m_lost) {
+        throw LineLostError(m_reason.toStdString());
+    }
+    try {
+        m_line.WriteData(buffer, count);
+    } catch (const LineLostError& error) {
+        lose(QString::fromUtf8(error.what()));
+        throw LineLostError(m_reason.toStdString());
+    }
+}
+
+int LineKeeper::ReadData(void* buffer, int count) {
+    if (m_lost) {
+        return 0;
+    }
+    try {
+        return m_line.ReadData(buffer, count);
+    } catch (const LineLostError& error) {
+        lose(QString::fromUtf8(error.what()));
+        return 0;
+    }
+}
+
+void LineKeeper::SetOnRxChar(std::function<void(int count)> handler) {
+    m_line.SetOnRxChar(std::move(handler));
+}
+
+std::chrono::steady_clock::time_point LineKeeper::LastRxTime() const {
+    return m_line.LastRxTime();
+}
+
+void LineKeeper::SetOnLineChange(std::function<void(const LineChange& change)> handler) {
+    m_onLineChange = std::move(handler);
+}
+
+void LineKeeper::lose(const QString& reason) {
+    m_lost = true;
+    m_lostAt = std::chrono::steady_clock::now();
+    const bool reopen = m_line.CanReopen();
+    m_lostReason =
+        reopen ? reason + QLatin1Char(' ') + translated("Trying to open it again every second.")
+               : reason;
+    m_reason = m_lostReason;
+    // The dead device is let go at once: its event thread has stopped
+    // listening, and a USB adapter plugged back in gets its old name again
+    // only once nothing holds that name any more.
+    try {
+        m_line.SetConnected(false);
+    } catch (...) {
+        // A device that is gone cannot be restored; it is released anyway.
+    }
+    // A line that cannot come back under its name is not looked for; the
+    // engine polls on as before, every request failing with the reason.
+    m_retry.SetEnabled(reopen);
+    tell(LineChange::Kind::Lost, m_reason);
+}
+
+void LineKeeper::retry() {
+    m_renamed.clear();
+    QString refusal;
+    bool opened = false;
+    m_retrying = true;
+    try {
+        m_line.SetConnected(true);
+        opened = true;
+    } catch (const AdapterRefusedError& error) {
+        refusal = QString::fromUtf8(error.what());
+    } catch (...) {
+        // Not there yet; the next attempt comes in a second.
+    }
+    m_retrying = false;
+    if (!opened) {
+        // While the name leads to another adapter, requests are refused
+        // with that reason; otherwise with why the line was lost.
+        m_reason = refusal.isEmpty() ? m_lostReason : refusal;
+        return;
+    }
+    m_lost = false;
+    m_retry.SetEnabled(false);
+    const auto away = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_lostAt);
+    QString text = translated("The line is back after %1 s.").arg(away.count(), 0, 'f', 1);
+    if (!m_renamed.isEmpty()) {
+        text += QLatin1Char(' ') + m_renamed;
+    }
+    tell(LineChange::Kind::Back, text);
+}
+
+void LineKeeper::lineChanged(const LineChange& change) {
+    // The adapter found under a new name while the line comes back is told
+    // together with its coming back, in one note.
+    if (m_retrying && change.kind == LineChange::Kind::Moved) {
+        m_renamed = change.text;
+        return;
+    }
+    tell(change.kind, change.text);
+}
+
+void LineKeeper::tell(LineChange::Kind kind, const QString& text) {
+    if (m_onLineChange) {
+        m_onLineChange({kind, text});
+    }
+}

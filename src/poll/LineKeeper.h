@@ -1,0 +1,64 @@
+#pragma once
+// Keeps the poll engine's line through a re-plug. When the line goes away
+// under the open port (a write or a read raises LineLostError), the dead
+// device is let go and, unless the port says its name cannot lead back to
+// the same line, the same port is opened again about once a second,
+// on the main thread's timer, until it opens; the port's settings are pushed
+// again by the opening itself. Meanwhile the keeper still counts as
+// connected, so the engine polls on: each request fails with the reason and
+// is counted as missed, as before the line went away.
+//
+//     ComPortAdapter adapter(comPort);
+//     LineKeeper line(adapter);
+//     PollCycle cycle(line, view);   // tells the view when the line is back
+//
+// Closing (the engine's stopping tick, the window closing) ends the attempts
+// at once. An attempt is one non-blocking open, so it never holds up the
+// window or the runner.
+
+#include "platform/system/Timer.h"
+#include "poll/PollPort.h"
+
+#include <chrono>
+
+class LineKeeper : public PollPort {
+public:
+    static constexpr std::chrono::milliseconds RetryInterval{1000};
+
+    explicit LineKeeper(PollPort& line);
+    ~LineKeeper() override;
+    LineKeeper(const LineKeeper&) = delete;
+    LineKeeper& operator=(const LineKeeper&) = delete;
+
+    /// Open, or lost and being opened again.
+    bool Connected() const override;
+    void SetConnected(bool connected) override;
+    QString Port() const override;
+    TBaudRate BaudRate() const override;
+    /// While the line is lost, raises with the reason and sends nothing.
+    void WriteData(const void* buffer, int count) override;
+    /// While the line is lost, nothing is waiting.
+    int ReadData(void* buffer, int count) override;
+    void SetOnRxChar(std::function<void(int count)> handler) override;
+    std::chrono::steady_clock::time_point LastRxTime() const override;
+    void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
+
+    /// Whether the line is lost and being opened again.
+    bool Lost() const { return m_lost; }
+
+private:
+    void lose(const QString& reason);
+    void retry();
+    void lineChanged(const LineChange& change);
+    void tell(LineChange::Kind kind, const QString& text);
+
+    PollPort& m_line;
+    Timer m_retry;
+    std::function<void(const LineChange& change)> m_onLineChange;
+    bool m_lost = false;
+    bool m_retrying = false;
+    QString m_lostReason; // why the line was lost
+    QString m_reason;     // what a request is refused with while the line is lost
+    QString m_renamed;    // the adapter's new name, found by the attempt under way
+    std::chrono::steady_clock::time_point m_lostAt;
+};
