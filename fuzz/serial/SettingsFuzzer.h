@@ -4,7 +4,7 @@
 // group and odd values saves it, is mutated line by line and byte by byte
 // (lines dropped, doubled and swapped, records of random kinds, names and
 // values, broken escapes and numbers, quotes and blanks, control bytes and
-// broken UTF-8) and restored into a port.
+// broken UTF-8, adapter identities) and restored into a port.
 //
 // The rules: restoring either succeeds or fails with "Failed to load
 // settings", and whatever a restore accepts survives a save and a restore
@@ -35,6 +35,9 @@ inline void fillOddly(TComPort& port) {
     port.SetName("ComPort");
     port.SetSavedGroups(allGroups());
     port.SetPort("/dev/odd name%\\=[x]");
+    port.SetAdapterIdentity(SerialAdapterIdentity::fromText(
+        "vendor=0403;product=6001;serial=A%3B1;path=1-1.2;interface=1.0;manufacturer=FTDI;"
+        "name=FT232R%20UART"));
     port.SetBaudRate(brCustom);
     port.SetCustomBaudRate(250000);
     port.SetStopBits(sbOne5StopBits);
@@ -103,6 +106,7 @@ private:
                      "FlowControl.ControlRTS",
                      "FlowControl.XonChar",
                      "FlowControl.XoffChar",
+                     "AdapterIdentity",
                      "PORT",
                      "",
                      "%",
@@ -121,9 +125,30 @@ private:
             return pick({"-2147483648", "2147483647", "2147483648", "-2147483649", "0x10", "+5",
                          "007", "1e3", " 12", "12 ", "", "-"});
         case 2:
-            return pick({"Custom", "custom", "115200", "1.5", "Mark", "Yes", "YES", "No", "#",
-                         "#300", "#-1", "#x", "Toggle", "Handshake", "None", "\"quoted\"", "\"half",
-                         "'single'"});
+            return pick({"Custom",
+                         "custom",
+                         "115200",
+                         "1.5",
+                         "Mark",
+                         "Yes",
+                         "YES",
+                         "No",
+                         "#",
+                         "#300",
+                         "#-1",
+                         "#x",
+                         "Toggle",
+                         "Handshake",
+                         "None",
+                         "\"quoted\"",
+                         "\"half",
+                         "'single'",
+                         "vendor=0403;product=6001",
+                         "vendor=;product=1",
+                         "vendor=1;product=2;bogus=3;;",
+                         "=x",
+                         "vendor=%ZZ;product=%C3%28",
+                         "vendor=a%3Bb;product=%00"});
         case 3: {
             QByteArray text;
             for (int n = below(20); n > 0; --n) {
@@ -297,7 +322,8 @@ private:
             return;
         }
         if (StoredPublishedValues(again) != StoredPublishedValues(restored) ||
-            again.CustomBaudRate() != restored.CustomBaudRate()) {
+            again.CustomBaudRate() != restored.CustomBaudRate() ||
+            again.AdapterIdentity().toText() != restored.AdapterIdentity().toText()) {
             report.fail("settings changed on their way through a save");
         }
         report.count("round trips");
