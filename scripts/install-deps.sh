@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-tools-dev qt6-l10n-tools
     libgtest-dev libgmock-dev libbenchmark-dev
     libmodbus-dev
     fonts-dejavu-core fonts-wqy-zenhei

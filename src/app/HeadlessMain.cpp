@@ -10,6 +10,7 @@
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
 
+#include <QCoreApplication>
 #include <QObject>
 #include <cstdio>
 #include <cstring>
@@ -54,8 +55,11 @@ int RunHeadless(const RunnerOptions& options) {
         moduleOptions.pacing = Pacing::Line;
         module = std::make_unique<VirtualModule>(moduleOptions);
         if (const int error = module->Start(); error != 0) {
-            std::fprintf(stderr, "%s\nthe virtual module could not start: %s\n",
-                         OpenFailureMessage.toUtf8().constData(), std::strerror(error));
+            const QString text = OpenFailureText() + QLatin1Char('\n') +
+                                 QCoreApplication::translate(
+                                     "HeadlessMain", "the virtual module could not start: %1")
+                                     .arg(QString::fromLocal8Bit(std::strerror(error)));
+            std::fprintf(stderr, "%s\n", text.toUtf8().constData());
             return 1;
         }
         path = module->PortPath();

@@ -2,6 +2,7 @@
 
 #include "platform/storage/AtomicFile.h"
 #include "record/LinkSummary.h"
+#include "trend/TrendCsv.h"
 
 HeadlessRunner::HeadlessRunner(PollPort& port, const RunnerOptions& options, std::FILE* out,
                                std::FILE* err)
@@ -15,8 +16,13 @@ HeadlessRunner::HeadlessRunner(PollPort& port, const RunnerOptions& options, std
     m_recorder.SetLimitBytes(std::int64_t{options.record.limitMegabytes} *
                              TrafficRecorder::BytesPerMegabyte);
     m_recorder.SetOnFailure([this](const QString& reason) {
-        printError(QStringLiteral("the recording stopped, polling goes on: %1").arg(reason));
+        printError(tr("the recording stopped, polling goes on: %1").arg(reason));
     });
+    if (options.linearity) {
+        m_linearity = std::make_unique<LinearityTest>(m_cycle, *options.linearity);
+        // The stopping tick settles the last request and closes the port.
+        m_linearity->SetOnFinished([this](const LinearityResult&) { m_cycle.skButton3Click(); });
+    }
 }
 
 int HeadlessRunner::Run() {
@@ -26,19 +32,29 @@ int HeadlessRunner::Run() {
     // The first request is a read, as in the window after Start: the first
     // reply shows the line as it is (whether it echoes, say) before anything
     // is written. The writes follow from the first tick on.
+    startLinearityOnceWritesAreOut();
     if (m_interrupted) {
         m_cycle.skButton3Click();
     }
     m_loop.exec();
     m_recorder.Stop();
     printSummary();
-    return writeStatistics() ? 0 : 1;
+    if (!writeStatistics()) {
+        return 1;
+    }
+    if (!m_linearity) {
+        return 0;
+    }
+    // A run interrupted before the test began still owes its verdict.
+    m_linearity->Abort(LinearityStop::Interrupted);
+    printLinearity(m_linearity->Result());
+    return m_linearity->Result().Passed() ? 0 : LinearityFailed;
 }
 
 bool HeadlessRunner::prepareFiles() {
     if (!m_options.record.path.isEmpty()) {
         if (const QString error = m_recorder.Start(m_options.record.path); !error.isEmpty()) {
-            printError(QStringLiteral("cannot record the traffic: %1").arg(error));
+            printError(tr("cannot record the traffic: %1").arg(error));
             return false;
         }
     }
@@ -46,7 +62,7 @@ bool HeadlessRunner::prepareFiles() {
     // cannot be written is refused before the run begins.
     if (!m_options.summaryPath.isEmpty()) {
         if (const int error = writeFileAtomically(m_options.summaryPath, {}); error != 0) {
-            printError(QStringLiteral("cannot write the summary: %1")
+            printError(tr("cannot write the summary: %1")
                            .arg(RecordingFailureText(m_options.summaryPath, error)));
             m_recorder.Stop();
             return false;
@@ -61,7 +77,7 @@ bool HeadlessRunner::writeStatistics() {
     }
     const int error = writeFileAtomically(m_options.summaryPath, LinkSummaryJson(m_statistics));
     if (error != 0) {
-        printError(QStringLiteral("cannot write the summary: %1")
+        printError(tr("cannot write the summary: %1")
                        .arg(RecordingFailureText(m_options.summaryPath, error)));
         return false;
     }
@@ -75,6 +91,11 @@ void HeadlessRunner::printError(const QString& text) {
 }
 
 void HeadlessRunner::Interrupt() {
+    if (m_linearity && m_linearity->Running() && !m_interrupted) {
+        m_interrupted = true;
+        m_linearity->Abort(LinearityStop::Interrupted);
+        return;
+    }
     m_interrupted = true;
     m_cycle.skButton3Click();
 }
@@ -88,6 +109,7 @@ void HeadlessRunner::onTick() {
     }
     ++m_ticks;
     queueNextWrite();
+    startLinearityOnceWritesAreOut();
     if (m_options.cycles && m_ticks >= *m_options.cycles) {
         m_cycle.skButton3Click();
     }
@@ -102,6 +124,21 @@ void HeadlessRunner::queueNextWrite() {
     const auto [registerIndex, value] = m_writes.front();
     m_writes.pop_front();
     m_cycle.RequestWriteToRegister(registerIndex, value);
+}
+
+void HeadlessRunner::startLinearityOnceWritesAreOut() {
+    if (m_linearity && !m_interrupted && m_writes.empty() && m_cycle.WriteMode() == WriteModeRead) {
+        m_linearity->Start();
+    }
+}
+
+void HeadlessRunner::printLinearity(const LinearityResult& result) {
+    const QByteArray text = LinearityCsv(result) + LinearitySummaryLine(result).toUtf8() + '\n';
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), m_out);
+    std::fflush(m_out);
+    if (result.outputWritten && !result.restored && result.originalOutput) {
+        printError(tr("the output could not be written back to %1").arg(*result.originalOutput));
+    }
 }
 
 void HeadlessRunner::printSummary() {

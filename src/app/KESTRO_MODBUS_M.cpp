@@ -1,42 +1,48 @@
 // Program entry: the windows, or the headless runner with --headless.
 
 #include "app/HeadlessMain.h"
+#include "app/Language.h"
 #include "app/RunnerOptions.h"
 #include "app/WindowMain.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
-#include <cstring>
-#include <optional>
 
 namespace {
 
 // Without a display, --simulate shows the tool at work on the terminal for a while.
 constexpr int SimulationDemoCycles = 20;
 
+// Program names and version numbers are the same in every language.
+constexpr char VersionUsage[] = "\n"
+                                "       kestro-modbus-m --version\n"
+                                "  --version          print the program's name and version\n";
+
 void printText(std::FILE* stream, const QString& text) {
     std::fputs(text.toUtf8().constData(), stream);
 }
 
-bool hasArgument(int argc, char** argv, const char* wanted) {
-    for (int index = 1; index < argc; ++index) {
-        if (std::strcmp(argv[index], wanted) == 0) {
-            return true;
-        }
-    }
-    return false;
+bool asksForHelp(const QStringList& arguments) {
+    return arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
 }
 
-int runHeadless(int argc, char** argv, bool demonstration) {
-    QCoreApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
+// The program's arguments after its name, before Qt takes its own out.
+QStringList argumentList(int argc, char** argv) {
+    QStringList arguments;
+    for (int index = 1; index < argc; ++index) {
+        arguments.append(QString::fromLocal8Bit(argv[index]));
+    }
+    return arguments;
+}
+
+int runHeadless(QStringList arguments, bool demonstration) {
     if (demonstration) {
         // Nobody is there to press Start on: the runner starts at once anyway.
         arguments.removeAll(QStringLiteral("--start"));
     }
-    if (arguments.contains("--help") || arguments.contains("-h")) {
-        printText(stdout, RunnerUsage() + WindowUsage());
+    if (asksForHelp(arguments)) {
+        printText(stdout, RunnerUsage() + WindowUsage() + QString::fromLatin1(VersionUsage));
         return 0;
     }
     const RunnerArguments parsed = ParseRunnerArguments(arguments);
@@ -51,53 +57,59 @@ int runHeadless(int argc, char** argv, bool demonstration) {
     return RunHeadless(options);
 }
 
-// The program's arguments after its name, as Qt will see them too.
-QStringList argumentList(int argc, char** argv) {
-    QStringList arguments;
-    for (int index = 1; index < argc; ++index) {
-        arguments.append(QString::fromLocal8Bit(argv[index]));
+// The window's command line. Where no window can be shown, --simulate runs the
+// runner on the virtual module instead, anything else is told to use --headless.
+int runWindowCommandLine(const QStringList& arguments, bool display) {
+    const WindowArguments parsed = ParseWindowArguments(arguments);
+    if (!parsed.options) {
+        printText(stderr,
+                  "kestro-modbus-m: " + parsed.error + "\n\n" + RunnerUsage() + WindowUsage());
+        return 2;
     }
-    return arguments;
-}
-
-int runWindows(int argc, char** argv, const WindowOptions& options) {
-    // Window positions are pixels at 96 dots per inch, whatever the screen.
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication app(argc, argv);
-    return RunWindows(options);
+    if (display) {
+        return RunWindows(*parsed.options);
+    }
+    if (parsed.options->simulate) {
+        printText(stderr, QCoreApplication::translate(
+                              "KESTRO_MODBUS_M",
+                              "kestro-modbus-m: no display (DISPLAY, WAYLAND_DISPLAY and "
+                              "QT_QPA_PLATFORM are unset); running the headless runner on "
+                              "the virtual module instead.\n"));
+        return runHeadless(arguments, true);
+    }
+    printText(stderr,
+              QCoreApplication::translate(
+                  "KESTRO_MODBUS_M", "kestro-modbus-m: no display to show the window on (DISPLAY, "
+                                     "WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset); use "
+                                     "--headless.\n\n") +
+                  RunnerUsage());
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (hasArgument(argc, argv, "--version")) {
+    if (argumentList(argc, argv).contains(QStringLiteral("--version"))) {
         std::printf("kestro-modbus-m %s\n", KESTRO_VERSION);
         return 0;
     }
-    if (hasArgument(argc, argv, "--headless") || hasArgument(argc, argv, "--help") ||
-        hasArgument(argc, argv, "-h")) {
-        return runHeadless(argc, argv, false);
-    }
-    const WindowArguments parsed = ParseWindowArguments(argumentList(argc, argv));
-    const std::optional<WindowOptions>& options = parsed.options;
-    if (!options) {
-        printText(stderr,
-                  "kestro-modbus-m: " + parsed.error + "\n\n" + RunnerUsage() + WindowUsage());
+    const LanguageArguments language = ChooseLanguage(
+        argumentList(argc, argv), qEnvironmentVariable("KESTRO_LANG"), QLocale::system());
+    if (!language.language) {
+        printText(stderr, "kestro-modbus-m: " + language.error + "\n\n" + RunnerUsage());
         return 2;
     }
-    if (!DisplayAvailable()) {
-        if (options->simulate) {
-            std::fputs("kestro-modbus-m: no display (DISPLAY, WAYLAND_DISPLAY and "
-                       "QT_QPA_PLATFORM are unset); running the headless runner on the "
-                       "virtual module instead.\n",
-                       stderr);
-            return runHeadless(argc, argv, true);
-        }
-        printText(stderr, QStringLiteral("kestro-modbus-m: no display to show the window on "
-                                         "(DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are "
-                                         "unset); use --headless.\n\n") +
-                              RunnerUsage());
-        return 2;
+    const QStringList& arguments = language.options;
+    const bool headless =
+        arguments.contains(QStringLiteral("--headless")) || asksForHelp(arguments);
+    if (!headless && DisplayAvailable()) {
+        // Window positions are pixels at 96 dots per inch, whatever the screen.
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+        QApplication app(argc, argv);
+        InstallCatalogue(app, *language.language, stderr);
+        return runWindowCommandLine(arguments, true);
     }
-    return runWindows(argc, argv, *options);
+    QCoreApplication app(argc, argv);
+    InstallCatalogue(app, *language.language, stderr);
+    return headless ? runHeadless(arguments, false) : runWindowCommandLine(arguments, false);
 }

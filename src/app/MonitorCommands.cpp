@@ -1,5 +1,6 @@
 #include "app/MonitorCommands.h"
 
+#include "app/FileChoice.h"
 #include "app/FindDialog.h"
 #include "app/StatisticsDialog.h"
 #include "app/TrafficMonitor.h"
@@ -7,7 +8,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFileDialog>
 #include <QMenu>
 #include <QTimer>
 
@@ -71,7 +71,8 @@ void MonitorCommands::SetRecordLimitMegabytes(int megabytes) {
 }
 
 void MonitorCommands::ChooseRecordingFile() {
-    const QString path = askFileName(tr("开始记录"), tr("CSV 文件 (*.csv)"), QStringLiteral("csv"));
+    const QString path =
+        AskSaveFileName(&m_window, tr("开始记录"), tr("CSV 文件 (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty()) {
         return;
     }
@@ -86,7 +87,8 @@ void MonitorCommands::TellRecordingRefused(const QString& reason) {
 
 void MonitorCommands::SaveMonitorAs() {
     m_monitor.Flush();
-    const QString path = askFileName(tr("另存为"), tr("文本文件 (*.txt)"), QStringLiteral("txt"));
+    const QString path =
+        AskSaveFileName(&m_window, tr("另存为"), tr("文本文件 (*.txt)"), QStringLiteral("txt"));
     if (path.isEmpty()) {
         return;
     }
@@ -104,18 +106,6 @@ void MonitorCommands::OpenStatistics() {
     m_statisticsDialog->show();
     m_statisticsDialog->raise();
     m_statisticsDialog->activateWindow();
-}
-
-QString MonitorCommands::askFileName(const QString& caption, const QString& filter,
-                                     const QString& suffix) {
-    QFileDialog dialog(&m_window, caption);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(filter);
-    dialog.setDefaultSuffix(suffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().first();
 }
 
 void MonitorCommands::recordingFailed(const QString& reason) {

@@ -58,7 +58,6 @@ public:
     StatisticsDialog* StatisticsWindow() const { return m_statisticsDialog; }
 
 private:
-    QString askFileName(const QString& caption, const QString& filter, const QString& suffix);
     void recordingFailed(const QString& reason);
 
     TrafficMonitor& m_monitor;

@@ -1,12 +1,19 @@
 #pragma once
 
 #include "serial/ComTypes.h"
+#include "trend/LinearityPlan.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <optional>
 #include <utility>
 #include <vector>
+
+// The texts of the command line (errors and usage), for the translation system.
+struct CommandLine {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
 
 // Where the traffic is recorded, for the window and the runner alike.
 struct RecordOptions {
@@ -17,7 +24,7 @@ struct RecordOptions {
 // The command line of the headless runner:
 //   --headless (--port PATH | --simulate) [--baud RATE] [--address N]
 //   [--cycles K] [--write REG=VALUE]... [--record FILE] [--record-max-mb N]
-//   [--summary FILE]
+//   [--summary FILE] [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
 //   --headless --port PATH --scan [--baud RATE]...
 struct RunnerOptions {
     bool headless = false;
@@ -30,7 +37,8 @@ struct RunnerOptions {
     std::optional<int> cycles;               // none: until interrupted
     std::vector<std::pair<int, int>> writes; // register, value; in order
     RecordOptions record;
-    QString summaryPath; // empty: no summary
+    QString summaryPath;                    // empty: no summary
+    std::optional<LinearityPlan> linearity; // the linearity test, run to its end
 };
 
 struct RunnerArguments {

@@ -56,6 +56,7 @@ void RunnerView::ShowLineNote(const QString& note) {
     printLine(m_err, note);
 }
 
+// Scripts read the counters and the registers: they are the same in every language.
 QString RunnerView::CountersLine() const {
     return QStringLiteral("Tx=%1 Er=%2").arg(m_panels[1], m_panels[3]);
 }

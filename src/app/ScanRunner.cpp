@@ -45,7 +45,7 @@ int ScanRunner::Run() {
     try {
         m_port.SetConnected(true);
     } catch (const EComPort& error) {
-        printError(OpenFailureMessage);
+        printError(OpenFailureText());
         printError(PortErrorText(error));
         return ExitPortFailed;
     }
@@ -61,8 +61,8 @@ int ScanRunner::Run() {
         // A line that went away cannot be restored; the scan has its result.
     }
     if (m_status != ExitPortFailed) {
-        printError(m_found == 0 ? QStringLiteral("scan: no module answered")
-                                : QStringLiteral("scan: %1 found").arg(m_found));
+        printError(m_found == 0 ? tr("scan: no module answered")
+                                : tr("scan: %1 found").arg(m_found));
     }
     return m_status;
 }
@@ -82,7 +82,7 @@ void ScanRunner::startRate() {
     }
     const int bitsPerSecond = BaudRateValue(rate);
     const auto longest = ScanReplyTimeout(bitsPerSecond) * (LastAddress - FirstAddress + 1);
-    printError(QStringLiteral("scan: %1 baud, addresses %2 to %3, up to %4 s")
+    printError(tr("scan: %1 baud, addresses %2 to %3, up to %4 s")
                    .arg(bitsPerSecond)
                    .arg(FirstAddress)
                    .arg(LastAddress)
@@ -139,6 +139,7 @@ void ScanRunner::received(int count) {
     }
     m_answered = true;
     ++m_found;
+    // Scripts read this line: it is the same in every language.
     const QByteArray line = QStringLiteral("found address=%1 baud=%2\n")
                                 .arg(m_address)
                                 .arg(BaudRateValue(m_rates[m_rateIndex]))

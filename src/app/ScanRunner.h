@@ -10,6 +10,7 @@
 #include "modbus/RtuFrame.h"
 #include "serial/ComTypes.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <chrono>
@@ -24,6 +25,8 @@ class TCustomComPort;
 std::chrono::milliseconds ScanReplyTimeout(int bitsPerSecond);
 
 class ScanRunner {
+    Q_DECLARE_TR_FUNCTIONS(ScanRunner)
+
 public:
     static constexpr int FirstAddress = 1;
     static constexpr int LastAddress = 127;

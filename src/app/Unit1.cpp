@@ -3,6 +3,7 @@
 #include "app/MonitorCommands.h"
 #include "app/StatusBar.h"
 #include "app/TrafficMonitor.h"
+#include "app/TrendWindow.h"
 #include "app/WindowDesign.h"
 #include "app/popwin.h"
 #include "platform/drawing/DrawText.h"
@@ -10,11 +11,13 @@
 #include "poll/LineKeeper.h"
 #include "poll/OpenFailure.h"
 #include "poll/RegisterMap.h"
+#include "trend/TrendHistory.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLedRectangle.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QMenu>
@@ -32,7 +35,7 @@ const QString PortPanelSeparator = QStringLiteral(" | ");
 QString settingsFailureText(const std::exception& error) {
     const QString file = registryRootFile(RegistryRoot::LocalMachine);
     return QString::fromUtf8(error.what()) + QLatin1Char('\n') +
-           QStringLiteral("Port settings file: %1").arg(QDir::toNativeSeparators(file));
+           TForm1::tr("Port settings file: %1").arg(QDir::toNativeSeparators(file));
 }
 
 } // namespace
@@ -49,7 +52,15 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
         *mm1, *m_cycle, *this,
         MonitorCommands::WindowHooks{[this](const QString& text) { showMessage(text); },
                                      [this](const QString& note) { setRecordingNote(note); }});
+    m_trendHistory = std::make_unique<TrendHistory>();
+    m_cycle->AddReadoutListener(*m_trendHistory);
     loadDesign();
+    // F5 anywhere in the window opens the trend, as a double-click on a read-out does.
+    auto* trendKey = new QAction(this);
+    trendKey->setShortcut(Qt::Key_F5);
+    trendKey->setShortcutContext(Qt::WindowShortcut);
+    connect(trendKey, &QAction::triggered, this, &TForm1::OpenTrend);
+    addAction(trendKey);
     mm1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(mm1, &TrafficMonitor::customContextMenuRequested, this, &TForm1::showMonitorMenu);
     connect(stat1, &StatusBar::panelDoubleClicked, this, &TForm1::statusPanelDoubleClicked);
@@ -59,6 +70,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 TForm1::~TForm1() {
     // The port's event thread must not deliver into a half-destroyed window.
     m_portAdapter->SetOnRxChar(nullptr);
+    // The trend window and its test hold on to the engine and the history.
+    delete m_trendWindow;
+    m_cycle->RemoveReadoutListener(*m_trendHistory);
     m_commands.reset();
     try {
         ComPort.ClosePort();
@@ -81,6 +95,15 @@ void TForm1::RequestWrite(int value) {
 
 QString TForm1::StartRecording(const QString& path) {
     return m_commands->StartRecording(path);
+}
+
+void TForm1::OpenTrend() {
+    if (m_trendWindow == nullptr) {
+        m_trendWindow = new TrendWindow(*m_trendHistory, *m_cycle, this);
+    }
+    m_trendWindow->show();
+    m_trendWindow->raise();
+    m_trendWindow->activateWindow();
 }
 
 void TForm1::UseTemporaryPort(const std::string& path) {

@@ -21,6 +21,8 @@ class LineKeeper;
 class MonitorCommands;
 class StatusBar;
 class TForm2;
+class TrendHistory;
+class TrendWindow;
 class TFramedStringGrid;
 class TiIntegerOutput;
 class TiLabel;
@@ -94,6 +96,13 @@ public:
     /// empty text, or the file and the reason it cannot be written.
     QString StartRecording(const QString& path);
 
+    /// The history of the output and feedback, fed by every read from the
+    /// start, and the trend window that shows it (none until first opened).
+    const TrendHistory& Trend() const { return *m_trendHistory; }
+    TrendWindow* TrendView() const { return m_trendWindow; }
+    /// Opens the trend window (a double-click on a read-out, F5).
+    void OpenTrend();
+
     // Handlers.
     void FormCreate();
     void FormClose();
@@ -105,6 +114,8 @@ public:
     void sg1DrawCell(int column, int row, const QRect& rect, TGridDrawState state);
     void sg1DblClick();
     void intgrtpt1ChangeUser() {}
+    void iSevenSegmentAnalog1DblClick() { OpenTrend(); }
+    void iSevenSegmentAnalog2DblClick() { OpenTrend(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -145,6 +156,8 @@ private:
     std::unique_ptr<LineKeeper> m_line;
     std::unique_ptr<PollCycle> m_cycle;
     std::unique_ptr<MonitorCommands> m_commands;
+    std::unique_ptr<TrendHistory> m_trendHistory;
+    TrendWindow* m_trendWindow = nullptr;
     TForm2* m_writeDialog = nullptr;
     MessageSink m_messageSink;
     std::optional<QString> m_restoreFailure;

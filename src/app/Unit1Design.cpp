@@ -42,34 +42,35 @@ constexpr std::array<ControlBounds, 16> Layout{{
     {"stat1", 0, 777, 840, 19},
 }};
 
-const QString WindowCaption = QStringLiteral("KESTRO_MODBUS_M_V1.0   功能测试(KESTRO)");
+constexpr char WindowCaption[] =
+    QT_TRANSLATE_NOOP("TForm1", "KESTRO_MODBUS_M_V1.0   功能测试(KESTRO)");
 
 struct LabelDesign {
     TiLabel* TForm1::*label;
     const char* name;
-    QString caption;
+    const char* caption;
 };
 
 const std::array<LabelDesign, 6> Labels{{
-    {&TForm1::ilbl1, "ilbl1", QStringLiteral("地址")},
-    {&TForm1::ilbl6, "ilbl6", QStringLiteral("继电器")},
-    {&TForm1::ilbl2, "ilbl2", QStringLiteral("反馈")},
-    {&TForm1::ilbl3, "ilbl3", QStringLiteral("输出")},
-    {&TForm1::ilbl5, "ilbl5", QStringLiteral("寄存器读写")},
-    {&TForm1::ilbl4, "ilbl4", QStringLiteral("串口数据监视")},
+    {&TForm1::ilbl1, "ilbl1", QT_TRANSLATE_NOOP("TForm1", "地址")},
+    {&TForm1::ilbl6, "ilbl6", QT_TRANSLATE_NOOP("TForm1", "继电器")},
+    {&TForm1::ilbl2, "ilbl2", QT_TRANSLATE_NOOP("TForm1", "反馈")},
+    {&TForm1::ilbl3, "ilbl3", QT_TRANSLATE_NOOP("TForm1", "输出")},
+    {&TForm1::ilbl5, "ilbl5", QT_TRANSLATE_NOOP("TForm1", "寄存器读写")},
+    {&TForm1::ilbl4, "ilbl4", QT_TRANSLATE_NOOP("TForm1", "串口数据监视")},
 }};
 
 struct PanelDesign {
     int width;
-    QString text;
+    const char* text;
 };
 
-const std::array<PanelDesign, 5> StatusPanels{{
-    {25, QStringLiteral("Tx=")},
-    {50, QStringLiteral("0")},
-    {25, QStringLiteral("Er=")},
-    {50, QStringLiteral("0")},
-    {50, QString()},
+constexpr std::array<PanelDesign, 5> StatusPanels{{
+    {25, QT_TRANSLATE_NOOP("TForm1", "Tx=")},
+    {50, "0"},
+    {25, QT_TRANSLATE_NOOP("TForm1", "Er=")},
+    {50, "0"},
+    {50, ""},
 }};
 
 // Table sg1.
@@ -104,7 +105,7 @@ void designReadout(TiSevenSegmentAnalog& readout, TColor segmentColor) {
 void designLabels(TForm1& form) {
     for (const LabelDesign& design : Labels) {
         TiLabel* label = form.*design.label;
-        label->SetCaption(design.caption);
+        label->SetCaption(TForm1::tr(design.caption));
         label->Font().Assign(labelFont());
         label->SetWordWrap(false);
     }
@@ -123,9 +124,9 @@ void designAddressField(TForm1& form) {
 }
 
 void designButtons(TForm1& form) {
-    designButton(*form.skButton1, QStringLiteral("串口设置"));
-    designButton(*form.skButton2, QStringLiteral("开始"));
-    designButton(*form.skButton3, QStringLiteral("停止"));
+    designButton(*form.skButton1, TForm1::tr("串口设置"));
+    designButton(*form.skButton2, TForm1::tr("开始"));
+    designButton(*form.skButton3, TForm1::tr("停止"));
     form.skButton2->SetDefault(true);
     form.skButton1->OnClick = [&form](QObject*) { form.skButton1Click(); };
     form.skButton2->OnClick = [&form](QObject*) { form.skButton2Click(); };
@@ -161,7 +162,7 @@ void designMonitor(TrafficMonitor& monitor) {
 void designStatusBar(StatusBar& bar) {
     bar.Font().Assign(TFont(QStringLiteral("MS Sans Serif"), -11));
     for (const PanelDesign& panel : StatusPanels) {
-        bar.addPanel(panel.width, panel.text);
+        bar.addPanel(panel.width, TForm1::tr(panel.text));
     }
 }
 
@@ -228,7 +229,7 @@ void TForm1::loadDesign() {
 }
 
 void TForm1::applyDesignValues() {
-    setWindowTitle(WindowCaption);
+    setWindowTitle(tr(WindowCaption));
     setMinimumSize(MinimumSize);
     resize(ClientSize);
     setFont(WindowFont());
@@ -240,6 +241,8 @@ void TForm1::applyDesignValues() {
     designButtons(*this);
     designReadout(*iSevenSegmentAnalog1, clRed);
     designReadout(*iSevenSegmentAnalog2, clLime);
+    iSevenSegmentAnalog1->OnDblClick = [this](QObject*) { iSevenSegmentAnalog1DblClick(); };
+    iSevenSegmentAnalog2->OnDblClick = [this](QObject*) { iSevenSegmentAnalog2DblClick(); };
     designTable(*this);
     designMonitor(*mm1);
     designStatusBar(*stat1);

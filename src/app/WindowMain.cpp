@@ -24,7 +24,7 @@ WindowArguments ParseWindowArguments(const QStringList& arguments) {
         if (IsRecordOption(name)) {
             if (!value) {
                 if (index + 1 >= arguments.size()) {
-                    return {std::nullopt, QStringLiteral("%1 needs a value").arg(name)};
+                    return {std::nullopt, CommandLine::tr("%1 needs a value").arg(name)};
                 }
                 value = arguments[++index];
             }
@@ -37,14 +37,14 @@ WindowArguments ParseWindowArguments(const QStringList& arguments) {
         } else if (name == "--start" && !value) {
             options.pressStart = true;
         } else if (name.startsWith("--")) {
-            return {std::nullopt, QStringLiteral("unknown option \"%1\"").arg(arguments[index])};
+            return {std::nullopt, CommandLine::tr("unknown option \"%1\"").arg(arguments[index])};
         }
     }
     return {options, {}};
 }
 
 QString WindowUsage() {
-    return QStringLiteral(
+    return CommandLine::tr(
         "       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]\n"
         "  (no option)        the operator window on the stored port\n"
         "  --simulate         the window on the built-in virtual module; the stored\n"
@@ -52,10 +52,7 @@ QString WindowUsage() {
         "  --start            press Start once the window is up\n"
         "  --record FILE      record the traffic in FILE from the start (CSV), as the\n"
         "                     monitor's context menu does\n"
-        "  --record-max-mb N  as for the runner\n"
-        "\n"
-        "       kestro-modbus-m --version\n"
-        "  --version          print the program's name and version\n");
+        "  --record-max-mb N  as for the runner\n");
 }
 
 bool DisplayAvailable() {
@@ -77,9 +74,10 @@ int RunWindows(const WindowOptions& options) {
         moduleOptions.pacing = Pacing::Line;
         module = std::make_unique<VirtualModule>(moduleOptions);
         if (const int error = module->Start(); error != 0) {
-            QMessageBox::critical(nullptr, QStringLiteral("KESTRO_MODBUS_M"),
-                                  QStringLiteral("The virtual module could not start: %1")
-                                      .arg(QString::fromLocal8Bit(std::strerror(error))));
+            QMessageBox::critical(
+                nullptr, QStringLiteral("KESTRO_MODBUS_M"),
+                QCoreApplication::translate("WindowMain", "The virtual module could not start: %1")
+                    .arg(QString::fromLocal8Bit(std::strerror(error))));
             return 1;
         }
     }

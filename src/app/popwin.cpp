@@ -74,13 +74,12 @@ void TForm2::createControls() {
     pnl1 = makePanel(this, "pnl1");
     lbl1 = NewControl<QLabel>(pnl1, "lbl1");
     intgrtpt1 = NewControl<TiIntegerOutput>(pnl1, "intgrtpt1");
-    btnOKBtn = makeButton(pnl1, "btnOKBtn", QStringLiteral("OK"));
-    btnCancelBtn = makeButton(pnl1, "btnCancelBtn", QStringLiteral("Cancel"));
+    btnOKBtn = makeButton(pnl1, "btnOKBtn", tr("OK"));
+    btnCancelBtn = makeButton(pnl1, "btnCancelBtn", tr("Cancel"));
     pnl2 = makePanel(this, "pnl2");
     rg1 = NewControl<QGroupBox>(pnl2, "rg1");
     m_rampButtons = new QButtonGroup(this);
-    const std::array<QString, 3> items{QStringLiteral("连续减5"), QStringLiteral("不用"),
-                                       QStringLiteral("连续加5")};
+    const std::array<QString, 3> items{tr("连续减5"), tr("不用"), tr("连续加5")};
     auto* itemColumn = NewControl<QWidget>(rg1, "rg1Items");
     for (int index = 0; index < static_cast<int>(items.size()); ++index) {
         auto* item = new QRadioButton(items[static_cast<std::size_t>(index)], itemColumn);
@@ -88,12 +87,12 @@ void TForm2::createControls() {
         rg1Items[static_cast<std::size_t>(index)] = item;
         m_rampButtons->addButton(item, index);
     }
-    btn1 = makeButton(this, "btn1", QStringLiteral("校准输入零点"));
+    btn1 = makeButton(this, "btn1", tr("校准输入零点"));
     intgrtpt2 = NewControl<TiIntegerOutput>(this, "intgrtpt2");
-    btn2 = makeButton(this, "btn2", QStringLiteral("校准输出量程"));
-    btn3 = makeButton(this, "btn3", QStringLiteral("校准输入20mA"));
-    btn4 = makeButton(this, "btn4", QStringLiteral("继电器开"));
-    btn5 = makeButton(this, "btn5", QStringLiteral("继电器关"));
+    btn2 = makeButton(this, "btn2", tr("校准输出量程"));
+    btn3 = makeButton(this, "btn3", tr("校准输入20mA"));
+    btn4 = makeButton(this, "btn4", tr("继电器开"));
+    btn5 = makeButton(this, "btn5", tr("继电器关"));
 }
 
 void TForm2::applyDesignValues() {
@@ -101,14 +100,14 @@ void TForm2::applyDesignValues() {
     intgrtpt2->BeginLoading();
 
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("写寄存器值"));
+    setWindowTitle(tr("写寄存器值"));
     setFont(WindowFont());
     UseButtonFaceBackground(*this);
     resize(DesignClientWidth, ClientHeight);
     ApplyLayout(*this, Layout);
 
     designValuePanel();
-    rg1->setTitle(QStringLiteral("自动加减寄存器3 输出显示值 测试"));
+    rg1->setTitle(tr("自动加减寄存器3 输出显示值 测试"));
     SetRampItemIndex(RampOff);
     designCommands();
     designTimers();
@@ -119,7 +118,7 @@ void TForm2::applyDesignValues() {
 }
 
 void TForm2::designValuePanel() {
-    lbl1->setText(QStringLiteral("值:"));
+    lbl1->setText(tr("值:"));
     intgrtpt1->SetValueMin(0);
     intgrtpt1->SetValueMax(65535);
     intgrtpt1->SetValue(0);

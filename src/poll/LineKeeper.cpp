@@ -2,14 +2,6 @@
 
 #include <QCoreApplication>
 
-namespace {
-
-QString translated(const char* text) {
-    return QCoreApplication::translate("LineKeeper", text);
-}
-
-} // namespace
-
 LineKeeper::LineKeeper(PollPort& line) : m_line(line) {
     m_retry.SetEnabled(false);
     m_retry.SetInterval(static_cast<int>(RetryInterval.count()));
@@ -85,8 +77,7 @@ void LineKeeper::lose(const QString& reason) {
     m_lostAt = std::chrono::steady_clock::now();
     const bool reopen = m_line.CanReopen();
     m_lostReason =
-        reopen ? reason + QLatin1Char(' ') + translated("Trying to open it again every second.")
-               : reason;
+        reopen ? reason + QLatin1Char(' ') + tr("Trying to open it again every second.") : reason;
     m_reason = m_lostReason;
     // The dead device is let go at once: its event thread has stopped
     // listening, and a USB adapter plugged back in gets its old name again
@@ -125,7 +116,7 @@ void LineKeeper::retry() {
     m_lost = false;
     m_retry.SetEnabled(false);
     const auto away = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_lostAt);
-    QString text = translated("The line is back after %1 s.").arg(away.count(), 0, 'f', 1);
+    QString text = tr("The line is back after %1 s.").arg(away.count(), 0, 'f', 1);
     if (!m_renamed.isEmpty()) {
         text += QLatin1Char(' ') + m_renamed;
     }

@@ -19,9 +19,12 @@
 #include "platform/system/Timer.h"
 #include "poll/PollPort.h"
 
+#include <QCoreApplication>
 #include <chrono>
 
 class LineKeeper : public PollPort {
+    Q_DECLARE_TR_FUNCTIONS(LineKeeper)
+
 public:
     static constexpr std::chrono::milliseconds RetryInterval{1000};
 

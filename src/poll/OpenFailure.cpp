@@ -3,10 +3,13 @@
 #include "serial/ComPort.h"
 #include "serial/EComPort.h"
 
+#include <QCoreApplication>
 #include <stdexcept>
 
 QString OpenFailureReason(const QString& port, const EComPort& error) {
-    const QString name = port.trimmed().isEmpty() ? QStringLiteral("(no port chosen)") : port;
+    const QString name = port.trimmed().isEmpty()
+                             ? QCoreApplication::translate("OpenFailure", "(no port chosen)")
+                             : port;
     return QStringLiteral("%1: %2").arg(name, PortErrorText(error));
 }
 

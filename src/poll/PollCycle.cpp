@@ -10,6 +10,10 @@
 
 using namespace std::chrono_literals;
 
+QString OpenFailureText() {
+    return QCoreApplication::translate("PollCycle", OpenFailureSource);
+}
+
 std::optional<std::chrono::milliseconds> PauseAfterReply(TBaudRate baudRate) {
     // Roughly the time of 24 characters at the rate, so a prompt slave is polled
     // back to back without crowding it.
@@ -87,10 +91,10 @@ bool PollCycle::skButton2Click() {
         m_view.SetPanelText(PanelPort, m_port.Port() + QStringLiteral(" | "));
         m_judge.Started();
     } catch (const std::exception& error) {
-        m_view.ShowOpenFailure(OpenFailureMessage, QString::fromUtf8(error.what()));
+        m_view.ShowOpenFailure(OpenFailureText(), QString::fromUtf8(error.what()));
         return false;
     } catch (...) {
-        m_view.ShowOpenFailure(OpenFailureMessage, QString());
+        m_view.ShowOpenFailure(OpenFailureText(), QString());
         return false;
     }
     return true;
@@ -144,6 +148,7 @@ void PollCycle::sendRequest() {
     m_rxCount = 0;
     m_echo.RequestSent(m_txFrame);
     m_exceptionLogged = false;
+    m_readoutTaken = false;
     bool written = false;
     QString failure;
     try {
@@ -152,7 +157,7 @@ void PollCycle::sendRequest() {
     } catch (const std::exception& error) {
         failure = QString::fromUtf8(error.what());
     } catch (...) {
-        failure = QStringLiteral("The port refused the request.");
+        failure = QCoreApplication::translate("PollCycle", "The port refused the request.");
     }
     // Straight after the write returned: reply times count from here.
     m_judge.RequestSent(m_txFrame.data(), m_txFrame.size(), written);
@@ -227,7 +232,7 @@ void PollCycle::ComPortRxChar(int count) {
         return;
     }
     m_judge.Received(m_rxFrame.data(), static_cast<std::size_t>(m_rxCount), m_txFrame[0], rxTime);
-    settleReply();
+    settleReply(rxTime);
 }
 
 int PollCycle::drainPort(int count) {
@@ -255,7 +260,7 @@ int PollCycle::drainPort(int count) {
     return received;
 }
 
-void PollCycle::settleReply() {
+void PollCycle::settleReply(std::chrono::steady_clock::time_point rxTime) {
     const std::uint8_t* bytes = m_rxFrame.data();
     const auto rxCount = static_cast<std::size_t>(m_rxCount);
     if (!ReplyIsComplete(bytes, rxCount)) {
@@ -282,7 +287,27 @@ void PollCycle::settleReply() {
     }
     if (function == FunctionReadHolding) {
         DecodeReply(m_rxFrame, m_view);
+        // Bytes after a whole reply have the reply decoded again; the sample
+        // stands for the reply, so it goes out once, when the reply came in.
+        if (!m_readoutTaken) {
+            m_readoutTaken = true;
+            const ReadoutSample sample = ReadoutOf(m_rxFrame, rxTime);
+            for (ReadoutListener* listener : m_readoutListeners) {
+                listener->OnReadout(sample);
+            }
+        }
     }
+}
+
+void PollCycle::AddReadoutListener(ReadoutListener& listener) {
+    if (std::find(m_readoutListeners.begin(), m_readoutListeners.end(), &listener) ==
+        m_readoutListeners.end()) {
+        m_readoutListeners.push_back(&listener);
+    }
+}
+
+void PollCycle::RemoveReadoutListener(ReadoutListener& listener) {
+    std::erase(m_readoutListeners, &listener);
 }
 
 bool PollCycle::RequestWrite(int value) {

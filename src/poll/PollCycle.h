@@ -5,6 +5,7 @@
 #include "platform/system/Timer.h"
 #include "poll/EchoFilter.h"
 #include "poll/PollPort.h"
+#include "poll/ReadoutSample.h"
 #include "poll/TrafficJudge.h"
 #include "serial/ComTypes.h"
 
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class PollView;
 
@@ -37,8 +39,12 @@ inline constexpr std::chrono::milliseconds StartInterval{1};
 inline constexpr std::chrono::milliseconds ReplyTimeout{500};
 inline constexpr std::chrono::milliseconds OverflowInterval{1};
 
-inline const QString OpenFailureMessage =
-    QStringLiteral("串口打开失败，串口号可能不存在，请检查设置");
+// The message when the port cannot be opened, as written in the code; the
+// operator reads it in the chosen language (OpenFailureText).
+inline constexpr char OpenFailureSource[] =
+    QT_TRANSLATE_NOOP("PollCycle", "串口打开失败，串口号可能不存在，请检查设置");
+inline const QString OpenFailureMessage = QString::fromUtf8(OpenFailureSource);
+QString OpenFailureText();
 
 // The pause before the next request after a sound reply, by line rate. Rates
 // without an entry keep the 500 ms countdown that started at the send.
@@ -102,6 +108,12 @@ public:
     void AddTrafficListener(TrafficListener& listener) { m_judge.AddListener(listener); }
     void RemoveTrafficListener(TrafficListener& listener) { m_judge.RemoveListener(listener); }
 
+    // The output and feedback of every sound read reply go to these listeners,
+    // in the order they were added. A listener must not add or remove
+    // listeners from inside its call.
+    void AddReadoutListener(ReadoutListener& listener);
+    void RemoveReadoutListener(ReadoutListener& listener);
+
     // The poll timer (tmr1): disabled, 1 ms until Start arms it.
     Timer& PollTimer() { return m_timer; }
     const Timer& PollTimer() const { return m_timer; }
@@ -110,7 +122,7 @@ private:
     void sendRequest();
     void stopLoop();
     int drainPort(int count);
-    void settleReply();
+    void settleReply(std::chrono::steady_clock::time_point rxTime);
     void incrementPanel(int panel);
     void appendTraffic(const QString& prefix, const std::uint8_t* bytes, int count);
     void setInterval(std::chrono::milliseconds interval);
@@ -127,6 +139,7 @@ private:
     ClockFunction m_clock;
     Timer m_timer;
     TrafficJudge m_judge;
+    std::vector<ReadoutListener*> m_readoutListeners;
     EchoFilter m_echo;
 
     bool m_polling = false;
@@ -135,7 +148,8 @@ private:
     int m_writeValue = 0;
     int m_writeRegister = 0;
     bool m_exceptionLogged = false;
-    QString m_writeFailure; // why the last write failed; empty when it went out
+    bool m_readoutTaken = false; // the current request's reply went to the readout listeners
+    QString m_writeFailure;      // why the last write failed; empty when it went out
     TTxFrame m_txFrame{};
     TRxFrame m_rxFrame{};
     int m_rxCount = 0;

@@ -2,6 +2,7 @@
 
 #include "poll/PollView.h"
 
+#include <QCoreApplication>
 #include <array>
 
 namespace {
@@ -9,30 +10,34 @@ namespace {
 constexpr int RegistersPerColumn = 10;
 
 const std::array<const char*, RegisterCount> Captions = {
-    "无",
-    "反馈实际电流",
-    "反馈显示值",
-    "输出显示值",
-    "输出范围",
-    "显示模式",
-    "输出值调节倍数",
-    "设备ID(重启生效)",
-    "波特率(重启生效)",
-    "输入干接点值",
-    "输出继电器值",
-    "继电器功能",
-    "继电器触发值",
-    "继电器触发延时",
-    "自动控制参数1",
-    "自动控制参数2",
-    "自动控制参数3",
-    "无",
-    "无",
-    "无",
+    QT_TRANSLATE_NOOP("RegisterMap", "无"),
+    QT_TRANSLATE_NOOP("RegisterMap", "反馈实际电流"),
+    QT_TRANSLATE_NOOP("RegisterMap", "反馈显示值"),
+    QT_TRANSLATE_NOOP("RegisterMap", "输出显示值"),
+    QT_TRANSLATE_NOOP("RegisterMap", "输出范围"),
+    QT_TRANSLATE_NOOP("RegisterMap", "显示模式"),
+    QT_TRANSLATE_NOOP("RegisterMap", "输出值调节倍数"),
+    QT_TRANSLATE_NOOP("RegisterMap", "设备ID(重启生效)"),
+    QT_TRANSLATE_NOOP("RegisterMap", "波特率(重启生效)"),
+    QT_TRANSLATE_NOOP("RegisterMap", "输入干接点值"),
+    QT_TRANSLATE_NOOP("RegisterMap", "输出继电器值"),
+    QT_TRANSLATE_NOOP("RegisterMap", "继电器功能"),
+    QT_TRANSLATE_NOOP("RegisterMap", "继电器触发值"),
+    QT_TRANSLATE_NOOP("RegisterMap", "继电器触发延时"),
+    QT_TRANSLATE_NOOP("RegisterMap", "自动控制参数1"),
+    QT_TRANSLATE_NOOP("RegisterMap", "自动控制参数2"),
+    QT_TRANSLATE_NOOP("RegisterMap", "自动控制参数3"),
+    QT_TRANSLATE_NOOP("RegisterMap", "无"),
+    QT_TRANSLATE_NOOP("RegisterMap", "无"),
+    QT_TRANSLATE_NOOP("RegisterMap", "无"),
 };
 
-const QString DescriptionHeader = QStringLiteral("寄存器说明");
-const QString ValueHeader = QStringLiteral("值0-65535");
+constexpr char DescriptionHeader[] = QT_TRANSLATE_NOOP("RegisterMap", "寄存器说明");
+constexpr char ValueHeader[] = QT_TRANSLATE_NOOP("RegisterMap", "值0-65535");
+
+QString translated(const char* text) {
+    return QCoreApplication::translate("RegisterMap", text);
+}
 
 } // namespace
 
@@ -54,15 +59,15 @@ QString RegisterCaption(int registerIndex) {
     if (registerIndex < 0 || registerIndex >= RegisterCount) {
         return {};
     }
-    return QString::fromUtf8(Captions[static_cast<std::size_t>(registerIndex)]);
+    return translated(Captions[static_cast<std::size_t>(registerIndex)]);
 }
 
 void FillCaptions(PollView& view) {
     view.SetCellText(0, 0, QString());
-    view.SetCellText(1, 0, DescriptionHeader);
-    view.SetCellText(2, 0, ValueHeader);
-    view.SetCellText(3, 0, DescriptionHeader);
-    view.SetCellText(4, 0, ValueHeader);
+    view.SetCellText(1, 0, translated(DescriptionHeader));
+    view.SetCellText(2, 0, translated(ValueHeader));
+    view.SetCellText(3, 0, translated(DescriptionHeader));
+    view.SetCellText(4, 0, translated(ValueHeader));
     for (int row = 1; row <= RegistersPerColumn; ++row) {
         view.SetCellText(0, row, QString::number(row - 1));
     }
@@ -87,11 +92,16 @@ void DecodeReply(const TRxFrame& rxFrame, PollView& view) {
     view.SetRelayActive((values[RegisterRelay] & 1U) == 1U);
 
     // The precision goes first so that a change of display mode shows in this reply.
-    const bool tenths = values[RegisterDisplayMode] != 0;
-    const double divisor = tenths ? 10.0 : 100.0;
-    const int precision = tenths ? 1 : 2;
+    const double divisor = ReadoutDivisor(values[RegisterDisplayMode]);
+    const int precision = ReadoutPrecision(values[RegisterDisplayMode]);
     view.SetReadoutPrecision(Readout::Feedback, precision);
     view.SetReadoutPrecision(Readout::Output, precision);
     view.SetReadoutValue(Readout::Feedback, values[RegisterFeedbackDisplay] / divisor);
     view.SetReadoutValue(Readout::Output, values[RegisterOutputDisplay] / divisor);
+}
+
+ReadoutSample ReadoutOf(const TRxFrame& rxFrame, std::chrono::steady_clock::time_point time) {
+    return ReadoutSample{time, RegisterValue(rxFrame, RegisterOutputDisplay),
+                         RegisterValue(rxFrame, RegisterFeedbackDisplay),
+                         RegisterValue(rxFrame, RegisterDisplayMode)};
 }

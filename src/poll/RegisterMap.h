@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbus/RtuFrame.h"
+#include "poll/ReadoutSample.h"
 
 #include <QString>
 #include <cstdint>
@@ -58,3 +59,6 @@ void FillCaptions(PollView& view);
 // Shows the 20 registers of a sound read reply, lights the relay lamp from bit 0
 // of register 10 and scales both read-outs by the display mode in register 5.
 void DecodeReply(const TRxFrame& rxFrame, PollView& view);
+
+// The output, feedback and display mode of a sound read reply that arrived at time.
+ReadoutSample ReadoutOf(const TRxFrame& rxFrame, std::chrono::steady_clock::time_point time);

@@ -14,14 +14,6 @@
 
 namespace {
 
-// The dialog's texts pass through translation under the serial library's own
-// domain; with no catalogue installed they stand as written here.
-constexpr char kTextDomain[] = "kestro-serial";
-
-QString translated(const char* text) {
-    return QCoreApplication::translate(kTextDomain, text);
-}
-
 constexpr QSize kClientSize{231, 216};
 constexpr int kFontHeight = -11; // 8 points at 96 dpi
 
@@ -41,9 +33,12 @@ struct ComboLayout {
 
 // Positions of the group's children are relative to the group box.
 constexpr LabelLayout kLabels[] = {
-    {&TComSetupFrm::Label1, "Port", 8, 24},      {&TComSetupFrm::Label2, "Baud rate", 8, 48},
-    {&TComSetupFrm::Label3, "Data bits", 8, 72}, {&TComSetupFrm::Label4, "Stop bits", 8, 96},
-    {&TComSetupFrm::Label5, "Parity", 8, 120},   {&TComSetupFrm::Label6, "Flow control", 8, 144},
+    {&TComSetupFrm::Label1, QT_TRANSLATE_NOOP("TComSetupFrm", "Port"), 8, 24},
+    {&TComSetupFrm::Label2, QT_TRANSLATE_NOOP("TComSetupFrm", "Baud rate"), 8, 48},
+    {&TComSetupFrm::Label3, QT_TRANSLATE_NOOP("TComSetupFrm", "Data bits"), 8, 72},
+    {&TComSetupFrm::Label4, QT_TRANSLATE_NOOP("TComSetupFrm", "Stop bits"), 8, 96},
+    {&TComSetupFrm::Label5, QT_TRANSLATE_NOOP("TComSetupFrm", "Parity"), 8, 120},
+    {&TComSetupFrm::Label6, QT_TRANSLATE_NOOP("TComSetupFrm", "Flow control"), 8, 144},
 };
 
 const ComboLayout kCombos[] = {
@@ -58,7 +53,7 @@ const ComboLayout kCombos[] = {
 } // namespace
 
 TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(translated("Setup"));
+    setWindowTitle(tr("Setup"));
     setFont(makeFont(QStringLiteral("MS Sans Serif"), kFontHeight));
     setFixedSize(kClientSize);
     createControls();
@@ -71,10 +66,10 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent) {
 }
 
 void TComSetupFrm::createControls() {
-    GroupBox1 = new QGroupBox(translated(" Settings "), this);
+    GroupBox1 = new QGroupBox(tr(" Settings "), this);
     GroupBox1->setGeometry(8, 8, 217, 169);
     for (const LabelLayout& layout : kLabels) {
-        auto* label = new QLabel(translated(layout.text), GroupBox1);
+        auto* label = new QLabel(tr(layout.text), GroupBox1);
         label->move(layout.left, layout.top);
         label->adjustSize();
         this->*layout.member = label;
@@ -87,11 +82,11 @@ void TComSetupFrm::createControls() {
         combo->SetText(QString::fromLatin1(layout.firstItem));
         this->*layout.member = combo;
     }
-    Button1 = new QPushButton(translated("OK"), this);
+    Button1 = new QPushButton(tr("OK"), this);
     Button1->setGeometry(70, 184, 75, 25);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-    Button2 = new QPushButton(translated("Cancel"), this);
+    Button2 = new QPushButton(tr("Cancel"), this);
     Button2->setGeometry(150, 184, 75, 25);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <functional>
+#include <sstream>
 
 namespace {
 
@@ -10,12 +11,25 @@ constexpr unsigned HighestBaudRate = 4'000'000;
 constexpr unsigned LongestDelayMilliseconds = 60'000;
 constexpr unsigned LargestReplyBytes = 4096;
 constexpr unsigned LargestNoise = 1000;
+constexpr double LargestFeedbackGain = 10.0;
+constexpr int LargestFeedbackOffset = 0xFFFF;
 
 std::optional<unsigned> parseNumber(std::string_view text, unsigned lowest, unsigned highest) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < lowest ||
         value > highest) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+template <typename Number>
+std::optional<Number> parseBounded(std::string_view text, Number lowest, Number highest) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= lowest) ||
+        !(value <= highest)) {
         return std::nullopt;
     }
     return value;
@@ -106,6 +120,15 @@ private:
             store(option, 0, LargestNoise, options.module.noise);
         } else if (option == "--seed") {
             store(option, 0, 0xFFFFFFFF, options.module.seed);
+        } else if (option == "--feedback-gain") {
+            storeBounded(option, 0.0, LargestFeedbackGain, options.module.feedback.gain);
+        } else if (option == "--feedback-offset") {
+            storeBounded(option, -LargestFeedbackOffset, LargestFeedbackOffset,
+                         options.module.feedback.offset);
+        } else if (option == "--feedback-lag") {
+            if (const auto lag = number(option, 0, LongestDelayMilliseconds)) {
+                options.module.feedback.lag = std::chrono::milliseconds{*lag};
+            }
         } else if (option == "-f" || option == "--fault") {
             parseFault(option);
         } else if (option == "--split") {
@@ -121,6 +144,24 @@ private:
         } else {
             fail("unknown option \"" + std::string(option) + "\"");
         }
+    }
+
+    // A number of any type (negative, or with a fraction for a double)
+    // within bounds into target.
+    template <typename Number>
+    void storeBounded(std::string_view option, Number lowest, Number highest, Number& target) {
+        const auto text = value(option);
+        if (!text) {
+            return;
+        }
+        if (const auto parsed = parseBounded(*text, lowest, highest)) {
+            target = *parsed;
+            return;
+        }
+        std::ostringstream range;
+        range << option << " takes a number from " << lowest << " to " << highest << ", not \""
+              << *text << "\"";
+        fail(range.str());
     }
 
     void parsePacing(std::string_view option) {
@@ -248,6 +289,13 @@ Options:
                          /dev/serial/by-id does for an adapter
       --noise N          feedback noise in counts either way (default 2)
       --seed N           seed of the noise (default 1)
+      --feedback-gain G  the feedback reads the output times G, 0 to 10
+                         (default 1; 1.01 is a gain error of 1 %)
+      --feedback-offset N
+                         ... plus N counts, -65535 to 65535 (default 0)
+      --feedback-lag MS  after a write of the output the feedback takes MS
+                         milliseconds (up to 60000) to reach the new value,
+                         moving in a straight line (default 0: at once)
   -f, --fault KIND[:N]   inject a fault into the next N requests, or into all
                          of them without :N; may be given several times
       --split CHUNK[:MS] chunk size and gap of the split fault (default 3:20)
@@ -286,7 +334,8 @@ Protocol:
 Registers:
   0      none (stored)
   1, 2   feedback current and feedback display value: follow register 3 with
-         a little noise, as if the output were wired to the input
+         a little noise, as if the output were wired to the input (through
+         the gain, offset and lag set above)
   3      output display value, held to 0..2200 (0.00 to 22.00 mA)
   4      output range (stored)
   5      display mode: 0 shows hundredths, anything else tenths (stored)

@@ -46,6 +46,7 @@ WriteOutcome ModuleRegisters::Write(int index, std::uint16_t value) {
     case ModuleRegister::OutputDisplay:
         // The output stage cannot drive more than 22 mA; larger values are held.
         m_values[ModuleRegister::OutputDisplay] = std::min(value, ModuleCommand::OutputMaximum);
+        m_feedback.OutputWritten(m_values[ModuleRegister::OutputDisplay]);
         Sample();
         return WriteOutcome::Accepted;
     case ModuleRegister::CalibrationCommand:
@@ -89,23 +90,17 @@ void ModuleRegisters::Sample() {
     if (!m_loopback) {
         return;
     }
-    m_values[ModuleRegister::FeedbackCurrent] = measure();
-    m_values[ModuleRegister::FeedbackDisplay] = measure();
-}
-
-std::uint16_t ModuleRegisters::measure() {
-    const int output = m_values[ModuleRegister::OutputDisplay];
-    int noise = 0;
-    if (m_noise > 0) {
-        std::uniform_int_distribution<int> spread(-m_noise, m_noise);
-        noise = spread(m_random);
-    }
-    return static_cast<std::uint16_t>(std::clamp(output + noise, 0, 0xFFFF));
+    const std::uint16_t output = m_values[ModuleRegister::OutputDisplay];
+    m_values[ModuleRegister::FeedbackCurrent] = m_feedback.Measure(output);
+    m_values[ModuleRegister::FeedbackDisplay] = m_feedback.Measure(output);
 }
 
 void ModuleRegisters::SetNoise(int amplitude, std::uint32_t seed) {
-    m_noise = std::max(amplitude, 0);
-    m_random.seed(seed);
+    m_feedback.SetNoise(amplitude, seed);
+}
+
+void ModuleRegisters::SetFeedbackErrors(const FeedbackErrors& errors) {
+    m_feedback.SetErrors(errors);
 }
 
 void ModuleRegisters::SetLoopback(bool wired) {

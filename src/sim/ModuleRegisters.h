@@ -5,9 +5,10 @@
 // carried out and cleared; a new device ID or baud rate waits for a restart.
 // Not thread-safe on its own; the virtual module guards it.
 
+#include "sim/FeedbackInput.h"
+
 #include <array>
 #include <cstdint>
-#include <random>
 
 inline constexpr int ModuleRegisterCount = 20;
 
@@ -77,6 +78,8 @@ public:
 
     /// Noise of the feedback measurement, in counts either way (0 for none).
     void SetNoise(int amplitude, std::uint32_t seed);
+    /// Gain and offset errors and the settling lag of the feedback input.
+    void SetFeedbackErrors(const FeedbackErrors& errors);
     /// Whether the output is wired to the feedback input (the default).
     void SetLoopback(bool wired);
 
@@ -93,13 +96,11 @@ public:
 
 private:
     WriteOutcome runCalibrationCommand(std::uint16_t command);
-    std::uint16_t measure();
 
     std::array<std::uint16_t, ModuleRegisterCount> m_values{};
     std::uint8_t m_address = 1;
     unsigned m_baudRate = 9600;
     CalibrationRecord m_calibration;
     bool m_loopback = true;
-    int m_noise = 2;
-    std::minstd_rand m_random{1};
+    FeedbackInput m_feedback;
 };

@@ -29,6 +29,7 @@ VirtualModule::VirtualModule(const VirtualModuleOptions& options)
     : m_registers(options.address, options.baudRate), m_pacing(options.pacing),
       m_strictBaudRate(options.strictBaudRate), m_echo(options.echo), m_link(options.link) {
     m_registers.SetNoise(options.noise, options.seed);
+    m_registers.SetFeedbackErrors(options.feedback);
 }
 
 VirtualModule::~VirtualModule() {
@@ -177,6 +178,11 @@ void VirtualModule::SetStrictBaudRate(bool strict) {
 void VirtualModule::SetNoise(int amplitude, std::uint32_t seed) {
     std::lock_guard lock(m_mutex);
     m_registers.SetNoise(amplitude, seed);
+}
+
+void VirtualModule::SetFeedbackErrors(const FeedbackErrors& errors) {
+    std::lock_guard lock(m_mutex);
+    m_registers.SetFeedbackErrors(errors);
 }
 
 void VirtualModule::SetEcho(bool echo) {

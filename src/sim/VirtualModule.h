@@ -56,6 +56,7 @@ struct VirtualModuleOptions {
     /// A symbolic link to keep pointing at the port, as /dev/serial/by-id
     /// keeps one to an adapter; empty for none.
     std::string link;
+    FeedbackErrors feedback; ///< gain, offset and lag of the feedback input
 };
 
 struct ModuleStatistics {
@@ -109,6 +110,8 @@ public:
     void SetPacing(Pacing pacing);
     void SetStrictBaudRate(bool strict);
     void SetNoise(int amplitude, std::uint32_t seed = 1);
+    /// Makes the feedback input misbehave: a gain error, an offset, a lag.
+    void SetFeedbackErrors(const FeedbackErrors& errors);
     /// Whether the output is wired back to the feedback input (on by default).
     void SetLoopback(bool wired);
     void SetEcho(bool echo);

@@ -54,6 +54,12 @@ TEST(CommandLine, FullCommandLineSetsModuleAndFaults) {
     EXPECT_EQ(plan.burstSize, 150u);
     EXPECT_EQ(faults.Remaining(Fault::NoReply), 2);
 
+    const auto feedback = ParseCommandLine(
+        {"--feedback-gain", "1.01", "--feedback-offset", "-12", "--feedback-lag", "750"});
+    ASSERT_TRUE(feedback.error.empty()) << feedback.error;
+    EXPECT_EQ(feedback.module.feedback, (FeedbackErrors{1.01, -12, 750ms}));
+    EXPECT_EQ(options.module.feedback, FeedbackErrors{});
+
     const auto fixed = ParseCommandLine({"-p", "4800"});
     EXPECT_EQ(fixed.module.pacing, Pacing::Fixed);
     EXPECT_EQ(fixed.module.baudRate, 4800u);
@@ -72,6 +78,13 @@ TEST(CommandLine, UnsoundArgumentsAreReportedNotGuessed) {
              {"--split", "0:10"},
              {"--split", "3:"},
              {"--burst", "100"},
+             {"--feedback-gain", "10.5"},
+             {"--feedback-gain", "-1"},
+             {"--feedback-gain", "1,01"},
+             {"--feedback-offset", "1.5"},
+             {"--feedback-offset", "70000"},
+             {"--feedback-lag", "60001"},
+             {"--feedback-lag", "-5"},
              {"--link"},
              {"--link", ""},
              {"--frobnicate"},

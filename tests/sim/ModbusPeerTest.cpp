@@ -95,6 +95,25 @@ TEST_F(ModbusPeer, FeedbackCarriesALittleNoise) {
     EXPECT_TRUE(varied) << "twenty polls without any noise";
 }
 
+TEST_F(ModbusPeer, FeedbackFollowsTheOutputThroughGainOffsetAndLag) {
+    module().SetFeedbackErrors(FeedbackErrors{1.01, -5, std::chrono::milliseconds{0}});
+    ASSERT_EQ(master().Write(3, 2000), 1);
+    auto values = master().ReadAll();
+    EXPECT_EQ(values[3], 2000);
+    EXPECT_EQ(values[1], 2015);
+    EXPECT_EQ(values[2], 2015);
+
+    // With a lag the feedback travels from where it stands to the new value.
+    module().SetFeedbackErrors(FeedbackErrors{1.0, 0, std::chrono::milliseconds{400}});
+    ASSERT_EQ(master().Write(3, 0), 1);
+    values = master().ReadAll();
+    EXPECT_GT(values[2], 0);
+    EXPECT_LE(values[2], 2000);
+    std::this_thread::sleep_for(std::chrono::milliseconds{450});
+    values = master().ReadAll();
+    EXPECT_EQ(values[2], 0);
+}
+
 TEST_F(ModbusPeer, RefusesOtherFunctionsAndRegistersOutsideTheMap) {
     std::uint16_t values[20] = {};
     EXPECT_EQ(modbus_read_input_registers(master().Context(), 0, 20, values), -1);

@@ -55,15 +55,15 @@ TiEditCustom::~TiEditCustom() {
 
 void TiEditCustom::buildContextMenu() {
     m_contextMenu = new QMenu(this);
-    m_applyAction = m_contextMenu->addAction(QStringLiteral("Apply"));
-    m_undoAction = m_contextMenu->addAction(QStringLiteral("Undo"));
+    m_applyAction = m_contextMenu->addAction(tr("Apply"));
+    m_undoAction = m_contextMenu->addAction(tr("Undo"));
     m_contextMenu->addSeparator();
-    m_cutAction = m_contextMenu->addAction(QStringLiteral("Cut"));
-    m_copyAction = m_contextMenu->addAction(QStringLiteral("Copy"));
-    m_pasteAction = m_contextMenu->addAction(QStringLiteral("Paste"));
-    m_deleteAction = m_contextMenu->addAction(QStringLiteral("Delete"));
+    m_cutAction = m_contextMenu->addAction(tr("Cut"));
+    m_copyAction = m_contextMenu->addAction(tr("Copy"));
+    m_pasteAction = m_contextMenu->addAction(tr("Paste"));
+    m_deleteAction = m_contextMenu->addAction(tr("Delete"));
     m_contextMenu->addSeparator();
-    m_selectAllAction = m_contextMenu->addAction(QStringLiteral("Select All"));
+    m_selectAllAction = m_contextMenu->addAction(tr("Select All"));
 
     // A menu command is operator input; a conversion error leaves the typed
     // text as it is and goes to the application's error handler.

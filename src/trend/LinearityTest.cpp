@@ -1,0 +1,227 @@
+#include "trend/LinearityTest.h"
+
+#include "modbus/RtuFrame.h"
+#include "poll/PollCycle.h"
+#include "poll/RegisterMap.h"
+
+LinearityTest::LinearityTest(PollCycle& cycle, const LinearityPlan& plan)
+    : m_cycle(cycle), m_outputs(LinearityOutputs(plan)) {
+    m_result.plan = plan;
+    m_result.plannedPoints = static_cast<int>(m_outputs.size());
+    m_cycle.AddReadoutListener(*this);
+    m_cycle.AddTrafficListener(*this);
+}
+
+LinearityTest::~LinearityTest() {
+    m_cycle.RemoveReadoutListener(*this);
+    m_cycle.RemoveTrafficListener(*this);
+}
+
+void LinearityTest::Start() {
+    if (m_phase == Phase::Idle) {
+        m_phase = Phase::Learning;
+    }
+}
+
+void LinearityTest::Abort(LinearityStop reason) {
+    stop(reason);
+}
+
+void LinearityTest::OnReadout(const ReadoutSample& sample) {
+    if (!Running()) {
+        return;
+    }
+    m_missedInRow = 0;
+    switch (m_phase) {
+    case Phase::Learning:
+        m_result.originalOutput = sample.output;
+        beginPoint(0);
+        break;
+    case Phase::Writing:
+        switch (followWrite(sample)) {
+        case WriteState::Waiting:
+            break;
+        case WriteState::Arrived:
+            // The module has the value: its settle time runs from this read.
+            m_phase = Phase::Settling;
+            m_settleEnd = sample.time + m_result.plan.settle;
+            m_windowStart = m_settleEnd - LinearityWindow;
+            m_feedbackSum = 0.0;
+            m_readings = 0;
+            break;
+        case WriteState::Refused:
+            stop(LinearityStop::OutputRefused, sample.output);
+            break;
+        }
+        break;
+    case Phase::Settling:
+        settling(sample);
+        break;
+    case Phase::Restoring:
+        if (const WriteState state = followWrite(sample); state != WriteState::Waiting) {
+            m_result.restored = state == WriteState::Arrived;
+            finish();
+        }
+        break;
+    case Phase::Idle:
+    case Phase::Done:
+        break;
+    }
+}
+
+void LinearityTest::settling(const ReadoutSample& sample) {
+    if (sample.output != m_pendingValue) {
+        stop(LinearityStop::OutputDisturbed, sample.output);
+        return;
+    }
+    if (sample.time < m_windowStart) {
+        return;
+    }
+    if (sample.time <= m_settleEnd) {
+        m_feedbackSum += sample.feedback;
+        ++m_readings;
+        return;
+    }
+    if (m_readings == 0) {
+        // A line slower than four reads a second may put no read into the
+        // window: the first read after the settle time, settled even longer,
+        // stands for it.
+        m_feedbackSum = sample.feedback;
+        m_readings = 1;
+    }
+    m_result.points.push_back(
+        LinearityPoint{m_pendingValue, m_feedbackSum / m_readings, m_readings});
+    if (m_point + 1 < PointCount()) {
+        beginPoint(m_point + 1);
+    } else {
+        restore();
+    }
+}
+
+void LinearityTest::OnTraffic(const TrafficEvent& event) {
+    if (!Running()) {
+        return;
+    }
+    if (event.direction != TrafficDirection::Tx) {
+        if (event.verdict == TrafficVerdict::Ok) {
+            m_missedInRow = 0;
+        }
+        return;
+    }
+    if (event.verdict == TrafficVerdict::WriteFailed) {
+        stop(LinearityStop::WriteFailed);
+        return;
+    }
+    if (event.bytes.size() < 6) {
+        return;
+    }
+    const std::uint8_t function = event.bytes[1];
+    const int target = event.bytes[2] << 8 | event.bytes[3];
+    const int value = event.bytes[4] << 8 | event.bytes[5];
+    const bool awaitingWrite = m_phase == Phase::Writing || m_phase == Phase::Restoring;
+    if (function == FunctionWriteSingle && awaitingWrite && target == RegisterOutputDisplay &&
+        value == m_pendingValue) {
+        m_writeSent = true;
+        m_readAfterWrite = false;
+        ++m_attempts;
+        m_result.outputWritten = true;
+    } else if (function == FunctionReadHolding && m_writeSent) {
+        m_readAfterWrite = true;
+    }
+}
+
+void LinearityTest::OnMissCounted() {
+    if (Running() && ++m_missedInRow >= MissedRepliesLimit) {
+        stop(LinearityStop::RepliesMissed, m_missedInRow);
+    }
+}
+
+void LinearityTest::beginPoint(int index) {
+    m_point = index;
+    m_phase = Phase::Writing;
+    requestWrite(m_outputs[static_cast<std::size_t>(index)]);
+}
+
+void LinearityTest::requestWrite(int value) {
+    m_pendingValue = value;
+    m_writeSent = false;
+    m_readAfterWrite = false;
+    m_attempts = 0;
+    askMailbox();
+}
+
+void LinearityTest::askMailbox() {
+    // As the ramp does: only into an empty mailbox, so a write the operator
+    // asked for is not overwritten and every write is followed by a read.
+    if (m_cycle.WriteMode() == WriteModeRead) {
+        m_cycle.RequestWriteToRegister(RegisterOutputDisplay, m_pendingValue);
+    }
+}
+
+LinearityTest::WriteState LinearityTest::followWrite(const ReadoutSample& sample) {
+    if (!m_readAfterWrite) {
+        // Not sent yet: the mailbox was busy, or another write took its place.
+        if (!m_writeSent) {
+            askMailbox();
+        }
+        return WriteState::Waiting;
+    }
+    if (sample.output == m_pendingValue) {
+        return WriteState::Arrived;
+    }
+    if (m_attempts >= WriteAttempts) {
+        return WriteState::Refused;
+    }
+    m_writeSent = false;
+    m_readAfterWrite = false;
+    askMailbox();
+    return WriteState::Waiting;
+}
+
+void LinearityTest::stop(LinearityStop reason, int detail) {
+    if (m_phase == Phase::Done) {
+        return;
+    }
+    if (m_result.stop == LinearityStop::None) {
+        m_result.stop = reason;
+        m_result.stopOutput = currentOutput();
+        m_result.stopDetail = detail;
+    }
+    const bool lineLost = reason == LinearityStop::WriteFailed ||
+                          reason == LinearityStop::RepliesMissed ||
+                          reason == LinearityStop::PollingStopped;
+    if (m_phase == Phase::Restoring || lineLost || !m_cycle.Polling()) {
+        finish();
+        return;
+    }
+    restore();
+}
+
+void LinearityTest::restore() {
+    if (!m_result.originalOutput) {
+        // Nothing was written yet.
+        finish();
+        return;
+    }
+    m_phase = Phase::Restoring;
+    requestWrite(*m_result.originalOutput);
+}
+
+void LinearityTest::finish() {
+    m_phase = Phase::Done;
+    if (m_onFinished) {
+        m_onFinished(m_result);
+    }
+}
+
+std::optional<int> LinearityTest::currentOutput() const {
+    switch (m_phase) {
+    case Phase::Writing:
+    case Phase::Settling:
+        return m_outputs[static_cast<std::size_t>(m_point)];
+    case Phase::Restoring:
+        return m_result.originalOutput;
+    default:
+        return std::nullopt;
+    }
+}

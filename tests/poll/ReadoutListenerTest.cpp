@@ -1,0 +1,67 @@
+// The output and feedback the engine hands on for every sound read reply,
+// with the moment the reply arrived.
+
+#include "tests/poll/EngineFakes.h"
+
+#include "poll/PollCycle.h"
+#include "poll/RegisterMap.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SampleLog : public ReadoutListener {
+public:
+    void OnReadout(const ReadoutSample& sample) override { samples.push_back(sample); }
+    std::vector<ReadoutSample> samples;
+};
+
+TEST(ReadoutListener, GetsOneSampleForEverySoundReadReplyAndNothingElse) {
+    FakePort port;
+    FakeView view;
+    PollCycle cycle(port, view);
+    SampleLog log;
+    cycle.AddReadoutListener(log);
+    ASSERT_TRUE(cycle.skButton2Click());
+    const auto arrived = std::chrono::steady_clock::now() - std::chrono::seconds{3};
+
+    std::array<std::uint16_t, 20> registers{};
+    registers[RegisterFeedbackDisplay] = 1234;
+    registers[RegisterOutputDisplay] = 1250;
+    registers[RegisterDisplayMode] = 1;
+    cycle.tmr1Timer();
+    const Bytes reply = makeReadReply(1, registers);
+    // In two pieces; the sample carries the arrival of the last.
+    port.deliver(Bytes(reply.begin(), reply.begin() + 20), arrived - std::chrono::milliseconds{5});
+    port.deliver(Bytes(reply.begin() + 20, reply.end()), arrived);
+    // Bytes after the whole reply have it decoded again, but it is one reply.
+    port.deliver({0xFF, 0xFF});
+    ASSERT_EQ(log.samples.size(), 1U);
+    EXPECT_EQ(log.samples[0].time, arrived);
+    EXPECT_EQ(log.samples[0].output, 1250);
+    EXPECT_EQ(log.samples[0].feedback, 1234);
+    EXPECT_EQ(log.samples[0].displayMode, 1);
+
+    // A reply with a wrong CRC, a write's echo and a reply from another slave
+    // give none.
+    Bytes corrupt = reply;
+    corrupt.back() ^= 0xFF;
+    cycle.tmr1Timer();
+    port.deliver(corrupt);
+    cycle.RequestWriteToRegister(RegisterOutputDisplay, 700);
+    cycle.tmr1Timer();
+    port.deliver(port.written.back());
+    cycle.tmr1Timer();
+    port.deliver(makeReadReply(2, registers));
+    EXPECT_EQ(log.samples.size(), 1U);
+
+    cycle.tmr1Timer();
+    port.deliver(makeReadReply(1, registers));
+    EXPECT_EQ(log.samples.size(), 2U);
+    cycle.RemoveReadoutListener(log);
+    cycle.tmr1Timer();
+    port.deliver(makeReadReply(1, registers));
+    EXPECT_EQ(log.samples.size(), 2U);
+}
+
+} // namespace
