@@ -10,6 +10,7 @@ packages=(
     libmodbus-dev
     fonts-dejavu-core fonts-wqy-zenhei
     xvfb xauth xdotool imagemagick
+    man-db
 )
 missing=()
 for package in "${packages[@]}"; do

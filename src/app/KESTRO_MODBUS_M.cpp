@@ -14,6 +14,11 @@ namespace {
 // Without a display, --simulate shows the tool at work on the terminal for a while.
 constexpr int SimulationDemoCycles = 20;
 
+// Program names and version numbers are the same in every language.
+constexpr char VersionUsage[] = "\n"
+                                "       kestro-modbus-m --version\n"
+                                "  --version          print the program's name and version\n";
+
 void printText(std::FILE* stream, const QString& text) {
     std::fputs(text.toUtf8().constData(), stream);
 }
@@ -37,7 +42,7 @@ int runHeadless(QStringList arguments, bool demonstration) {
         arguments.removeAll(QStringLiteral("--start"));
     }
     if (asksForHelp(arguments)) {
-        printText(stdout, RunnerUsage() + WindowUsage());
+        printText(stdout, RunnerUsage() + WindowUsage() + QString::fromLatin1(VersionUsage));
         return 0;
     }
     const RunnerArguments parsed = ParseRunnerArguments(arguments);
@@ -84,6 +89,10 @@ int runWindowCommandLine(const QStringList& arguments, bool display) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argumentList(argc, argv).contains(QStringLiteral("--version"))) {
+        std::printf("kestro-modbus-m %s\n", KESTRO_VERSION);
+        return 0;
+    }
     const LanguageArguments language = ChooseLanguage(
         argumentList(argc, argv), qEnvironmentVariable("KESTRO_LANG"), QLocale::system());
     if (!language.language) {

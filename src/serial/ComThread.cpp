@@ -167,6 +167,11 @@ TComThread::TComThread(TCustomComPort* ComPort)
       m_priority(int(ComPort->EventPriority()) - int(tpNormal)),
       m_fullMark(int(std::int64_t(ComPort->Buffer().InputSize()) * 8 / 10)) {
     m_thread = std::thread([this] { Execute(); });
+    if (m_watched.Contains(evRxFlag)) {
+        // A read on the main thread may take the event character off the
+        // line itself; the thread is then woken to report it.
+        ComPort->Device().setReadAhead(true, [this] { m_stopEvent.wake(); });
+    }
 }
 
 TComThread::~TComThread() {
@@ -178,6 +183,11 @@ TComThread::~TComThread() {
     }
     if (m_thread.joinable()) {
         m_thread.join();
+    }
+    // Reads must not wake a thread that is gone; a device this thread had to
+    // let go of is closed by the port, which ends reading ahead as well.
+    if (!m_deviceReleased) {
+        m_comPort->Device().setReadAhead(false);
     }
 }
 
@@ -302,6 +312,10 @@ struct TComThread::WatchState {
     SerialDevice& device;
     int fd = -1;
     bool watchesInput = false;
+    // A terminal cannot be looked into without taking its bytes, so to see
+    // the event character arrive the thread reads them ahead (the device
+    // keeps them for the reads of the port).
+    bool readsAhead = false;
     bool useCounters = false;
     bool watchesLines = false;
     SerialCounters lastCounters;
@@ -352,6 +366,15 @@ std::optional<milliseconds> TComThread::nextTimeout(const WatchState& state) con
 }
 
 bool TComThread::lookAtInput(WatchState& state, bool readable, TComEvents& batch) {
+    if (state.readsAhead) {
+        const SerialReadAheadResult taken = state.device.readAhead();
+        if (taken.error != 0) {
+            return false;
+        }
+        if (taken.sawEventChar) {
+            batch.Include(evRxFlag);
+        }
+    }
     const std::uint64_t consumed = state.device.consumedBytes();
     int waiting = 0;
     if (state.device.inputCount(waiting) != 0) {
@@ -368,8 +391,9 @@ bool TComThread::lookAtInput(WatchState& state, bool readable, TComEvents& batch
         m_inputMark = InputMark{received, std::chrono::steady_clock::now()};
     }
     // A device that reads as ready with nothing new is also only looked at
-    // again after the interval, never in a tight loop.
-    state.unreadWaiting = waiting > 0 || (readable && !newBytes);
+    // again after the interval, never in a tight loop. Bytes read ahead no
+    // longer keep the device ready, so they need no such looks.
+    state.unreadWaiting = (waiting > 0 && !state.readsAhead) || (readable && !newBytes);
     const bool aboveFullMark = m_fullMark > 0 && waiting >= m_fullMark;
     if (aboveFullMark && !state.aboveFullMark) {
         batch.Include(evRx80Full);
@@ -427,13 +451,12 @@ void TComThread::lookAtLines(WatchState& state, TComEvents& batch) {
 void TComThread::Execute() {
     SetCurrentThreadPriority(m_priority);
     SerialDevice& device = m_comPort->Device();
-    // evRxFlag stays unreported: a terminal cannot be looked into without
-    // taking the bytes, which belong to the handler that reads them.
-    const TComEvents inputEvents = {evRxChar, evRx80Full};
+    const TComEvents inputEvents = {evRxChar, evRxFlag, evRx80Full};
     const TComEvents lineWatch = {evCTS, evDSR, evRLSD, evRing, evBreak, evError};
     WatchState state(device);
     state.fd = device.descriptor();
     state.watchesInput = !intersect(m_watched, inputEvents).Empty();
+    state.readsAhead = m_watched.Contains(evRxFlag);
     state.useCounters = device.keepsCounters();
     state.watchesLines =
         !intersect(m_watched, lineWatch).Empty() && (state.useCounters || device.hasModemLines());

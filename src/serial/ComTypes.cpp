@@ -110,7 +110,11 @@ std::string CharName(std::uint8_t value) {
     if (value >= 33 && value <= 127) {
         return std::string(1, char(value));
     }
-    return "#" + std::to_string(value);
+    // Appended rather than written "#" + std::to_string(value): GCC 12 takes
+    // that form for an overlapping copy at -O3 and warns (-Wrestrict).
+    std::string name(1, '#');
+    name += std::to_string(value);
+    return name;
 }
 
 std::uint8_t ParseCharName(const std::string& text) {

@@ -95,6 +95,8 @@ private:
         CommandLineOptions& options = m_options;
         if (option == "-h" || option == "--help") {
             options.help = true;
+        } else if (option == "--version") {
+            options.version = true;
         } else if (option == "-v" || option == "--verbose") {
             options.verbose = true;
         } else if (option == "-a" || option == "--address") {
@@ -303,6 +305,7 @@ Options:
       --burst N          total length of the burst fault, over 100 (default 120)
   -v, --verbose          log every request and reply as hex on standard error
   -h, --help             show this text
+      --version          print the program's name and version
 
 Faults:
   no-reply       the request is carried out but not answered

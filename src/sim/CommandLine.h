@@ -29,6 +29,7 @@ struct CommandLineOptions {
     std::optional<std::size_t> burstSize;
     bool verbose = false;
     bool help = false;
+    bool version = false;
     std::string error; ///< empty when the command line is sound
 };
 

@@ -68,6 +68,10 @@ int main(int argc, char** argv) {
         std::fputs(UsageText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("kestro-virtual-module %s\n", KESTRO_VERSION);
+        return 0;
+    }
     if (!options.error.empty()) {
         std::fprintf(stderr, "kestro-virtual-module: %s\nTry --help.\n", options.error.c_str());
         return ExitUsage;

@@ -147,20 +147,26 @@ TEST_F(ComPortOnPty, PortHeldElsewhereIsRefusedWithCodeOne) {
 }
 
 TEST(ComPortErrors, PermissionDeniedCarriesTheSystemCode) {
-    // Root may open anything, so the refusal is produced in a child that has
-    // given up its privileges; it reports the error through a pipe.
+    // A file that no one may read or write. Root passes such checks, so for
+    // root the refusal is produced by a child that has given up its
+    // privileges; any other user is refused as it is. The child reports the
+    // error through a pipe.
     char path[] = "/tmp/kestro-serial-denied-XXXXXX";
     const int file = ::mkstemp(path);
     ASSERT_GE(file, 0);
     ::close(file);
-    ::chmod(path, 0600);
+    ASSERT_EQ(::chmod(path, 0), 0);
     int channel[2];
     ASSERT_EQ(::pipe(channel), 0);
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(channel[0]);
-        std::string report = "privileges kept";
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+        std::string report;
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            report = "privileges kept";
+        } else if (::access(path, R_OK) == 0) {
+            report = "permissions not enforced";
+        } else {
             TComPort denied;
             denied.SetPort(path);
             try {
@@ -180,6 +186,11 @@ TEST(ComPortErrors, PermissionDeniedCarriesTheSystemCode) {
     ::waitpid(child, nullptr, 0);
     ::unlink(path);
     ASSERT_GT(got, 0);
+    if (std::string(buffer) == "privileges kept" ||
+        std::string(buffer) == "permissions not enforced") {
+        GTEST_SKIP() << "file permissions cannot refuse this user (" << buffer
+                     << "), so no permission error can be produced";
+    }
     EXPECT_EQ(std::string(buffer), "1|Unable to open com port (win error code: 13)");
 }
 

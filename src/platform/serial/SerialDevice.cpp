@@ -5,6 +5,7 @@
 #include "platform/system/SystemError.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/major.h>
@@ -38,16 +39,18 @@ int ioctlError(int result) {
 }
 
 // Waits until the descriptor has room (POLLOUT) or data (POLLIN), or until
-// the deadline. Returns 0 when ready, ETIMEDOUT or the poll error otherwise.
-int waitFor(int fd, short events, Clock::time_point deadline) {
+// the deadline; also until wakeFd becomes readable, when there is one.
+// Returns 0 when ready, ETIMEDOUT or the poll error otherwise.
+int waitFor(int fd, short events, Clock::time_point deadline, int wakeFd = -1) {
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
             return ETIMEDOUT;
         }
-        pollfd entry{fd, events, 0};
-        const int result = ::poll(&entry, 1, int(std::min<long long>(left.count(), 60000)));
+        pollfd entries[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
+        const nfds_t count = wakeFd >= 0 ? 2 : 1;
+        const int result = ::poll(entries, count, int(std::min<long long>(left.count(), 60000)));
         if (result > 0) {
             return 0;
         }
@@ -169,6 +172,11 @@ void SerialDevice::close() {
     ::close(m_fd);
     m_fd = -1;
     m_previous.reset();
+    const auto guard = m_readAhead.lock();
+    m_readAhead.setEnabled(false);
+    m_readAhead.setEventCharObserver({});
+    m_readAhead.clear();
+    m_readAhead.takeEventCharSeen();
     m_filter.setOptions({});
 }
 
@@ -190,9 +198,11 @@ int SerialDevice::applyLineSettings(const SerialLineSettings& settings) {
     if (const int error = applyLineControls(settings); error != 0) {
         return error;
     }
+    const auto guard = m_readAhead.lock();
     m_settings = settings;
     m_filter.setOptions({settings.parityCheck && settings.parityReplace, settings.replaceChar,
                          settings.discardNull});
+    m_readAhead.setEventChar(settings.eventChar);
     return 0;
 }
 
@@ -293,20 +303,40 @@ SerialIoResult SerialDevice::read(void* buffer, int count) {
     if (count <= 0) {
         return {0, 0};
     }
-    // Linux has no DSR sensitivity: bytes that arrive while DSR is off are
-    // dropped here, as the driver would have ignored them.
-    if (m_settings.dsrSensitivity && dsrOff()) {
-        dropWaitingInput();
-        return {0, 0};
-    }
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const auto total = ReadTimeout(m_timeouts, std::size_t(count));
     const auto deadline = Clock::now() + total;
     const bool intervalTimed =
         m_timeouts.readInterval != SerialTimeouts::ReturnAtOnce && m_timeouts.readInterval > 0;
     SerialIoResult result;
-    for (;;) {
-        const SerialIoResult part = readOnce(bytes + result.count, count - result.count);
+    for (bool first = true;; first = false) {
+        auto guard = m_readAhead.lock();
+        // Bytes read ahead came before those in the driver, and so do any the
+        // event thread took while this read waited.
+        const std::size_t ahead =
+            m_readAhead.take(bytes + result.count, std::size_t(count - result.count));
+        m_consumed += ahead;
+        result.count += int(ahead);
+        if (result.count >= count) {
+            return result;
+        }
+        // Linux has no DSR sensitivity: bytes that arrive while DSR is off are
+        // dropped here, as the driver would have ignored them.
+        if (first && m_settings.dsrSensitivity && dsrOff()) {
+            dropWaitingInput();
+            return result;
+        }
+        SerialIoResult part;
+        if (m_readAhead.enabled()) {
+            // The event character must be seen in whatever is read, so the
+            // driver's bytes pass through the buffer here as well.
+            part.error = fillReadAhead(false);
+            part.count =
+                int(m_readAhead.take(bytes + result.count, std::size_t(count - result.count)));
+            m_consumed += std::uint64_t(part.count);
+        } else {
+            part = readOnce(bytes + result.count, count - result.count);
+        }
         result.count += part.count;
         if (part.error != 0) {
             return result.count > 0 ? result : part;
@@ -317,7 +347,7 @@ SerialIoResult SerialDevice::read(void* buffer, int count) {
             return result;
         }
         int waiting = 0;
-        const bool moreWaiting = inputCount(waiting) == 0 && waiting > 0;
+        const bool moreWaiting = ioctlError(::ioctl(m_fd, FIONREAD, &waiting)) == 0 && waiting > 0;
         // Filtered-out bytes may leave room while more are already waiting.
         if (moreWaiting && (part.count > 0 || m_filter.active())) {
             continue;
@@ -330,10 +360,61 @@ SerialIoResult SerialDevice::read(void* buffer, int count) {
             until =
                 std::min(until, Clock::now() + std::chrono::milliseconds(m_timeouts.readInterval));
         }
-        if (waitFor(m_fd, POLLIN, until) != 0) {
+        // While bytes are read ahead, the event thread may take the ones this
+        // read waits for; it then wakes the read.
+        const int keptFd = m_readAhead.enabled() ? m_readAhead.beginWaiting() : -1;
+        guard.unlock();
+        const int waited = waitFor(m_fd, POLLIN, until, keptFd);
+        if (keptFd >= 0) {
+            m_readAhead.endWaiting();
+        }
+        if (waited != 0) {
             return result;
         }
     }
+}
+
+void SerialDevice::setReadAhead(bool on, std::function<void()> onEventChar) {
+    const auto guard = m_readAhead.lock();
+    m_readAhead.setEnabled(on);
+    m_readAhead.setEventCharObserver(std::move(onEventChar));
+}
+
+SerialReadAheadResult SerialDevice::readAhead() {
+    SerialReadAheadResult result;
+    const auto guard = m_readAhead.lock();
+    if (m_fd < 0) {
+        result.error = EBADF;
+        return result;
+    }
+    if (m_settings.dsrSensitivity && dsrOff()) {
+        dropWaitingInput();
+    } else {
+        result.error = fillReadAhead(true);
+    }
+    result.sawEventChar = m_readAhead.takeEventCharSeen();
+    return result;
+}
+
+int SerialDevice::fillReadAhead(bool byEventThread) {
+    std::array<std::uint8_t, 4096> piece{};
+    while (m_readAhead.room() > 0) {
+        const int wanted = int(std::min(piece.size(), m_readAhead.room()));
+        const std::uint64_t consumedBefore = m_consumed;
+        const SerialIoResult part = readOnce(piece.data(), wanted);
+        if (part.error != 0) {
+            return part.error;
+        }
+        const std::uint64_t taken = m_consumed - consumedBefore;
+        // What is kept is still waiting input; only what the receive options
+        // dropped is gone.
+        m_consumed -= std::uint64_t(part.count);
+        m_readAhead.keep(piece.data(), std::size_t(part.count), byEventThread);
+        if (taken < std::uint64_t(wanted)) {
+            break;
+        }
+    }
+    return 0;
 }
 
 bool SerialDevice::waitForDsr(Clock::time_point deadline) const {
@@ -435,7 +516,12 @@ SerialIoResult SerialDevice::write(const void* buffer, int count) {
 
 int SerialDevice::inputCount(int& count) const {
     count = 0;
-    return ioctlError(::ioctl(m_fd, FIONREAD, &count));
+    const int error = ioctlError(::ioctl(m_fd, FIONREAD, &count));
+    if (error == 0) {
+        const auto guard = m_readAhead.lock();
+        count += int(m_readAhead.size());
+    }
+    return error;
 }
 
 int SerialDevice::outputCount(int& count) const {
@@ -479,7 +565,10 @@ int SerialDevice::discard(bool transmit, bool receive) const {
     if (!transmit && !receive) {
         return 0;
     }
+    std::unique_lock<std::mutex> guard;
     if (receive) {
+        guard = m_readAhead.lock();
+        m_consumed += m_readAhead.clear();
         countDiscardedInput();
     }
     const int which = transmit && receive ? TCIOFLUSH : (transmit ? TCOFLUSH : TCIFLUSH);

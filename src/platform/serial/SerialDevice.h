@@ -22,6 +22,7 @@
 //   are set; a write waits for room up to multiplier x n + constant ms, and
 //   with both zero takes only what fits at once rather than waiting forever.
 
+#include "platform/serial/SerialReadAhead.h"
 #include "platform/serial/SerialReceiveFilter.h"
 #include "platform/serial/SerialSettings.h"
 
@@ -29,6 +30,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +39,12 @@ struct termios2;
 struct SerialIoResult {
     int count = 0;
     int error = 0;
+};
+
+struct SerialReadAheadResult {
+    int error = 0;
+    /// The event character was among the bytes taken.
+    bool sawEventChar = false;
 };
 
 class SerialDevice {
@@ -71,11 +79,22 @@ public:
     /// Reads at most count bytes within the read timeouts (at once with what
     /// is waiting under the default ones).
     SerialIoResult read(void* buffer, int count);
+    /// While on, readAhead() takes received bytes into the device's own
+    /// buffer (see SerialReadAhead); read() and inputCount() include them,
+    /// and read() passes what it takes from the driver through the buffer
+    /// too, calling onEventChar when the event character was among it.
+    /// Closing ends it.
+    void setReadAhead(bool on, std::function<void()> onEventChar = {});
+    /// Takes what the driver holds into the buffer, through the receive
+    /// options, and says whether the event character was among it. For the
+    /// event thread; safe beside read() on another thread.
+    SerialReadAheadResult readAhead();
     /// Writes count bytes, waiting for room up to the write timeout; the
     /// count is what the driver took.
     SerialIoResult write(const void* buffer, int count);
 
     /// The following may also be called from the event thread.
+    /// Bytes waiting, in the driver and read ahead.
     int inputCount(int& count) const;
     /// Bytes the driver still holds for sending. Virtual so that a line whose
     /// queue never empties can be stood in for.
@@ -92,9 +111,9 @@ public:
     /// (a pseudo-terminal does neither).
     bool hasModemLines() const;
     bool keepsCounters() const;
-    /// Bytes taken from the driver's receive queue since opening, by reads
-    /// and discards. With the queue count it gives the bytes received so
-    /// far, which tells the event thread whether new ones have come.
+    /// Bytes taken out of the input since opening, by reads, discards and
+    /// the receive options. With the queue count it gives the bytes received
+    /// so far, which tells the event thread whether new ones have come.
     std::uint64_t consumedBytes() const { return m_consumed; }
 
 private:
@@ -108,6 +127,8 @@ private:
     int drainOutput(std::chrono::steady_clock::time_point deadline) const;
     bool dsrOff() const;
     SerialIoResult readOnce(std::uint8_t* buffer, int count);
+    /// Moves what the driver holds into the read-ahead buffer (lock held).
+    int fillReadAhead(bool byEventThread);
     void dropWaitingInput();
     void countDiscardedInput() const;
 
@@ -116,6 +137,8 @@ private:
     SerialTimeouts m_timeouts;
     SerialLineSettings m_settings;
     SerialReceiveFilter m_filter;
+    // Also guards m_settings and m_filter, which reads on both threads use.
+    mutable SerialReadAhead m_readAhead;
     bool m_rs485Enabled = false;
     bool m_softwareRtsToggle = false;
     mutable std::atomic<std::uint64_t> m_consumed = 0;

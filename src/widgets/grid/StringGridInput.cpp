@@ -331,7 +331,7 @@ void TStringGrid::ShowEditor() {
     m_editor->Start(m_col, m_row, Cells(m_col, m_row));
     UpdateEditorGeometry();
     m_editor->show();
-    if (hasFocus() || HasActiveFocus()) {
+    if (hasFocus() || m_editor->hasFocus()) {
         m_editor->setFocus(Qt::OtherFocusReason);
     }
     InvalidateGrid();

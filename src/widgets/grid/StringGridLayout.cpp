@@ -69,9 +69,15 @@ bool TStringGrid::MouseToCell(int x, int y, int& col, int& row) const {
 }
 
 bool TStringGrid::HasActiveFocus() const {
+    // On a form only the grid itself counts: while its in-place editor is the
+    // form's focused control, the current cell is not the focused one.
     const QWidget* top = window();
-    const QWidget* focus = top != this ? top->focusWidget() : QApplication::focusWidget();
-    // The in-place editor is part of the grid: a cell being edited keeps the focus.
+    if (top != this) {
+        return top->focusWidget() == this;
+    }
+    // A grid that is a window of its own has the focus when the focused
+    // widget is the grid or lies inside it.
+    const QWidget* focus = QApplication::focusWidget();
     return focus != nullptr && (focus == this || isAncestorOf(focus));
 }
 

@@ -214,7 +214,10 @@ int EditModel::charIndexAt(int x, int textLeft, const WidthOf& widthOf) const {
     const int length = static_cast<int>(m_text.size());
     for (int position = m_firstVisible; position <= m_lastVisible + 1; ++position) {
         const int before = runWidth(m_firstVisible, position - 1, widthOf);
-        const int half = position < length ? widthOf(m_text.mid(position, 1)) / 2 : 0;
+        // Half of the p-th character counting from 1, the one left of
+        // position p; position 0 takes the first character.
+        const int leftOf = std::max(position - 1, 0);
+        const int half = leftOf < length ? widthOf(m_text.mid(leftOf, 1)) / 2 : 0;
         if (x < textLeft + before + half) {
             return position;
         }

@@ -2,6 +2,7 @@
 
 #include "platform/drawing/Beep.h"
 #include "platform/drawing/DrawText.h"
+#include "platform/system/ApplicationErrors.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -64,14 +65,10 @@ void TiEditCustom::buildContextMenu() {
     m_contextMenu->addSeparator();
     m_selectAllAction = m_contextMenu->addAction(tr("Select All"));
 
-    connect(m_applyAction, &QAction::triggered, this, [this] {
-        // A menu command is operator input; a conversion error has nowhere
-        // to go from here and leaves the typed text as it is.
-        try {
-            asUserInput([this] { Commit(); });
-        } catch (const std::exception&) {
-        }
-    });
+    // A menu command is operator input; a conversion error leaves the typed
+    // text as it is and goes to the application's error handler.
+    connect(m_applyAction, &QAction::triggered, this,
+            [this] { commitReportingErrors([this] { asUserInput([this] { Commit(); }); }); });
     connect(m_undoAction, &QAction::triggered, this, &TiEditCustom::Undo);
     connect(m_cutAction, &QAction::triggered, this, &TiEditCustom::CutToClipboard);
     connect(m_copyAction, &QAction::triggered, this, &TiEditCustom::CopyToClipboard);
@@ -385,7 +382,17 @@ void TiEditCustom::FocusLost() {
     m_caretBlink.stop();
     RequestRepaint();
     if (m_acceptOnLostFocus) {
-        Commit();
+        // Leaving the field is no key press whose errors are swallowed: a
+        // text that cannot be converted is reported.
+        commitReportingErrors([this] { Commit(); });
+    }
+}
+
+void TiEditCustom::commitReportingErrors(const std::function<void()>& commit) {
+    try {
+        commit();
+    } catch (const std::exception& error) {
+        ReportApplicationError(error.what());
     }
 }
 

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QTimer>
+#include <functional>
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
@@ -111,6 +112,9 @@ private:
     void buildContextMenu();
     void typeCharacter(QChar character);
     void navigate(std::uint16_t key, TShiftState shift);
+    /// Runs a commit whose conversion error goes to the application's error
+    /// handler (leaving the field, the menu's "Apply").
+    static void commitReportingErrors(const std::function<void()>& commit);
     void showContextMenu(int x, int y);
     int widthOf(const QString& run) const;
     int textHeight() const;

@@ -2,13 +2,33 @@
 
 #include "widgets/skin/SkinThemes.h"
 
+#include "platform/storage/RegularFile.h"
+
 #include <QBuffer>
-#include <QFileInfo>
 #include <QImageReader>
+#include <cstring>
 
 namespace {
 // Skin strips are a few hundred pixels wide; this leaves ample room.
 constexpr int MaximumImageMegabytes = 16;
+
+// A whole bitmap file, or a null image when the bytes are none.
+QImage decode(QByteArray bytes) {
+    if (bytes.isEmpty()) {
+        return {};
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader decoder(&buffer, "BMP");
+    // A damaged header can claim an image far larger than the file; such a
+    // claim is refused instead of allocating for it.
+    decoder.setAllocationLimit(MaximumImageMegabytes);
+    QImage image;
+    if (!decoder.read(&image)) {
+        return {};
+    }
+    return image;
+}
 
 // An index outside the element list has no key; it must not find an entry
 // that a file stored under an empty key.
@@ -18,37 +38,50 @@ bool hasKey(int index) {
 } // namespace
 
 bool TskFileThemeMgr::LoadTheme(const QString& path) {
-    if (!QFileInfo(path).isFile()) {
+    const OpenedRegularFile opened = openRegularFileForReading(path);
+    switch (opened.outcome) {
+    case OpenedRegularFile::Outcome::Missing:
+    case OpenedRegularFile::Outcome::NotRegular:
         return false;
+    case OpenedRegularFile::Outcome::Refused:
+        throw ESkinError("Cannot open file \"" + path.toStdString() + "\". " +
+                         std::strerror(opened.error));
+    case OpenedRegularFile::Outcome::Opened:
+        break;
     }
-    // The new reader is complete before the old one goes, so a file that
-    // cannot be read leaves the previous theme in place.
-    auto reader = std::make_unique<TskThemeFileReader>(path);
-    m_reader = std::move(reader);
+    LoadTheme(*opened.file);
     return true;
 }
 
-bool TskFileThemeMgr::GetImage(int index, QImage* target) const {
+void TskFileThemeMgr::LoadTheme(QFile& file) {
+    // The file is open, so reading it cannot fail any more: the old theme
+    // goes first, and the two are never held at once.
+    m_decoded.clear();
+    m_reader.reset();
+    m_reader = std::make_unique<TskThemeFileReader>(file);
+}
+
+ThemeImageLookup TskFileThemeMgr::FindImage(int index, QImage* target) const {
     if (m_reader == nullptr || target == nullptr || !hasKey(index)) {
-        return false;
+        return ThemeImageLookup::Absent;
     }
-    const std::optional<QByteArray> bytes = m_reader->GetImageStream(ThemeElementKey(index));
-    if (!bytes || bytes->isEmpty()) {
-        return false;
+    auto decoded = m_decoded.find(index);
+    if (decoded == m_decoded.end()) {
+        const std::optional<QByteArray> bytes = m_reader->GetImageStream(ThemeElementKey(index));
+        if (!bytes) {
+            return ThemeImageLookup::Absent;
+        }
+        decoded = m_decoded.emplace(index, decode(*bytes)).first;
     }
-    QByteArray data = *bytes;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader decoder(&buffer, "BMP");
-    // A damaged header can claim an image far larger than the file; such a
-    // claim is refused instead of allocating for it.
-    decoder.setAllocationLimit(MaximumImageMegabytes);
-    QImage image;
-    if (!decoder.read(&image) || image.isNull()) {
-        return false;
+    if (decoded->second.isNull()) {
+        return ThemeImageLookup::Undecodable;
     }
-    *target = image;
-    return true;
+    *target = decoded->second;
+    return ThemeImageLookup::Found;
+}
+
+bool TskFileThemeMgr::GetImage(int index, QImage* target) const {
+    return FindImage(index, target) == ThemeImageLookup::Found;
 }
 
 bool TskFileThemeMgr::GetBool(int index) const {

@@ -21,7 +21,16 @@ constexpr TColor embossShadow = 0x808080;
 void TskCustomButton::FetchFrame(QImage& bitmap, int frameIndex) const {
     const SkinSource source = ResolveSkinSource(m_fileTheme, m_uiStyle);
     if (source.useFileTheme) {
-        m_fileTheme->GetImageFrame(ThemeElement::ButtonImage, &bitmap, 3, frameIndex);
+        // A theme without a button image is no failure: the bitmap stays as
+        // it is and only the background and the caption are drawn.
+        const ThemeImageLookup found =
+            m_fileTheme->FindImageFrame(ThemeElement::ButtonImage, &bitmap, 3, frameIndex);
+        if (found == ThemeImageLookup::Absent) {
+            return;
+        }
+        if (found == ThemeImageLookup::Undecodable) {
+            throw ESkinError("The theme's button image cannot be read");
+        }
     } else {
         StyleBitmap(source.style, ThemeElement::ButtonImage, &bitmap, 3, frameIndex);
     }
@@ -43,9 +52,6 @@ QImage TskCustomButton::faceForState() {
             GetNormalFrame(face);
         }
     } catch (const std::exception&) {
-        face = QImage();
-    }
-    if (face.isNull()) {
         // A face that cannot be had never stops the paint: a blank one is
         // stretched instead.
         face = QImage(BlankFaceSize, QImage::Format_RGB32);
@@ -92,6 +98,9 @@ void TskCustomButton::paintEvent(QPaintEvent*) {
 }
 
 void TskCustomButton::PaintFace(QPainter& canvas, const QImage& face) {
+    if (face.isNull()) {
+        return;
+    }
     const QRgb topLeft = face.pixel(0, 0);
     DrawMaskedImage(canvas, QPoint(0, 0), face, m_faceTransparent, topLeft, !isEnabled());
 }

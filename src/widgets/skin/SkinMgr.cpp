@@ -2,6 +2,8 @@
 
 #include "widgets/skin/SkinThemes.h"
 
+#include "platform/storage/RegularFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,8 +15,12 @@
 TskFileTheme::TskFileTheme(QObject* owner) : QObject(owner) {}
 
 bool TskFileTheme::IsValidThemeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const OpenedRegularFile opened = openRegularFileForReading(path);
+    return opened.outcome == OpenedRegularFile::Outcome::Opened && HasSignature(*opened.file);
+}
+
+bool TskFileTheme::HasSignature(QFile& file) {
+    if (!file.seek(0)) {
         return false;
     }
     const QByteArray probe = file.read(ThemeFileFormat::SignatureProbeSize);
@@ -48,9 +54,14 @@ void TskFileTheme::SetThemeFile(const QString& value) {
     if (value == m_themeFile) {
         return;
     }
+    // Each candidate is opened before it is looked at, and the open file is
+    // what is checked and read, so nothing can be swapped in between.
     QString located;
+    OpenedRegularFile opened;
     for (const QString& candidate : CandidatePaths(value)) {
-        if (QFileInfo(candidate).isFile()) {
+        opened = openRegularFileForReading(candidate);
+        if (opened.outcome == OpenedRegularFile::Outcome::Opened ||
+            opened.outcome == OpenedRegularFile::Outcome::Refused) {
             located = candidate;
             break;
         }
@@ -58,17 +69,14 @@ void TskFileTheme::SetThemeFile(const QString& value) {
     if (located.isEmpty()) {
         return;
     }
-    if (!IsValidThemeFile(located)) {
+    // A file that exists but cannot be opened fails the check as well.
+    if (opened.file == nullptr || !HasSignature(*opened.file)) {
         throw ESkinError(InvalidFileMessage);
     }
-    // LoadTheme throws before changing anything when the file cannot be read,
-    // so the name is taken only once the new theme is in place.
-    const bool loaded = m_manager.LoadTheme(located);
+    m_manager.LoadTheme(*opened.file);
     m_themeFile = located;
-    m_canUse = loaded;
-    if (m_canUse) {
-        reapplyToOwnerControls(wasEmpty);
-    }
+    m_canUse = true;
+    reapplyToOwnerControls(wasEmpty);
 }
 
 // Controls of the owning window that use this theme are told again, so that
@@ -102,11 +110,17 @@ bool TskFileTheme::GetImage(int index, QImage* target) const {
     return m_manager.GetImage(index, target);
 }
 
-bool TskFileTheme::GetImageFrame(int index, QImage* target, int frameCount, int frameIndex) const {
+ThemeImageLookup TskFileTheme::FindImageFrame(int index, QImage* target, int frameCount,
+                                              int frameIndex) const {
     QImage strip;
-    if (!m_manager.GetImage(index, &strip)) {
-        return false;
+    const ThemeImageLookup found = m_manager.FindImage(index, &strip);
+    if (found == ThemeImageLookup::Found) {
+        CutFrame(strip, target, frameCount, frameIndex);
     }
-    CutFrame(strip, target, frameCount, frameIndex);
-    return target != nullptr && !target->isNull();
+    return found;
+}
+
+bool TskFileTheme::GetImageFrame(int index, QImage* target, int frameCount, int frameIndex) const {
+    return FindImageFrame(index, target, frameCount, frameIndex) == ThemeImageLookup::Found &&
+           target != nullptr && !target->isNull();
 }

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFile;
+
 class TskFileTheme : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString ThemeFile READ ThemeFile WRITE SetThemeFile)
@@ -33,7 +35,11 @@ public:
     bool CanUse() const { return m_canUse; }
 
     bool GetImage(int index, QImage* target) const;
-    /// Frame `frameIndex` of `frameCount` of image element `index`.
+    /// Frame `frameIndex` of `frameCount` of image element `index`; the
+    /// target is left alone unless the image is found.
+    ThemeImageLookup FindImageFrame(int index, QImage* target, int frameCount,
+                                    int frameIndex) const;
+    /// True when FindImageFrame gives a frame that is not empty.
     bool GetImageFrame(int index, QImage* target, int frameCount, int frameIndex) const;
     bool GetBool(int index) const { return m_manager.GetBool(index); }
     TColor GetColor(int index) const { return m_manager.GetColor(index); }
@@ -44,6 +50,8 @@ public:
     /// True when `path` opens and its first 12 bytes hold "Tessora_TB" up to
     /// the first zero byte (letter case counts).
     static bool IsValidThemeFile(const QString& path);
+    /// The same check on a file that is open already.
+    static bool HasSignature(QFile& file);
 
     /// Where a theme named `value` is looked for, in order.
     static QStringList CandidatePaths(const QString& value);

@@ -2,9 +2,14 @@
 
 #include "widgets/skin/SkinThemes.h"
 
+#include "platform/storage/RegularFile.h"
+
 #include <QFile>
 #include <QtEndian>
+#include <cstring>
+#include <limits>
 #include <set>
+#include <vector>
 
 using namespace ThemeFileFormat;
 
@@ -30,6 +35,34 @@ std::optional<QByteArray> readAt(QFile& file, qint64 offset, qint64 size) {
     return bytes;
 }
 
+// What a line of this many characters takes in memory.
+qint64 keptTextSize(qint64 characters) {
+    return characters * static_cast<qint64>(sizeof(QChar));
+}
+
+// Reads a text entry in pieces straight into its line "key=text", so that
+// the text is never held twice, as bytes and as characters.
+std::optional<QString> readTextLine(QFile& file, const QString& key, qint64 offset, qint64 size) {
+    if (!file.seek(offset)) {
+        return std::nullopt;
+    }
+    QString line;
+    line.reserve(key.size() + 1 + size);
+    line += key;
+    line += u'=';
+    constexpr qint64 pieceSize = 64 * 1024;
+    std::vector<char> piece(static_cast<std::size_t>(std::min(size, pieceSize)));
+    for (qint64 left = size; left > 0;) {
+        const qint64 got = file.read(piece.data(), std::min(left, pieceSize));
+        if (got <= 0) {
+            return std::nullopt; // The file shrank while it was read.
+        }
+        line += QLatin1String(piece.data(), got);
+        left -= got;
+    }
+    return line;
+}
+
 // Text of a fixed-size field up to its first zero byte.
 QString zeroTerminated(const QByteArray& bytes, int from, int size) {
     const QByteArray field = bytes.mid(from, size);
@@ -40,21 +73,23 @@ QString zeroTerminated(const QByteArray& bytes, int from, int size) {
 } // namespace
 
 TskThemeFileReader::TskThemeFileReader(const QString& path) {
-    LoadThemeFile(path);
-}
-
-void TskThemeFileReader::LoadThemeFile(const QString& path) {
-    QFile file(path);
     // Opened for reading only and without locks, so other programs may keep
     // reading and writing the file meanwhile.
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw ESkinError("Cannot open file \"" + path.toStdString() + "\". " +
-                         file.errorString().toStdString());
+    const OpenedRegularFile opened = openRegularFileForReading(path);
+    if (opened.outcome != OpenedRegularFile::Outcome::Opened) {
+        const std::string reason = opened.outcome == OpenedRegularFile::Outcome::NotRegular
+                                       ? std::string("It is not a file.")
+                                       : std::string(std::strerror(opened.error));
+        throw ESkinError("Cannot open file \"" + path.toStdString() + "\". " + reason);
     }
-    loadEntries(file);
+    LoadThemeFile(*opened.file);
 }
 
-void TskThemeFileReader::loadEntries(QFile& file) {
+TskThemeFileReader::TskThemeFileReader(QFile& file) {
+    LoadThemeFile(file);
+}
+
+void TskThemeFileReader::LoadThemeFile(QFile& file) {
     const std::optional<QByteArray> probe = readAt(file, 0, SignatureProbeSize);
     if (!probe) {
         m_problems << QStringLiteral("the file is shorter than its header");
@@ -96,25 +131,31 @@ void TskThemeFileReader::loadEntries(QFile& file) {
     }
 }
 
-// Adds one entry to its list. Returns false once the file has made us keep
+// Adds one entry to its list. Returns false once the file would make us keep
 // more than a theme ever needs, which ends the reading.
 bool TskThemeFileReader::loadEntry(QFile& file, const QByteArray& record, qint64& keptBytes) {
     const QString key = zeroTerminated(record, 0, KeySize);
-    const auto kind = static_cast<std::uint8_t>(record.at(KindField));
+    const auto kind = static_cast<EntryKind>(record.at(KindField));
     const qint64 dataOffset = readUInt32(record, DataOffsetField);
     const qint64 dataSize = readUInt32(record, DataSizeField);
 
     qint64 wanted = 0;
-    switch (static_cast<EntryKind>(kind)) {
+    qint64 kept = 0;
+    switch (kind) {
     case EntryKind::Image:
+        wanted = kept = dataSize;
+        break;
     case EntryKind::Text:
         wanted = dataSize;
+        kept = keptTextSize(key.size() + 1 + dataSize);
         break;
     case EntryKind::Integer:
         wanted = 4;
+        kept = keptTextSize(key.size() + 1 + std::numeric_limits<std::int32_t>::digits10 + 2);
         break;
     case EntryKind::Boolean:
         wanted = 1;
+        kept = keptTextSize(key.size() + 1 + 3);
         break;
     default:
         return true; // Unknown kinds are skipped.
@@ -125,29 +166,37 @@ bool TskThemeFileReader::loadEntry(QFile& file, const QByteArray& record, qint64
         m_problems << QStringLiteral("the data of \"%1\" lies outside the file").arg(key);
         return true;
     }
-    if (keptBytes + wanted > MaximumKeptBytes) {
+    if (keptBytes + kept > MaximumKeptBytes) {
         return false;
     }
-    const std::optional<QByteArray> data = readAt(file, dataOffset, wanted);
-    if (!data) {
+    if (!keepEntry(file, key, kind, dataOffset, wanted)) {
         m_problems << QStringLiteral("the data of \"%1\" could not be read").arg(key);
         return true;
     }
-    keptBytes += wanted;
-    switch (static_cast<EntryKind>(kind)) {
-    case EntryKind::Image:
+    keptBytes += kept;
+    return true;
+}
+
+bool TskThemeFileReader::keepEntry(QFile& file, const QString& key, EntryKind kind, qint64 offset,
+                                   qint64 size) {
+    if (kind == EntryKind::Text) {
+        std::optional<QString> line = readTextLine(file, key, offset, size);
+        if (line) {
+            m_stringEntries << std::move(*line);
+        }
+        return line.has_value();
+    }
+    const std::optional<QByteArray> data = readAt(file, offset, size);
+    if (!data) {
+        return false;
+    }
+    if (kind == EntryKind::Image) {
         m_imageEntries.append({key, *data});
-        break;
-    case EntryKind::Integer:
+    } else if (kind == EntryKind::Integer) {
         m_integerEntries << key + u'=' +
                                 QString::number(qFromLittleEndian<std::int32_t>(data->constData()));
-        break;
-    case EntryKind::Boolean:
+    } else {
         m_booleanEntries << key + u'=' + QString::number(static_cast<std::uint8_t>(data->at(0)));
-        break;
-    case EntryKind::Text:
-        m_stringEntries << key + u'=' + QString::fromLatin1(*data);
-        break;
     }
     return true;
 }

@@ -35,16 +35,20 @@ inline constexpr char Signature[] = "Tessora_TB";
 
 enum class EntryKind : std::uint8_t { Image = 0, Integer = 1, Boolean = 2, Text = 3 };
 
-// Bounds on what one file may make us keep in memory; a genuine theme holds
-// about fifty entries and well under a megabyte of images.
+// Bounds on what one file may make us keep in memory, counted as it is kept
+// (texts as wide characters with their key); a genuine theme holds about
+// fifty entries and well under a megabyte of images.
 inline constexpr int MaximumRecords = 65536;
 inline constexpr qint64 MaximumKeptBytes = 64 * 1024 * 1024;
 } // namespace ThemeFileFormat
 
 class TskThemeFileReader {
 public:
-    /// Opens and reads `path`. Throws ESkinError when the file cannot be opened.
+    /// Opens and reads `path`. Throws ESkinError when it cannot be opened or
+    /// is not a regular file.
     explicit TskThemeFileReader(const QString& path);
+    /// Reads a theme file that is open already.
+    explicit TskThemeFileReader(QFile& file);
 
     TskThemeFileReader(const TskThemeFileReader&) = delete;
     TskThemeFileReader& operator=(const TskThemeFileReader&) = delete;
@@ -67,9 +71,12 @@ public:
     const QStringList& Problems() const { return m_problems; }
 
 private:
-    void LoadThemeFile(const QString& path);
-    void loadEntries(QFile& file);
+    void LoadThemeFile(QFile& file);
     bool loadEntry(QFile& file, const QByteArray& record, qint64& keptBytes);
+    /// Reads the entry's data and adds it to its list; false when the file
+    /// no longer holds it.
+    bool keepEntry(QFile& file, const QString& key, ThemeFileFormat::EntryKind kind, qint64 offset,
+                   qint64 size);
 
     QList<std::pair<QString, QByteArray>> m_imageEntries;
     QStringList m_integerEntries;

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace gridtest;
 
@@ -57,6 +58,40 @@ TEST(StringGridEdit, CellsAreEditedInPlaceOnlyWithEditing) {
     QTest::keyClick(grid.InplaceEditor(), Qt::Key_Escape);
     EXPECT_FALSE(grid.EditorShowing());
     EXPECT_EQ(grid.Cells(1, 2), QStringLiteral("34"));
+}
+
+// On a form the grid has the active focus only while it is the form's focused
+// control itself: while its in-place editor has the focus the current cell is
+// drawn as selected, not focused, and the editor covers it.
+TEST(StringGridEdit, OnAFormTheEditorsFocusIsNotTheGrids) {
+    QWidget form;
+    form.resize(400, 200);
+    auto* grid = new TFramedStringGrid(&form);
+    configure(*grid);
+    grid->SetOptions(grid->Options() | goEditing);
+    std::map<std::pair<int, int>, TGridDrawState> drawn;
+    grid->OnDrawCell = [&](QObject*, int col, int row, const QRect&, TGridDrawState state) {
+        drawn[{col, row}] = state;
+    };
+    ASSERT_TRUE(showActive(form));
+    ASSERT_TRUE(focusOn(*grid));
+    EXPECT_TRUE(grid->HasActiveFocus());
+
+    QTest::keyClick(grid, Qt::Key_F2);
+    ASSERT_TRUE(grid->EditorShowing());
+    ASSERT_TRUE(grid->InplaceEditor()->hasFocus());
+    EXPECT_FALSE(grid->HasActiveFocus());
+    drawn.clear();
+    grid->repaint();
+    ASSERT_TRUE(drawn.count({1, 1}));
+    EXPECT_EQ(drawn.at({1, 1}), TGridDrawState(gdSelected));
+
+    QTest::keyClick(grid->InplaceEditor(), Qt::Key_Return);
+    ASSERT_TRUE(grid->hasFocus());
+    EXPECT_TRUE(grid->HasActiveFocus());
+    drawn.clear();
+    grid->repaint();
+    EXPECT_EQ(drawn.at({1, 1}), gdSelected | gdFocused);
 }
 
 TEST(StringGridEdit, TheEditorTakesTheGridColourAndFollowsTheCurrentCellWhenAlwaysShown) {

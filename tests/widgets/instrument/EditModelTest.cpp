@@ -173,6 +173,22 @@ TEST(EditModel, CharIndexAtPicksTheNearestBoundary) {
     scrolled.fitVisible(45, fixedWidth);
     EXPECT_EQ(scrolled.charIndexAt(0, left, fixedWidth), 5);
     EXPECT_EQ(scrolled.charIndexAt(left + 16, left, fixedWidth), 8);
+
+    // The half width that moves a boundary is that of the character left of
+    // it (the first one for position 0), so a wide "W" stretches the zone of
+    // the position right of it and a narrow "1" shrinks it.
+    EditModel wideLast = modelWith("1W");
+    wideLast.fitVisible(100, fixedWidth);
+    EXPECT_EQ(wideLast.charIndexAt(24, left, fixedWidth), 0);
+    EXPECT_EQ(wideLast.charIndexAt(34, left, fixedWidth), 1);
+    EXPECT_EQ(wideLast.charIndexAt(35, left, fixedWidth), 2);
+    EXPECT_EQ(wideLast.charIndexAt(74, left, fixedWidth), 2);
+    EditModel wideFirst = modelWith("W1");
+    wideFirst.fitVisible(100, fixedWidth);
+    EXPECT_EQ(wideFirst.charIndexAt(34, left, fixedWidth), 0);
+    EXPECT_EQ(wideFirst.charIndexAt(58, left, fixedWidth), 1);
+    EXPECT_EQ(wideFirst.charIndexAt(64, left, fixedWidth), 1);
+    EXPECT_EQ(wideFirst.charIndexAt(65, left, fixedWidth), 2);
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "tests/widgets/instrument/IntegerFieldSupport.h"
 
+#include "platform/system/ApplicationErrors.h"
+
 #include <QDialog>
 #include <QVBoxLayout>
 #include <random>
@@ -250,6 +252,36 @@ TEST_F(AddressFieldTest, ContextMenuItemsFollowTheState) {
     field->PasteFromClipboard();
     field->CutToClipboard();
     EXPECT_EQ(field->Text(), "64");
+}
+
+// Without UndoOnError a text that is no number is an error: from Enter it is
+// swallowed, from leaving the field and from "Apply" it reaches the
+// application's error handler, and the typed text stays.
+TEST_F(AddressFieldTest, ConversionErrorsOfFocusLossAndApplyReachTheErrorHandler) {
+    QStringList reported;
+    const ApplicationErrorHandler previous = SetApplicationErrorHandler(
+        [&](const std::string& message) { reported << QString::fromStdString(message); });
+    field->SetUndoOnError(false);
+    press(Qt::Key_Backspace);
+    ASSERT_EQ(field->Text(), "");
+    press(Qt::Key_Return);
+    EXPECT_TRUE(reported.isEmpty()) << "a key's error is swallowed";
+
+    QTest::mouseClick(&other, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([this] { return !field->Focused(); }));
+    EXPECT_EQ(reported, QStringList({"'' is not a valid integer value"}));
+    EXPECT_EQ(valueAtClick, 1);
+    EXPECT_EQ(field->Text(), "");
+
+    focusField();
+    field->UpdateContextMenu();
+    QAction* apply = field->ContextMenu()->actions().at(0);
+    ASSERT_TRUE(apply->isEnabled());
+    apply->trigger();
+    EXPECT_EQ(reported.size(), 2);
+    EXPECT_EQ(reported.value(1), "'' is not a valid integer value");
+    EXPECT_EQ(field->Value(), 1);
+    SetApplicationErrorHandler(previous);
 }
 
 TEST_F(AddressFieldTest, TheRightButtonOpensTheOwnMenuWithoutMovingTheCaret) {

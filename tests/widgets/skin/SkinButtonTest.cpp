@@ -676,6 +676,34 @@ TEST(SkinButton, ThemeFileLooksAreUsedReappliedAndDropped) {
     EXPECT_EQ(button->UIStyle(), TskUIStyle::DeepBlue);
 }
 
+// A theme without a button image is no failure: the face stays empty, so only
+// the background and the caption are drawn, in every state.
+TEST(SkinButton, AThemeWithoutAButtonImageDrawsBackgroundAndCaptionOnly) {
+    QTemporaryDir dir;
+    const QString faceless = writeFile(
+        dir, "faceless.skn", themeFileBytes({{"ButtonTransparentBool", 2, QByteArray(1, '\0')}}));
+    QWidget window;
+    auto* theme = new TskFileTheme(&window);
+    theme->SetThemeFile(faceless);
+    ASSERT_TRUE(theme->CanUse());
+    auto* button = new TskButton(&window);
+    button->resize(60, 24);
+    button->SetUIStyle(TskUIStyle::FromThemeFile);
+    button->SetFileTheme(theme);
+    button->SetColor(0x00336699);
+    const QRgb background = toQColor(0x00336699).rgb() & 0xFFFFFF;
+
+    EXPECT_EQ(countPixels(shot(*button), background), 60 * 24);
+    button->SetCaption(QStringLiteral("Go"));
+    const QImage captioned = shot(*button);
+    const int backgroundPixels = countPixels(captioned, background);
+    EXPECT_LT(backgroundPixels, 60 * 24) << "the caption is drawn";
+    EXPECT_GT(backgroundPixels, 60 * 24 * 3 / 4);
+    EXPECT_EQ(countPixels(captioned, 0xFFFFFF), 0);
+    button->setEnabled(false);
+    EXPECT_EQ(rgbAt(shot(*button), 1, 1), background);
+}
+
 TEST(SkinButton, AnAttachedActionGivesCaptionStateGlyphAndClick) {
     QWidget window;
     QPixmap picture(16, 16);

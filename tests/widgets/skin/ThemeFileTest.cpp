@@ -1,3 +1,4 @@
+#include "fuzz/widgets/skin/ThemeFileFuzzer.h"
 #include "tests/widgets/skin/ThemeFileBuilder.h"
 
 #include "widgets/skin/SkinMgr.h"
@@ -7,8 +8,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -221,52 +226,80 @@ TEST(ThemeFile, ABareNameIsFoundInTheProgramFolderAndTheSameNameIsNotReloaded) {
     QFile::remove(inProgramFolder);
 }
 
-// Mutated and truncated files, random size fields and chains: the reader must
-// neither crash, hang nor keep bytes the file does not hold.
-TEST(ThemeFile, SurvivesRandomlyDamagedFiles) {
+// Text entries are kept as wide characters joined with their key, so the
+// bound on what one file may make us keep counts them at that size: a text of
+// 33 MiB would take 66 MiB and ends the reading; the entries before it stay.
+TEST(ThemeFile, TheBoundCountsTextsAsTheyAreKept) {
     QTemporaryDir dir;
-    const QByteArray sound = themeFileBytes(sampleEntries());
-    QRandomGenerator random(20261208);
-    constexpr int iterations = 1000;
-    for (int i = 0; i < iterations; ++i) {
-        QByteArray bytes = sound;
-        switch (i % 4) {
-        case 0: // flip random bytes anywhere
-            for (int n = random.bounded(1, 12); n > 0; --n) {
-                bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
-            }
-            break;
-        case 1: // truncate
-            bytes.truncate(random.bounded(int(bytes.size())));
-            break;
-        case 2: // random 32-bit fields in the records and header
-            for (int n = random.bounded(1, 5); n > 0; --n) {
-                const int field = random.bounded(int(bytes.size()) - 4);
-                putUInt32(bytes, field,
-                          random.bounded(2) ? random.generate()
-                                            : quint32(random.bounded(int(bytes.size()) + 100)));
-            }
-            break;
-        default: // chains that jump into the data or back to earlier records
-            putUInt32(bytes, 24 + 77 * random.bounded(9) + 73,
-                      quint32(random.bounded(int(bytes.size()))));
-            break;
-        }
-        const QString path = writeFile(dir, "fuzz.skn", bytes);
-        TskThemeFileReader reader(path);
-        qint64 kept = 0;
-        for (const auto& entry : reader.ImageEntries()) {
-            kept += entry.second.size();
-        }
-        EXPECT_LE(kept, bytes.size());
-        EXPECT_LE(reader.IntegerEntries().size() + reader.BooleanEntries().size() +
-                      reader.ImageEntries().size() + reader.StringEntries().size(),
-                  bytes.size() / 77 + 1);
-        TskFileThemeMgr manager;
-        ASSERT_TRUE(manager.LoadTheme(path));
-        QImage image;
-        manager.GetImage(1, &image);
-        manager.GetColor(15);
-        manager.GetBool(2);
+    const QList<ThemeFileEntry> entries = {{"FormMinWidthInt", 1, int32Bytes(5)},
+                                           {"Author", 3, QByteArray(4, 'a')},
+                                           {"Notes", 3, QByteArray(33 << 20, 'n')},
+                                           {"FormRoundCornerInt", 1, int32Bytes(6)}};
+    TskThemeFileReader reader(writeFile(dir, "large.skn", themeFileBytes(entries)));
+    EXPECT_EQ(reader.StringEntries(), QStringList({"Author=aaaa"}));
+    EXPECT_EQ(reader.IntegerEntries(), QStringList({"FormMinWidthInt=5"}));
+    EXPECT_FALSE(reader.Problems().isEmpty());
+
+    const QList<ThemeFileEntry> fitting = {{"Notes", 3, QByteArray(16 << 20, 'n')},
+                                           {"FormRoundCornerInt", 1, int32Bytes(6)}};
+    TskThemeFileReader kept(writeFile(dir, "fitting.skn", themeFileBytes(fitting)));
+    ASSERT_EQ(kept.StringEntries().size(), 1);
+    EXPECT_EQ(kept.StringEntries().front().size(), (16 << 20) + 6);
+    EXPECT_EQ(kept.GetIntegerValue("FormRoundCornerInt"), 6);
+}
+
+// Something other than a regular file under a theme's name (a FIFO swapped
+// in, say) is never waited on: it is no theme and is passed over.
+TEST(ThemeFile, AFifoIsPassedOverWithoutWaitingForAWriter) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.skn");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto checked =
+        std::async(std::launch::async, [&] { return TskFileTheme::IsValidThemeFile(fifo); });
+    if (checked.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Let the blocked opening go before failing.
+        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        ::close(writer);
+        FAIL() << "checking a FIFO waited for a writer";
     }
+    EXPECT_FALSE(checked.get());
+    TskFileThemeMgr manager;
+    EXPECT_FALSE(manager.LoadTheme(fifo));
+    TskFileTheme theme;
+    EXPECT_NO_THROW(theme.SetThemeFile(fifo));
+    EXPECT_FALSE(theme.CanUse());
+    EXPECT_EQ(theme.ThemeFile(), QString());
+}
+
+// An image is decoded once per load, however often it is asked for; a new
+// load decodes afresh.
+TEST(ThemeFile, ImagesAreDecodedOncePerLoad) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "sample.skn", themeFileBytes(sampleEntries()));
+    TskFileTheme theme;
+    theme.SetThemeFile(path);
+    QImage first;
+    QImage second;
+    ASSERT_TRUE(theme.GetImage(1, &first));
+    ASSERT_TRUE(theme.GetImage(1, &second));
+    EXPECT_EQ(first.cacheKey(), second.cacheKey());
+    EXPECT_EQ(first.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+
+    const QString copy = writeFile(dir, "copy.skn", themeFileBytes(sampleEntries()));
+    theme.SetThemeFile(copy);
+    QImage reloaded;
+    ASSERT_TRUE(theme.GetImage(1, &reloaded));
+    EXPECT_NE(reloaded.cacheKey(), first.cacheKey());
+    EXPECT_EQ(reloaded, first);
+}
+
+// A short run of the theme-file fuzzer (fuzz/widgets/skin runs long ones):
+// damaged files must neither crash, hang nor make the reader keep more than a
+// theme may.
+TEST(ThemeFile, SurvivesRandomlyDamagedFiles) {
+    const FuzzReport report = theme_file_fuzz::Run(1500, 20261208);
+    EXPECT_EQ(report.failure, "");
+    EXPECT_GT(report.times("faces drawn"), 100u);
+    EXPECT_GT(report.times("signatures refused"), 10u);
+    EXPECT_GT(report.times("files with problems"), 100u);
 }

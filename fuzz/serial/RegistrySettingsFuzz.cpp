@@ -1,0 +1,12 @@
+// registry_settings_fuzz [FILES] [SEED]: damaged registry-shaped settings
+// files restored into a port (see SettingsFuzzer.h).
+
+#include "fuzz/serial/SettingsFuzzer.h"
+#include "fuzz/support/FuzzMain.h"
+
+int main(int argc, char** argv) {
+    return RunFuzzDriver(argc, argv, "registry files", 2000,
+                         [](std::uint64_t files, std::uint32_t seed) {
+                             return settings_fuzz::Run(settings_fuzz::Store::Registry, files, seed);
+                         });
+}
