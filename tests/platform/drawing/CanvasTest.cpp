@@ -309,3 +309,49 @@ TEST(Canvas, CopiesInOneOperationWithoutBlendingAndSurvivesEmptySizes) {
     EXPECT_EQ(stretched.pixelColor(3, 1), QColor(Qt::white)) << "nearest pixel, no smoothing";
     EXPECT_EQ(stretched.pixelColor(4, 0), QColor(Qt::black));
 }
+
+TEST(Canvas, KeepsItsPictureBetweenPaintsAndRedrawsAndCopiesOnlyTheDirtyPart) {
+    Canvas canvas;
+    canvas.begin(QSize(20, 10)).fillRect(QRect(0, 0, 20, 10), Qt::black);
+    QImage first = whiteImage(20, 10);
+    {
+        QPainter target(&first);
+        canvas.copyTo(target);
+    }
+    EXPECT_EQ(pixelAt(first, 19, 9), clBlack);
+
+    // A second picture of the same size starts from the first: only its
+    // dirty part is reset to white, drawn on and copied.
+    const QRegion dirty(QRect(5, 0, 5, 10));
+    QPainter& painter = canvas.begin(QSize(20, 10), QImage::Format_RGB32, dirty);
+    painter.fillRect(QRect(0, 0, 20, 10), Qt::red); // clipped to the dirty part
+    painter.fillRect(QRect(0, 0, 7, 10), Qt::blue);
+    QImage target = whiteImage(20, 10);
+    {
+        QPainter onto(&target);
+        canvas.copyTo(onto);
+    }
+    EXPECT_EQ(canvas.dirty(), dirty);
+    EXPECT_EQ(pixelAt(target, 4, 5), clWhite) << "outside the dirty part nothing is copied";
+    EXPECT_EQ(pixelAt(target, 5, 5), clBlue);
+    EXPECT_EQ(pixelAt(target, 8, 5), clRed);
+    EXPECT_EQ(pixelAt(target, 10, 5), clWhite);
+    EXPECT_EQ(pixelAt(canvas.image(), 0, 0), clBlack) << "the kept picture outside it";
+    EXPECT_EQ(pixelAt(canvas.image(), 12, 0), clBlack);
+
+    // Another size or format makes the image anew and the whole of it dirty.
+    canvas.begin(QSize(20, 10), QImage::Format_ARGB32_Premultiplied, dirty);
+    EXPECT_EQ(canvas.dirty(), QRegion(0, 0, 20, 10));
+    EXPECT_EQ(pixelAt(canvas.image(), 0, 0), clWhite);
+    canvas.begin(QSize(8, 4), QImage::Format_ARGB32_Premultiplied, dirty);
+    EXPECT_EQ(canvas.image().size(), QSize(8, 4));
+    EXPECT_EQ(canvas.dirty(), QRegion(0, 0, 8, 4));
+
+    // The window's format is the format of what a painter paints on.
+    QImage premultiplied(4, 4, QImage::Format_ARGB32_Premultiplied);
+    QPainter onPremultiplied(&premultiplied);
+    EXPECT_EQ(targetFormat(onPremultiplied), QImage::Format_ARGB32_Premultiplied);
+    QImage sixteenBit(4, 4, QImage::Format_RGB16);
+    QPainter onSixteenBit(&sixteenBit);
+    EXPECT_EQ(targetFormat(onSixteenBit), QImage::Format_RGB32) << "a format that loses colours";
+}
