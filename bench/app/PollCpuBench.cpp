@@ -30,6 +30,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -47,6 +48,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -70,9 +72,17 @@ int runLibmodbusMaster(const char* path, int baud, int pauseMs) {
         return 1;
     }
     modbus_set_slave(context, 1);
+    // The rest of a reply to the master before may still be on its way;
+    // once the line is quiet, whatever came of it is dropped.
+    std::this_thread::sleep_for(200ms);
+    modbus_flush(context);
     std::array<std::uint16_t, 20> registers{};
+    bool failed = false;
     for (;;) {
-        modbus_read_registers(context, 0, 20, registers.data());
+        if (modbus_read_registers(context, 0, 20, registers.data()) != 20 && !failed) {
+            failed = true;
+            std::fprintf(stderr, "libmodbus master: a read failed: %s\n", modbus_strerror(errno));
+        }
         timespec until{};
         clock_gettime(CLOCK_MONOTONIC, &until);
         until.tv_nsec += long(pauseMs) * 1'000'000L;
@@ -163,7 +173,6 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
             m_pid = -1;
         }
@@ -184,6 +193,18 @@ private:
     pid_t m_pid = -1;
 };
 
+// The window does not close its port when it is terminated, so the line of
+// the module's pseudo-terminal (which the module keeps open) stays claimed
+// exclusively; the next master would be refused. Root may open it all the
+// same and lift the claim.
+void releaseLine(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+    }
+}
+
 struct Measurement {
     double periodMs = 0.0;
     CpuTime perPoll;
@@ -192,9 +213,10 @@ struct Measurement {
 
 // Lets the child poll for the warm-up, then measures `polls` requests.
 std::optional<Measurement> measure(const Child& child, RequestLog& log, int polls) {
-    const auto deadline = Clock::now() + 120s;
     const std::size_t before = log.count();
-    const auto first = log.waitFor(before + 1, deadline);
+    // A master that has not asked anything after 10 s never will.
+    const auto first = log.waitFor(before + 1, Clock::now() + 10s);
+    const auto deadline = Clock::now() + 120s;
     if (child.pid() <= 0 || !first) {
         return std::nullopt;
     }
@@ -331,6 +353,7 @@ void compareAt(TBaudRate baudRate, const Options& options, const std::string& pa
                 window.runs.push_back(*result);
             }
         }
+        releaseLine(path);
     }
 
     std::printf("\n%s baud, %d polls per measurement, %d runs (medians, CPU lowest..highest)\n",
@@ -385,6 +408,8 @@ int main(int argc, char** argv) {
                              "[--idle SECONDS]\n");
         return 2;
     }
+    // Each table as soon as it is complete, also into a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // The module paces its bytes to the microsecond, as a UART would.
     UseFineTimerSlack();
     VirtualModuleOptions moduleOptions;
