@@ -34,7 +34,7 @@ ScanRunner::ScanRunner(TCustomComPort& port, std::vector<TBaudRate> rates, std::
     : m_port(port), m_rates(std::move(rates)), m_out(out), m_err(err) {
     m_timeout.setSingleShot(true);
     m_timeout.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_timeout, &QTimer::timeout, [this] { nextAddress(); });
+    QObject::connect(&m_timeout, &QTimer::timeout, [this] { waitEnded(); });
 }
 
 ScanRunner::~ScanRunner() {
@@ -150,6 +150,26 @@ void ScanRunner::received(int count) {
     const auto silence =
         std::max(characterTime(BaudRateValue(m_rates[m_rateIndex])) * 7 / 2, ShortestSilence);
     m_timeout.start(std::chrono::ceil<std::chrono::milliseconds>(silence));
+}
+
+void ScanRunner::waitEnded() {
+    // On a busy machine the answer can be in the driver before its
+    // received-characters event has come round: take it before moving on.
+    if (!m_answered) {
+        int pending = 0;
+        try {
+            pending = m_port.PendingInputCount();
+        } catch (const EComPort&) {
+            pending = 0;
+        }
+        if (pending > 0) {
+            received(pending);
+            if (m_answered) {
+                return;
+            }
+        }
+    }
+    nextAddress();
 }
 
 void ScanRunner::nextAddress() {

@@ -30,7 +30,10 @@ class ScanRunner {
 public:
     static constexpr int FirstAddress = 1;
     static constexpr int LastAddress = 127;
-    static constexpr std::chrono::milliseconds Margin{20};
+    // A USB adapter holds a short reply for up to its latency timer (16 ms
+    // by default on the common FTDI chips) before handing it over; the rest
+    // is for the module to turn round.
+    static constexpr std::chrono::milliseconds Margin{40};
 
     /// The port is set up (path, framing) but not open.
     ScanRunner(TCustomComPort& port, std::vector<TBaudRate> rates, std::FILE* out, std::FILE* err);
@@ -52,6 +55,7 @@ private:
     void startRate();
     void ask();
     void received(int count);
+    void waitEnded();
     void nextAddress();
     void finish(int status);
     void drainInput();

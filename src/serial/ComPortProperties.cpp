@@ -37,25 +37,33 @@ std::string boolean(bool value) {
 
 // Quoted string; a quote inside is doubled, non-printable bytes are written
 // as #code outside the quotes.
+// Built by appending: GCC 12 warns (-Wrestrict, wrongly) about "#" + a
+// temporary string in optimised builds.
+std::string character(std::uint8_t code) {
+    std::string result = "#";
+    result += std::to_string(code);
+    return result;
+}
+
 std::string quoted(const std::string& text) {
     std::string result;
     bool open = false;
-    for (const char character : text) {
-        const auto code = static_cast<unsigned char>(character);
+    for (const char letter : text) {
+        const auto code = static_cast<unsigned char>(letter);
         if (code < 32) {
             if (open) {
                 result += '\'';
                 open = false;
             }
-            result += "#" + std::to_string(code);
+            result += character(code);
             continue;
         }
         if (!open) {
             result += '\'';
             open = true;
         }
-        result += character;
-        if (character == '\'') {
+        result += letter;
+        if (letter == '\'') {
             result += '\'';
         }
     }
@@ -63,10 +71,6 @@ std::string quoted(const std::string& text) {
         result += open ? "'" : "''";
     }
     return result;
-}
-
-std::string character(std::uint8_t code) {
-    return "#" + std::to_string(code);
 }
 
 std::string eventSet(TComEvents events) {
