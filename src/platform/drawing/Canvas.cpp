@@ -2,6 +2,7 @@
 
 #include <QPaintEngine>
 #include <algorithm>
+#include <cmath>
 
 void setPixelExact(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -9,24 +10,29 @@ void setPixelExact(QPainter& painter) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
-QImage::Format targetFormat(const QPainter& target) {
+CanvasFormat targetFormat(const QPainter& target) {
     // A widget is painted through the raster engine of its window's backing
     // store, whose device is the store's image.
     const QPaintEngine* engine = target.paintEngine();
     const QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
-    if (device && device->devType() == QInternal::Image) {
-        const QImage::Format format = static_cast<const QImage*>(device)->format();
+    if (device == nullptr) {
+        return {};
+    }
+    CanvasFormat format;
+    format.ratio = device->devicePixelRatio() > 0 ? device->devicePixelRatio() : 1.0;
+    if (device->devType() == QInternal::Image) {
         // Only formats that hold every colour of an opaque face exactly.
-        switch (format) {
+        switch (const QImage::Format pixels = static_cast<const QImage*>(device)->format()) {
         case QImage::Format_RGB32:
         case QImage::Format_ARGB32:
         case QImage::Format_ARGB32_Premultiplied:
-            return format;
+            format.pixels = pixels;
+            break;
         default:
             break;
         }
     }
-    return QImage::Format_RGB32;
+    return format;
 }
 
 Canvas::Canvas(QSize size) {
@@ -37,15 +43,20 @@ Canvas::~Canvas() {
     finish();
 }
 
-QPainter& Canvas::begin(QSize size, QImage::Format format, const QRegion& dirty) {
+QPainter& Canvas::begin(QSize size, CanvasFormat format, const QRegion& dirty) {
     finish();
     m_size = QSize(std::max(size.width(), 0), std::max(size.height(), 0));
+    m_ratio = format.ratio;
     // QPainter refuses a null image, so an empty canvas still owns one pixel;
-    // copyTo() never shows it because it copies only m_size.
-    const QSize imageSize(std::max(m_size.width(), 1), std::max(m_size.height(), 1));
-    const bool made = m_image.size() != imageSize || m_image.format() != format;
+    // copyTo() never shows it because it copies only m_size. At a fractional
+    // ratio the image takes the pixel the control only partly covers.
+    const QSize imageSize(std::max(int(std::ceil(m_size.width() * m_ratio)), 1),
+                          std::max(int(std::ceil(m_size.height() * m_ratio)), 1));
+    const bool made = m_image.size() != imageSize || m_image.format() != format.pixels ||
+                      m_image.devicePixelRatio() != m_ratio;
     if (made) {
-        m_image = QImage(imageSize, format);
+        m_image = QImage(imageSize, format.pixels);
+        m_image.setDevicePixelRatio(m_ratio);
     }
     m_dirty = made || dirty.isEmpty() ? QRegion(rect()) : dirty.intersected(rect());
     const bool whole = m_dirty == QRegion(rect());
@@ -86,7 +97,10 @@ void Canvas::copyTo(QPainter& target, QPoint origin) {
     const auto previousMode = target.compositionMode();
     target.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect& part : m_dirty) {
-        target.drawImage(part.topLeft() + origin, m_image, part);
+        // The image's own pixels of the part, one to one on the screen's.
+        const QRectF pixels(part.x() * m_ratio, part.y() * m_ratio, part.width() * m_ratio,
+                            part.height() * m_ratio);
+        target.drawImage(QRectF(part.translated(origin)), m_image, pixels);
     }
     target.setCompositionMode(previousMode);
 }

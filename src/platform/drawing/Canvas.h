@@ -9,7 +9,10 @@
 // when the control's size or the window's pixel format changes, and a paint
 // that concerns part of the control resets, draws and copies only that part.
 // The image is made in the window's own format, so the copy to the window is
-// a plain copy of rows, never a conversion.
+// a plain copy of rows, never a conversion, and at the window's device pixel
+// ratio: on a screen scaled to 200 % it has four pixels for each pixel of
+// the control, and text, lines and shapes drawn on it in the control's own
+// coordinates come out at the screen's full resolution.
 
 #include <QImage>
 #include <QPainter>
@@ -21,9 +24,17 @@
 /// text and no smoothing when images are scaled.
 void setPixelExact(QPainter& painter);
 
-/// The pixel format of what `target` paints on: the window's backing store
-/// while a widget is painted, else 32-bit RGB.
-QImage::Format targetFormat(const QPainter& target);
+/// The pixels of a canvas: their format and how many of them make one pixel
+/// of the control along each side.
+struct CanvasFormat {
+    QImage::Format pixels = QImage::Format_RGB32;
+    qreal ratio = 1.0;
+};
+
+/// The format of what `target` paints on: the window's backing store while a
+/// widget is painted (or the image a widget is rendered into), else 32-bit
+/// RGB at ratio 1.
+CanvasFormat targetFormat(const QPainter& target);
 
 class Canvas {
 public:
@@ -37,11 +48,11 @@ public:
 
     /// Starts a picture of `size` (negative extents count as 0) in `format`,
     /// keeping the image of the last picture when size and format are the
-    /// same. Only `dirty` (the whole canvas when it is empty, or when the image
-    /// was made anew) is reset to white and can be drawn on; the rest keeps
-    /// the last picture. The painter's pen and brush are solid black and white.
+    /// same. The painter draws in the control's coordinates at any ratio. Only `dirty` (the whole
+    /// canvas when it is empty, or when the image was made anew) is reset to white and can be drawn
+    /// on; the rest keeps the last picture. The painter's pen and brush are solid black and white.
     /// A zero-sized canvas accepts every drawing call and copies nothing.
-    QPainter& begin(QSize size, QImage::Format format = QImage::Format_RGB32,
+    QPainter& begin(QSize size, CanvasFormat format = CanvasFormat(),
                     const QRegion& dirty = QRegion());
 
     QPainter& painter() { return m_painter; }
@@ -62,6 +73,7 @@ private:
     void finish();
 
     QSize m_size;
+    qreal m_ratio = 1.0;
     QRegion m_dirty;
     QImage m_image;
     QPainter m_painter;

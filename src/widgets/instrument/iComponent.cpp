@@ -412,7 +412,7 @@ void TiComponent::paintEvent(QPaintEvent* event) {
     try {
         LockGuard lock(*this);
         QPainter window(this);
-        const QImage::Format format = targetFormat(window);
+        const CanvasFormat format = targetFormat(window);
         // The whole face is drawn every time (a widget's face is small), into
         // the image kept from the last paint; only the part asked for is copied.
         QPainter& canvas = m_face.begin(size(), format);
