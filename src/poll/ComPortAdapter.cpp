@@ -87,6 +87,10 @@ int ComPortAdapter::ReadData(void* buffer, int count) {
     }
 }
 
+void ComPortAdapter::ExpectReply(int count) {
+    m_port.ExpectInput(count);
+}
+
 void ComPortAdapter::SetOnRxChar(std::function<void(int count)> handler) {
     if (!handler) {
         m_port.OnRxChar = nullptr;

@@ -31,6 +31,7 @@ public:
     TBaudRate BaudRate() const override;
     void WriteData(const void* buffer, int count) override;
     int ReadData(void* buffer, int count) override;
+    void ExpectReply(int count) override;
     void SetOnRxChar(std::function<void(int count)> handler) override;
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
     bool CanReopen() const override { return m_reopenable; }

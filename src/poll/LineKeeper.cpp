@@ -60,6 +60,12 @@ int LineKeeper::ReadData(void* buffer, int count) {
     }
 }
 
+void LineKeeper::ExpectReply(int count) {
+    if (!m_lost) {
+        m_line.ExpectReply(count);
+    }
+}
+
 void LineKeeper::SetOnRxChar(std::function<void(int count)> handler) {
     m_line.SetOnRxChar(std::move(handler));
 }

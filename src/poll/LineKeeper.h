@@ -42,6 +42,7 @@ public:
     void WriteData(const void* buffer, int count) override;
     /// While the line is lost, nothing is waiting.
     int ReadData(void* buffer, int count) override;
+    void ExpectReply(int count) override;
     void SetOnRxChar(std::function<void(int count)> handler) override;
     std::chrono::steady_clock::time_point LastRxTime() const override;
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;

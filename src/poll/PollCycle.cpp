@@ -10,6 +10,17 @@
 
 using namespace std::chrono_literals;
 
+namespace {
+
+// The bytes that answer a request in full: its reply, behind the request's
+// own echo on a line that echoes.
+int ExpectedReplySize(const TTxFrame& request, bool lineEchoes) {
+    const std::size_t reply = request[1] == FunctionReadHolding ? ReadReplySize : WriteReplySize;
+    return static_cast<int>(reply + (lineEchoes ? TxFrameSize : 0));
+}
+
+} // namespace
+
 QString OpenFailureText() {
     return QCoreApplication::translate("PollCycle", OpenFailureSource);
 }
@@ -149,6 +160,7 @@ void PollCycle::sendRequest() {
     m_echo.RequestSent(m_txFrame);
     m_exceptionLogged = false;
     m_readoutTaken = false;
+    m_port.ExpectReply(ExpectedReplySize(m_txFrame, m_echo.LineEchoes()));
     bool written = false;
     QString failure;
     try {

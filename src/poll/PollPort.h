@@ -48,6 +48,10 @@ public:
     virtual void WriteData(const void* buffer, int count) = 0;
     // Returns at once with up to count bytes of what is waiting.
     virtual int ReadData(void* buffer, int count) = 0;
+    // The reply to the request about to be sent is complete after count
+    // bytes: the port may then announce them in one received-characters
+    // event. Bytes that come otherwise are announced all the same.
+    virtual void ExpectReply(int count) { static_cast<void>(count); }
 
     // The received-characters event, called on the main thread with the number of
     // bytes waiting. Only one handler is kept.

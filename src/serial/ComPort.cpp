@@ -226,6 +226,19 @@ int TCustomComPort::LineSpeed() const {
     return m_baudRate == brCustom ? m_customBaudRate : BaudRateValue(m_baudRate);
 }
 
+std::chrono::nanoseconds TCustomComPort::CharacterTime() const {
+    const int speed = LineSpeed();
+    if (speed <= 0) {
+        return std::chrono::nanoseconds(0);
+    }
+    // In half bits, for one and a half stop bits.
+    const int parityBits = m_parity->Bits() == prNone ? 0 : 2;
+    const int stopBits = m_stopBits == sbOneStopBit ? 2 : m_stopBits == sbOne5StopBits ? 3 : 4;
+    const std::int64_t halfBits =
+        2 * (1 + 5 + std::int64_t(std::min<unsigned>(m_dataBits, dbEight))) + parityBits + stopBits;
+    return std::chrono::nanoseconds(halfBits * 1'000'000'000 / (2 * std::int64_t(speed)));
+}
+
 void TCustomComPort::SuspendApply() {
     ++m_applyHold;
 }
@@ -246,6 +259,9 @@ bool TCustomComPort::applyAllowed() const {
 void TCustomComPort::ApplyLineSettings() {
     if (!applyAllowed()) {
         return;
+    }
+    if (m_thread) {
+        m_thread->SetCharacterTime(CharacterTime());
     }
     SerialLineSettings settings;
     settings.baudRate = LineSpeed();
@@ -511,6 +527,18 @@ void TCustomComPort::stampReceived(int count) {
         }
     }
     m_lastRxTime = std::chrono::steady_clock::now();
+}
+
+void TCustomComPort::ExpectInput(int Count) {
+    if (!m_thread || Count <= 0) {
+        return;
+    }
+    int waiting = 0;
+    if (m_device->inputCount(waiting) != 0) {
+        waiting = 0;
+    }
+    m_thread->ExpectInput(m_device->consumedBytes() + std::uint64_t(waiting) +
+                          std::uint64_t(Count));
 }
 
 void TCustomComPort::HandleRxChar() {

@@ -122,6 +122,9 @@ public:
 
     /// The line speed in bits per second that the settings select.
     int LineSpeed() const;
+    /// How long one character takes on the line at the present settings:
+    /// start bit, data bits, parity bit and stop bits.
+    std::chrono::nanoseconds CharacterTime() const;
 
     // Holding back device updates: changes inside a hold reach an open
     // device once, when the outermost hold ends.
@@ -166,6 +169,11 @@ public:
     /// The error flags raised since the last query (which clears them).
     TComErrors ReceiveErrors();
     void AbortPendingIO();
+    /// Tells the event thread that the owner waits for Count more bytes (a
+    /// reply of known length): the received-characters event then comes as
+    /// soon as they are in, rather than at the first pause in the line.
+    /// Bytes are never held back longer than a short while either way.
+    void ExpectInput(int Count);
     /// Whether an event thread serves the open port.
     bool HasEventThread() const { return m_thread != nullptr; }
     /// When the last of the bytes announced by the latest OnRxChar (or

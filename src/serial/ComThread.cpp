@@ -17,6 +17,7 @@
 
 namespace {
 
+using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
 // Bytes left unread keep the device readable, so while there are any the
@@ -86,7 +87,7 @@ void runStep(TCustomComPort& port, TComEvent event) {
     }
 }
 
-std::optional<milliseconds> earliest(std::optional<milliseconds> current, milliseconds candidate) {
+std::optional<microseconds> earliest(std::optional<microseconds> current, microseconds candidate) {
     return current ? std::min(*current, candidate) : candidate;
 }
 
@@ -165,7 +166,8 @@ TComEvents TComThread::MaskToEvents(std::uint32_t Mask) {
 TComThread::TComThread(TCustomComPort* ComPort)
     : m_comPort(ComPort), m_watched(ComPort->Events()), m_syncMethod(ComPort->SyncMethod()),
       m_priority(int(ComPort->EventPriority()) - int(tpNormal)),
-      m_fullMark(int(std::int64_t(ComPort->Buffer().InputSize()) * 8 / 10)) {
+      m_fullMark(int(std::int64_t(ComPort->Buffer().InputSize()) * 8 / 10)),
+      m_characterTime(ComPort->CharacterTime().count()) {
     m_thread = std::thread([this] { Execute(); });
     if (m_watched.Contains(evRxFlag)) {
         // A read on the main thread may take the event character off the
@@ -333,6 +335,13 @@ struct TComThread::WatchState {
     int lastQueued = 0;
     std::chrono::steady_clock::time_point nextTransmitLook;
     milliseconds transmitPause = transmitRecheckInterval;
+    // Events found but not handed over yet: received bytes wait for the rest
+    // of their frame, and the transmit queue running empty or the event
+    // character joins them.
+    TComEvents held;
+    TComRxGathering gathering;
+    std::optional<std::chrono::steady_clock::time_point> nextInputLook;
+    bool inputWakesLook = false;
 };
 
 milliseconds TComThread::transmitTimeout(const WatchState& state) const {
@@ -345,15 +354,19 @@ milliseconds TComThread::transmitTimeout(const WatchState& state) const {
     return std::max(left, milliseconds(0));
 }
 
-std::optional<milliseconds> TComThread::nextTimeout(const WatchState& state) const {
+std::optional<microseconds> TComThread::nextTimeout(const WatchState& state) const {
     if (state.checkAtOnce) {
-        return milliseconds(0);
+        return microseconds(0);
     }
-    std::optional<milliseconds> timeout;
+    std::optional<microseconds> timeout;
     if (state.hungUp) {
         return timeout;
     }
-    if (state.watchesInput && state.unreadWaiting) {
+    if (state.nextInputLook) {
+        const auto left = std::chrono::ceil<microseconds>(*state.nextInputLook -
+                                                          std::chrono::steady_clock::now());
+        timeout = std::max(left, microseconds(0));
+    } else if (state.watchesInput && state.unreadWaiting) {
         timeout = inputRecheckInterval;
     }
     if (m_txPending) {
@@ -448,6 +461,35 @@ void TComThread::lookAtLines(WatchState& state, TComEvents& batch) {
     batch = TComEvents::FromBits(std::uint16_t(batch.ToBits() | changes.ToBits()));
 }
 
+bool TComThread::handOverDue(WatchState& state, bool newBytes) {
+    state.nextInputLook.reset();
+    // Anything but received bytes, the event character and an empty transmit
+    // queue is news of the line itself and goes out at once, with the bytes.
+    const TComEvents joining = {evRxChar, evRxFlag, evTxEmpty};
+    if (!state.held.Contains(evRxChar) || (state.held.ToBits() & ~joining.ToBits()) != 0) {
+        return true;
+    }
+    state.gathering.SetCharacterTime(std::chrono::nanoseconds(m_characterTime.load()));
+    const auto next = state.gathering.Look(newBytes, state.announced, m_expectedInput,
+                                           std::chrono::steady_clock::now());
+    if (!next) {
+        return true;
+    }
+    state.nextInputLook = next->at;
+    state.inputWakesLook = next->onInput;
+    return false;
+}
+
+bool TComThread::handOverHeld(WatchState& state) {
+    state.nextInputLook.reset();
+    state.gathering.HandedOver(state.announced);
+    if (state.held.Empty()) {
+        return true;
+    }
+    m_events = std::exchange(state.held, TComEvents());
+    return DispatchEvents();
+}
+
 void TComThread::Execute() {
     SetCurrentThreadPriority(m_priority);
     SerialDevice& device = m_comPort->Device();
@@ -464,23 +506,35 @@ void TComThread::Execute() {
     device.modemLines(state.lastLines);
 
     for (;;) {
-        const std::optional<milliseconds> timeout = nextTimeout(state);
+        const std::optional<microseconds> timeout = nextTimeout(state);
         state.checkAtOnce = false;
-        const bool watchInput = state.watchesInput && !state.unreadWaiting;
+        // While bytes are held the thread sleeps until it is time to look at
+        // them again rather than waking for each one that comes.
+        const bool watchInput = state.watchesInput && !state.unreadWaiting &&
+                                (!state.nextInputLook || state.inputWakesLook);
         const SerialEventWaiter::Result woke =
             m_stopEvent.wait(state.hungUp ? -1 : state.fd, watchInput, timeout);
         if (woke.stopped || woke.error != 0) {
+            if (!m_deviceReleased) {
+                handOverHeld(state);
+            }
             break;
         }
         // A device that hung up (adapter unplugged, far end gone) reports so
         // on every wait; from then on only the stop signal is waited for.
         if (state.hungUp || woke.hangUp) {
             state.hungUp = true;
+            if (!handOverHeld(state)) {
+                break;
+            }
             continue;
         }
         TComEvents batch;
         if (state.watchesInput && !lookAtInput(state, woke.readable, batch)) {
             state.hungUp = true;
+            if (!handOverHeld(state)) {
+                break;
+            }
             continue;
         }
         lookAtTransmitQueue(state, batch);
@@ -488,11 +542,11 @@ void TComThread::Execute() {
             lookAtLines(state, batch);
         }
         batch = intersect(batch, m_watched);
-        if (batch.Empty()) {
+        state.held = TComEvents::FromBits(std::uint16_t(state.held.ToBits() | batch.ToBits()));
+        if (state.held.Empty() || !handOverDue(state, batch.Contains(evRxChar))) {
             continue;
         }
-        m_events = batch;
-        if (!DispatchEvents() || m_stopEvent.stopped()) {
+        if (!handOverHeld(state) || m_stopEvent.stopped()) {
             break;
         }
         // Whatever came in during the delivery is looked at straight away.

@@ -3,6 +3,7 @@
 // and a stop descriptor, turns what it finds into a batch of line events, and
 // hands the batch to the application by the port's SyncMethod.
 
+#include "serial/ComRxGathering.h"
 #include "serial/ComTypes.h"
 
 #include "platform/serial/SerialEventWaiter.h"
@@ -31,6 +32,12 @@ public:
     /// Tells the thread that bytes were written, so that it watches for the
     /// transmit queue running empty.
     void NotifyWrite();
+    /// The received total (read plus waiting, since opening) at which the
+    /// reply the owner waits for is complete; the thread hands bytes over as
+    /// soon as it is reached instead of waiting for a pause in the line.
+    void ExpectInput(std::uint64_t total) { m_expectedInput = total; }
+    /// The time one character takes at the line's present settings.
+    void SetCharacterTime(std::chrono::nanoseconds time) { m_characterTime = time.count(); }
     /// The port is about to close its device: the thread must not touch it
     /// any more (used when the thread cannot be waited for).
     void ReleaseDevice() { m_deviceReleased = true; }
@@ -61,11 +68,17 @@ private:
     struct WatchState;
 
     void Execute();
-    std::optional<std::chrono::milliseconds> nextTimeout(const WatchState& state) const;
+    std::optional<std::chrono::microseconds> nextTimeout(const WatchState& state) const;
     /// How long until the transmit queue is due to be looked at again.
     std::chrono::milliseconds transmitTimeout(const WatchState& state) const;
     /// False when the device can no longer be asked (it hung up).
     bool lookAtInput(WatchState& state, bool readable, TComEvents& batch);
+    /// Whether the batch held so far is to be handed over now; otherwise
+    /// notes when to look at the input again.
+    bool handOverDue(WatchState& state, bool newBytes);
+    /// Hands over what is held (at a stop or a hang-up, so that no byte
+    /// announced to nobody is left behind); false when the thread must end.
+    bool handOverHeld(WatchState& state);
     void lookAtTransmitQueue(WatchState& state, TComEvents& batch);
     void lookAtLines(WatchState& state, TComEvents& batch);
     bool DispatchEvents();
@@ -80,6 +93,8 @@ private:
     // Receive-queue count that raises evRx80Full: 80 % of the input size.
     int m_fullMark = 0;
     std::atomic<bool> m_txPending = false;
+    std::atomic<std::uint64_t> m_expectedInput = 0;
+    std::atomic<std::int64_t> m_characterTime = 0;
     // Writes so far, and whether the thread looks at a stalled transmit queue
     // only rarely; both let a new write be followed closely again.
     std::atomic<std::uint64_t> m_writes = 0;

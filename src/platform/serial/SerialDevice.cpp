@@ -517,8 +517,14 @@ SerialIoResult SerialDevice::write(const void* buffer, int count) {
 int SerialDevice::inputCount(int& count) const {
     count = 0;
     const int error = ioctlError(::ioctl(m_fd, FIONREAD, &count));
+    const auto guard = m_readAhead.lock();
+    // Bytes read ahead are still there to be read when the line has gone
+    // away since, and read() hands them out first.
+    if (error != 0 && m_readAhead.size() > 0) {
+        count = int(m_readAhead.size());
+        return 0;
+    }
     if (error == 0) {
-        const auto guard = m_readAhead.lock();
         count += int(m_readAhead.size());
     }
     return error;

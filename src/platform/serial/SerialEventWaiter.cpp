@@ -62,23 +62,28 @@ bool SerialEventWaiter::stopped() const {
 
 SerialEventWaiter::Result
 SerialEventWaiter::wait(int deviceFd, bool watchInput,
-                        std::optional<std::chrono::milliseconds> timeout) const {
+                        std::optional<std::chrono::microseconds> timeout) const {
     // A negative descriptor is skipped by poll(), so a hung-up device can be
     // left out without reshaping the list.
     pollfd entries[4] = {{m_stopFd, POLLIN, 0},
                          {m_wakeFd, POLLIN, 0},
                          {m_timerFd, POLLIN, 0},
                          {deviceFd, short(watchInput ? POLLIN : 0), 0}};
-    int limit = timeout ? int(timeout->count()) : -1;
     // Without its own descriptors (the process ran out of them) a stop cannot
     // wake the wait, so the wait looks at the stop flag on a short interval
     // instead; closing the port must never hang.
-    if (m_error != 0 && (limit < 0 || limit > int(stopLookInterval.count()))) {
-        limit = int(stopLookInterval.count());
+    if (m_error != 0 && (!timeout || *timeout > stopLookInterval)) {
+        timeout = stopLookInterval;
+    }
+    timespec limit{};
+    if (timeout) {
+        const auto count = std::max<std::int64_t>(timeout->count(), 0);
+        limit.tv_sec = time_t(count / 1'000'000);
+        limit.tv_nsec = long(count % 1'000'000) * 1000;
     }
     int ready = 0;
     do {
-        ready = ::poll(entries, 4, limit);
+        ready = ::ppoll(entries, 4, timeout ? &limit : nullptr, nullptr);
     } while (ready < 0 && errno == EINTR);
 
     Result result;

@@ -40,9 +40,10 @@ public:
 
     /// Waits for the stop signal, a wake-up and, when deviceFd is not
     /// negative, the device: for input when watchInput is set, and always for
-    /// a hang-up. Without a timeout the wait has no limit.
+    /// a hang-up. Without a timeout the wait has no limit; a timeout is kept
+    /// to the microsecond (a character at 115200 baud takes about 95).
     Result wait(int deviceFd, bool watchInput,
-                std::optional<std::chrono::milliseconds> timeout) const;
+                std::optional<std::chrono::microseconds> timeout) const;
 
 private:
     int m_stopFd = -1;

@@ -1,0 +1,145 @@
+// How the event thread gathers received bytes into deliveries, on
+// pseudo-terminals whose far end writes with pauses: a pause in the line ends
+// a delivery, an expected reply is handed over the moment it is complete,
+// bytes are never held for long on a line that does not pause, and bytes that
+// are held when the port closes or the line goes away are still announced.
+
+#include "serial/ComPort.h"
+
+#include "tests/serial/SerialTestSupport.h"
+
+#include <QThread>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace serialtest;
+using namespace std::chrono_literals;
+
+namespace {
+
+class GatheringOnPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(pty.Open(), 0);
+        port.SetPort(pty.SlavePath());
+        // Handlers on the event thread: what a delivery counts is then taken
+        // the moment the thread hands it over.
+        port.SetSyncMethod(smNone);
+        port.OnRxChar = [this](TCustomComPort* sender, int count) {
+            std::vector<std::uint8_t> chunk(std::size_t(count), 0);
+            const int got = sender->ReadData(chunk.data(), count);
+            chunk.resize(std::size_t(std::max(got, 0)));
+            const std::lock_guard lock(mutex);
+            counts.push_back(count);
+            received.insert(received.end(), chunk.begin(), chunk.end());
+        };
+    }
+
+    std::vector<int> deliveries() {
+        const std::lock_guard lock(mutex);
+        return counts;
+    }
+    std::size_t receivedCount() {
+        const std::lock_guard lock(mutex);
+        return received.size();
+    }
+
+    // Writes `count` bytes 0, 1, 2, ... no faster than a line at the port's
+    // rate would carry them.
+    void writePaced(int first, int count) {
+        const auto characterTime = port.CharacterTime();
+        const auto start = std::chrono::steady_clock::now();
+        for (int index = 0; index < count; ++index) {
+            std::this_thread::sleep_until(start + characterTime * (index + 1));
+            writeFarEnd(pty, {std::uint8_t(first + index)});
+        }
+    }
+
+    PseudoTerminal pty;
+    TComPort port;
+    std::mutex mutex;
+    std::vector<int> counts;
+    std::vector<std::uint8_t> received;
+};
+
+TEST_F(GatheringOnPty, APauseInTheLineEndsADeliveryAndEachPieceIsAnnouncedWhole) {
+    port.SetBaudRate(br115200);
+    port.SetConnected(true);
+    // Far longer than three characters, so each piece is a frame of its own.
+    writeFarEnd(pty, {1, 2, 3, 4, 5});
+    std::this_thread::sleep_for(200ms);
+    writeFarEnd(pty, std::vector<std::uint8_t>(40, 6));
+    ASSERT_TRUE(waitUntil([&] { return receivedCount() == 45; }));
+    waitUntil([] { return false; }, 50);
+    EXPECT_EQ(deliveries(), (std::vector<int>{5, 40}));
+    port.SetConnected(false);
+}
+
+TEST_F(GatheringOnPty, AnExpectedReplyIsAnnouncedOnceWhenCompleteAndWhatFollowsSeparately) {
+    // 1200 baud: a character takes 8.3 ms, a pause of three 25 ms.
+    port.SetBaudRate(br1200);
+    port.SetConnected(true);
+    port.ExpectInput(8);
+    writePaced(0, 8);
+    // Within the pause that would end a frame: only the expected count
+    // parts these from the reply.
+    std::this_thread::sleep_for(12ms);
+    writeFarEnd(pty, {8, 9, 10});
+    ASSERT_TRUE(waitUntil([&] { return receivedCount() == 11; }));
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(deliveries(), (std::vector<int>{8, 3}));
+    const std::lock_guard lock(mutex);
+    for (std::size_t index = 0; index < received.size(); ++index) {
+        EXPECT_EQ(received[index], index) << "the bytes keep their order";
+    }
+    port.SetConnected(false);
+}
+
+TEST_F(GatheringOnPty, BytesOnALineThatNeverPausesAreHandedOverAtLeastEveryHundredMilliseconds) {
+    port.SetBaudRate(br1200);
+    port.SetConnected(true);
+    // 72 characters, about 600 ms of line without a pause.
+    std::atomic<bool> streaming = true;
+    std::thread farEnd([&] {
+        writePaced(0, 72);
+        streaming = false;
+    });
+    std::vector<int> seenWhileStreaming;
+    while (streaming) {
+        seenWhileStreaming = deliveries();
+        QThread::msleep(5);
+    }
+    farEnd.join();
+    ASSERT_TRUE(waitUntil([&] { return receivedCount() == 72; }));
+    EXPECT_GE(seenWhileStreaming.size(), 3u) << "bytes were held until the line paused";
+    port.SetConnected(false);
+}
+
+TEST_F(GatheringOnPty, BytesHeldWhenThePortClosesOrTheLineGoesAwayAreStillAnnounced) {
+    // The thread waits for 45 bytes at 1200 baud and holds the first five
+    // for up to 100 ms: closing comes well within that.
+    port.SetBaudRate(br1200);
+    port.SetConnected(true);
+    port.ExpectInput(45);
+    writeFarEnd(pty, {1, 2, 3, 4, 5});
+    std::this_thread::sleep_for(30ms);
+    port.SetConnected(false);
+    EXPECT_EQ(deliveries(), (std::vector<int>{5}));
+    EXPECT_EQ(receivedCount(), 5u);
+
+    // The same when the far end hangs up (a USB adapter pulled out).
+    port.SetConnected(true);
+    port.ExpectInput(45);
+    writeFarEnd(pty, {6, 7, 8});
+    std::this_thread::sleep_for(30ms);
+    pty.ReleaseSlave();
+    pty.Close();
+    ASSERT_TRUE(waitUntil([&] { return receivedCount() == 8; }));
+    EXPECT_EQ(deliveries(), (std::vector<int>{5, 3}));
+    port.SetConnected(false);
+}
+
+} // namespace
