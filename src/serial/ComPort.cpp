@@ -429,7 +429,7 @@ int TCustomComPort::WriteData(const void* Buffer, int Count) {
         throw systemError(result.error, CError_WriteFailed);
     }
     if (m_thread && result.count > 0) {
-        m_thread->NotifyWrite();
+        m_thread->NotifyWrite(result.count);
     }
     return result.count;
 }

@@ -41,7 +41,9 @@ std::optional<TComRxGathering::NextLook> TComRxGathering::Look(bool newBytes,
     if (!newBytes) {
         next = {m_lastSeen + Silence(), true};
     } else if (expecting && expected - received > 1) {
-        // Asleep until all but the last of the missing bytes should be in.
+        // Asleep until all but the last of the missing bytes should be in:
+        // a timed wake comes later after its time than a wake for input
+        // after the byte, and the last byte ends the reply.
         const auto missing = std::int64_t(expected - received);
         next.at = now + m_characterTime * (missing - 1);
     } else if (expecting) {

@@ -7,8 +7,8 @@
 // of them came, so that nothing is held up long on a line that never pauses.
 // Between its looks the thread sleeps for the time the missing bytes take on
 // the line, instead of waking for each of them; only for the last byte of
-// an expected reply, and while it waits out a pause, does it wake as soon as
-// a byte comes.
+// an expected reply, and while it waits out a pause, does
+// it wake as soon as a byte comes.
 //
 // Byte counts are running totals since the port opened (read plus waiting),
 // as the event thread counts them.

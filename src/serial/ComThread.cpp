@@ -198,19 +198,23 @@ void TComThread::StopWaiting() {
     std::this_thread::yield();
 }
 
-void TComThread::NotifyWrite() {
+void TComThread::NotifyWrite(int count) {
     if (!m_watched.Contains(evTxEmpty)) {
         return;
     }
-    // The queue is first looked at a little after the write rather than at
-    // once: waking the thread now would have it compete with the far end's
-    // answer for the processor, and a reply that comes first carries the
-    // transmit-empty event along in its own delivery.
+    // The queue is first looked at when the bytes should have left the line
+    // rather than at once: waking the thread now would have it compete with
+    // the far end's answer for the processor, and a reply that comes first
+    // carries the transmit-empty event along in its own delivery.
+    const std::chrono::nanoseconds characterTime(m_characterTime.load());
+    m_firstTransmitLook = characterTime > characterTime.zero()
+                              ? std::chrono::ceil<microseconds>(characterTime * count).count()
+                              : microseconds(transmitRecheckInterval).count();
     ++m_writes;
     // A thread that has backed off from a stalled queue is woken as well, so
     // that it follows the new bytes closely again.
     if (!m_txPending.exchange(true) || m_txBackedOff) {
-        m_stopEvent.wakeAfter(transmitRecheckInterval);
+        m_stopEvent.wakeAfter(microseconds(m_firstTransmitLook.load()));
     }
 }
 
@@ -344,14 +348,13 @@ struct TComThread::WatchState {
     bool inputWakesLook = false;
 };
 
-milliseconds TComThread::transmitTimeout(const WatchState& state) const {
-    // A write not looked at yet is first looked at after the usual interval.
+microseconds TComThread::transmitTimeout(const WatchState& state) const {
     if (m_writes != state.writesSeen) {
-        return transmitRecheckInterval;
+        return microseconds(m_firstTransmitLook.load());
     }
     const auto left =
-        std::chrono::ceil<milliseconds>(state.nextTransmitLook - std::chrono::steady_clock::now());
-    return std::max(left, milliseconds(0));
+        std::chrono::ceil<microseconds>(state.nextTransmitLook - std::chrono::steady_clock::now());
+    return std::max(left, microseconds(0));
 }
 
 std::optional<microseconds> TComThread::nextTimeout(const WatchState& state) const {
@@ -423,6 +426,11 @@ void TComThread::lookAtTransmitQueue(WatchState& state, TComEvents& batch) {
     }
     int queued = 0;
     if (state.device.outputCount(queued) != 0 || queued == 0) {
+        // Seen before the look the write asked for (the reply came first),
+        // that look would wake the thread for nothing. A write since the
+        // exchange above has set m_txPending again, so the next wait is
+        // timed for its look anyway.
+        m_stopEvent.cancelWakeAfter();
         batch.Include(evTxEmpty);
         state.transmitPause = transmitRecheckInterval;
         m_txBackedOff = false;

@@ -29,9 +29,9 @@ public:
 
     /// Signals the stop descriptor and yields the processor once.
     void StopWaiting();
-    /// Tells the thread that bytes were written, so that it watches for the
-    /// transmit queue running empty.
-    void NotifyWrite();
+    /// Tells the thread that `count` bytes were written, so that it watches
+    /// for the transmit queue running empty.
+    void NotifyWrite(int count);
     /// The received total (read plus waiting, since opening) at which the
     /// reply the owner waits for is complete; the thread hands bytes over as
     /// soon as it is reached instead of waiting for a pause in the line.
@@ -70,7 +70,7 @@ private:
     void Execute();
     std::optional<std::chrono::microseconds> nextTimeout(const WatchState& state) const;
     /// How long until the transmit queue is due to be looked at again.
-    std::chrono::milliseconds transmitTimeout(const WatchState& state) const;
+    std::chrono::microseconds transmitTimeout(const WatchState& state) const;
     /// False when the device can no longer be asked (it hung up).
     bool lookAtInput(WatchState& state, bool readable, TComEvents& batch);
     /// Whether the batch held so far is to be handed over now; otherwise
@@ -94,6 +94,8 @@ private:
     int m_fullMark = 0;
     std::atomic<bool> m_txPending = false;
     std::atomic<std::uint64_t> m_expectedInput = 0;
+    // When the latest write is first looked at, in microseconds after it.
+    std::atomic<std::int64_t> m_firstTransmitLook = 0;
     std::atomic<std::int64_t> m_characterTime = 0;
     // Writes so far, and whether the thread looks at a stalled transmit queue
     // only rarely; both let a new write be followed closely again.

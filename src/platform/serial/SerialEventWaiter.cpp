@@ -55,6 +55,11 @@ void SerialEventWaiter::wakeAfter(std::chrono::microseconds delay) {
     ::timerfd_settime(m_timerFd, 0, &when, nullptr);
 }
 
+void SerialEventWaiter::cancelWakeAfter() {
+    const itimerspec never{};
+    ::timerfd_settime(m_timerFd, 0, &never, nullptr);
+}
+
 bool SerialEventWaiter::stopped() const {
     // Asked after every delivery, so the flag spares a call on the descriptor.
     return m_stopped;

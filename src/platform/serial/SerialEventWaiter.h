@@ -37,6 +37,8 @@ public:
     /// Wakes the wait once the delay has passed (any thread); a later call
     /// replaces the earlier one.
     void wakeAfter(std::chrono::microseconds delay);
+    /// Calls off a wake-up armed by wakeAfter that is no longer needed.
+    void cancelWakeAfter();
 
     /// Waits for the stop signal, a wake-up and, when deviceFd is not
     /// negative, the device: for input when watchInput is set, and always for
