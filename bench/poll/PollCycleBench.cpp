@@ -22,6 +22,7 @@
 #include "poll/PollCycle.h"
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
+#include "tests/support/RelayPort.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -83,29 +84,17 @@ struct ModuleStamps {
 };
 
 // The real port, with the request's write timed on its way through.
-class TimedPort : public PollPort {
+class TimedPort : public RelayPort {
 public:
-    explicit TimedPort(PollPort& port) : m_port(port) {}
-    bool Connected() const override { return m_port.Connected(); }
-    void SetConnected(bool connected) override { m_port.SetConnected(connected); }
-    QString Port() const override { return m_port.Port(); }
-    TBaudRate BaudRate() const override { return m_port.BaudRate(); }
+    using RelayPort::RelayPort;
     void WriteData(const void* buffer, int count) override {
         writeCalled = Clock::now();
         m_port.WriteData(buffer, count);
         writeReturned = Clock::now();
     }
-    int ReadData(void* buffer, int count) override { return m_port.ReadData(buffer, count); }
-    void SetOnRxChar(std::function<void(int count)> handler) override {
-        m_port.SetOnRxChar(std::move(handler));
-    }
-    Clock::time_point LastRxTime() const override { return m_port.LastRxTime(); }
 
     Clock::time_point writeCalled{};
     Clock::time_point writeReturned{};
-
-private:
-    PollPort& m_port;
 };
 
 Clock::time_point stampTime(const std::atomic<Clock::rep>& stamp) {

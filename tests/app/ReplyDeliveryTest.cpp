@@ -9,6 +9,7 @@
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
 #include "tests/poll/EngineFakes.h"
+#include "tests/support/RelayPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,35 +19,21 @@ namespace {
 
 // Hands everything to the real port and counts the received-characters
 // events on their way to the cycle.
-class CountingLine : public PollPort {
+class CountingLine : public RelayPort {
 public:
-    explicit CountingLine(PollPort& line) : m_line(line) {}
-
-    bool Connected() const override { return m_line.Connected(); }
-    void SetConnected(bool connected) override { m_line.SetConnected(connected); }
-    QString Port() const override { return m_line.Port(); }
-    TBaudRate BaudRate() const override { return m_line.BaudRate(); }
-    void WriteData(const void* buffer, int count) override { m_line.WriteData(buffer, count); }
-    int ReadData(void* buffer, int count) override { return m_line.ReadData(buffer, count); }
-    void ExpectReply(int count) override { m_line.ExpectReply(count); }
-    std::chrono::steady_clock::time_point LastRxTime() const override {
-        return m_line.LastRxTime();
-    }
+    using RelayPort::RelayPort;
     void SetOnRxChar(std::function<void(int count)> handler) override {
         if (!handler) {
-            m_line.SetOnRxChar(nullptr);
+            m_port.SetOnRxChar(nullptr);
             return;
         }
-        m_line.SetOnRxChar([this, handler = std::move(handler)](int count) {
+        m_port.SetOnRxChar([this, handler = std::move(handler)](int count) {
             ++deliveries;
             handler(count);
         });
     }
 
     int deliveries = 0;
-
-private:
-    PollPort& m_line;
 };
 
 bool runUntil(const std::function<bool()>& condition) {
