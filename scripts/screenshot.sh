@@ -1,14 +1,17 @@
 #!/bin/sh
 # Starts the tool on the virtual module under a virtual X display, lets it
 # poll for a few seconds and saves a picture of the screen as PNG, with the
-# texts in the language given (zh, the default, en or auto; see --lang).
+# texts in the language given (zh, the default, en or auto; see --lang), on
+# a desktop scaled by SCALE (1, the default, 1.5 for 150 %, 2 for 200 %; the
+# screen grows with it, so the whole window is in the picture).
 #
-#   scripts/screenshot.sh [BUILD_DIR] [OUTPUT.png] [LANGUAGE]
+#   scripts/screenshot.sh [BUILD_DIR] [OUTPUT.png] [LANGUAGE] [SCALE]
 set -eu
 
 build_dir=${1:-build}
 output=${2:-screenshot.png}
 language=${3:-zh}
+scale=${4:-1}
 program="$build_dir/src/app/kestro-modbus-m"
 display_number=${SCREENSHOT_DISPLAY:-:97}
 settle_seconds=${SCREENSHOT_SECONDS:-4}
@@ -18,8 +21,15 @@ if [ ! -x "$program" ]; then
     exit 1
 fi
 
+if ! screen_size=$(awk -v scale="$scale" 'BEGIN {
+        if (scale !~ /^[0-9]+(\.[0-9]+)?$/ || scale < 1 || scale > 4) exit 1
+        printf "%dx%d", 1024 * scale + 0.5, 900 * scale + 0.5 }'); then
+    echo "screenshot.sh: the scale must be a number from 1 to 4, not $scale" >&2
+    exit 2
+fi
+
 config_dir=$(mktemp -d)
-Xvfb "$display_number" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display_number" -screen 0 "${screen_size}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 tool_pid=
 cleanup() {
@@ -32,7 +42,7 @@ sleep 1
 
 # A configuration folder of its own, so the operator's settings stay as they are.
 DISPLAY="$display_number" KESTRO_CONFIG_DIR="$config_dir" QT_QPA_PLATFORM=xcb \
-    "$program" --simulate --start --lang "$language" &
+    QT_SCALE_FACTOR="$scale" "$program" --simulate --start --lang "$language" &
 tool_pid=$!
 sleep "$settle_seconds"
 DISPLAY="$display_number" import -window root "$output"

@@ -4,6 +4,7 @@
 #include "platform/drawing/Color.h"
 #include "platform/drawing/DrawText.h"
 #include "platform/drawing/Edges.h"
+#include "platform/drawing/FramePacer.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -41,7 +42,8 @@ void StatusBar::setPanelText(int panel, const QString& text) {
         return;
     }
     stored = text;
-    update(panelRect(panel));
+    // The counters change with every poll; they are painted with the next frame.
+    FramePacer::of(*this).update(*this, panelRect(panel));
 }
 
 QRect StatusBar::panelRect(int panel) const {
@@ -75,25 +77,26 @@ void StatusBar::mouseDoubleClickEvent(QMouseEvent* event) {
     QWidget::mouseDoubleClickEvent(event);
 }
 
-void StatusBar::paintEvent(QPaintEvent*) {
-    Canvas canvas(size());
-    QPainter& painter = canvas.painter();
-    painter.fillRect(rect(), toQColor(clBtnFace));
+void StatusBar::paintEvent(QPaintEvent* event) {
+    // Only the panels asked for are drawn, on the bar kept from the last paint.
+    QPainter window(this);
+    QPainter& painter = m_face.begin(size(), targetFormat(window), event->region());
+    const QRect dirty = m_face.dirty().boundingRect();
+    painter.fillRect(dirty, toQColor(clBtnFace));
     painter.setFont(m_font.toQFont());
     painter.setPen(toQColor(m_font.Color()));
     for (int panel = 0; panel < panelCount(); ++panel) {
         QRect box = panelRect(panel);
-        if (box.isEmpty()) {
+        if (box.isEmpty() || !box.intersects(dirty)) {
             continue;
         }
         DrawEdge(painter, box, Edge::SunkenOuter, Edge::Rect | Edge::Adjust);
         QRect textBox = box.adjusted(TextIndent, 0, -1, 0);
         painter.save();
-        painter.setClipRect(box);
+        painter.setClipRect(box, Qt::IntersectClip);
         DrawTextInRect(painter, panelText(panel), textBox,
                        TextFormat::SingleLine | TextFormat::VCenter | TextFormat::NoPrefix);
         painter.restore();
     }
-    QPainter window(this);
-    canvas.copyTo(window);
+    m_face.copyTo(window);
 }

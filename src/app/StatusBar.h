@@ -3,6 +3,7 @@
 // sunken box with one line of text. The last panel runs to the right edge, so
 // a long port name stays readable.
 
+#include "platform/drawing/Canvas.h"
 #include "platform/drawing/Fonts.h"
 
 #include <QString>
@@ -50,4 +51,5 @@ private:
 
     std::vector<Panel> m_panels;
     TFont m_font;
+    Canvas m_face;
 };

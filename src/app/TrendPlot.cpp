@@ -188,8 +188,10 @@ ValueAxis TrendPlot::valueAxis(const std::vector<TrendHistory::Column>& columns)
 }
 
 void TrendPlot::paintEvent(QPaintEvent*) {
-    Canvas canvas(size());
-    QPainter& painter = canvas.painter();
+    // Drawn at the screen's resolution, in the format of the window.
+    QPainter target(this);
+    Canvas canvas;
+    QPainter& painter = canvas.begin(size(), targetFormat(target));
     painter.setFont(font());
     painter.fillRect(rect(), PlotColors::Background);
     const QRect plot = PlotRect();
@@ -220,7 +222,6 @@ void TrendPlot::paintEvent(QPaintEvent*) {
     painter.restore();
 
     drawLegend(painter);
-    QPainter target(this);
     canvas.copyTo(target);
 }
 

@@ -78,8 +78,10 @@ QString XyPlot::PointerText() const {
 }
 
 void XyPlot::paintEvent(QPaintEvent*) {
-    Canvas canvas(size());
-    QPainter& painter = canvas.painter();
+    // Drawn at the screen's resolution, in the format of the window.
+    QPainter target(this);
+    Canvas canvas;
+    QPainter& painter = canvas.begin(size(), targetFormat(target));
     painter.setFont(font());
     painter.fillRect(rect(), PlotColors::Background);
     const QRect plot = PlotRect();
@@ -106,7 +108,6 @@ void XyPlot::paintEvent(QPaintEvent*) {
     DrawTextInRect(painter, PointerText(),
                    QRect(LeftMargin, plot.bottom() + 2 + textHeight, plot.width(), textHeight),
                    TextFormat::Right | TextFormat::SingleLine | TextFormat::NoPrefix);
-    QPainter target(this);
     canvas.copyTo(target);
 }
 

@@ -182,12 +182,13 @@ int DrawTextInRect(QPainter& painter, const QString& text, QRect& rect, unsigned
         }
     }
     for (const Line& line : lines) {
-        const int width = metrics.horizontalAdvance(line.text);
+        // Left-aligned text needs no measuring (laying out a line costs as
+        // much as drawing it).
         int x = left;
         if (format & TextFormat::Center) {
-            x = left + (right - left - width) / 2;
+            x = left + (right - left - metrics.horizontalAdvance(line.text)) / 2;
         } else if (format & TextFormat::Right) {
-            x = right - width;
+            x = right - metrics.horizontalAdvance(line.text);
         }
         drawLine(painter, line, x, y + metrics.ascent(), metrics);
         y += lineHeight;

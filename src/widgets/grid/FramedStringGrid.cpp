@@ -353,7 +353,7 @@ void TFramedStringGrid::PaintBorder(QPainter& painter) {
     TStringGrid::PaintBorder(painter);
     painter.save();
     // The frame lives in the border area; the cells are never painted over.
-    painter.setClipRegion(QRegion(rect()) - QRegion(ClientRect()));
+    painter.setClipRegion(QRegion(rect()) - QRegion(ClientRect()), Qt::IntersectClip);
     if (m_frameVisible && !ThemedFraming()) {
         const bool hot = FrameIsHot();
         PaintFrame(painter, hot ? m_frameHotStyle : m_frameStyle,

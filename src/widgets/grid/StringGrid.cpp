@@ -1,5 +1,6 @@
 #include "widgets/grid/StringGrid.h"
 
+#include "platform/drawing/FramePacer.h"
 #include "widgets/grid/InplaceEdit.h"
 
 #include <QEvent>
@@ -308,7 +309,8 @@ void TStringGrid::SetCells(int col, int row, const QString& text) {
     stored = text;
     const QRect rect = CellRect(col, row);
     if (!Loading() && !rect.isEmpty()) {
-        update(rect);
+        // Cells change with every poll; they are painted with the next frame.
+        FramePacer::of(*this).update(*this, rect);
     }
 }
 

@@ -7,6 +7,7 @@
 // client rectangle inside it. Coordinates given to and returned by the cell
 // functions (CellRect, MouseToCell) are widget coordinates.
 
+#include "platform/drawing/Canvas.h"
 #include "platform/drawing/Color.h"
 #include "platform/drawing/Fonts.h"
 #include "widgets/grid/GridAxis.h"
@@ -286,6 +287,8 @@ private:
     Drag m_drag = Drag::None;
     int m_dragIndex = 0;
     QPainter* m_canvas = nullptr;
+    // The face, kept between paints.
+    ::Canvas m_face;
     // A failing cell handler is reported once, not on every paint that follows.
     bool m_drawCellFailing = false;
     bool m_drawCellFailed = false;

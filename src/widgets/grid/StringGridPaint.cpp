@@ -43,20 +43,24 @@ void fillRect(QPainter& painter, const QRect& rect, TColor color) {
 } // namespace
 
 void TStringGrid::paintEvent(QPaintEvent* event) {
-    ::Canvas canvas(size());
-    QPainter& painter = canvas.painter();
-    PaintBorder(painter);
+    // Only the part asked for is drawn, on the face kept from the last paint:
+    // a changed cell costs that cell, not the whole table.
+    QPainter target(this);
+    QPainter& painter = m_face.begin(size(), targetFormat(target), event->region());
+    const QRect dirtyArea = m_face.dirty().boundingRect();
+    if (!ClientRect().contains(dirtyArea)) {
+        PaintBorder(painter);
+    }
     const QRect client = ClientRect();
     if (!client.isEmpty()) {
         painter.save();
-        painter.setClipRect(client);
+        painter.setClipRect(client, Qt::IntersectClip);
         painter.translate(client.topLeft());
-        const QRect dirty = event->rect().translated(-client.topLeft());
+        const QRect dirty = dirtyArea.translated(-client.topLeft());
         PaintClient(painter, dirty.intersected(QRect(QPoint(0, 0), client.size())));
         painter.restore();
     }
-    QPainter target(this);
-    canvas.copyTo(target);
+    m_face.copyTo(target);
 }
 
 void TStringGrid::PaintBorder(QPainter& painter) {

@@ -3,6 +3,7 @@
 #include "platform/drawing/Canvas.h"
 #include "platform/drawing/DrawText.h"
 #include "platform/drawing/Edges.h"
+#include "platform/drawing/FramePacer.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Timer.h"
 
@@ -329,7 +330,8 @@ void TiComponent::repaintNow() {
     m_repaintPending = false;
     m_lastRepaint = MonotonicMilliseconds();
     ++m_repaintCount;
-    update();
+    // The paint pass runs with the window's next frame.
+    FramePacer::of(*this).update(*this);
 }
 
 void TiComponent::sweepTick() {
@@ -406,15 +408,19 @@ int TiComponent::DrawTextInRect(QPainter& canvas, const QString& text, const QRe
     return DrawTextInRect(canvas, text, copy, options);
 }
 
-void TiComponent::paintEvent(QPaintEvent* /*event*/) {
+void TiComponent::paintEvent(QPaintEvent* event) {
     try {
         LockGuard lock(*this);
-        Canvas canvas(size());
-        canvas.painter().setFont(TFont().toQFont());
+        QPainter window(this);
+        const CanvasFormat format = targetFormat(window);
+        // The whole face is drawn every time (a widget's face is small), into
+        // the image kept from the last paint; only the part asked for is copied.
+        QPainter& canvas = m_face.begin(size(), format);
+        canvas.setFont(m_defaultFont);
         QString failure;
         bool failed = false;
         try {
-            PaintContent(canvas.painter());
+            PaintContent(canvas);
         } catch (const std::exception& error) {
             failed = true;
             failure = QString::fromUtf8(error.what());
@@ -422,20 +428,17 @@ void TiComponent::paintEvent(QPaintEvent* /*event*/) {
             failed = true;
             failure = QStringLiteral("Unknown error");
         }
-        QPainter window(this);
         if (failed) {
             // Start from a clean canvas: the routine may have left its painter
             // in any state when it threw.
-            Canvas errorCanvas(size());
-            errorCanvas.painter().setFont(TFont().toQFont());
-            errorCanvas.painter().fillRect(errorCanvas.rect(), Qt::black);
-            errorCanvas.painter().setPen(Qt::white);
-            DrawTextInRect(errorCanvas.painter(), failure, errorCanvas.rect(),
-                           TextOption::WordBreak);
-            errorCanvas.copyTo(window);
-        } else {
-            canvas.copyTo(window);
+            QPainter& errorCanvas = m_face.begin(size(), format);
+            errorCanvas.setFont(m_defaultFont);
+            errorCanvas.fillRect(m_face.rect(), Qt::black);
+            errorCanvas.setPen(Qt::white);
+            DrawTextInRect(errorCanvas, failure, m_face.rect(), TextOption::WordBreak);
         }
+        window.setClipRegion(event->region());
+        m_face.copyTo(window);
     } catch (...) {
         // Nothing of a failed pass reaches the screen; the next one tries again.
     }

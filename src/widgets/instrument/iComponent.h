@@ -5,6 +5,7 @@
 // through RequestRepaint, which batches (BeginUpdate/EndUpdate) and rate-limits
 // (AutoFrameRate) them. Input reaches overridable hooks with UserInput set.
 
+#include "platform/drawing/Canvas.h"
 #include "platform/drawing/Color.h"
 #include "platform/drawing/Fonts.h"
 #include "widgets/instrument/iTypes.h"
@@ -190,7 +191,6 @@ private:
     void repaintNow();
     bool frameIntervalPassed() const;
     void sweepTick();
-    void paintErrorBox(const QString& message);
     void recordAnchorMargins();
     void followParentResize();
     void handleMouseDown(QMouseEvent* event, TShiftState extra);
@@ -220,6 +220,9 @@ private:
     int m_repaintCount = 0;
     bool m_leftButtonDown = false;
     bool m_destroying = false;
+    // The face, kept between paints, and the font a paint starts with.
+    Canvas m_face;
+    QFont m_defaultFont = TFont().toQFont();
 };
 
 template <typename Action> void TiComponent::asUserInput(Action&& action) {

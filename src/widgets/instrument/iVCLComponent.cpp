@@ -2,6 +2,7 @@
 
 #include <QRegion>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // The snapshot is trusted only when these points, this far inside each corner,
@@ -32,14 +33,22 @@ void TiVCLComponent::SetTransparent(bool value) {
         return;
     }
     if (value) {
-        m_parentSnapshot =
-            QImage(std::max(Width(), 1), std::max(Height(), 1), QImage::Format_RGB32);
-        m_snapshotStale = true;
+        makeSnapshot();
     } else {
         m_parentSnapshot = QImage();
         m_snapshotStale = false;
     }
     TiComponent::SetTransparent(value);
+}
+
+void TiVCLComponent::makeSnapshot() {
+    // At the screen's resolution, so that text and lines beneath the control
+    // stay as sharp as the rest of the window.
+    const qreal ratio = devicePixelRatioF();
+    m_parentSnapshot = QImage(std::max(int(std::ceil(Width() * ratio)), 1),
+                              std::max(int(std::ceil(Height() * ratio)), 1), QImage::Format_RGB32);
+    m_parentSnapshot.setDevicePixelRatio(ratio);
+    m_snapshotStale = true;
 }
 
 void TiVCLComponent::Changed() {
@@ -52,8 +61,7 @@ void TiVCLComponent::Changed() {
 void TiVCLComponent::BoundsChanged(bool resized) {
     if (Transparent()) {
         if (resized) {
-            m_parentSnapshot =
-                QImage(std::max(Width(), 1), std::max(Height(), 1), QImage::Format_RGB32);
+            makeSnapshot();
         }
         m_snapshotStale = true;
     }
@@ -73,6 +81,9 @@ void TiVCLComponent::DrawBackground(QPainter& canvas, TColor color) {
     if (!Transparent()) {
         TiComponent::DrawBackground(canvas, color);
         return;
+    }
+    if (m_parentSnapshot.devicePixelRatio() != devicePixelRatioF()) {
+        makeSnapshot(); // moved to a screen of another scale
     }
     if (m_snapshotStale) {
         refreshSnapshot();

@@ -29,6 +29,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    /// A fresh, stale snapshot of the control's size at the screen's pixel ratio.
+    void makeSnapshot();
     void refreshSnapshot();
     bool cornersVisible() const;
 

@@ -76,8 +76,15 @@ void TskCustomButton::PaintParentBackground(QPainter& canvas, const QWidget* con
 
 void TskCustomButton::paintEvent(QPaintEvent*) {
     const QImage face = faceForState();
-    Canvas buffer(size());
-    QPainter& canvas = buffer.painter();
+    // The window's painter is opened only once the parent has painted its
+    // background into the face.
+    CanvasFormat format;
+    {
+        const QPainter probe(this);
+        format = targetFormat(probe);
+    }
+    Canvas buffer;
+    QPainter& canvas = buffer.begin(size(), format);
     if (m_transparent) {
         PaintParentBackground(canvas, this);
     } else {

@@ -309,3 +309,67 @@ TEST(Canvas, CopiesInOneOperationWithoutBlendingAndSurvivesEmptySizes) {
     EXPECT_EQ(stretched.pixelColor(3, 1), QColor(Qt::white)) << "nearest pixel, no smoothing";
     EXPECT_EQ(stretched.pixelColor(4, 0), QColor(Qt::black));
 }
+
+TEST(Canvas, KeepsItsPictureBetweenPaintsAndRedrawsAndCopiesOnlyTheDirtyPart) {
+    Canvas canvas;
+    canvas.begin(QSize(20, 10)).fillRect(QRect(0, 0, 20, 10), Qt::black);
+    QImage first = whiteImage(20, 10);
+    {
+        QPainter target(&first);
+        canvas.copyTo(target);
+    }
+    EXPECT_EQ(pixelAt(first, 19, 9), clBlack);
+
+    // A second picture of the same size starts from the first: only its
+    // dirty part is reset to white, drawn on and copied.
+    const QRegion dirty(QRect(5, 0, 5, 10));
+    QPainter& painter = canvas.begin(QSize(20, 10), CanvasFormat{}, dirty);
+    painter.fillRect(QRect(0, 0, 20, 10), Qt::red); // clipped to the dirty part
+    painter.fillRect(QRect(0, 0, 7, 10), Qt::blue);
+    QImage target = whiteImage(20, 10);
+    {
+        QPainter onto(&target);
+        canvas.copyTo(onto);
+    }
+    EXPECT_EQ(canvas.dirty(), dirty);
+    EXPECT_EQ(pixelAt(target, 4, 5), clWhite) << "outside the dirty part nothing is copied";
+    EXPECT_EQ(pixelAt(target, 5, 5), clBlue);
+    EXPECT_EQ(pixelAt(target, 8, 5), clRed);
+    EXPECT_EQ(pixelAt(target, 10, 5), clWhite);
+    EXPECT_EQ(pixelAt(canvas.image(), 0, 0), clBlack) << "the kept picture outside it";
+    EXPECT_EQ(pixelAt(canvas.image(), 12, 0), clBlack);
+
+    // Another size or format makes the image anew and the whole of it dirty.
+    canvas.begin(QSize(20, 10), {QImage::Format_ARGB32_Premultiplied, 1.0}, dirty);
+    EXPECT_EQ(canvas.dirty(), QRegion(0, 0, 20, 10));
+    EXPECT_EQ(pixelAt(canvas.image(), 0, 0), clWhite);
+    canvas.begin(QSize(8, 4), {QImage::Format_ARGB32_Premultiplied, 1.0}, dirty);
+    EXPECT_EQ(canvas.image().size(), QSize(8, 4));
+    EXPECT_EQ(canvas.dirty(), QRegion(0, 0, 8, 4));
+
+    // The window's format is the format of what a painter paints on.
+    QImage premultiplied(4, 4, QImage::Format_ARGB32_Premultiplied);
+    premultiplied.setDevicePixelRatio(1.5);
+    QPainter onPremultiplied(&premultiplied);
+    EXPECT_EQ(targetFormat(onPremultiplied).pixels, QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(targetFormat(onPremultiplied).ratio, 1.5);
+    QImage sixteenBit(4, 4, QImage::Format_RGB16);
+    QPainter onSixteenBit(&sixteenBit);
+    EXPECT_EQ(targetFormat(onSixteenBit).pixels, QImage::Format_RGB32)
+        << "a format that loses colours";
+}
+
+TEST(Canvas, AtARatioOfTwoDrawsInTheControlsCoordinatesOnFourPixelsEach) {
+    Canvas canvas;
+    canvas.begin(QSize(10, 6), {QImage::Format_RGB32, 2.0}).fillRect(QRect(1, 1, 3, 2), Qt::black);
+    QImage screen(20, 12, QImage::Format_RGB32);
+    screen.fill(Qt::white);
+    screen.setDevicePixelRatio(2.0);
+    {
+        QPainter onto(&screen);
+        canvas.copyTo(onto, QPoint(0, 0));
+    }
+    // The rectangle covers exactly its 6 × 4 pixels of the screen.
+    EXPECT_EQ(canvas.image().size(), QSize(20, 12));
+    EXPECT_EQ(inkBox(screen, Qt::white), QRect(2, 2, 6, 4));
+}

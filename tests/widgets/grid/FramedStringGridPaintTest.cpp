@@ -1,9 +1,12 @@
+#include "platform/drawing/FramePacer.h"
 #include "platform/system/ApplicationErrors.h"
 #include "tests/widgets/grid/GridTestSupport.h"
 #include "widgets/grid/FramedStringGrid.h"
 
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -284,4 +287,78 @@ TEST(FramedStringGridPaint, AFailingCellHandlerIsReportedOnceAndThePaintComplete
     QTest::mouseDClick(&grid, Qt::LeftButton, {}, last);
     EXPECT_EQ(reports.back(), "no dialog");
     SetApplicationErrorHandler(previous);
+}
+
+namespace {
+
+// Records the area of every paint event the watched widget gets.
+class PaintAreas : public QObject {
+public:
+    explicit PaintAreas(QWidget& widget) { widget.installEventFilter(this); }
+    QRegion areas;
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            areas += static_cast<QPaintEvent*>(event)->region();
+            ++count;
+        }
+        return false;
+    }
+};
+
+void waitOutFrames(QWidget& widget) {
+    FramePacer& pacer = FramePacer::of(widget);
+    QTRY_VERIFY_WITH_TIMEOUT(!pacer.waiting(), 2000);
+    QTest::qWait(3 * static_cast<int>(pacer.interval().count() / 1000) + 1);
+}
+
+// The widget as its window shows it now.
+QImage screenOf(QWidget& widget) {
+    QWidget& window = *widget.window();
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .copy(QRect(widget.mapTo(&window, QPoint(0, 0)), widget.size()))
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+TEST(FramedStringGridPaint, AChangedCellRepaintsItselfOnlyAndTheScreenMatchesAWholePaint) {
+    QWidget form;
+    form.resize(420, 200);
+    TFramedStringGrid grid(&form);
+    grid.setGeometry(10, 10, 400, 180);
+    grid.SetColCount(3);
+    grid.SetRowCount(4);
+    for (int row = 0; row < 4; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            grid.SetCells(col, row, QStringLiteral("%1-%2").arg(col).arg(row));
+        }
+    }
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    waitOutFrames(grid);
+    PaintAreas paints(grid);
+    const QImage before = screenOf(grid);
+
+    grid.SetCells(1, 2, QStringLiteral("1-2"));
+    waitOutFrames(grid);
+    EXPECT_EQ(paints.count, 0) << "an unchanged cell is not repainted";
+
+    grid.SetCells(1, 2, QStringLiteral("4711"));
+    grid.SetCells(2, 3, QStringLiteral("0815"));
+    QTRY_VERIFY_WITH_TIMEOUT(paints.count > 0, 2000);
+    waitOutFrames(grid);
+    EXPECT_EQ(paints.areas, QRegion(grid.CellRect(1, 2)) + QRegion(grid.CellRect(2, 3)));
+
+    // The screen, painted in parts on the kept face, shows the new texts and
+    // equals a whole paint.
+    const QImage after = screenOf(grid);
+    const QRect changed = grid.CellRect(1, 2);
+    EXPECT_NE(after.copy(changed), before.copy(changed));
+    EXPECT_EQ(after.copy(grid.CellRect(1, 1)), before.copy(grid.CellRect(1, 1)));
+    EXPECT_EQ(after, render(grid).convertToFormat(QImage::Format_RGB32));
 }

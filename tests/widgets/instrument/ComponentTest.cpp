@@ -1,3 +1,4 @@
+#include "platform/drawing/FramePacer.h"
 #include "tests/widgets/instrument/InstrumentTestSupport.h"
 #include "widgets/instrument/iCustomComponent.h"
 
@@ -109,13 +110,25 @@ TEST(InstrumentBase, EqualValuesRepaintNothingAndBatchesRepaintOnce) {
     probe.SetBounds(0, 0, 40, 30);
     EXPECT_EQ(probe.RepaintCount(), requestsBefore) << "equal values ask for nothing";
 
-    // Each change painted on its own when the loop runs in between...
+    // Each change painted on its own when a frame passes in between...
     probe.paints = 0;
     for (int level = 1; level <= 10; ++level) {
         probe.SetLevel(level);
-        settle();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.paints, level, 2000);
     }
-    EXPECT_EQ(probe.paints, 10);
+    // ...and changes quicker than the screen refreshes are painted together
+    // with the next frame: the first at once, the other nine in one paint.
+    QTRY_VERIFY_WITH_TIMEOUT(!FramePacer::of(probe).waiting(), 2000);
+    QTest::qWait(static_cast<int>(FramePacer::of(probe).interval().count() / 1000) + 1);
+    probe.paints = 0;
+    for (int level = 101; level <= 110; ++level) {
+        probe.SetLevel(level);
+    }
+    EXPECT_EQ(probe.RepaintCount(), requestsBefore + 20) << "every change asked for a repaint";
+    EXPECT_TRUE(FramePacer::of(probe).waiting());
+    QTRY_VERIFY_WITH_TIMEOUT(!FramePacer::of(probe).waiting(), 2000);
+    settle();
+    EXPECT_EQ(probe.paints, 2);
 
     // ...but ten changes inside a batch give a single paint, after EndUpdate.
     probe.paints = 0;

@@ -1,0 +1,48 @@
+#pragma once
+// Holds the repaints that a window's self-drawn controls ask for while polling
+// to at most one a screen refresh. A poll every 7 ms changes a counter, a cell
+// or a read-out each time; painting each change at once would paint the window
+// more often than the screen can show it. A control hands its repaint to the
+// pacer of its window: when no frame went out within the last refresh
+// interval the repaint is asked for at once, otherwise the pacer gathers it
+// with the others and asks for all of them together when the interval ends.
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QRegion>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <vector>
+
+class FramePacer : public QObject {
+    Q_OBJECT
+public:
+    /// The pacer of `widget`'s window, made with the first request.
+    static FramePacer& of(QWidget& widget);
+
+    /// Asks for `area` of `widget` (all of it when `area` is empty) to be
+    /// repainted with the next frame.
+    void update(QWidget& widget, const QRect& area = QRect());
+
+    /// The time between two frames: one refresh of the window's screen.
+    std::chrono::microseconds interval() const;
+    /// True while repaints wait for the next frame.
+    bool waiting() const { return m_timer.isActive(); }
+
+private:
+    explicit FramePacer(QWidget& window);
+    void release();
+
+    struct Request {
+        QPointer<QWidget> widget;
+        QRegion area;
+        bool whole = false;
+    };
+
+    QWidget& m_window;
+    std::vector<Request> m_requests;
+    QTimer m_timer;
+    std::chrono::steady_clock::time_point m_lastFrame;
+};
