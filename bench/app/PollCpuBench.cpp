@@ -119,6 +119,17 @@ public:
         }
         return m_times[count - 1];
     }
+    /// The times between requests number first and last, one by one.
+    std::vector<double> intervalsMs(std::size_t first, std::size_t last) {
+        const std::lock_guard lock(m_mutex);
+        std::vector<double> intervals;
+        for (std::size_t index = first + 1; index <= last && index < m_times.size(); ++index) {
+            intervals.push_back(
+                std::chrono::duration<double, std::milli>(m_times[index] - m_times[index - 1])
+                    .count());
+        }
+        return intervals;
+    }
 
 private:
     std::mutex m_mutex;
@@ -233,8 +244,17 @@ void releaseLine(const std::string& path) {
     }
 }
 
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
 struct Measurement {
     double periodMs = 0.0;
+    // The period of most polls, and the longest: a mean above the median
+    // comes from a few polls held up, not from every one.
+    double medianPeriodMs = 0.0;
+    double longestPeriodMs = 0.0;
     CpuTime perPoll;
     double coreShare() const { return periodMs > 0.0 ? perPoll.total() / periodMs : 0.0; }
 };
@@ -263,12 +283,12 @@ std::optional<Measurement> measure(const Child& child, RequestLog& log, int poll
     result.perPoll = {(endCpu->user - startCpu->user) / double(polls),
                       (endCpu->system - startCpu->system) / double(polls),
                       (endCpu->run - startCpu->run) / double(polls)};
+    const std::vector<double> intervals =
+        log.intervalsMs(start - 1, start - 1 + std::size_t(polls));
+    result.medianPeriodMs = median(intervals);
+    result.longestPeriodMs =
+        intervals.empty() ? 0.0 : *std::max_element(intervals.begin(), intervals.end());
     return result;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 struct Series {
@@ -298,6 +318,9 @@ struct Series {
                     medianOf([](const Measurement& m) { return m.perPoll.user; }),
                     medianOf([](const Measurement& m) { return m.perPoll.system; }),
                     100.0 * medianOf([](const Measurement& m) { return m.coreShare(); }));
+        std::printf("%-22s   poll period of most polls %.3f ms, longest %.3f ms\n", "",
+                    medianOf([](const Measurement& m) { return m.medianPeriodMs; }),
+                    medianOf([](const Measurement& m) { return m.longestPeriodMs; }));
     }
     double cpu() const {
         return medianOf([](const Measurement& m) { return m.perPoll.total(); });
