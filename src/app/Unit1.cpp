@@ -7,6 +7,7 @@
 #include "app/WindowDesign.h"
 #include "app/popwin.h"
 #include "platform/drawing/DrawText.h"
+#include "platform/drawing/FramePacer.h"
 #include "platform/storage/RegistryStore.h"
 #include "poll/LineKeeper.h"
 #include "poll/OpenFailure.h"
@@ -208,10 +209,14 @@ void TForm1::skButton3Click() {
 }
 
 void TForm1::tmr1Timer() {
+    // A request changes the counters; a reply the cells, read-outs and
+    // counters too: each step's changes make one frame.
+    const FramePacer::Hold oneFrame(*this);
     m_cycle->tmr1Timer();
 }
 
 void TForm1::ComPortRxChar(int count) {
+    const FramePacer::Hold oneFrame(*this);
     m_cycle->ComPortRxChar(count);
 }
 

@@ -47,17 +47,40 @@ void FramePacer::update(QWidget& widget, const QRect& area) {
     } else {
         found->area += area;
     }
+    schedule();
+}
+
+void FramePacer::hold() {
+    ++m_holds;
+}
+
+void FramePacer::resume() {
+    if (m_holds == 0 || --m_holds > 0 || m_requests.empty()) {
+        return;
+    }
+    if (std::chrono::steady_clock::now() - m_lastFrame >= interval()) {
+        m_timer.stop();
+        release();
+        return;
+    }
+    schedule();
+}
+
+void FramePacer::schedule() {
     if (m_timer.isActive()) {
         return;
     }
     const auto since = std::chrono::steady_clock::now() - m_lastFrame;
     const auto frame = interval();
-    if (since >= frame) {
+    if (since >= frame && m_holds == 0) {
         release();
         return;
     }
-    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(frame - since);
-    m_timer.start(std::max(rest, std::chrono::milliseconds(1)));
+    // While held the repaints go out when the hold ends; should the holder
+    // wait for something else meanwhile (a message box), a frame later.
+    const auto rest = since >= frame ? frame : frame - since;
+    m_timer.start(
+        std::max(std::chrono::ceil<std::chrono::milliseconds>(rest), std::chrono::milliseconds(1)));
 }
 
 void FramePacer::release() {

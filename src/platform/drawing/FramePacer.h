@@ -6,6 +6,10 @@
 // pacer of its window: when no frame went out within the last refresh
 // interval the repaint is asked for at once, otherwise the pacer gathers it
 // with the others and asks for all of them together when the interval ends.
+// A handler that changes several controls in one go (a poll's reply fills
+// cells, read-outs and counters) holds the pacer meanwhile, so that all its
+// changes make one frame instead of the first at once and the rest a refresh
+// later.
 
 #include <QObject>
 #include <QPointer>
@@ -31,8 +35,24 @@ public:
     /// True while repaints wait for the next frame.
     bool waiting() const { return m_timer.isActive(); }
 
+    /// Gathers the repaints asked for while it lives (holds nest); once the
+    /// last hold ends they go out as update() would have sent them.
+    class Hold {
+    public:
+        explicit Hold(QWidget& widget) : m_pacer(FramePacer::of(widget)) { m_pacer.hold(); }
+        ~Hold() { m_pacer.resume(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        FramePacer& m_pacer;
+    };
+
 private:
     explicit FramePacer(QWidget& window);
+    void hold();
+    void resume();
+    void schedule();
     void release();
 
     struct Request {
@@ -45,4 +65,5 @@ private:
     std::vector<Request> m_requests;
     QTimer m_timer;
     std::chrono::steady_clock::time_point m_lastFrame;
+    int m_holds = 0;
 };
