@@ -1,5 +1,6 @@
 #include "app/TrafficMonitor.h"
 
+#include "app/MonitorScrollBar.h"
 #include "platform/storage/AtomicFile.h"
 
 #include <QMimeData>
@@ -12,6 +13,8 @@
 TrafficMonitor::TrafficMonitor(QWidget* parent) : QPlainTextEdit(parent) {
     // An undo history would keep every line ever shown.
     document()->setUndoRedoEnabled(false);
+    // Batches mostly leave the bar's look as it was; it repaints only when not.
+    setVerticalScrollBar(new MonitorScrollBar(Qt::Vertical, this));
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(FlushInterval);
     connect(&m_flushTimer, &QTimer::timeout, this, &TrafficMonitor::Flush);

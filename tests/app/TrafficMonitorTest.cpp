@@ -1,10 +1,13 @@
 // The traffic monitor on its own: lines shown in batches, the oldest giving
-// way at the limit, a reader scrolled up left in peace.
+// way at the limit, a reader scrolled up left in peace, the scroll bar
+// repainted only when it looks different.
 
 #include "app/TrafficMonitor.h"
+#include "app/MonitorScrollBar.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -82,6 +85,56 @@ TEST(TrafficMonitor, AReaderScrolledUpKeepsTheSameLinesInViewWhileTheOldestGiveW
     QCoreApplication::processEvents();
     EXPECT_EQ(topLine(monitor), reading);
     EXPECT_EQ(monitor.document()->firstBlock().text(), numbered(300));
+}
+
+// The widget as its window shows it now.
+QImage screenOf(QWidget& widget) {
+    QWidget& window = *widget.window();
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .copy(QRect(widget.mapTo(&window, QPoint(0, 0)), widget.size()))
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(TrafficMonitor, TheScrollBarRepaintsOnlyWhenItLooksDifferentAndAlwaysShowsItsWholePaint) {
+    TrafficMonitor monitor;
+    monitor.resize(793, 217);
+    monitor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
+    auto* bar = qobject_cast<MonitorScrollBar*>(monitor.verticalScrollBar());
+    ASSERT_NE(bar, nullptr);
+    fill(monitor, 0, 20);
+    QCoreApplication::processEvents();
+
+    // Batches of a few lines: the handle shrinks while the lines are few and
+    // then stays the same at the bottom.
+    constexpr int Batches = 40;
+    int paints = 0;
+    int line = 20;
+    for (int batch = 0; batch < Batches; ++batch) {
+        fill(monitor, line, line + 5);
+        line += 5;
+        const int before = bar->PaintCount();
+        QCoreApplication::processEvents();
+        paints += bar->PaintCount() - before;
+        ASSERT_EQ(bar->value(), bar->maximum()) << "the view follows the newest line";
+        ASSERT_EQ(screenOf(*bar), bar->grab().toImage().convertToFormat(QImage::Format_RGB32))
+            << "batch " << batch;
+    }
+    EXPECT_GT(paints, 5) << "the handle shrank";
+    EXPECT_LT(paints, Batches / 2);
+
+    // A reader scrolling up sees the handle move and the bar still matches.
+    bar->setValue(bar->maximum() / 2);
+    const int before = bar->PaintCount();
+    QCoreApplication::processEvents();
+    EXPECT_GT(bar->PaintCount(), before);
+    EXPECT_EQ(screenOf(*bar), bar->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    // Back at the end, with the handle on the last pixels.
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(screenOf(*bar), bar->grab().toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 } // namespace
