@@ -13,8 +13,9 @@
 TrafficMonitor::TrafficMonitor(QWidget* parent) : QPlainTextEdit(parent) {
     // An undo history would keep every line ever shown.
     document()->setUndoRedoEnabled(false);
-    // Batches mostly leave the bar's look as it was; it repaints only when not.
+    // Batches mostly leave the bars' look as it was; they repaint only when not.
     setVerticalScrollBar(new MonitorScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new MonitorScrollBar(Qt::Horizontal, this));
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(FlushInterval);
     connect(&m_flushTimer, &QTimer::timeout, this, &TrafficMonitor::Flush);
@@ -24,6 +25,18 @@ void TrafficMonitor::AppendLine(const QString& line) {
     m_pending.append(line);
     if (!m_flushTimer.isActive()) {
         m_flushTimer.start();
+    }
+}
+
+void TrafficMonitor::ShowScrollBarsAlways() {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // After a change of a bar's range the scroll area lays its bars out
+    // again, to show or hide them. With both always shown that changes
+    // nothing but raising both above the view once more, which repaints
+    // both, on every batch.
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) {
+        disconnect(bar, SIGNAL(rangeChanged(int, int)), this, SLOT(_q_showOrHideScrollBars()));
     }
 }
 

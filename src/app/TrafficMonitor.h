@@ -24,6 +24,8 @@ public:
 
     /// Adds a line at the end; it shows with the next batch.
     void AppendLine(const QString& line);
+    /// Shows both scroll bars at all times.
+    void ShowScrollBarsAlways();
     /// Removes every line, shown or waiting.
     void ClearLines();
     /// Shows the lines waiting now.

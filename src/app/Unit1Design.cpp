@@ -154,8 +154,7 @@ void designTable(TForm1& form) {
 
 void designMonitor(TrafficMonitor& monitor) {
     monitor.setFrameShape(QFrame::NoFrame);
-    monitor.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    monitor.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    monitor.ShowScrollBarsAlways();
     monitor.setLineWrapMode(QPlainTextEdit::NoWrap);
 }
 

@@ -1,12 +1,12 @@
 #include "platform/drawing/FramePacer.h"
 #include "platform/system/ApplicationErrors.h"
+#include "tests/support/ScreenPixels.h"
 #include "tests/widgets/grid/GridTestSupport.h"
 #include "widgets/grid/FramedStringGrid.h"
 
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -312,16 +312,6 @@ void waitOutFrames(QWidget& widget) {
     FramePacer& pacer = FramePacer::of(widget);
     QTRY_VERIFY_WITH_TIMEOUT(!pacer.waiting(), 2000);
     QTest::qWait(3 * static_cast<int>(pacer.interval().count() / 1000) + 1);
-}
-
-// The widget as its window shows it now.
-QImage screenOf(QWidget& widget) {
-    QWidget& window = *widget.window();
-    return window.screen()
-        ->grabWindow(window.winId())
-        .toImage()
-        .copy(QRect(widget.mapTo(&window, QPoint(0, 0)), widget.size()))
-        .convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace
