@@ -34,6 +34,7 @@ protected:
             chunk.resize(std::size_t(std::max(got, 0)));
             const std::lock_guard lock(mutex);
             counts.push_back(count);
+            stamps.push_back(sender->LastRxTime());
             received.insert(received.end(), chunk.begin(), chunk.end());
         };
     }
@@ -62,6 +63,7 @@ protected:
     TComPort port;
     std::mutex mutex;
     std::vector<int> counts;
+    std::vector<std::chrono::steady_clock::time_point> stamps;
     std::vector<std::uint8_t> received;
 };
 
@@ -126,9 +128,13 @@ TEST_F(GatheringOnPty, BytesHeldWhenThePortClosesOrTheLineGoesAwayAreStillAnnoun
     port.ExpectInput(45);
     writeFarEnd(pty, {1, 2, 3, 4, 5});
     std::this_thread::sleep_for(30ms);
+    const auto closing = std::chrono::steady_clock::now();
     port.SetConnected(false);
     EXPECT_EQ(deliveries(), (std::vector<int>{5}));
     EXPECT_EQ(receivedCount(), 5u);
+    // Stamped when the thread saw them, not when the closing handed them over.
+    ASSERT_EQ(stamps.size(), 1u);
+    EXPECT_LT(stamps[0], closing);
 
     // The same when the far end hangs up (a USB adapter pulled out).
     port.SetConnected(true);
