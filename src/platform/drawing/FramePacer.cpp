@@ -6,8 +6,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 // A screen that reports no rate, or a silly one, is taken for 60 Hz.
 constexpr double kDefaultRefreshRate = 60.0;
 constexpr double kHighestRefreshRate = 500.0;

@@ -408,11 +408,16 @@ int TiComponent::DrawTextInRect(QPainter& canvas, const QString& text, const QRe
     return DrawTextInRect(canvas, text, copy, options);
 }
 
-void TiComponent::paintEvent(QPaintEvent* event) {
+void TiComponent::paintEvent(QPaintEvent* /*event*/) {
     try {
         LockGuard lock(*this);
-        QPainter window(this);
-        const CanvasFormat format = targetFormat(window);
+        // The window's painter is opened only once the face is drawn: a
+        // transparent control renders what lies beneath it while drawing.
+        CanvasFormat format;
+        {
+            const QPainter probe(this);
+            format = targetFormat(probe);
+        }
         // The whole face is drawn every time (a widget's face is small), into
         // the image kept from the last paint; only the part asked for is copied.
         QPainter& canvas = m_face.begin(size(), format);
@@ -437,7 +442,7 @@ void TiComponent::paintEvent(QPaintEvent* event) {
             errorCanvas.setPen(Qt::white);
             DrawTextInRect(errorCanvas, failure, m_face.rect(), TextOption::WordBreak);
         }
-        window.setClipRegion(event->region());
+        QPainter window(this);
         m_face.copyTo(window);
     } catch (...) {
         // Nothing of a failed pass reaches the screen; the next one tries again.
