@@ -4,6 +4,7 @@
 #include "app/Unit1.h"
 #include "app/popwin.h"
 #include "platform/system/ApplicationErrors.h"
+#include "platform/system/SignalWatcher.h"
 #include "sim/VirtualModule.h"
 
 #include <QApplication>
@@ -98,6 +99,12 @@ int RunWindows(const WindowOptions& options) {
     }
     TForm2 writeDialog(mainWindow);
     mainWindow.SetWriteDialog(&writeDialog);
+    // SIGINT (Ctrl+C where it was started) or SIGTERM (a shutdown, a script
+    // ending a night's run) closes the windows as the operator would: the
+    // settings are saved, the recording is closed and the port is let go.
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::interrupted,
+                     [] { QApplication::closeAllWindows(); });
     mainWindow.show();
     if (options.pressStart) {
         QTimer::singleShot(0, &mainWindow, [&mainWindow] { mainWindow.skButton2Click(); });

@@ -414,7 +414,10 @@ void TCustomComPort::stopEventThread() {
         thread->ReleaseDevice();
         m_finishingThreads.push_back(std::move(thread));
     } else {
+        // Its last delivery still stamps its bytes with when it saw them.
+        m_stoppingThread = thread.get();
         thread.reset();
+        m_stoppingThread = nullptr;
     }
     m_eventWindow.reset();
 }
@@ -519,8 +522,8 @@ void TCustomComPort::stampReceived(int count) {
     // saw the total reach it, its stamp is when the last of them arrived;
     // bytes that came after its look are first seen here.
     const std::uint64_t end = m_device->consumedBytes() + std::uint64_t(std::max(count, 0));
-    if (m_thread) {
-        const TComThread::InputMark mark = m_thread->LastInputMark();
+    if (const TComThread* thread = m_thread ? m_thread.get() : m_stoppingThread) {
+        const TComThread::InputMark mark = thread->LastInputMark();
         if (mark.received >= end) {
             m_lastRxTime = mark.seen;
             return;

@@ -277,6 +277,8 @@ private:
     // next query reports.
     SerialCounters m_errorBaseline;
     std::unique_ptr<TComThread> m_thread;
+    // The thread being stopped, while it hands over what it still held.
+    TComThread* m_stoppingThread = nullptr;
     std::chrono::steady_clock::time_point m_lastRxTime;
     // Threads told to stop from inside their own delivery; they end as soon
     // as that delivery returns and are joined later.

@@ -302,7 +302,7 @@ TEST(RecordingOfTheRunner, RefusesFilesItCannotWriteBeforeOpeningThePort) {
     EXPECT_FALSE(QFile::exists(folder.filePath("r.csv")));
 }
 
-TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPolls) {
+TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPollsUntilItIsTerminated) {
     QTemporaryDir folder;
     const QString record = folder.filePath("window.csv");
     QProcess window;
@@ -318,8 +318,11 @@ TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPolls) {
     while (lineCount(record) < 20 && waited.elapsed() < ProcessTimeoutMs) {
         window.waitForFinished(50);
     }
+    // SIGTERM closes the window as the operator would, recording and all.
     window.terminate();
-    window.waitForFinished(ProcessTimeoutMs);
+    ASSERT_TRUE(window.waitForFinished(ProcessTimeoutMs));
+    EXPECT_EQ(window.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(window.exitCode(), 0);
     const Recording recording = readRecording(record);
     EXPECT_TRUE(recording.header);
     EXPECT_TRUE(recording.badRows.isEmpty()) << recording.badRows.join('\n').toStdString();

@@ -34,6 +34,7 @@ protected:
             chunk.resize(std::size_t(std::max(got, 0)));
             const std::lock_guard lock(mutex);
             counts.push_back(count);
+            stamps.push_back(sender->LastRxTime());
             received.insert(received.end(), chunk.begin(), chunk.end());
         };
     }
@@ -62,6 +63,7 @@ protected:
     TComPort port;
     std::mutex mutex;
     std::vector<int> counts;
+    std::vector<std::chrono::steady_clock::time_point> stamps;
     std::vector<std::uint8_t> received;
 };
 
@@ -79,23 +81,36 @@ TEST_F(GatheringOnPty, APauseInTheLineEndsADeliveryAndEachPieceIsAnnouncedWhole)
 }
 
 TEST_F(GatheringOnPty, AnExpectedReplyIsAnnouncedOnceWhenCompleteAndWhatFollowsSeparately) {
-    // 1200 baud: a character takes 8.3 ms, a pause of three 25 ms.
+    // 1200 baud: a character takes 9.2 ms, a pause of three 27.5 ms.
     port.SetBaudRate(br1200);
-    port.SetConnected(true);
-    port.ExpectInput(8);
-    writePaced(0, 8);
-    // Within the pause that would end a frame: only the expected count
-    // parts these from the reply.
-    std::this_thread::sleep_for(12ms);
-    writeFarEnd(pty, {8, 9, 10});
-    ASSERT_TRUE(waitUntil([&] { return receivedCount() == 11; }));
-    waitUntil([] { return false; }, 100);
-    EXPECT_EQ(deliveries(), (std::vector<int>{8, 3}));
-    const std::lock_guard lock(mutex);
-    for (std::size_t index = 0; index < received.size(); ++index) {
-        EXPECT_EQ(received[index], index) << "the bytes keep their order";
+    // The event thread has 12 ms to hand the reply over before the next bytes
+    // come. A busy machine can keep it from running that long, and it then
+    // rightly announces all that waits; so a few tries are allowed. Without
+    // the cut at the expected count no try can part the two.
+    std::vector<int> seen;
+    for (int attempt = 0; attempt < 3 && seen != std::vector<int>{8, 3}; ++attempt) {
+        {
+            const std::lock_guard lock(mutex);
+            counts.clear();
+            received.clear();
+        }
+        port.SetConnected(true);
+        port.ExpectInput(8);
+        writePaced(0, 8);
+        // Within the pause that would end a frame: only the expected count
+        // parts these from the reply.
+        std::this_thread::sleep_for(12ms);
+        writeFarEnd(pty, {8, 9, 10});
+        ASSERT_TRUE(waitUntil([&] { return receivedCount() == 11; }));
+        waitUntil([] { return false; }, 100);
+        port.SetConnected(false);
+        seen = deliveries();
+        const std::lock_guard lock(mutex);
+        for (std::size_t index = 0; index < received.size(); ++index) {
+            EXPECT_EQ(received[index], index) << "the bytes keep their order";
+        }
     }
-    port.SetConnected(false);
+    EXPECT_EQ(seen, (std::vector<int>{8, 3}));
 }
 
 TEST_F(GatheringOnPty, BytesOnALineThatNeverPausesAreHandedOverAtLeastEveryHundredMilliseconds) {
@@ -126,20 +141,37 @@ TEST_F(GatheringOnPty, BytesHeldWhenThePortClosesOrTheLineGoesAwayAreStillAnnoun
     port.ExpectInput(45);
     writeFarEnd(pty, {1, 2, 3, 4, 5});
     std::this_thread::sleep_for(30ms);
+    const auto closing = std::chrono::steady_clock::now();
     port.SetConnected(false);
     EXPECT_EQ(deliveries(), (std::vector<int>{5}));
     EXPECT_EQ(receivedCount(), 5u);
+    // Stamped when the thread saw them, not when the closing handed them over.
+    ASSERT_EQ(stamps.size(), 1u);
+    EXPECT_LT(stamps[0], closing);
 
-    // The same when the far end hangs up (a USB adapter pulled out).
-    port.SetConnected(true);
-    port.ExpectInput(45);
-    writeFarEnd(pty, {6, 7, 8});
-    std::this_thread::sleep_for(30ms);
-    pty.ReleaseSlave();
-    pty.Close();
-    ASSERT_TRUE(waitUntil([&] { return receivedCount() == 8; }));
+    // The same when the far end hangs up (a USB adapter pulled out). The
+    // hang-up flushes what the driver still holds, so the event thread must
+    // have taken the bytes in first; on a busy machine it may not have run
+    // within the 30 ms, and the bytes are then gone before it could see
+    // them. A few tries are allowed for that; bytes the thread held and then
+    // lost at the hang-up would fail every one.
+    bool announced = false;
+    for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
+        if (attempt > 0) {
+            ASSERT_EQ(pty.Open(), 0);
+            port.SetPort(pty.SlavePath());
+        }
+        port.SetConnected(true);
+        port.ExpectInput(45);
+        writeFarEnd(pty, {6, 7, 8});
+        std::this_thread::sleep_for(30ms);
+        pty.ReleaseSlave();
+        pty.Close();
+        announced = waitUntil([&] { return receivedCount() == 8; }, 1000);
+        port.SetConnected(false);
+    }
+    EXPECT_TRUE(announced);
     EXPECT_EQ(deliveries(), (std::vector<int>{5, 3}));
-    port.SetConnected(false);
 }
 
 } // namespace
