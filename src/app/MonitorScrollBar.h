@@ -1,8 +1,8 @@
 #pragma once
-// The traffic monitor's vertical scroll bar. Every batch of lines moves the
-// bar's range and value, and a scroll bar repaints itself on every such move,
-// although with a few thousand lines the handle stays on the same pixels for
-// many batches. This bar repaints on a range or value change only when it
+// A scroll bar of the traffic monitor. Every batch of lines moves the
+// vertical bar's range and value, and a scroll bar repaints itself on every
+// such move, although with more than a screenful of lines the handle stays on
+// the same pixels for many batches. This bar repaints on a range or value change only when it
 // would be drawn differently from its last paint: another handle rectangle,
 // another state, or the handle reaching or leaving an end.
 
