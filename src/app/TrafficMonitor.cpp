@@ -5,10 +5,12 @@
 
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cmath>
 
 TrafficMonitor::TrafficMonitor(QWidget* parent) : QPlainTextEdit(parent) {
     // An undo history would keep every line ever shown.
@@ -16,6 +18,7 @@ TrafficMonitor::TrafficMonitor(QWidget* parent) : QPlainTextEdit(parent) {
     // Batches mostly leave the bars' look as it was; they repaint only when not.
     setVerticalScrollBar(new MonitorScrollBar(Qt::Vertical, this));
     setHorizontalScrollBar(new MonitorScrollBar(Qt::Horizontal, this));
+    m_textControl = findTextControl();
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(FlushInterval);
     connect(&m_flushTimer, &QTimer::timeout, this, &TrafficMonitor::Flush);
@@ -57,8 +60,42 @@ void TrafficMonitor::Flush() {
     m_pending.clear();
     QScrollBar* bar = verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
-    appendPlainText(batch);
+    appendRepaintingNewLines(batch);
     dropOldestLines(following);
+}
+
+QObject* TrafficMonitor::findTextControl() const {
+    // The editor's text handling is a child object of its own; it is known by
+    // the repaint requests it sends.
+    for (QObject* child : children()) {
+        if (child->metaObject()->indexOfSignal("updateRequest(QRectF)") >= 0) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+void TrafficMonitor::appendRepaintingNewLines(const QString& batch) {
+    // The editor repaints its whole view for any change of its text. Lines
+    // added at the end change only the view from the former last line down:
+    // when the view follows, the lines above move up by scrolling, which
+    // copies their pixels. The former last line is repainted too, for the
+    // text cursor that may have stood at its end.
+    const QTextBlock formerLast = document()->lastBlock();
+    const int lines = blockCount();
+    {
+        const QSignalBlocker quiet(m_textControl);
+        appendPlainText(batch);
+    }
+    const int top = static_cast<int>(
+        std::floor(blockBoundingGeometry(formerLast).translated(contentOffset()).top()));
+    QWidget* view = viewport();
+    view->update(QRect(0, std::max(0, top), view->width(), view->height()));
+    // What the quiet text handling did not tell.
+    emit textChanged();
+    if (blockCount() != lines) {
+        emit blockCountChanged(blockCount());
+    }
 }
 
 void TrafficMonitor::dropOldestLines(bool following) {

@@ -54,8 +54,13 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    QObject* findTextControl() const;
+    void appendRepaintingNewLines(const QString& batch);
     void dropOldestLines(bool following);
 
+    // The editor's text handling, whose signals are held while a batch is
+    // added (nullptr when it cannot be found: the whole view is repainted).
+    QObject* m_textControl = nullptr;
     QStringList m_pending;
     QTimer m_flushTimer;
 };

@@ -1,6 +1,6 @@
 // The traffic monitor on its own: lines shown in batches, the oldest giving
-// way at the limit, a reader scrolled up left in peace, the scroll bar
-// repainted only when it looks different.
+// way at the limit, a reader scrolled up left in peace, the scroll bars and
+// the view repainted only where they look different.
 
 #include "app/TrafficMonitor.h"
 #include "app/MonitorScrollBar.h"
@@ -8,10 +8,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -147,6 +149,78 @@ TEST(TrafficMonitor, TheScrollBarsRepaintOnlyWhenTheyLookDifferentAndAlwaysShowT
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_TRUE(matchesWholePaint(*bar));
+}
+
+// The area of the view's paints.
+class PaintedArea : public QObject {
+public:
+    explicit PaintedArea(QWidget& view) { view.installEventFilter(this); }
+    qint64 take() { return std::exchange(m_area, 0); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            for (const QRect& rect : static_cast<QPaintEvent*>(event)->region()) {
+                m_area += qint64(rect.width()) * rect.height();
+            }
+        }
+        return false;
+    }
+
+private:
+    qint64 m_area = 0;
+};
+
+TEST(TrafficMonitor, ABatchRepaintsOnlyTheNewLinesAndTheViewShowsTheirWholePaint) {
+    TrafficMonitor monitor;
+    monitor.ShowScrollBarsAlways();
+    monitor.setLineWrapMode(QPlainTextEdit::NoWrap);
+    monitor.resize(793, 217);
+    monitor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
+    // The operator's text cursor at the end, where each batch moves it on.
+    monitor.activateWindow();
+    monitor.setFocus();
+    monitor.moveCursor(QTextCursor::End);
+    QWidget& view = *monitor.viewport();
+    PaintedArea painted(view);
+    const auto settle = [] {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    };
+    const auto matchesWholePaint = [&view] {
+        return screenOf(view) == view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const qint64 whole = qint64(view.width()) * view.height();
+
+    int line = 0;
+    for (int batch = 0; batch < 30; ++batch) {
+        fill(monitor, line, line + 3);
+        line += 3;
+        painted.take();
+        settle();
+        const qint64 area = painted.take();
+        ASSERT_TRUE(matchesWholePaint()) << "batch " << batch;
+        if (line > 20) {
+            // The view is full: three new lines and the one before them.
+            ASSERT_GT(area, 0) << "batch " << batch;
+            ASSERT_LT(area, whole / 2) << "batch " << batch;
+        }
+    }
+    // A line wider than the view, then a reader scrolled up: what is shown
+    // is still what a whole paint gives.
+    monitor.AppendLine(QString(300, QLatin1Char('x')));
+    monitor.Flush();
+    settle();
+    EXPECT_TRUE(matchesWholePaint());
+    EXPECT_GT(monitor.horizontalScrollBar()->maximum(), 0);
+    monitor.verticalScrollBar()->setValue(5);
+    settle();
+    painted.take();
+    fill(monitor, line, line + 3);
+    settle();
+    EXPECT_TRUE(matchesWholePaint());
+    EXPECT_EQ(topLine(monitor), numbered(5));
 }
 
 } // namespace
