@@ -8,6 +8,7 @@
 
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <utility>
 
 StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -42,8 +43,11 @@ void StatusBar::setPanelText(int panel, const QString& text) {
         return;
     }
     stored = text;
-    // The counters change with every poll; they are painted with the next frame.
-    FramePacer::of(*this).update(*this, panelRect(panel));
+    // The counters change with every poll: they are painted with the frame
+    // that shows the poll's reply, or on their own a moment later.
+    m_changed += panelRect(panel);
+    FramePacer::of(*this).joinNextFrame(
+        *this, [this] { update(std::exchange(m_changed, {})); }, LatestRepaint);
 }
 
 QRect StatusBar::panelRect(int panel) const {

@@ -6,8 +6,10 @@
 #include "platform/drawing/Canvas.h"
 #include "platform/drawing/Fonts.h"
 
+#include <QRegion>
 #include <QString>
 #include <QWidget>
+#include <chrono>
 #include <vector>
 
 class StatusBar : public QWidget {
@@ -21,6 +23,9 @@ public:
     int panelWidth(int panel) const;
     /// The panel's text; an empty text for a panel that does not exist.
     QString panelText(int panel) const;
+    /// A changed panel shows its new text at most this long after the change.
+    static constexpr std::chrono::milliseconds LatestRepaint{100};
+
     /// Writes a panel's text; a panel that does not exist ignores it.
     void setPanelText(int panel, const QString& text);
     /// The rectangle of a panel in widget coordinates (the last one reaches the right edge).
@@ -50,6 +55,8 @@ private:
     static constexpr int TextIndent = 2;
 
     std::vector<Panel> m_panels;
+    // The panels whose text changed since the last frame.
+    QRegion m_changed;
     TFont m_font;
     Canvas m_face;
 };

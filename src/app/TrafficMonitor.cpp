@@ -1,6 +1,7 @@
 #include "app/TrafficMonitor.h"
 
 #include "app/MonitorScrollBar.h"
+#include "platform/drawing/FramePacer.h"
 #include "platform/storage/AtomicFile.h"
 
 #include <QMimeData>
@@ -21,7 +22,7 @@ TrafficMonitor::TrafficMonitor(QWidget* parent) : QPlainTextEdit(parent) {
     m_textControl = findTextControl();
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(FlushInterval);
-    connect(&m_flushTimer, &QTimer::timeout, this, &TrafficMonitor::Flush);
+    connect(&m_flushTimer, &QTimer::timeout, this, &TrafficMonitor::flushWithNextFrame);
 }
 
 void TrafficMonitor::AppendLine(const QString& line) {
@@ -29,6 +30,13 @@ void TrafficMonitor::AppendLine(const QString& line) {
     if (!m_flushTimer.isActive()) {
         m_flushTimer.start();
     }
+}
+
+void TrafficMonitor::flushWithNextFrame() {
+    // While polling, the window paints a frame for each reply: the lines are
+    // painted with it instead of on their own.
+    FramePacer::of(*this).joinNextFrame(
+        *this, [this] { Flush(); }, FrameWait);
 }
 
 void TrafficMonitor::ShowScrollBarsAlways() {

@@ -1,8 +1,9 @@
 #pragma once
 // The traffic monitor (mm1): an editable plain-text view of the newest
 // traffic lines. Lines are gathered and added five times a second in one go,
-// so that a busy line costs the window one insertion and one repaint per
-// batch instead of one per frame. It keeps a bounded number of newest lines,
+// with the window's next frame, so that a busy line costs the window one
+// insertion and the repaint of the new lines per batch instead of one per
+// frame. It keeps a bounded number of newest lines,
 // chosen so that the whole window stays well under 150 MB however long it
 // polls; the recording is the complete record.
 
@@ -17,8 +18,10 @@ public:
     /// The most lines kept; older lines give way. Each costs about 1 kB
     /// once shown (main_window_bench measures it).
     static constexpr int LineLimit = 80000;
-    /// Lines reach the view at most this long after they were added.
+    /// Lines are gathered for this long after the first of them was added,
     static constexpr std::chrono::milliseconds FlushInterval{200};
+    /// and then wait at most this long for the window's next frame.
+    static constexpr std::chrono::milliseconds FrameWait{80};
 
     explicit TrafficMonitor(QWidget* parent = nullptr);
 
@@ -54,6 +57,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    void flushWithNextFrame();
     QObject* findTextControl() const;
     void appendRepaintingNewLines(const QString& batch);
     void dropOldestLines(bool following);

@@ -209,14 +209,15 @@ void TForm1::skButton3Click() {
 }
 
 void TForm1::tmr1Timer() {
-    // A request changes the counters; a reply the cells, read-outs and
-    // counters too: each step's changes make one frame.
+    // A request changes a counter, which waits for the reply's frame; a
+    // reply changes the cells, read-outs and counters: they make one frame.
     const FramePacer::Hold oneFrame(*this);
     m_cycle->tmr1Timer();
 }
 
 void TForm1::ComPortRxChar(int count) {
-    const FramePacer::Hold oneFrame(*this);
+    // A reply that changed no cell still shows the counters.
+    const FramePacer::Hold oneFrame(*this, FramePacer::Joined::Show);
     m_cycle->ComPortRxChar(count);
 }
 

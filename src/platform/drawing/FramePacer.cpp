@@ -3,6 +3,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -24,6 +25,8 @@ FramePacer::FramePacer(QWidget& window) : QObject(&window), m_window(window) {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &FramePacer::release);
+    m_lateTimer.setSingleShot(true);
+    connect(&m_lateTimer, &QTimer::timeout, this, &FramePacer::release);
 }
 
 std::chrono::microseconds FramePacer::interval() const {
@@ -50,12 +53,37 @@ void FramePacer::update(QWidget& widget, const QRect& area) {
     schedule();
 }
 
-void FramePacer::hold() {
+void FramePacer::joinNextFrame(QObject& owner, std::function<void()> work,
+                               std::chrono::milliseconds latest) {
+    const auto due = std::chrono::steady_clock::now() + latest;
+    auto found = std::find_if(m_joined.begin(), m_joined.end(), [&owner](const JoinedWork& joined) {
+        return joined.owner == &owner;
+    });
+    if (found == m_joined.end()) {
+        m_joined.push_back(JoinedWork{&owner, std::move(work), due});
+    } else {
+        *found = JoinedWork{&owner, std::move(work), std::min(found->latest, due)};
+    }
+    auto earliest = std::min_element(
+        m_joined.begin(), m_joined.end(),
+        [](const JoinedWork& one, const JoinedWork& other) { return one.latest < other.latest; });
+    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(
+        earliest->latest - std::chrono::steady_clock::now());
+    m_lateTimer.start(std::max(rest, std::chrono::milliseconds(0)));
+}
+
+void FramePacer::hold(Joined joined) {
     ++m_holds;
+    m_showJoined = m_showJoined || joined == Joined::Show;
 }
 
 void FramePacer::resume() {
-    if (m_holds == 0 || --m_holds > 0 || m_requests.empty()) {
+    if (m_holds == 0 || --m_holds > 0) {
+        return;
+    }
+    // Joined work alone makes no frame unless a hold asked to show it.
+    const bool showJoined = std::exchange(m_showJoined, false) && !m_joined.empty();
+    if (m_requests.empty() && !showJoined) {
         return;
     }
     if (std::chrono::steady_clock::now() - m_lastFrame >= interval()) {
@@ -84,6 +112,8 @@ void FramePacer::schedule() {
 }
 
 void FramePacer::release() {
+    runJoinedWork();
+    m_timer.stop();
     m_lastFrame = std::chrono::steady_clock::now();
     std::vector<Request> requests;
     requests.swap(m_requests);
@@ -97,4 +127,18 @@ void FramePacer::release() {
             request.widget->update(request.area);
         }
     }
+}
+
+void FramePacer::runJoinedWork() {
+    m_lateTimer.stop();
+    std::vector<JoinedWork> joined;
+    joined.swap(m_joined);
+    // What the work asks the pacer to repaint goes out with this frame.
+    ++m_holds;
+    for (const JoinedWork& entry : joined) {
+        if (entry.owner) {
+            entry.work();
+        }
+    }
+    --m_holds;
 }

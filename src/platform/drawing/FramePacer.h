@@ -10,6 +10,12 @@
 // cells, read-outs and counters) holds the pacer meanwhile, so that all its
 // changes make one frame instead of the first at once and the rest a refresh
 // later.
+//
+// A change that need not be seen at once (a counter, the monitor's next
+// lines) can join the next frame that goes out anyway instead of making one of
+// its own: each frame costs a pass over the window, and a counter changed as a
+// request goes out would otherwise make a frame of its own a few milliseconds
+// before the reply's.
 
 #include <QObject>
 #include <QPointer>
@@ -18,6 +24,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 class FramePacer : public QObject {
@@ -30,16 +37,31 @@ public:
     /// repainted with the next frame.
     void update(QWidget& widget, const QRect& area = QRect());
 
+    /// Runs `work` as the next frame goes out, so that what it changes is
+    /// painted with that frame; when no frame goes out within `latest`, it
+    /// makes one. Work joined again for the same owner replaces the waiting
+    /// work; the work of an owner destroyed meanwhile is dropped.
+    void joinNextFrame(QObject& owner, std::function<void()> work,
+                       std::chrono::milliseconds latest);
+
     /// The time between two frames: one refresh of the window's screen.
     std::chrono::microseconds interval() const;
     /// True while repaints wait for the next frame.
-    bool waiting() const { return m_timer.isActive(); }
+    bool waiting() const { return m_timer.isActive() || m_lateTimer.isActive(); }
+
+    /// Whether the end of a hold makes a frame for joined work alone.
+    enum class Joined { Wait, Show };
 
     /// Gathers the repaints asked for while it lives (holds nest); once the
-    /// last hold ends they go out as update() would have sent them.
+    /// last hold ends they go out as update() would have sent them. A hold
+    /// that shows joined work sends a frame at its end for that work too (a
+    /// reply that changed no cell still shows the counters).
     class Hold {
     public:
-        explicit Hold(QWidget& widget) : m_pacer(FramePacer::of(widget)) { m_pacer.hold(); }
+        explicit Hold(QWidget& widget, Joined joined = Joined::Wait)
+            : m_pacer(FramePacer::of(widget)) {
+            m_pacer.hold(joined);
+        }
         ~Hold() { m_pacer.resume(); }
         Hold(const Hold&) = delete;
         Hold& operator=(const Hold&) = delete;
@@ -50,20 +72,31 @@ public:
 
 private:
     explicit FramePacer(QWidget& window);
-    void hold();
+    void hold(Joined joined);
     void resume();
     void schedule();
     void release();
+    void runJoinedWork();
 
     struct Request {
         QPointer<QWidget> widget;
         QRegion area;
         bool whole = false;
     };
+    struct JoinedWork {
+        QPointer<QObject> owner;
+        std::function<void()> work;
+        std::chrono::steady_clock::time_point latest;
+    };
 
     QWidget& m_window;
     std::vector<Request> m_requests;
+    std::vector<JoinedWork> m_joined;
     QTimer m_timer;
+    // Runs for the joined work that would otherwise wait too long.
+    QTimer m_lateTimer;
     std::chrono::steady_clock::time_point m_lastFrame;
     int m_holds = 0;
+    // A hold asked to show the joined work when the holds end.
+    bool m_showJoined = false;
 };

@@ -1,4 +1,5 @@
-// The frame pacer holding a handler's repaints for one frame.
+// The frame pacer holding a handler's repaints for one frame, and work that
+// joins the next frame.
 
 #include "platform/drawing/FramePacer.h"
 
@@ -74,6 +75,72 @@ TEST(FramePacer, RepaintsAskedForUnderAHoldGoOutTogetherWhenItEndsOrAFrameLater)
         EXPECT_TRUE(pacer.waiting());
         QTRY_COMPARE_WITH_TIMEOUT(first.paints, 1, 2000);
     }
+    EXPECT_FALSE(pacer.waiting());
+}
+
+TEST(FramePacer, JoinedWorkGoesOutWithTheNextFrameOrOnItsOwnAtTheLatest) {
+    QWidget window;
+    window.resize(100, 50);
+    Counted counter(&window);
+    Counted cells(&window);
+    counter.setGeometry(0, 0, 50, 50);
+    cells.setGeometry(50, 0, 50, 50);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    FramePacer& pacer = FramePacer::of(window);
+    waitOutFrames(pacer);
+    int runs = 0;
+    const auto joinCounter = [&] {
+        pacer.joinNextFrame(
+            counter,
+            [&] {
+                ++runs;
+                counter.update();
+            },
+            std::chrono::milliseconds(60000));
+    };
+
+    // A request goes out: its hold makes no frame, the counter waits; the
+    // reply's frame shows the counter and the cells in one pass.
+    counter.paints = cells.paints = 0;
+    {
+        const FramePacer::Hold request(window);
+        joinCounter();
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(counter.paints, 0);
+    {
+        const FramePacer::Hold reply(window);
+        pacer.update(cells);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(counter.paints, 1);
+    EXPECT_EQ(cells.paints, 1);
+
+    // A reply that changed nothing shows the counter all the same.
+    waitOutFrames(pacer);
+    joinCounter();
+    { const FramePacer::Hold reply(window, FramePacer::Joined::Show); }
+    QTRY_COMPARE_WITH_TIMEOUT(counter.paints, 2, 2000);
+    EXPECT_EQ(runs, 2);
+
+    // Without any frame the work runs at its latest; joined again it runs
+    // once; the work of an owner gone is dropped.
+    pacer.joinNextFrame(
+        counter, [&] { ++runs; }, std::chrono::milliseconds(30));
+    pacer.joinNextFrame(
+        counter, [&] { runs += 10; }, std::chrono::milliseconds(30));
+    {
+        QObject gone;
+        pacer.joinNextFrame(
+            gone, [&] { runs += 100; }, std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(pacer.waiting());
+    QTRY_COMPARE_WITH_TIMEOUT(runs, 12, 2000);
+    QTest::qWait(50);
+    EXPECT_EQ(runs, 12);
     EXPECT_FALSE(pacer.waiting());
 }
 
