@@ -82,10 +82,13 @@ void StatusBar::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void StatusBar::paintEvent(QPaintEvent* event) {
-    // Only the panels asked for are drawn, on the bar kept from the last paint.
-    QPainter window(this);
-    QPainter& painter = m_face.begin(size(), targetFormat(window), event->region());
-    const QRect dirty = m_face.dirty().boundingRect();
+    // Only the panels asked for are drawn, straight onto the window: the
+    // window keeps the rest of the bar, and shows the panels once all of
+    // them are drawn.
+    QPainter painter(this);
+    setPixelExact(painter);
+    const QRect dirty = event->region().boundingRect();
+    painter.setClipRegion(event->region());
     painter.fillRect(dirty, toQColor(clBtnFace));
     painter.setFont(m_font.toQFont());
     painter.setPen(toQColor(m_font.Color()));
@@ -102,5 +105,4 @@ void StatusBar::paintEvent(QPaintEvent* event) {
                        TextFormat::SingleLine | TextFormat::VCenter | TextFormat::NoPrefix);
         painter.restore();
     }
-    m_face.copyTo(window);
 }

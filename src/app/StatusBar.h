@@ -3,7 +3,6 @@
 // sunken box with one line of text. The last panel runs to the right edge, so
 // a long port name stays readable.
 
-#include "platform/drawing/Canvas.h"
 #include "platform/drawing/Fonts.h"
 
 #include <QRegion>
@@ -58,5 +57,4 @@ private:
     // The panels whose text changed since the last frame.
     QRegion m_changed;
     TFont m_font;
-    Canvas m_face;
 };

@@ -20,23 +20,16 @@ TrafficMonitor::TrafficMonitor(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBar(new MonitorScrollBar(Qt::Vertical, this));
     setHorizontalScrollBar(new MonitorScrollBar(Qt::Horizontal, this));
     m_textControl = findTextControl();
-    m_flushTimer.setSingleShot(true);
-    m_flushTimer.setInterval(FlushInterval);
-    connect(&m_flushTimer, &QTimer::timeout, this, &TrafficMonitor::flushWithNextFrame);
 }
 
 void TrafficMonitor::AppendLine(const QString& line) {
     m_pending.append(line);
-    if (!m_flushTimer.isActive()) {
-        m_flushTimer.start();
+    if (m_pending.size() == 1) {
+        // While polling, the window paints a frame for each reply: the batch
+        // is added with the first of them once it has gathered.
+        FramePacer::of(*this).joinNextFrame(
+            *this, [this] { Flush(); }, FlushInterval, FlushInterval + FrameWait);
     }
-}
-
-void TrafficMonitor::flushWithNextFrame() {
-    // While polling, the window paints a frame for each reply: the lines are
-    // painted with it instead of on their own.
-    FramePacer::of(*this).joinNextFrame(
-        *this, [this] { Flush(); }, FrameWait);
 }
 
 void TrafficMonitor::ShowScrollBarsAlways() {
@@ -53,12 +46,10 @@ void TrafficMonitor::ShowScrollBarsAlways() {
 
 void TrafficMonitor::ClearLines() {
     m_pending.clear();
-    m_flushTimer.stop();
     clear();
 }
 
 void TrafficMonitor::Flush() {
-    m_flushTimer.stop();
     if (m_pending.isEmpty()) {
         return;
     }
@@ -87,16 +78,20 @@ void TrafficMonitor::appendRepaintingNewLines(const QString& batch) {
     // The editor repaints its whole view for any change of its text. Lines
     // added at the end change only the view from the former last line down:
     // when the view follows, the lines above move up by scrolling, which
-    // copies their pixels. The former last line is repainted too, for the
-    // text cursor that may have stood at its end.
+    // copies their pixels. The former last line is repainted too when the
+    // text cursor, shown while the operator is in the monitor, may have
+    // stood at its end, or when the first new line went into it (an empty
+    // monitor).
     const QTextBlock formerLast = document()->lastBlock();
+    const bool formerLastChanges = hasFocus() || formerLast.text().isEmpty();
     const int lines = blockCount();
     {
         const QSignalBlocker quiet(m_textControl);
         appendPlainText(batch);
     }
+    const QTextBlock firstChanged = formerLastChanges ? formerLast : formerLast.next();
     const int top = static_cast<int>(
-        std::floor(blockBoundingGeometry(formerLast).translated(contentOffset()).top()));
+        std::floor(blockBoundingGeometry(firstChanged).translated(contentOffset()).top()));
     QWidget* view = viewport();
     view->update(QRect(0, std::max(0, top), view->width(), view->height()));
     // What the quiet text handling did not tell.

@@ -9,7 +9,6 @@
 
 #include <QPlainTextEdit>
 #include <QStringList>
-#include <QTimer>
 #include <chrono>
 
 class TrafficMonitor : public QPlainTextEdit {
@@ -18,9 +17,10 @@ public:
     /// The most lines kept; older lines give way. Each costs about 1 kB
     /// once shown (main_window_bench measures it).
     static constexpr int LineLimit = 80000;
-    /// Lines are gathered for this long after the first of them was added,
+    /// Lines are gathered for this long after the first of them was added
+    /// and then shown with the window's next frame,
     static constexpr std::chrono::milliseconds FlushInterval{200};
-    /// and then wait at most this long for the window's next frame.
+    /// which they wait for at most this long.
     static constexpr std::chrono::milliseconds FrameWait{80};
 
     explicit TrafficMonitor(QWidget* parent = nullptr);
@@ -57,7 +57,6 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
-    void flushWithNextFrame();
     QObject* findTextControl() const;
     void appendRepaintingNewLines(const QString& batch);
     void dropOldestLines(bool following);
@@ -66,5 +65,4 @@ private:
     // added (nullptr when it cannot be found: the whole view is repainted).
     QObject* m_textControl = nullptr;
     QStringList m_pending;
-    QTimer m_flushTimer;
 };

@@ -195,6 +195,9 @@ TEST(TrafficMonitor, ABatchRepaintsOnlyTheNewLinesAndTheViewShowsTheirWholePaint
 
     int line = 0;
     for (int batch = 0; batch < 30; ++batch) {
+        if (batch == 15) {
+            monitor.clearFocus(); // the text cursor no longer shows
+        }
         fill(monitor, line, line + 3);
         line += 3;
         painted.take();

@@ -142,14 +142,18 @@ bool TFont::operator==(const TFont& other) const {
 }
 
 QFont TFont::toQFont() const {
-    QFont font = makeFont(m_name, m_height, Bold());
-    font.setItalic((m_style & fsItalic) != 0);
-    font.setUnderline((m_style & fsUnderline) != 0);
-    font.setStrikeOut((m_style & fsStrikeOut) != 0);
-    return font;
+    // Made once for each change: a copy shares the face Qt looked up for it.
+    if (!m_made) {
+        m_made = makeFont(m_name, m_height, Bold());
+        m_made->setItalic((m_style & fsItalic) != 0);
+        m_made->setUnderline((m_style & fsUnderline) != 0);
+        m_made->setStrikeOut((m_style & fsStrikeOut) != 0);
+    }
+    return *m_made;
 }
 
 void TFont::changed() {
+    m_made.reset();
     if (OnChange) {
         OnChange();
     }

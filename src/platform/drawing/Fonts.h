@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QString>
 #include <functional>
+#include <optional>
 
 /// The family to ask for in place of a Windows family name: the desktop sans
 /// font (DejaVu Sans) for the dialog fonts, a CJK font (WenQuanYi Zen Hei)
@@ -67,4 +68,6 @@ private:
     int m_height = -11;
     unsigned m_style = 0;
     TColor m_color = clWindowText;
+    // The QFont of the attributes above, once asked for.
+    mutable std::optional<QFont> m_made;
 };

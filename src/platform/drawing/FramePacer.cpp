@@ -3,6 +3,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -55,21 +56,44 @@ void FramePacer::update(QWidget& widget, const QRect& area) {
 
 void FramePacer::joinNextFrame(QObject& owner, std::function<void()> work,
                                std::chrono::milliseconds latest) {
-    const auto due = std::chrono::steady_clock::now() + latest;
-    auto found = std::find_if(m_joined.begin(), m_joined.end(), [&owner](const JoinedWork& joined) {
-        return joined.owner == &owner;
-    });
+    joinNextFrame(owner, std::move(work), std::chrono::milliseconds(0), latest);
+}
+
+void FramePacer::joinNextFrame(QObject& owner, std::function<void()> work,
+                               std::chrono::milliseconds earliest,
+                               std::chrono::milliseconds latest) {
+    const auto now = std::chrono::steady_clock::now();
+    JoinedWork joined{&owner, std::move(work), now + earliest, now + std::max(earliest, latest)};
+    auto found = std::find_if(m_joined.begin(), m_joined.end(),
+                              [&owner](const JoinedWork& entry) { return entry.owner == &owner; });
     if (found == m_joined.end()) {
-        m_joined.push_back(JoinedWork{&owner, std::move(work), due});
+        m_joined.push_back(std::move(joined));
     } else {
-        *found = JoinedWork{&owner, std::move(work), std::min(found->latest, due)};
+        // The replaced work was promised to run by its latest; never before
+        // the new work's earliest.
+        joined.latest = std::max(joined.earliest, std::min(found->latest, joined.latest));
+        *found = std::move(joined);
     }
-    auto earliest = std::min_element(
+    armLateTimer();
+}
+
+void FramePacer::armLateTimer() {
+    if (m_joined.empty()) {
+        m_lateTimer.stop();
+        return;
+    }
+    const auto first = std::min_element(
         m_joined.begin(), m_joined.end(),
         [](const JoinedWork& one, const JoinedWork& other) { return one.latest < other.latest; });
     const auto rest = std::chrono::ceil<std::chrono::milliseconds>(
-        earliest->latest - std::chrono::steady_clock::now());
+        first->latest - std::chrono::steady_clock::now());
     m_lateTimer.start(std::max(rest, std::chrono::milliseconds(0)));
+}
+
+bool FramePacer::joinedWorkDue() const {
+    const auto now = std::chrono::steady_clock::now();
+    return std::any_of(m_joined.begin(), m_joined.end(),
+                       [now](const JoinedWork& entry) { return entry.earliest <= now; });
 }
 
 void FramePacer::hold(Joined joined) {
@@ -82,7 +106,7 @@ void FramePacer::resume() {
         return;
     }
     // Joined work alone makes no frame unless a hold asked to show it.
-    const bool showJoined = std::exchange(m_showJoined, false) && !m_joined.empty();
+    const bool showJoined = std::exchange(m_showJoined, false) && joinedWorkDue();
     if (m_requests.empty() && !showJoined) {
         return;
     }
@@ -130,12 +154,18 @@ void FramePacer::release() {
 }
 
 void FramePacer::runJoinedWork() {
-    m_lateTimer.stop();
-    std::vector<JoinedWork> joined;
-    joined.swap(m_joined);
+    // Work not yet due waits for a later frame.
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<JoinedWork> due;
+    const auto waiting =
+        std::stable_partition(m_joined.begin(), m_joined.end(),
+                              [now](const JoinedWork& entry) { return entry.earliest > now; });
+    std::move(waiting, m_joined.end(), std::back_inserter(due));
+    m_joined.erase(waiting, m_joined.end());
+    armLateTimer();
     // What the work asks the pacer to repaint goes out with this frame.
     ++m_holds;
-    for (const JoinedWork& entry : joined) {
+    for (const JoinedWork& entry : due) {
         if (entry.owner) {
             entry.work();
         }

@@ -43,6 +43,10 @@ public:
     /// work; the work of an owner destroyed meanwhile is dropped.
     void joinNextFrame(QObject& owner, std::function<void()> work,
                        std::chrono::milliseconds latest);
+    /// The same for work that is not to run before `earliest`: it joins the
+    /// first frame after that.
+    void joinNextFrame(QObject& owner, std::function<void()> work,
+                       std::chrono::milliseconds earliest, std::chrono::milliseconds latest);
 
     /// The time between two frames: one refresh of the window's screen.
     std::chrono::microseconds interval() const;
@@ -77,6 +81,8 @@ private:
     void schedule();
     void release();
     void runJoinedWork();
+    bool joinedWorkDue() const;
+    void armLateTimer();
 
     struct Request {
         QPointer<QWidget> widget;
@@ -86,6 +92,7 @@ private:
     struct JoinedWork {
         QPointer<QObject> owner;
         std::function<void()> work;
+        std::chrono::steady_clock::time_point earliest;
         std::chrono::steady_clock::time_point latest;
     };
 

@@ -142,6 +142,16 @@ TEST(FramePacer, JoinedWorkGoesOutWithTheNextFrameOrOnItsOwnAtTheLatest) {
     QTest::qWait(50);
     EXPECT_EQ(runs, 12);
     EXPECT_FALSE(pacer.waiting());
+
+    // Work with an earliest time lets the frames before it go by.
+    using std::chrono::milliseconds;
+    pacer.joinNextFrame(
+        counter, [&] { ++runs; }, milliseconds(300), milliseconds(400));
+    { const FramePacer::Hold reply(window, FramePacer::Joined::Show); }
+    pacer.update(cells);
+    QTest::qWait(100);
+    EXPECT_EQ(runs, 12);
+    QTRY_COMPARE_WITH_TIMEOUT(runs, 13, 2000);
 }
 
 } // namespace
