@@ -89,14 +89,18 @@ TEST(TrafficMonitor, AReaderScrolledUpKeepsTheSameLinesInViewWhileTheOldestGiveW
     EXPECT_EQ(monitor.document()->firstBlock().text(), numbered(300));
 }
 
-TEST(TrafficMonitor, TheScrollBarsRepaintOnlyWhenTheyLookDifferentAndAlwaysShowTheirWholePaint) {
-    // Laid out as the operator window has it.
-    TrafficMonitor monitor;
+// Laid out as the operator window has it.
+bool showAsTheWindowHasIt(TrafficMonitor& monitor) {
     monitor.ShowScrollBarsAlways();
     monitor.setLineWrapMode(QPlainTextEdit::NoWrap);
     monitor.resize(793, 217);
     monitor.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
+    return QTest::qWaitForWindowExposed(&monitor);
+}
+
+TEST(TrafficMonitor, TheScrollBarsRepaintOnlyWhenTheyLookDifferentAndAlwaysShowTheirWholePaint) {
+    TrafficMonitor monitor;
+    ASSERT_TRUE(showAsTheWindowHasIt(monitor));
     auto* bar = qobject_cast<MonitorScrollBar*>(monitor.verticalScrollBar());
     auto* across = qobject_cast<MonitorScrollBar*>(monitor.horizontalScrollBar());
     ASSERT_NE(bar, nullptr);
@@ -173,11 +177,7 @@ private:
 
 TEST(TrafficMonitor, ABatchRepaintsOnlyTheNewLinesAndTheViewShowsTheirWholePaint) {
     TrafficMonitor monitor;
-    monitor.ShowScrollBarsAlways();
-    monitor.setLineWrapMode(QPlainTextEdit::NoWrap);
-    monitor.resize(793, 217);
-    monitor.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
+    ASSERT_TRUE(showAsTheWindowHasIt(monitor));
     // The operator's text cursor at the end, where each batch moves it on.
     monitor.activateWindow();
     monitor.setFocus();

@@ -24,17 +24,26 @@ void waitOutFrames(FramePacer& pacer) {
     QTest::qWait(2 * static_cast<int>(pacer.interval().count() / 1000) + 1);
 }
 
-TEST(FramePacer, RepaintsAskedForUnderAHoldGoOutTogetherWhenItEndsOrAFrameLater) {
+// A window of two controls side by side, shown, its pacer at rest.
+struct FramePacerWindow : ::testing::Test {
     QWidget window;
-    window.resize(100, 50);
-    Counted first(&window);
-    Counted second(&window);
-    first.setGeometry(0, 0, 50, 50);
-    second.setGeometry(50, 0, 50, 50);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    FramePacer& pacer = FramePacer::of(window);
-    waitOutFrames(pacer);
+    Counted first{&window};
+    Counted second{&window};
+
+    FramePacer& shown() {
+        window.resize(100, 50);
+        first.setGeometry(0, 0, 50, 50);
+        second.setGeometry(50, 0, 50, 50);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        FramePacer& pacer = FramePacer::of(window);
+        waitOutFrames(pacer);
+        return pacer;
+    }
+};
+
+TEST_F(FramePacerWindow, RepaintsAskedForUnderAHoldGoOutTogetherWhenItEndsOrAFrameLater) {
+    FramePacer& pacer = shown();
 
     // Without a hold the first goes at once and the second a frame later.
     first.paints = second.paints = 0;
@@ -78,17 +87,10 @@ TEST(FramePacer, RepaintsAskedForUnderAHoldGoOutTogetherWhenItEndsOrAFrameLater)
     EXPECT_FALSE(pacer.waiting());
 }
 
-TEST(FramePacer, JoinedWorkGoesOutWithTheNextFrameOrOnItsOwnAtTheLatest) {
-    QWidget window;
-    window.resize(100, 50);
-    Counted counter(&window);
-    Counted cells(&window);
-    counter.setGeometry(0, 0, 50, 50);
-    cells.setGeometry(50, 0, 50, 50);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    FramePacer& pacer = FramePacer::of(window);
-    waitOutFrames(pacer);
+TEST_F(FramePacerWindow, JoinedWorkGoesOutWithTheNextFrameOrOnItsOwnAtTheLatest) {
+    FramePacer& pacer = shown();
+    Counted& counter = first;
+    Counted& cells = second;
     int runs = 0;
     const auto joinCounter = [&] {
         pacer.joinNextFrame(
