@@ -3,9 +3,9 @@
 // traffic lines. Lines are gathered and added five times a second in one go,
 // with the window's next frame, so that a busy line costs the window one
 // insertion and the repaint of the new lines per batch instead of one per
-// frame. It keeps a bounded number of newest lines,
-// chosen so that the whole window stays well under 150 MB however long it
-// polls; the recording is the complete record.
+// frame. It keeps a bounded number of newest lines, chosen so that the whole
+// window stays well under 150 MB however long it polls; the recording is the
+// complete record.
 
 #include <QPlainTextEdit>
 #include <QStringList>
