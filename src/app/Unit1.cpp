@@ -49,6 +49,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     // The window's own handlers sit between the port, the timer and the engine.
     m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
     m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
+    FramePacer::of(*this).setHeldFrameGap(PolledFrameGap);
     m_commands = std::make_unique<MonitorCommands>(
         *mm1, *m_cycle, *this,
         MonitorCommands::WindowHooks{[this](const QString& text) { showMessage(text); },

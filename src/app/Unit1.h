@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +40,11 @@ public:
     /// Shows a message to the operator: caption and text. The window's default
     /// opens a modal message box; tests put their own in.
     using MessageSink = std::function<void(const QString& caption, const QString& text)>;
+
+    /// While polling, the values, read-outs and counters are shown at most
+    /// once in this time (about seven times a second): more than the eye can
+    /// read, and at 9600 baud a frame every other poll.
+    static constexpr std::chrono::milliseconds PolledFrameGap{150};
 
     /// Lays the window out from its design data and runs FormCreate.
     explicit TForm1(QWidget* parent = nullptr);

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <array>
+#include <chrono>
 #include <tuple>
 
 namespace {
@@ -92,6 +93,41 @@ TEST_F(WindowTest, StartFillsTheTableReadoutsAndLampFromTheModuleAndCountsReques
     EXPECT_TRUE(lines[1].startsWith("Rx-")) << lines[1].toStdString();
     EXPECT_EQ(form->stat1->panelText(3), "0");
     EXPECT_TRUE(messages.empty());
+}
+
+namespace {
+
+/// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(WindowTest, WhilePollingTheValuesAndCountersAreShownAtMostOnceAGap) {
+    // The counters change with every poll, so each frame paints the status
+    // bar: its paints are the window's frames.
+    startPolling();
+    runFor(200);
+    const PaintCounter frames(*form->stat1);
+    const int firstTx = txCount();
+    const auto started = std::chrono::steady_clock::now();
+    runFor(1500);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started);
+    const int polls = txCount() - firstTx;
+    const double gaps = seconds / TForm1::PolledFrameGap;
+
+    ASSERT_GT(polls, gaps * 2) << "the module answers faster than the gap";
+    EXPECT_LE(frames.paints, gaps + 1) << polls << " polls";
+    EXPECT_GE(frames.paints, 3) << "the window still shows the polls";
 }
 
 TEST_F(WindowTest, StopClosesThePortAtTheNextTickAndStartOrStopTwiceChangesNothing) {

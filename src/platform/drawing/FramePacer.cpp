@@ -78,15 +78,20 @@ void FramePacer::joinNextFrame(QObject& owner, std::function<void()> work,
 }
 
 void FramePacer::armLateTimer() {
-    if (m_joined.empty()) {
+    if (m_joined.empty() && !m_heldBack) {
         m_lateTimer.stop();
         return;
     }
-    const auto first = std::min_element(
-        m_joined.begin(), m_joined.end(),
-        [](const JoinedWork& one, const JoinedWork& other) { return one.latest < other.latest; });
-    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(
-        first->latest - std::chrono::steady_clock::now());
+    const auto gapEnd = m_lastFrame + 2 * m_heldGap;
+    auto due = gapEnd;
+    if (!m_joined.empty()) {
+        const auto first = std::min_element(
+            m_joined.begin(), m_joined.end(),
+            [](const JoinedWork& one, const JoinedWork& other) { return one.latest < other.latest; });
+        due = std::max(first->latest, gapEnd);
+    }
+    const auto rest =
+        std::chrono::ceil<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
     m_lateTimer.start(std::max(rest, std::chrono::milliseconds(0)));
 }
 
@@ -107,15 +112,29 @@ void FramePacer::resume() {
     }
     // Joined work alone makes no frame unless a hold asked to show it.
     const bool showJoined = std::exchange(m_showJoined, false) && joinedWorkDue();
-    if (m_requests.empty() && !showJoined) {
+    if (m_requests.empty() && !showJoined && !m_heldBack) {
         return;
     }
-    if (std::chrono::steady_clock::now() - m_lastFrame >= interval()) {
+    const auto since = std::chrono::steady_clock::now() - m_lastFrame;
+    if (since >= std::max<std::chrono::microseconds>(interval(), m_heldGap)) {
         m_timer.stop();
         release();
         return;
     }
+    if (m_heldGap > std::chrono::milliseconds(0)) {
+        holdBack();
+        return;
+    }
     schedule();
+}
+
+void FramePacer::holdBack() {
+    // The late timer stands in for the frame the hold would have asked for.
+    m_heldBack = true;
+    if (m_timerForHold) {
+        m_timer.stop();
+    }
+    armLateTimer();
 }
 
 void FramePacer::schedule() {
@@ -131,14 +150,17 @@ void FramePacer::schedule() {
     // While held the repaints go out when the hold ends; should the holder
     // wait for something else meanwhile (a message box), a frame later.
     const auto rest = since >= frame ? frame : frame - since;
+    m_timerForHold = m_holds > 0;
     m_timer.start(
         std::max(std::chrono::ceil<std::chrono::milliseconds>(rest), std::chrono::milliseconds(1)));
 }
 
 void FramePacer::release() {
+    // Taken first: the late timer of the work left waiting counts from it.
+    m_lastFrame = std::chrono::steady_clock::now();
+    m_heldBack = false;
     runJoinedWork();
     m_timer.stop();
-    m_lastFrame = std::chrono::steady_clock::now();
     std::vector<Request> requests;
     requests.swap(m_requests);
     for (const Request& request : requests) {

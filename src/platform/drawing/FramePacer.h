@@ -16,6 +16,13 @@
 // its own: each frame costs a pass over the window, and a counter changed as a
 // request goes out would otherwise make a frame of its own a few milliseconds
 // before the reply's.
+//
+// A window that polls may ask for fewer frames than the screen could show:
+// with a gap set, the changes made under holds go out at most once a gap,
+// with the first hold that ends once the gap has passed. A poll's values are
+// read by eye, not watched frame by frame, and each frame costs a pass over
+// the window. Repaints asked for outside holds (the operator moving in the
+// grid) are not held back by the gap.
 
 #include <QObject>
 #include <QPointer>
@@ -50,6 +57,13 @@ public:
 
     /// The time between two frames: one refresh of the window's screen.
     std::chrono::microseconds interval() const;
+
+    /// The least time between two frames for changes made under holds
+    /// (0, the default: one refresh). Changes held back by it go out with the
+    /// first hold that ends after the gap, or on their own once twice the gap
+    /// has passed since the last frame; joined work due sooner than that
+    /// waits for it too.
+    void setHeldFrameGap(std::chrono::milliseconds gap) { m_heldGap = gap; }
     /// True while repaints wait for the next frame.
     bool waiting() const { return m_timer.isActive() || m_lateTimer.isActive(); }
 
@@ -83,6 +97,7 @@ private:
     void runJoinedWork();
     bool joinedWorkDue() const;
     void armLateTimer();
+    void holdBack();
 
     struct Request {
         QPointer<QWidget> widget;
@@ -103,7 +118,12 @@ private:
     // Runs for the joined work that would otherwise wait too long.
     QTimer m_lateTimer;
     std::chrono::steady_clock::time_point m_lastFrame;
+    std::chrono::milliseconds m_heldGap{0};
     int m_holds = 0;
+    // The frame timer runs for repaints asked for under a hold.
+    bool m_timerForHold = false;
+    // Changes made under holds wait for the gap to pass.
+    bool m_heldBack = false;
     // A hold asked to show the joined work when the holds end.
     bool m_showJoined = false;
 };

@@ -156,4 +156,58 @@ TEST_F(FramePacerWindow, JoinedWorkGoesOutWithTheNextFrameOrOnItsOwnAtTheLatest)
     QTRY_COMPARE_WITH_TIMEOUT(runs, 13, 5000);
 }
 
+TEST_F(FramePacerWindow, HeldChangesWaitOutTheGapForTheNextHoldOrGoAloneAtTwiceIt) {
+    using std::chrono::milliseconds;
+    FramePacer& pacer = shown();
+    // A second, so that a stalled machine cannot reach the late frame
+    // before the test looks.
+    const milliseconds gap(1000);
+    pacer.setHeldFrameGap(gap);
+    Counted& cells = first;
+    Counted& counter = second;
+    const auto reply = [&](Counted& changed) {
+        const FramePacer::Hold hold(window, FramePacer::Joined::Show);
+        pacer.update(changed);
+    };
+
+    // The first reply goes out at once; the next, within the gap, waits.
+    cells.paints = counter.paints = 0;
+    reply(cells);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cells.paints, 1);
+    reply(cells);
+    QTest::qWait(50);
+    EXPECT_EQ(cells.paints, 1);
+    EXPECT_TRUE(pacer.waiting());
+
+    // A repaint the operator causes is not held back, and takes the waiting
+    // change along.
+    pacer.update(counter);
+    QTRY_COMPARE_WITH_TIMEOUT(counter.paints, 1, 2000);
+    EXPECT_EQ(cells.paints, 2);
+
+    // Past the gap the waiting change goes out with the next hold that ends,
+    // even one that changed nothing (a request going out).
+    reply(cells);
+    QTest::qWait(int(gap.count()) + 100);
+    EXPECT_EQ(cells.paints, 2);
+    { const FramePacer::Hold request(window); }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cells.paints, 3);
+
+    // Without a further hold it goes out on its own at twice the gap, and
+    // joined work due sooner waits for that frame.
+    int runs = 0;
+    const auto start = std::chrono::steady_clock::now();
+    reply(cells);
+    pacer.joinNextFrame(
+        counter, [&] { ++runs; }, milliseconds(10));
+    QTest::qWait(int(gap.count()) + 100);
+    EXPECT_EQ(cells.paints, 3);
+    EXPECT_EQ(runs, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(cells.paints, 4, 5000);
+    EXPECT_EQ(runs, 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 2 * gap - milliseconds(20));
+}
+
 } // namespace
