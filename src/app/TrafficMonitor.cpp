@@ -25,8 +25,8 @@ TrafficMonitor::TrafficMonitor(QWidget* parent) : QPlainTextEdit(parent) {
 void TrafficMonitor::AppendLine(const QString& line) {
     m_pending.append(line);
     if (m_pending.size() == 1) {
-        // While polling, the window paints a frame for each reply: the batch
-        // is added with the first of them once it has gathered.
+        // While polling, the window paints frames for the replies anyway: the
+        // batch is added with the first of them once it has gathered.
         FramePacer::of(*this).joinNextFrame(
             *this, [this] { Flush(); }, FlushInterval, FlushInterval + FrameWait);
     }

@@ -1,6 +1,6 @@
 #pragma once
 // The traffic monitor (mm1): an editable plain-text view of the newest
-// traffic lines. Lines are gathered and added five times a second in one go,
+// traffic lines. Lines are gathered and added twice a second in one go,
 // with the window's next frame, so that a busy line costs the window one
 // insertion and the repaint of the new lines per batch instead of one per
 // frame. It keeps a bounded number of newest lines, chosen so that the whole
@@ -19,7 +19,7 @@ public:
     static constexpr int LineLimit = 80000;
     /// Lines are gathered for this long after the first of them was added
     /// and then shown with the window's next frame,
-    static constexpr std::chrono::milliseconds FlushInterval{200};
+    static constexpr std::chrono::milliseconds FlushInterval{500};
     /// which they wait for at most this long.
     static constexpr std::chrono::milliseconds FrameWait{80};
 
