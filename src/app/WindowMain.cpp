@@ -5,6 +5,7 @@
 #include "app/popwin.h"
 #include "platform/system/ApplicationErrors.h"
 #include "platform/system/SignalWatcher.h"
+#include "platform/system/TimerSlack.h"
 #include "sim/VirtualModule.h"
 
 #include <QApplication>
@@ -63,6 +64,9 @@ bool DisplayAvailable() {
 }
 
 int RunWindows(const WindowOptions& options) {
+    // Before the port's event thread starts, so that it inherits it: the
+    // pause between polls and the wait for a reply's last bytes are timed.
+    UseFineTimerSlack();
     // Errors that no handler can receive end up in front of the operator.
     SetApplicationErrorHandler([](const std::string& message) {
         QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("KESTRO_MODBUS_M"),
