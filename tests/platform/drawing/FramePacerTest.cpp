@@ -207,7 +207,8 @@ TEST_F(FramePacerWindow, HeldChangesWaitOutTheGapForTheNextHoldOrGoAloneAtTwiceI
     EXPECT_EQ(runs, 0);
     QTRY_COMPARE_WITH_TIMEOUT(cells.paints, 4, 5000);
     EXPECT_EQ(runs, 1);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 2 * gap - milliseconds(20));
+    // The late timer is a coarse one, which may fire a twentieth early.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 2 * gap * 19 / 20 - milliseconds(20));
 }
 
 } // namespace
