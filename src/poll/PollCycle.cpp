@@ -295,7 +295,9 @@ void PollCycle::settleReply(std::chrono::steady_clock::time_point rxTime) {
     m_replyCode = function == FunctionReadHolding ? ReplyRead : ReplyWrite;
     m_echo.ReplyAccepted();
     if (const auto pause = PauseAfterReply(m_port.BaudRate())) {
-        setInterval(*pause);
+        // The pause counts from the reply's end on the line, not from when
+        // this handler got round to it.
+        m_timer.SetInterval(static_cast<int>(pause->count()), rxTime);
     }
     if (function == FunctionReadHolding) {
         DecodeReply(m_rxFrame, m_view);

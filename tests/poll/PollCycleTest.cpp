@@ -3,6 +3,9 @@
 #include "poll/PollCycle.h"
 #include "poll/RegisterMap.h"
 
+#include <QTest>
+#include <chrono>
+#include <optional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -152,6 +155,24 @@ TEST_F(PollCycleTest, PauseAfterAReplyFollowsTheLineRate) {
     }
     EXPECT_EQ(PauseAfterReply(br14400), std::nullopt);
     EXPECT_EQ(PauseAfterReply(br115200), std::chrono::milliseconds(2));
+}
+
+TEST_F(PollCycleTest, ThePauseAfterAReplyCountsFromWhenItsLastBytesCame) {
+    // At 2400 baud the pause is 100 ms. A reply whose bytes came 90 ms before
+    // the handler saw them has the next request go out 10 ms later, not 100.
+    using Clock = std::chrono::steady_clock;
+    port.baudRate = br2400;
+    std::optional<Clock::time_point> tick;
+    cycle.PollTimer().SetOnTimer([&] { tick = Clock::now(); });
+    startAndTick();
+    const auto handled = Clock::now();
+    port.deliver(makeReadReply(1, countingRegisters(0)), handled - std::chrono::milliseconds(90));
+    ASSERT_EQ(interval(), 100);
+    for (int wait = 0; !tick && wait < 1000; ++wait) {
+        QTest::qWait(1);
+    }
+    ASSERT_TRUE(tick.has_value());
+    EXPECT_LT(*tick - handled, std::chrono::milliseconds(60));
 }
 
 TEST_F(PollCycleTest, StopThenStartBeforeTheNextTickNeedsASecondStart) {

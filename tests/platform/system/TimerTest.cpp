@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <chrono>
+#include <vector>
 #include <gtest/gtest.h>
 
 TEST(Timer, IntervalEnabledAndHandlerRules) {
@@ -46,4 +48,56 @@ TEST(Timer, SameIntervalKeepsTheCountdownDifferentIntervalRestartsIt) {
         QTest::qWait(50);
     }
     EXPECT_EQ(ticks, 0);
+}
+
+TEST(Timer, ACountdownFromAMomentPastTicksThatMuchSoonerThenAnIntervalApart) {
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    Timer timer;
+    std::vector<Clock::time_point> ticks;
+    timer.SetOnTimer([&] { ticks.push_back(Clock::now()); });
+    const auto waitForTicks = [&](std::size_t count) {
+        QElapsedTimer clock;
+        clock.start();
+        while (ticks.size() < count && clock.elapsed() < 5000) {
+            QTest::qWait(1);
+        }
+        return ticks.size() >= count;
+    };
+
+    // Started 300 ms ago, a 400 ms countdown ticks 100 ms from now, and the
+    // next tick a whole interval after that.
+    auto asked = Clock::now();
+    timer.SetInterval(400, asked - milliseconds(300));
+    EXPECT_TRUE(timer.IsArmed());
+    ASSERT_TRUE(waitForTicks(1));
+    EXPECT_GE(ticks[0] - asked, milliseconds(99));
+    EXPECT_LT(ticks[0] - asked, milliseconds(300));
+    ASSERT_TRUE(waitForTicks(2));
+    EXPECT_GE(ticks[1] - ticks[0], milliseconds(390));
+
+    // Started longer ago than its interval, it ticks at once; the same
+    // interval again restarts nothing.
+    ticks.clear();
+    asked = Clock::now();
+    timer.SetInterval(300, asked - milliseconds(1000));
+    timer.SetInterval(300, asked);
+    ASSERT_TRUE(waitForTicks(1));
+    EXPECT_LT(ticks[0] - asked, milliseconds(150));
+
+    // A start not yet come counts from now.
+    ticks.clear();
+    asked = Clock::now();
+    timer.SetInterval(200, asked + milliseconds(1000));
+    ASSERT_TRUE(waitForTicks(1));
+    EXPECT_GE(ticks[0] - asked, milliseconds(199));
+    EXPECT_LT(ticks[0] - asked, milliseconds(1000));
+
+    // Stopped before its first tick, it does not tick.
+    ticks.clear();
+    timer.SetInterval(100, Clock::now() - milliseconds(50));
+    timer.SetEnabled(false);
+    EXPECT_FALSE(timer.IsArmed());
+    QTest::qWait(150);
+    EXPECT_TRUE(ticks.empty());
 }
