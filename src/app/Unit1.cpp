@@ -42,6 +42,9 @@ QString settingsFailureText(const std::exception& error) {
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    // The window's first child, so that the controls, which look it up with
+    // each change while polling, find it first.
+    FramePacer::of(*this).setHeldFrameGap(PolledFrameGap);
     m_portAdapter = std::make_unique<OperatorPortAdapter>(ComPort);
     m_line = std::make_unique<LineKeeper>(*m_portAdapter);
     createControls();
@@ -49,7 +52,6 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     // The window's own handlers sit between the port, the timer and the engine.
     m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
     m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
-    FramePacer::of(*this).setHeldFrameGap(PolledFrameGap);
     m_commands = std::make_unique<MonitorCommands>(
         *mm1, *m_cycle, *this,
         MonitorCommands::WindowHooks{[this](const QString& text) { showMessage(text); },

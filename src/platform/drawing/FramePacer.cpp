@@ -116,7 +116,7 @@ void FramePacer::resume() {
         return;
     }
     const auto since = std::chrono::steady_clock::now() - m_lastFrame;
-    if (since >= std::max<std::chrono::microseconds>(interval(), m_heldGap)) {
+    if (since >= m_heldGap && since >= interval()) {
         m_timer.stop();
         release();
         return;
