@@ -41,11 +41,19 @@ std::optional<TComRxGathering::NextLook> TComRxGathering::Look(bool newBytes,
     if (!newBytes) {
         next = {m_lastSeen + Silence(), true};
     } else if (expecting && expected - received > 1) {
-        // Asleep until all but the last of the missing bytes should be in:
-        // a timed wake comes later after its time than a wake for input
-        // after the byte, and the last byte ends the reply.
         const auto missing = std::int64_t(expected - received);
-        next.at = now + m_characterTime * (missing - 1);
+        if (m_characterTime >= SleepThroughCharacter) {
+            // A character takes a millisecond or more: asleep until a quarter
+            // of one after the last byte should be in, so that the reply
+            // usually needs no second wake. The thread's own lateness is
+            // small beside such a character.
+            next.at = now + m_characterTime * missing + m_characterTime / 4;
+        } else {
+            // Asleep until all but the last of the missing bytes should be
+            // in: a timed wake comes later after its time than a wake for
+            // input after the byte, and the last byte ends the reply.
+            next.at = now + m_characterTime * (missing - 1);
+        }
     } else if (expecting) {
         // The reply's last byte is handed over the moment it comes.
         next.onInput = true;

@@ -7,8 +7,9 @@
 // of them came, so that nothing is held up long on a line that never pauses.
 // Between its looks the thread sleeps for the time the missing bytes take on
 // the line, instead of waking for each of them; only for the last byte of
-// an expected reply, and while it waits out a pause, does
-// it wake as soon as a byte comes.
+// an expected reply on a fast line, and while it waits out a pause, does it
+// wake as soon as a byte comes. On a slow line it sleeps a little past the
+// reply's last byte and usually finds the reply whole.
 //
 // Byte counts are running totals since the port opened (read plus waiting),
 // as the event thread counts them.
@@ -28,6 +29,10 @@ public:
     /// Silence after which the bytes so far are handed over: three characters,
     /// less than the three and a half that part two frames.
     std::chrono::nanoseconds Silence() const { return m_characterTime * 3; }
+    /// From this character time on (9600 baud and slower) the thread sleeps
+    /// through to the end of an expected reply instead of waking once more
+    /// for its last byte.
+    static constexpr std::chrono::microseconds SleepThroughCharacter{1000};
     /// The longest bytes are held: 64 characters, but never above 100 ms.
     std::chrono::nanoseconds LongestHold() const;
 

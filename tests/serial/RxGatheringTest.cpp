@@ -5,6 +5,7 @@
 // are held when the port closes or the line goes away are still announced.
 
 #include "serial/ComPort.h"
+#include "serial/ComRxGathering.h"
 
 #include "tests/serial/SerialTestSupport.h"
 
@@ -172,6 +173,41 @@ TEST_F(GatheringOnPty, BytesHeldWhenThePortClosesOrTheLineGoesAwayAreStillAnnoun
     }
     EXPECT_TRUE(announced);
     EXPECT_EQ(deliveries(), (std::vector<int>{5, 3}));
+}
+
+TEST(RxGathering, OnASlowLineTheThreadSleepsPastAReplysLastByteOnAFastOneWakesForIt) {
+    // A 45-byte reply whose first byte has just come in.
+    const TComRxGathering::Clock::time_point seen{1s};
+    const auto firstLook = [&](std::chrono::nanoseconds character) {
+        TComRxGathering gathering;
+        gathering.SetCharacterTime(character);
+        return gathering.Look(true, 1, 45, seen);
+    };
+
+    // 9600 baud, eleven bits a character: one sleep to a quarter character
+    // past the last byte, and the reply is found whole.
+    const std::chrono::nanoseconds slow(1'145'833);
+    TComRxGathering gathering;
+    gathering.SetCharacterTime(slow);
+    const auto next = gathering.Look(true, 1, 45, seen);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(next->at, seen + slow * 44 + slow / 4);
+    EXPECT_FALSE(next->onInput);
+    EXPECT_FALSE(gathering.Look(true, 45, 45, next->at).has_value());
+    // Should the last byte be late, the thread wakes the moment it comes.
+    gathering.HandedOver(0);
+    gathering.Look(true, 1, 45, seen);
+    const auto late = gathering.Look(true, 44, 45, next->at);
+    ASSERT_TRUE(late.has_value());
+    EXPECT_TRUE(late->onInput);
+
+    // 115200 baud: asleep until all but the last byte are in, then woken by
+    // the last byte itself.
+    const std::chrono::nanoseconds fast(95'486);
+    const auto quick = firstLook(fast);
+    ASSERT_TRUE(quick.has_value());
+    EXPECT_EQ(quick->at, seen + fast * 43);
+    EXPECT_FALSE(quick->onInput);
 }
 
 } // namespace
