@@ -5,8 +5,8 @@
 
 #include <QTest>
 #include <chrono>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 

@@ -85,9 +85,10 @@ void FramePacer::armLateTimer() {
     const auto gapEnd = m_lastFrame + 2 * m_heldGap;
     auto due = gapEnd;
     if (!m_joined.empty()) {
-        const auto first = std::min_element(
-            m_joined.begin(), m_joined.end(),
-            [](const JoinedWork& one, const JoinedWork& other) { return one.latest < other.latest; });
+        const auto first = std::min_element(m_joined.begin(), m_joined.end(),
+                                            [](const JoinedWork& one, const JoinedWork& other) {
+                                                return one.latest < other.latest;
+                                            });
         due = std::max(first->latest, gapEnd);
     }
     const auto rest =

@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <chrono>
-#include <vector>
 #include <gtest/gtest.h>
+#include <vector>
 
 TEST(Timer, IntervalEnabledAndHandlerRules) {
     Timer timer;
@@ -38,7 +38,8 @@ TEST(Timer, SameIntervalKeepsTheCountdownDifferentIntervalRestartsIt) {
         QTest::qWait(50);
     }
     EXPECT_EQ(ticks, 1);
-    EXPECT_LT(clock.elapsed(), 900) << "re-assigning the same interval must not restart the countdown";
+    EXPECT_LT(clock.elapsed(), 900)
+        << "re-assigning the same interval must not restart the countdown";
 
     // Alternating intervals restart the countdown each time, so no tick comes.
     ticks = 0;
