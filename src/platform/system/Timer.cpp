@@ -2,7 +2,6 @@
 
 #include <QSocketNotifier>
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <ctime>
 #include <sys/timerfd.h>
@@ -48,6 +47,7 @@ public:
         }
         const itimerspec stop{};
         ::timerfd_settime(m_fd, 0, &stop, nullptr);
+        // An expiry that came before the stop must not tick later.
         Drain();
         m_armed = false;
     }
