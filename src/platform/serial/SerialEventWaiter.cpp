@@ -1,5 +1,7 @@
 #include "platform/serial/SerialEventWaiter.h"
 
+#include "platform/system/Clock.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -48,10 +50,9 @@ void SerialEventWaiter::wake() {
 void SerialEventWaiter::wakeAfter(std::chrono::microseconds delay) {
     // Arming the timer wakes nobody now, unlike wake(): the thread keeps
     // sleeping until the delay is over or the line has news anyway.
-    const auto count = std::max<std::int64_t>(delay.count(), 1);
+    // At least a microsecond: a zero time would disarm the timer instead.
     itimerspec when{};
-    when.it_value.tv_sec = time_t(count / 1'000'000);
-    when.it_value.tv_nsec = long(count % 1'000'000) * 1000;
+    when.it_value = TimespecOf(std::max(delay, std::chrono::microseconds(1)));
     ::timerfd_settime(m_timerFd, 0, &when, nullptr);
 }
 
@@ -80,12 +81,7 @@ SerialEventWaiter::wait(int deviceFd, bool watchInput,
     if (m_error != 0 && (!timeout || *timeout > stopLookInterval)) {
         timeout = stopLookInterval;
     }
-    timespec limit{};
-    if (timeout) {
-        const auto count = std::max<std::int64_t>(timeout->count(), 0);
-        limit.tv_sec = time_t(count / 1'000'000);
-        limit.tv_nsec = long(count % 1'000'000) * 1000;
-    }
+    const timespec limit = TimespecOf(timeout.value_or(std::chrono::microseconds(0)));
     int ready = 0;
     do {
         ready = ::ppoll(entries, 4, timeout ? &limit : nullptr, nullptr);

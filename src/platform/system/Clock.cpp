@@ -1,5 +1,6 @@
 #include "platform/system/Clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -18,6 +19,14 @@ TimeOfDay LocalTimeOfDay() {
     }
     return TimeOfDay{local.tm_hour, local.tm_min, local.tm_sec,
                      static_cast<int>(now.tv_nsec / 1'000'000)};
+}
+
+timespec TimespecOf(std::chrono::nanoseconds duration) {
+    const std::int64_t count = std::max<std::int64_t>(duration.count(), 0);
+    timespec value{};
+    value.tv_sec = static_cast<time_t>(count / 1'000'000'000);
+    value.tv_nsec = static_cast<long>(count % 1'000'000'000);
+    return value;
 }
 
 std::int64_t MonotonicMilliseconds() {

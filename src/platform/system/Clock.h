@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 struct TimeOfDay {
@@ -14,6 +15,9 @@ struct TimeOfDay {
 
 /// Local time of day to the millisecond.
 TimeOfDay LocalTimeOfDay();
+
+/// A duration as the system's waits and timers take it; a negative one as 0.
+timespec TimespecOf(std::chrono::nanoseconds duration);
 
 /// Milliseconds on a monotonic clock, for rate limits and elapsed times.
 std::int64_t MonotonicMilliseconds();

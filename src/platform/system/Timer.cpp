@@ -1,9 +1,10 @@
 #include "platform/system/Timer.h"
 
+#include "platform/system/Clock.h"
+
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cstdint>
-#include <ctime>
 #include <sys/timerfd.h>
 #include <unistd.h>
 #include <utility>
@@ -33,11 +34,10 @@ public:
     bool Armed() const { return m_armed; }
 
     bool Arm(std::chrono::steady_clock::time_point due) {
-        const auto sinceEpoch = std::max(due.time_since_epoch(), std::chrono::nanoseconds(1));
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+        // A zero time would disarm the timer instead.
         itimerspec value{};
-        value.it_value.tv_sec = static_cast<time_t>(seconds.count());
-        value.it_value.tv_nsec = static_cast<long>((sinceEpoch - seconds).count());
+        value.it_value =
+            TimespecOf(std::max(due.time_since_epoch(), std::chrono::steady_clock::duration(1)));
         m_armed = ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &value, nullptr) == 0;
         return m_armed;
     }
