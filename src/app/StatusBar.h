@@ -22,7 +22,8 @@ public:
     int panelWidth(int panel) const;
     /// The panel's text; an empty text for a panel that does not exist.
     QString panelText(int panel) const;
-    /// A changed panel shows its new text at most this long after the change.
+    /// A changed panel shows its new text at most this long after the change
+    /// (while the window polls, with its next frame of polled values).
     static constexpr std::chrono::milliseconds LatestRepaint{100};
 
     /// Writes a panel's text; a panel that does not exist ignores it.

@@ -20,7 +20,8 @@ public:
     /// Lines are gathered for this long after the first of them was added
     /// and then shown with the window's next frame,
     static constexpr std::chrono::milliseconds FlushInterval{500};
-    /// which they wait for at most this long.
+    /// which they wait for at most this long (while the window polls, at most
+    /// until its next frame of polled values).
     static constexpr std::chrono::milliseconds FrameWait{80};
 
     explicit TrafficMonitor(QWidget* parent = nullptr);
