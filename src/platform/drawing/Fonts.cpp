@@ -1,6 +1,5 @@
 #include "platform/drawing/Fonts.h"
 
-#include <QHash>
 #include <cmath>
 
 namespace {
@@ -9,40 +8,7 @@ constexpr int kDefaultPixelSize = 11;
 constexpr int kScreenDpi = 96;
 constexpr int kPointsPerInch = 72;
 
-const QString& cjkFamily() {
-    static const QString family = QStringLiteral("WenQuanYi Zen Hei");
-    return family;
-}
-
-const QHash<QString, QString>& familyTable() {
-    static const QHash<QString, QString> table = [] {
-        const QString sans = QStringLiteral("DejaVu Sans");
-        const QString serif = QStringLiteral("DejaVu Serif");
-        const QString mono = QStringLiteral("DejaVu Sans Mono");
-        QHash<QString, QString> map;
-        for (const char* name : {"ms sans serif", "microsoft sans serif", "ms shell dlg",
-                                 "ms shell dlg 2", "tahoma", "arial", "verdana", "segoe ui"}) {
-            map.insert(QString::fromLatin1(name), sans);
-        }
-        map.insert(QStringLiteral("times new roman"), serif);
-        map.insert(QStringLiteral("courier new"), mono);
-        map.insert(QStringLiteral("courier"), mono);
-        for (const QString& name :
-             {QStringLiteral("宋体"), QStringLiteral("新宋体"), QStringLiteral("黑体"),
-              QStringLiteral("微软雅黑"), QStringLiteral("simsun"), QStringLiteral("nsimsun"),
-              QStringLiteral("simhei"), QStringLiteral("microsoft yahei")}) {
-            map.insert(name, cjkFamily());
-        }
-        return map;
-    }();
-    return table;
-}
-
 } // namespace
-
-QString mapFontFamily(const QString& windowsFamily) {
-    return familyTable().value(windowsFamily.trimmed().toLower(), windowsFamily);
-}
 
 int pixelSizeForHeight(int height) {
     if (height == 0) {
@@ -53,14 +19,14 @@ int pixelSizeForHeight(int height) {
 
 QFont makeFont(const QString& windowsFamily, int height, bool bold) {
     QFont font;
-    font.setFamilies({mapFontFamily(windowsFamily), cjkFamily()});
+    font.setFamilies({mapFontFamily(windowsFamily), cjkFontFamily()});
     font.setPixelSize(pixelSizeForHeight(height));
     font.setBold(bold);
     font.setStyleStrategy(QFont::NoAntialias);
     // Without antialiasing, full hinting snaps the thin strokes of Chinese
     // glyphs at small sizes onto one another and some strokes vanish; the
     // CJK face is drawn unhinted, the Latin faces keep their crisp hinting.
-    const bool chineseFace = mapFontFamily(windowsFamily) == cjkFamily();
+    const bool chineseFace = mapFontFamily(windowsFamily) == cjkFontFamily();
     font.setHintingPreference(chineseFace ? QFont::PreferNoHinting : QFont::PreferFullHinting);
     return font;
 }

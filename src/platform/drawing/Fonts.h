@@ -1,6 +1,8 @@
 #pragma once
 // Fonts as the windows' stored descriptions name them ("MS Sans Serif",
-// "宋体", a height in pixels), mapped to the fonts a Debian desktop has.
+// "宋体", a height in pixels), mapped to the fonts the system has: on Linux
+// those of a Debian desktop, on Windows its own (linux/ and win32/ each hold
+// their table).
 // A negative height is the character height in pixels (-11 is an 11-pixel
 // font), a positive one the cell height; both become QFont pixel sizes.
 // Every font made here is unantialiased, so text lands on whole pixels.
@@ -12,10 +14,16 @@
 #include <functional>
 #include <optional>
 
-/// The family to ask for in place of a Windows family name: the desktop sans
-/// font (DejaVu Sans) for the dialog fonts, a CJK font (WenQuanYi Zen Hei)
-/// for the Chinese ones; names it does not know are passed through.
+/// The family to ask for in place of a Windows family name: on Linux the
+/// desktop sans font (DejaVu Sans) for the dialog fonts, a CJK font
+/// (WenQuanYi Zen Hei) for the Chinese ones; on Windows the scalable twin of
+/// a bitmap-only family, else the name itself. Names it does not know are
+/// passed through.
 QString mapFontFamily(const QString& windowsFamily);
+
+/// The CJK family behind every font made here, so that Chinese captions
+/// render in any family.
+QString cjkFontFamily();
 
 /// Pixel size for a stored font height (see above); 0 gives the default 11.
 int pixelSizeForHeight(int height);

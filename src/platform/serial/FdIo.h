@@ -1,6 +1,9 @@
 #pragma once
 // Thin wrappers around poll(), read() and write() on non-blocking descriptors,
-// each with a stop descriptor (an EventFd) that ends any wait at once.
+// each with a stop descriptor (an EventFd) that ends any wait at once. The
+// descriptors they serve are a pseudo-terminal's master end, which Windows
+// does not have: there only SleepUnlessStopped() waits, and the others answer
+// as for a descriptor that is not there.
 
 #include <chrono>
 #include <cstddef>

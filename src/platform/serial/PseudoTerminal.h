@@ -1,6 +1,7 @@
 #pragma once
 // A pseudo-terminal pair: the master end is held here, the slave end is a
-// device path that any serial code can open like a real port.
+// device path that any serial code can open like a real port. Windows has
+// none: there Open() fails with ENOSYS.
 
 #include <string>
 

@@ -1,35 +1,11 @@
 #include "platform/serial/SerialAdapter.h"
 
-#include "platform/serial/SerialPortList.h"
-
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <array>
 #include <utility>
 
 namespace {
-
-// A tty's device is the USB interface itself (ttyACM) or a child of it
-// (ttyUSB); the USB device lies a level or two further up. The walk stops
-// well before it could leave the bus.
-constexpr int LongestWalkToDevice = 6;
-// sysfs attributes are short; anything longer is not a value we know.
-constexpr qint64 LongestAttribute = 256;
-
-QString readAttribute(const QString& folder, const char* name) {
-    QFile file(folder + QLatin1Char('/') + QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(file.read(LongestAttribute)).trimmed();
-}
-
-QString classFolder(const QString& sysfsRoot) {
-    return sysfsRoot + QStringLiteral("/class/tty");
-}
 
 // The text's fields, in the order written. The names are short and fixed
 // so that a stored identity stays readable in the settings file.
@@ -113,63 +89,4 @@ SerialAdapterIdentity SerialAdapterIdentity::fromText(const QString& text) {
         return {};
     }
     return identity;
-}
-
-SerialAdapterIdentity serialAdapterOf(const QString& sysfsRoot, const QString& ttyName) {
-    if (ttyName.isEmpty() || ttyName.contains(QLatin1Char('/')) || ttyName.startsWith('.')) {
-        return {};
-    }
-    const QString root = QFileInfo(sysfsRoot).canonicalFilePath();
-    QString folder =
-        QFileInfo(classFolder(sysfsRoot) + QLatin1Char('/') + ttyName + QStringLiteral("/device"))
-            .canonicalFilePath();
-    if (root.isEmpty() || folder.isEmpty()) {
-        return {};
-    }
-    QString below;
-    for (int step = 0; step < LongestWalkToDevice && folder.startsWith(root + QLatin1Char('/'));
-         ++step) {
-        if (QFileInfo::exists(folder + QStringLiteral("/idVendor"))) {
-            SerialAdapterIdentity identity;
-            identity.vendorId = readAttribute(folder, "idVendor");
-            identity.productId = readAttribute(folder, "idProduct");
-            identity.serialNumber = readAttribute(folder, "serial");
-            identity.manufacturer = readAttribute(folder, "manufacturer");
-            identity.product = readAttribute(folder, "product");
-            identity.usbPath = QFileInfo(folder).fileName();
-            // The interface folder is named after the device: "1-1.2:1.0".
-            const QString interfacePrefix = identity.usbPath + QLatin1Char(':');
-            if (below.startsWith(interfacePrefix)) {
-                identity.interface = below.mid(interfacePrefix.size());
-            }
-            return identity.vendorId.isEmpty() ? SerialAdapterIdentity{} : identity;
-        }
-        below = QFileInfo(folder).fileName();
-        folder = QFileInfo(folder).path();
-    }
-    return {};
-}
-
-QStringList serialPortsOfAdapter(const QString& sysfsRoot, const SerialAdapterIdentity& identity) {
-    QStringList found;
-    if (identity.isEmpty()) {
-        return found;
-    }
-    const QStringList names =
-        QDir(classFolder(sysfsRoot)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    for (const QString& name : names) {
-        if (identity.sameAdapter(serialAdapterOf(sysfsRoot, name))) {
-            found.append(name);
-        }
-    }
-    sortPortNames(found);
-    return found;
-}
-
-bool serialDeviceExists(const QString& sysfsRoot, const QString& ttyName) {
-    if (ttyName.isEmpty() || ttyName.contains(QLatin1Char('/'))) {
-        return false;
-    }
-    return QFileInfo::exists(classFolder(sysfsRoot) + QLatin1Char('/') + ttyName +
-                             QStringLiteral("/device"));
 }

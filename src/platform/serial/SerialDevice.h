@@ -1,9 +1,12 @@
 #pragma once
-// A serial line opened through the terminal interface: exclusive opening,
-// line settings, timed reads and writes, queue counts, modem lines, error
-// counters and queue discards. Every call returns 0 or the errno of the
-// failing system call; nothing here throws. Not thread-safe except where a
-// function says so.
+// A serial line: exclusive opening, line settings, timed reads and writes,
+// queue counts, modem lines, error counters and queue discards. Every call
+// returns 0 or the system's code of the failing call (an errno on Linux, a
+// Windows error code on Windows); nothing here throws. Not thread-safe
+// except where a function says so.
+//
+// Linux opens it through the terminal interface (linux/), Windows through the
+// communications services (win32/), which have every option below natively.
 //
 // Line options that Linux drivers lack, and what stands in for them:
 // - 1.5 stop bits: CSTOPB, which UARTs send as 1.5 for 5-bit characters and
@@ -34,8 +37,6 @@
 #include <memory>
 #include <string>
 
-struct termios2;
-
 struct SerialIoResult {
     int count = 0;
     int error = 0;
@@ -54,21 +55,28 @@ public:
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
-    /// "/dev/" + name, or the name itself when it contains a '/'.
+    /// Linux: "/dev/" + name, or the name itself when it contains a '/'.
+    /// Windows: "\\.\" + name (which COM10 and above need), or the name
+    /// itself when it already starts with "\\".
     static std::string DevicePath(const std::string& portName);
 
-    /// Opens read-write, non-blocking, without becoming the controlling
-    /// terminal, and exclusively: TIOCEXCL keeps other openers out and a
-    /// non-blocking flock() also keeps out root, whom TIOCEXCL lets through.
-    /// A line already claimed (flock, exclusive mode) or simply open in
-    /// another program is refused with EBUSY. The line is made raw at once.
+    /// Opens the line exclusively and makes it raw at once. Linux opens
+    /// read-write, non-blocking, without becoming the controlling terminal:
+    /// TIOCEXCL keeps other openers out and a non-blocking flock() also keeps
+    /// out root, whom TIOCEXCL lets through; a line already claimed (flock,
+    /// exclusive mode) or simply open in another program is refused with
+    /// EBUSY. Windows opens for overlapped I/O without sharing; a line open
+    /// elsewhere is refused with ERROR_ACCESS_DENIED (5), a missing one with
+    /// ERROR_FILE_NOT_FOUND (2).
     int open(const std::string& path);
     /// Drops output not yet sent, restores the line's attributes as found at
     /// opening (without output flow control if the driver still holds
     /// output), then closes: a stalled line does not hold up closing.
     void close();
     bool isOpen() const { return m_fd >= 0; }
-    /// The descriptor, for waiting on it; -1 when closed.
+    /// The descriptor, for waiting on it (SerialEventWaiter); -1 when closed.
+    /// On Windows the line's handle as a number, which Windows keeps within
+    /// 32 bits for exactly such uses.
     int descriptor() const { return m_fd; }
 
     int applyLineSettings(const SerialLineSettings& settings);
@@ -133,14 +141,16 @@ private:
     void countDiscardedInput() const;
 
     int m_fd = -1;
-    std::unique_ptr<termios2> m_previous;
+    // What the system's twin keeps of an open line besides its handle: the
+    // line's attributes as found at opening, restored at closing, and state
+    // of its own.
+    struct Native;
+    std::unique_ptr<Native> m_native;
     SerialTimeouts m_timeouts;
     SerialLineSettings m_settings;
     SerialReceiveFilter m_filter;
     // Also guards m_settings and m_filter, which reads on both threads use.
     mutable SerialReadAhead m_readAhead;
-    bool m_rs485Enabled = false;
-    bool m_softwareRtsToggle = false;
     mutable std::atomic<std::uint64_t> m_consumed = 0;
     mutable std::atomic<bool> m_keepsNoCounters = false;
 };

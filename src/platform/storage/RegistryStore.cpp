@@ -1,12 +1,7 @@
 #include "platform/storage/RegistryStore.h"
 
-#include "platform/storage/AtomicFile.h"
-
-#include <QDir>
-#include <QFile>
 #include <QStringDecoder>
 #include <array>
-#include <cerrno>
 #include <utility>
 
 namespace {
@@ -184,22 +179,6 @@ QString registryRootName(RegistryRoot root) {
     return QString();
 }
 
-QString registryFolder() {
-    const QString overridden = qEnvironmentVariable("KESTRO_CONFIG_DIR");
-    if (!overridden.isEmpty())
-        return overridden;
-    // The XDG base directory rules say a relative XDG_CONFIG_HOME is to be ignored.
-    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!configHome.isEmpty() && QDir::isAbsolutePath(configHome))
-        return configHome + QStringLiteral("/kestro-modbus-m");
-    return QDir::homePath() + QStringLiteral("/.config/kestro-modbus-m");
-}
-
-QString registryRootFile(RegistryRoot root) {
-    return registryFolder() + QLatin1Char('/') + registryRootName(root) +
-           QStringLiteral(".registry");
-}
-
 bool RegistryTree::parse(const QByteArray& content) {
     m_root = Key();
     if (!parseLines(content)) {
@@ -292,6 +271,10 @@ const RegistryTree::Key* RegistryTree::find(const QStringList& path) const {
     return key;
 }
 
+void RegistryTree::setValue(const QStringList& path, const RegistryValue& value) {
+    create(path).values[folded(value.name)] = value;
+}
+
 RegistryTree::Key& RegistryTree::create(const QStringList& path) {
     Key* key = &m_root;
     for (const QString& element : path) {
@@ -321,21 +304,6 @@ QStringList RegistryStore::splitPath(const QString& path) {
     return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
 }
 
-RegistryError RegistryStore::loadTree(RegistryTree& tree) {
-    const FileReadResult file = readWholeFile(registryRootFile(m_root), kMaximumFileSize);
-    if (file.error == ENOENT) {
-        tree = RegistryTree();
-        return RegistryError::None;
-    }
-    if (file.error == EFBIG)
-        return RegistryError::Damaged;
-    if (file.error != 0) {
-        m_systemCode = file.error;
-        return RegistryError::SystemError;
-    }
-    return tree.parse(file.content) ? RegistryError::None : RegistryError::Damaged;
-}
-
 RegistryError RegistryStore::openKey(const QString& path, bool canCreate) {
     closeKey();
     const QStringList elements = splitPath(path);
@@ -345,7 +313,7 @@ RegistryError RegistryStore::openKey(const QString& path, bool canCreate) {
         if (!validName(element))
             return RegistryError::InvalidName;
     RegistryTree tree;
-    const RegistryError loaded = loadTree(tree);
+    const RegistryError loaded = loadTree(tree, elements);
     if (loaded == RegistryError::SystemError)
         return loaded;
     if (loaded == RegistryError::Damaged && !canCreate)
@@ -450,54 +418,7 @@ RegistryError RegistryStore::writeValue(const RegistryValue& value) {
         return RegistryError::NoOpenKey;
     if (!validName(value.name))
         return RegistryError::InvalidName;
-    m_tree.create(m_keyPath).values[folded(value.name)] = value;
+    m_tree.setValue(m_keyPath, value);
     m_pending.push_back(Change{m_keyPath, value});
-    return RegistryError::None;
-}
-
-RegistryError RegistryStore::flush() {
-    const QString folder = registryFolder();
-    if (const int error = makeFolderPath(folder); error != 0) {
-        m_systemCode = error;
-        return RegistryError::SystemError;
-    }
-    const QString file = registryRootFile(m_root);
-    const FileLock lock(folder + QLatin1String("/.") + registryRootName(m_root) +
-                        QLatin1String(".lock"));
-    if (lock.error() != 0) {
-        m_systemCode = lock.error();
-        return RegistryError::SystemError;
-    }
-    // A writer killed mid-save leaves its temporary file; under the lock no
-    // other save is running, so anything of that shape is such a leftover.
-    removeLeftoverTemporaries(file);
-    // Re-read under the lock, so that keys another program saved since this
-    // one opened its key survive.
-    RegistryTree current;
-    const RegistryError loaded = loadTree(current);
-    if (loaded == RegistryError::SystemError)
-        return loaded;
-    if (loaded == RegistryError::Damaged) {
-        // Nothing in a damaged file can be read back, but it is kept aside for
-        // whoever wants to look at it rather than silently thrown away.
-        const QString aside = file + QLatin1String(".damaged");
-        QFile::remove(aside);
-        QFile::copy(file, aside);
-        current = RegistryTree();
-    }
-    for (const Change& change : m_pending) {
-        RegistryTree::Key& key = current.create(change.path);
-        if (change.value)
-            key.values[folded(change.value->name)] = *change.value;
-    }
-    const QByteArray content = current.serialize();
-    if (static_cast<std::size_t>(content.size()) > kMaximumFileSize) {
-        m_systemCode = EFBIG;
-        return RegistryError::SystemError;
-    }
-    if (const int error = writeFileAtomically(file, content); error != 0) {
-        m_systemCode = error;
-        return RegistryError::SystemError;
-    }
     return RegistryError::None;
 }

@@ -5,7 +5,18 @@
 // compared without regard to letter case and keep the spelling they were
 // created with.
 //
-// Each root lives in one file, <folder>/<ROOT NAME>.registry, where the folder
+// On Windows the store is the registry itself, and all of it is the user's
+// own, as the files below are on Linux: the current user's root is
+// HKEY_CURRENT_USER, and every other root is a key named after it under
+// HKEY_CURRENT_USER\Software\KESTRO-MODBUS-M (a user without administrator
+// rights may not write HKEY_LOCAL_MACHINE). With KESTRO_REGISTRY_KEY set
+// (tests), every root, the current user's too, is a key named after it under
+// HKEY_CURRENT_USER\<that key> instead. Texts are REG_SZ values, numbers
+// REG_DWORD; a value of another type or size in the opened key counts as
+// damage and is reported as a damaged file is. Changes are written when the
+// key is closed, value by value.
+//
+// On Linux each root lives in one file, <folder>/<ROOT NAME>.registry, where the folder
 // is $KESTRO_CONFIG_DIR when set, else $XDG_CONFIG_HOME/kestro-modbus-m, else
 // ~/.config/kestro-modbus-m. The file is UTF-8 text, one record per line:
 //
@@ -38,8 +49,11 @@ enum class RegistryRoot { ClassesRoot, CurrentUser, LocalMachine, Users, Current
 std::optional<RegistryRoot> registryRootFromName(const QString& name);
 QString registryRootName(RegistryRoot root);
 
-/// The folder holding the root files, and the file of one root.
+/// The folder of the program's settings files (on Linux the root files
+/// too): $KESTRO_CONFIG_DIR when set, else the user's configuration folder.
 QString registryFolder();
+/// Where a root is kept, for people: its file on Linux, its registry key on
+/// Windows.
 QString registryRootFile(RegistryRoot root);
 
 enum class RegistryValueKind { Text, Number };
@@ -78,6 +92,9 @@ public:
     /// The key at the path (elements already split), or nullptr.
     const Key* find(const QStringList& path) const;
     Key& create(const QStringList& path);
+    /// Creates the key at the path when missing and sets the value in it,
+    /// replacing one of the same name in any letter case.
+    void setValue(const QStringList& path, const RegistryValue& value);
 
 private:
     bool parseLines(const QByteArray& content);
@@ -126,7 +143,8 @@ public:
     RegistryError writeText(const QString& name, const QString& text);
     RegistryError writeNumber(const QString& name, std::int32_t number);
 
-    /// The errno behind the last SystemError.
+    /// The system's code behind the last SystemError: an errno where the
+    /// roots are files, a Windows error code where they are registry keys.
     int systemCode() const { return m_systemCode; }
 
     /// Splits a key path into its elements; empty elements are dropped.
@@ -138,7 +156,10 @@ private:
         std::optional<RegistryValue> value; // empty: only create the key
     };
 
-    RegistryError loadTree(RegistryTree& tree);
+    // Where the store keeps its roots is the system's part (linux/ keeps a
+    // file per root, win32/ the registry itself): loadTree reads what the
+    // root holds at least for the key at keyPath, flush writes m_pending.
+    RegistryError loadTree(RegistryTree& tree, const QStringList& keyPath);
     RegistryError writeValue(const RegistryValue& value);
     RegistryError flush();
 

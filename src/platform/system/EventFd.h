@@ -1,6 +1,8 @@
 #pragma once
-// A wake-up flag another thread can wait on with poll(): one side signals, the
-// waiting side sees its descriptor become readable until the flag is cleared.
+// A wake-up flag another thread can wait on: one side signals, the waiting
+// side sees it raised until it is cleared. On Linux an eventfd, which poll()
+// sees readable while the flag is up; on Windows a manual-reset event, which
+// WaitForMultipleObjects() sees signalled, its handle kept as the number.
 
 class EventFd {
 public:
@@ -9,7 +11,8 @@ public:
     EventFd(const EventFd&) = delete;
     EventFd& operator=(const EventFd&) = delete;
 
-    /// Creates the descriptor, non-blocking and close-on-exec. Returns 0 or errno.
+    /// Creates the descriptor (non-blocking and close-on-exec) or the event.
+    /// Returns 0 or the system's code.
     int Open();
     void Close();
 

@@ -3,6 +3,9 @@
 // SIGTERM end it, SIGHUP asks it to restart, SIGUSR1 and SIGUSR2 ask it to
 // plug its device in afresh and to pull it out. The signals are blocked in every
 // thread and taken synchronously, so no handler runs at an awkward moment.
+// On Windows the console's control events (Ctrl+C, Ctrl+Break, the console
+// closing, a log-off, a shutdown) all ask it to end; Windows has nothing that
+// asks for a restart or a re-plug.
 
 namespace ServiceSignals {
 

@@ -1,6 +1,8 @@
 #pragma once
 // Turns SIGINT and SIGTERM into a Qt signal on the main thread, so that a
-// command-line run can end cleanly instead of dying mid-frame.
+// command-line run can end cleanly instead of dying mid-frame. On Windows the
+// console's control events stand in for them: Ctrl+C and Ctrl+Break come as
+// SIGINT, the console closing, a log-off and a shutdown as SIGTERM.
 
 #include <QObject>
 #include <memory>

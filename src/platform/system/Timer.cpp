@@ -1,71 +1,9 @@
 #include "platform/system/Timer.h"
 
-#include "platform/system/Clock.h"
+#include "platform/system/TimerFirstTick.h"
 
-#include <QSocketNotifier>
 #include <algorithm>
-#include <cstdint>
-#include <sys/timerfd.h>
-#include <unistd.h>
 #include <utility>
-
-// A one-shot timer on the monotonic clock (the steady clock's), watched by the
-// GUI thread's event loop. The loop's own timers wait in whole milliseconds.
-class Timer::FirstTick {
-public:
-    explicit FirstTick(Timer& owner)
-        : m_fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)) {
-        if (m_fd >= 0) {
-            m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
-            QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &owner,
-                             [&owner] { owner.firstTickDue(); });
-        }
-    }
-    ~FirstTick() {
-        m_notifier.reset();
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FirstTick(const FirstTick&) = delete;
-    FirstTick& operator=(const FirstTick&) = delete;
-
-    bool Usable() const { return m_fd >= 0; }
-    bool Armed() const { return m_armed; }
-
-    bool Arm(std::chrono::steady_clock::time_point due) {
-        // A zero time would disarm the timer instead.
-        itimerspec value{};
-        value.it_value =
-            TimespecOf(std::max(due.time_since_epoch(), std::chrono::steady_clock::duration(1)));
-        m_armed = ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &value, nullptr) == 0;
-        return m_armed;
-    }
-    void Disarm() {
-        if (!m_armed) {
-            return;
-        }
-        const itimerspec stop{};
-        ::timerfd_settime(m_fd, 0, &stop, nullptr);
-        // An expiry that came before the stop must not tick later.
-        Drain();
-        m_armed = false;
-    }
-    /// Takes the expiry off the descriptor; true when there was one.
-    bool Drain() {
-        std::uint64_t expiries = 0;
-        const bool expired = ::read(m_fd, &expiries, sizeof expiries) == sizeof expiries;
-        if (expired) {
-            m_armed = false;
-        }
-        return expired;
-    }
-
-private:
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    bool m_armed = false;
-};
 
 Timer::Timer(QObject* parent) : QObject(parent) {
     m_timer.setTimerType(Qt::PreciseTimer);

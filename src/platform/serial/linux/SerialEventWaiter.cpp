@@ -22,6 +22,9 @@ void signal(int fd) {
 
 } // namespace
 
+// poll() keeps nothing from one wait to the next.
+struct SerialEventWaiter::DeviceWait {};
+
 SerialEventWaiter::SerialEventWaiter() {
     m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);

@@ -86,6 +86,12 @@ bool heldByAnotherProgram(int fd) {
 
 } // namespace
 
+struct SerialDevice::Native {
+    termios2 previous{};
+    bool rs485Enabled = false;
+    bool softwareRtsToggle = false;
+};
+
 SerialDevice::SerialDevice() = default;
 
 SerialDevice::~SerialDevice() {
@@ -105,7 +111,8 @@ int SerialDevice::open(const std::string& path) {
     if (fd < 0) {
         return lastError();
     }
-    auto previous = std::make_unique<termios2>();
+    auto native = std::make_unique<Native>();
+    termios2* previous = &native->previous;
     int error = 0;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         error = lastError();
@@ -117,7 +124,7 @@ int SerialDevice::open(const std::string& path) {
     } else if (::ioctl(fd, TIOCEXCL) != 0) {
         // Also refuses anything that is not a terminal (ENOTTY).
         error = lastError();
-    } else if (::ioctl(fd, TCGETS2, previous.get()) != 0) {
+    } else if (::ioctl(fd, TCGETS2, previous) != 0) {
         error = lastError();
     } else if (const termios2 raw = RawTermios(*previous); ::ioctl(fd, TCSETS2, &raw) != 0) {
         // Another program may have left the line echoing and translating;
@@ -139,9 +146,7 @@ int SerialDevice::open(const std::string& path) {
     m_fd = fd;
     m_keepsNoCounters = false;
     m_consumed = 0;
-    m_previous = std::move(previous);
-    m_rs485Enabled = false;
-    m_softwareRtsToggle = false;
+    m_native = std::move(native);
     return 0;
 }
 
@@ -160,18 +165,17 @@ void SerialDevice::close() {
     ::ioctl(m_fd, TCFLSH, TCOFLUSH);
     int stillQueued = 0;
     const bool stalled = outputCount(stillQueued) == 0 && stillQueued > 0;
-    if (m_rs485Enabled) {
+    if (m_native->rs485Enabled) {
         serial_rs485 mode{};
         ::ioctl(m_fd, TIOCSRS485, &mode);
     }
-    if (m_previous) {
-        const termios2 restored = stalled ? WithoutOutputFlowControl(*m_previous) : *m_previous;
-        ::ioctl(m_fd, TCSETS2, &restored);
-    }
+    const termios2& previous = m_native->previous;
+    const termios2 restored = stalled ? WithoutOutputFlowControl(previous) : previous;
+    ::ioctl(m_fd, TCSETS2, &restored);
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
     m_fd = -1;
-    m_previous.reset();
+    m_native.reset();
     const auto guard = m_readAhead.lock();
     m_readAhead.setEnabled(false);
     m_readAhead.setEventCharObserver({});
@@ -221,23 +225,23 @@ int SerialDevice::applyLineControls(const SerialLineSettings& settings) {
     if (const int error = setModemLine(TIOCM_DTR, settings.dtr != LineControl::Off); error != 0) {
         return error;
     }
-    m_softwareRtsToggle = false;
+    m_native->softwareRtsToggle = false;
     if (settings.rts == LineControl::Toggle) {
         // RS-485 mode lets the driver raise RTS exactly while it sends. Where
         // the driver lacks it, the write path raises and drops RTS itself.
         serial_rs485 mode{};
         mode.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
         if (::ioctl(m_fd, TIOCSRS485, &mode) == 0) {
-            m_rs485Enabled = true;
+            m_native->rs485Enabled = true;
             return 0;
         }
-        m_softwareRtsToggle = true;
+        m_native->softwareRtsToggle = true;
         return setModemLine(TIOCM_RTS, false);
     }
-    if (m_rs485Enabled) {
+    if (m_native->rs485Enabled) {
         serial_rs485 mode{};
         ::ioctl(m_fd, TIOCSRS485, &mode);
-        m_rs485Enabled = false;
+        m_native->rs485Enabled = false;
     }
     if (settings.rts == LineControl::Handshake) {
         return 0; // CRTSCTS drives RTS.
@@ -471,7 +475,7 @@ SerialIoResult SerialDevice::write(const void* buffer, int count) {
     if (m_settings.outDsrFlow && !waitForDsr(deadline)) {
         return {0, 0};
     }
-    if (m_softwareRtsToggle) {
+    if (m_native->softwareRtsToggle) {
         setModemLine(TIOCM_RTS, true);
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
@@ -495,7 +499,7 @@ SerialIoResult SerialDevice::write(const void* buffer, int count) {
             break;
         }
     }
-    if (m_softwareRtsToggle) {
+    if (m_native->softwareRtsToggle) {
         // RTS must stay up until the last stop bit has left, but a stalled
         // line (flow control, a dead adapter) must not hold the write for
         // ever: the wait ends with the write timeout, though never before the
