@@ -4,7 +4,8 @@
 #include "serial/ComPort.h"
 #include "serial/EComPort.h"
 
-#include <cstring>
+#include "platform/system/SystemError.h"
+
 #include <stdexcept>
 
 QString PortErrorText(const EComPort& error) {
@@ -14,9 +15,9 @@ QString PortErrorText(const EComPort& error) {
     if (error.SystemCode() == EComPort::NoSystemCode) {
         return QString::fromUtf8(error.what());
     }
-    const int code = static_cast<int>(error.SystemCode());
-    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(error.what()),
-                                         QString::fromLocal8Bit(std::strerror(code)));
+    return QStringLiteral("%1 (%2)").arg(
+        QString::fromUtf8(error.what()),
+        QString::fromStdString(SystemErrorText(error.SystemCode())));
 }
 
 ComPortAdapter::ComPortAdapter(TCustomComPort& port) : m_port(port) {}

@@ -387,9 +387,10 @@ void TCustomComPort::startEventThread() {
         // EAGAIN here means no resources for another thread; as a port's
         // code it would read as "busy", which would send the operator
         // looking for another program.
-        error = failure.code().value() == EAGAIN ? ENOMEM : failure.code().value();
+        error =
+            failure.code().value() == EAGAIN ? int(OutOfResourcesCode()) : failure.code().value();
     } catch (const std::bad_alloc&) {
-        error = ENOMEM;
+        error = int(OutOfResourcesCode());
     }
     if (error != 0) {
         m_eventWindow.reset();

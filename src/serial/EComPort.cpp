@@ -1,7 +1,8 @@
 #include "serial/EComPort.h"
 
+#include "platform/system/SystemError.h"
+
 #include <array>
-#include <cerrno>
 #include <string_view>
 
 namespace {
@@ -56,16 +57,7 @@ EComPort::EComPort(int libraryCode)
     : std::runtime_error(ComErrorMessage(libraryCode)), m_libraryCode(libraryCode) {}
 
 bool ComDeviceGone(const EComPort& error) {
-    // An open line that fails like this has been hung up: on a USB adapter
-    // that is the adapter pulled out, and the device node it had is gone.
-    switch (error.SystemCode()) {
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-        return true;
-    default:
-        return false;
-    }
+    return IsDeviceGone(error.SystemCode());
 }
 
 bool ComLineLost(const EComPort& error) {
@@ -81,25 +73,22 @@ std::string ComErrorAdvice(const EComPort& error) {
     if (code != CError_OpenFailed) {
         return std::string();
     }
-    switch (error.SystemCode()) {
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
+    switch (ClassifyOpenFailure(error.SystemCode())) {
+    case OpenFailure::Missing:
         return "The port does not exist: check the port name and that the adapter is plugged in.";
-    case EBUSY:
+    case OpenFailure::Busy:
         return "Another program is using the port: close it there first.";
-    case EACCES:
-    case EPERM:
+    case OpenFailure::Denied:
         return "No permission to use the port: add the user to the dialout group and log in "
                "again.";
-    case ENOTTY:
-    case EISDIR:
+    case OpenFailure::NotSerial:
         return "This is not a serial port: choose a device such as ttyUSB0.";
-    case ENOMEM:
+    case OpenFailure::OutOfResources:
         // The port's event thread could not be started.
         return "The system is short of memory or threads: close other programs and try "
                "again.";
-    default:
-        return std::string();
+    case OpenFailure::Other:
+        break;
     }
+    return std::string();
 }

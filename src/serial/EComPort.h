@@ -55,7 +55,7 @@ private:
 };
 
 /// Whether the system code says the device has gone away under an open port
-/// (EIO, ENXIO or ENODEV): on a USB adapter, it was pulled out.
+/// (IsDeviceGone): on a USB adapter, it was pulled out.
 bool ComDeviceGone(const EComPort& error);
 
 /// Whether a failed read or write says that the line has gone away.
