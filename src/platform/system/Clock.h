@@ -23,5 +23,6 @@ timespec TimespecOf(std::chrono::nanoseconds duration);
 std::int64_t MonotonicMilliseconds();
 
 /// The local date and time as ISO 8601 with microseconds and the offset from
-/// UTC, e.g. "2026-12-08T14:03:07.123456+08:00".
+/// UTC, e.g. "2026-12-08T14:03:07.123456+08:00"; empty for a moment the C
+/// library cannot place (on Windows, one before 1970).
 std::string LocalIsoDateTime(std::chrono::system_clock::time_point time);
