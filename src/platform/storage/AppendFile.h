@@ -1,7 +1,8 @@
 #pragma once
 // A file that grows at its end, for records written while the program runs.
-// Every call returns 0 or the errno of the failing system call and never
-// throws, so it may be used from any thread.
+// Every call returns 0 or the errno of the failing system call (on Windows
+// the errno nearest to the system's error code) and never throws, so it may
+// be used from any thread.
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,8 @@
 // Whole-file reads and writes for small configuration files. A write never
 // leaves a half-written file behind: the new content goes to a temporary file
 // in the same folder, is flushed to the disk, and then replaces the old file
-// in one rename, so a crash or power cut leaves either the old or the new file.
+// in one rename (on Windows ReplaceFileW), so a crash or power cut leaves
+// either the old or the new file. Failures are errno values on both systems.
 
 #include <QByteArray>
 #include <QString>
