@@ -19,7 +19,7 @@ int pixelSizeForHeight(int height) {
 
 QFont makeFont(const QString& windowsFamily, int height, bool bold) {
     QFont font;
-    font.setFamilies({mapFontFamily(windowsFamily), cjkFontFamily()});
+    font.setFamilies(fontFamiliesFor(windowsFamily));
     font.setPixelSize(pixelSizeForHeight(height));
     font.setBold(bold);
     font.setStyleStrategy(QFont::NoAntialias);

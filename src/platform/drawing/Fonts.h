@@ -11,6 +11,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -24,6 +25,12 @@ QString mapFontFamily(const QString& windowsFamily);
 /// The CJK family behind every font made here, so that Chinese captions
 /// render in any family.
 QString cjkFontFamily();
+
+/// The families a font of the Windows family asks for, best first: the
+/// mapped family, the CJK one, and on Windows the Linux desktop's faces for
+/// when it runs on one (under Wine, which has neither Microsoft's faces nor
+/// SimSun).
+QStringList fontFamiliesFor(const QString& windowsFamily);
 
 /// Pixel size for a stored font height (see above); 0 gives the default 11.
 int pixelSizeForHeight(int height);

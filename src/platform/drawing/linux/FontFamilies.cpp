@@ -41,3 +41,7 @@ QString cjkFontFamily() {
 QString mapFontFamily(const QString& windowsFamily) {
     return familyTable().value(windowsFamily.trimmed().toLower(), windowsFamily);
 }
+
+QStringList fontFamiliesFor(const QString& windowsFamily) {
+    return {mapFontFamily(windowsFamily), cjkFontFamily()};
+}
