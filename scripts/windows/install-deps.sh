@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine64
-    ninja-build zip socat dpkg-dev
+    ninja-build zip unzip socat dpkg-dev
     googletest
     xvfb imagemagick
 )

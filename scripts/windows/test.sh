@@ -45,7 +45,7 @@ if [ -z "$module_program" ] || [ ! -x "$module_program" ]; then
     echo "test.sh: no Linux kestro-virtual-module; build the Linux tool first (or give --linux)" >&2
     exit 1
 fi
-for tool in wine wineserver winepath socat Xvfb; do
+for tool in wine wineserver winepath socat unzip Xvfb; do
     if ! command -v $tool >/dev/null; then
         echo "test.sh: $tool is missing; run scripts/windows/install-deps.sh as root" >&2
         exit 3
@@ -199,7 +199,8 @@ if [ -n "$screenshot" ]; then
     window=$!
     pids+=($window)
     sleep "${KESTRO_SCREENSHOT_SECONDS:-12}"
-    import -window root "$screenshot"
+    # The screen without window manager is black around the window.
+    import -window root png:- | convert - -trim +repage "$screenshot"
     kill $window 2>/dev/null || true
     echo "saved $screenshot"
 fi
