@@ -75,8 +75,10 @@ export WINEPREFIX=$scratch/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES
 export DISPLAY=:${KESTRO_WINE_DISPLAY:-93}
 pids=()
 cleanup() {
+    # Wine first: a Wine server that loses its X display dumps its objects.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wineserver -k 2>/dev/null || true
     rm -rf "$scratch"
 }
 trap cleanup EXIT INT TERM
