@@ -22,7 +22,7 @@
 // Child mode, used by the benchmark itself:
 //   poll_cpu_bench --libmodbus-master PATH BAUD PAUSE_MS
 
-#include "app/Unit1.h"
+#include "ui/main/Unit1.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/PollCycle.h"
 #include "serial/ComPort.h"

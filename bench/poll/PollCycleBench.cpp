@@ -16,7 +16,7 @@
 // cost of handing work from one sleeping thread to another and back is
 // measured on its own, as the floor of what any threaded hand-over costs.
 
-#include "app/RunnerView.h"
+#include "runner/RunnerView.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/ComPortAdapter.h"
 #include "poll/PollCycle.h"

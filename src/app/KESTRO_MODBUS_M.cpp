@@ -1,8 +1,8 @@
 // Program entry: the windows, or the headless runner with --headless.
 
-#include "app/HeadlessMain.h"
+#include "runner/HeadlessMain.h"
 #include "app/Language.h"
-#include "app/RunnerOptions.h"
+#include "app/CommandLine.h"
 #include "app/WindowMain.h"
 
 #include <QApplication>

@@ -1,8 +1,10 @@
 #include "app/WindowMain.h"
 
-#include "app/MonitorCommands.h"
-#include "app/Unit1.h"
-#include "app/popwin.h"
+#include "app/CommandLine.h"
+
+#include "ui/monitor/MonitorCommands.h"
+#include "ui/main/Unit1.h"
+#include "ui/main/popwin.h"
 #include "platform/system/ApplicationErrors.h"
 #include "platform/system/SignalWatcher.h"
 #include "platform/system/TimerSlack.h"

@@ -2,7 +2,7 @@
 // The program with its windows: the main window, then the hidden write
 // dialog, then the message loop until the main window closes.
 
-#include "app/RunnerOptions.h"
+#include "runner/RunnerOptions.h"
 
 #include <QString>
 #include <QStringList>

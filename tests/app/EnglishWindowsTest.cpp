@@ -2,15 +2,15 @@
 // measured with its control's font against the room the control gives it, and
 // no Chinese character is left.
 
-#include "tests/app/WindowTestSupport.h"
+#include "tests/ui/main/WindowTestSupport.h"
 
-#include "app/FindDialog.h"
+#include "ui/monitor/FindDialog.h"
 #include "app/Language.h"
-#include "app/LinearityDialog.h"
-#include "app/MonitorCommands.h"
-#include "app/StatisticsDialog.h"
-#include "app/TrendPlot.h"
-#include "app/TrendWindow.h"
+#include "ui/trend/LinearityDialog.h"
+#include "ui/monitor/MonitorCommands.h"
+#include "ui/monitor/StatisticsDialog.h"
+#include "ui/trend/TrendPlot.h"
+#include "ui/trend/TrendWindow.h"
 #include "widgets/instrument/iLabel.h"
 
 #include <QComboBox>

@@ -1,0 +1,80 @@
+#include "runner/HeadlessMain.h"
+
+#include "runner/HeadlessRunner.h"
+#include "runner/ScanRunner.h"
+#include "platform/system/SignalWatcher.h"
+#include "platform/system/TimerSlack.h"
+#include "poll/ComPortAdapter.h"
+#include "poll/LineKeeper.h"
+#include "poll/PollCycle.h"
+#include "serial/ComPort.h"
+#include "sim/VirtualModule.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The framing the slave module expects, whatever else is set: eight data
+// bits, two stop bits, no parity, no flow control.
+void configurePort(TComPort& port, const std::string& path, TBaudRate baudRate) {
+    port.SetPort(path);
+    port.SetBaudRate(baudRate);
+    port.SetDataBits(dbEight);
+    port.SetStopBits(sbTwoStopBits);
+    port.Parity().SetBits(prNone);
+    port.FlowControl().SetFlowControl(fcNone);
+}
+
+} // namespace
+
+int RunScan(const RunnerOptions& options) {
+    UseFineTimerSlack();
+    TComPort port;
+    configurePort(port, options.port.toStdString(), options.scanRates.front());
+    ScanRunner scan(port, options.scanRates, stdout, stderr);
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::interrupted, [&scan] { scan.Interrupt(); });
+    return scan.Run();
+}
+
+int RunHeadless(const RunnerOptions& options) {
+    if (options.scan) {
+        return RunScan(options);
+    }
+    // Before any thread starts, so that the port's event thread inherits it.
+    UseFineTimerSlack();
+    std::unique_ptr<VirtualModule> module;
+    std::string path = options.port.toStdString();
+    if (options.simulate) {
+        VirtualModuleOptions moduleOptions;
+        moduleOptions.address = static_cast<std::uint8_t>(options.address);
+        moduleOptions.pacing = Pacing::Line;
+        module = std::make_unique<VirtualModule>(moduleOptions);
+        if (const int error = module->Start(); error != 0) {
+            const QString text = OpenFailureText() + QLatin1Char('\n') +
+                                 QCoreApplication::translate(
+                                     "HeadlessMain", "the virtual module could not start: %1")
+                                     .arg(QString::fromLocal8Bit(std::strerror(error)));
+            std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+            return 1;
+        }
+        path = module->PortPath();
+    }
+
+    TComPort port;
+    configurePort(port, path, options.baudRate);
+    ComPortAdapter adapter(port);
+    LineKeeper line(adapter);
+    HeadlessRunner runner(line, options, stdout, stderr);
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::interrupted, [&runner] { runner.Interrupt(); });
+    const int status = runner.Run();
+    if (module) {
+        module->Stop();
+    }
+    return status;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "runner/RunnerOptions.h"
+
+// Opens the port the options name (or starts the virtual module and opens
+// its port), runs the headless runner on it until done or interrupted and
+// returns the exit status: 0 done, 1 the port or the module could not start.
+// With --scan, scans the port instead (RunScan).
+int RunHeadless(const RunnerOptions& options);
+
+// Scans the port for modules at the options' rates: 0 found one, 3 found
+// none, 1 the port could not be opened or went away.
+int RunScan(const RunnerOptions& options);

@@ -1,0 +1,210 @@
+#include "runner/ScanRunner.h"
+
+#include "poll/ComPortAdapter.h"
+#include "poll/PollCycle.h"
+#include "serial/ComPort.h"
+#include "serial/EComPort.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// Eight data bits, two stop bits, no parity: eleven bits a character.
+constexpr int BitsPerCharacter = 11;
+// The request, the longest answer (a read of 20 registers) and the silence
+// of three and a half characters that ends the request, counted in halves.
+constexpr int HalfCharactersOnTheWire = 2 * (TxFrameSize + ReadReplySize) + 7;
+// The silence after an answer before the next request, at least this long.
+constexpr std::chrono::microseconds ShortestSilence{1750};
+
+std::chrono::microseconds characterTime(int bitsPerSecond) {
+    return std::chrono::microseconds(1'000'000LL * BitsPerCharacter / std::max(bitsPerSecond, 1));
+}
+
+} // namespace
+
+std::chrono::milliseconds ScanReplyTimeout(int bitsPerSecond) {
+    const auto wire = characterTime(bitsPerSecond) * HalfCharactersOnTheWire / 2;
+    return std::chrono::ceil<std::chrono::milliseconds>(wire) + ScanRunner::Margin;
+}
+
+ScanRunner::ScanRunner(TCustomComPort& port, std::vector<TBaudRate> rates, std::FILE* out,
+                       std::FILE* err)
+    : m_port(port), m_rates(std::move(rates)), m_out(out), m_err(err) {
+    m_timeout.setSingleShot(true);
+    m_timeout.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timeout, &QTimer::timeout, [this] { waitEnded(); });
+}
+
+ScanRunner::~ScanRunner() {
+    m_port.OnRxChar = nullptr;
+}
+
+int ScanRunner::Run() {
+    try {
+        m_port.SetConnected(true);
+    } catch (const EComPort& error) {
+        printError(OpenFailureText());
+        printError(PortErrorText(error));
+        return ExitPortFailed;
+    }
+    m_port.OnRxChar = [this](TCustomComPort*, int count) { received(count); };
+    startRate();
+    if (!m_done) {
+        m_loop.exec();
+    }
+    m_port.OnRxChar = nullptr;
+    try {
+        m_port.SetConnected(false);
+    } catch (const EComPort&) {
+        // A line that went away cannot be restored; the scan has its result.
+    }
+    if (m_status != ExitPortFailed) {
+        printError(m_found == 0 ? tr("scan: no module answered")
+                                : tr("scan: %1 found").arg(m_found));
+    }
+    return m_status;
+}
+
+void ScanRunner::Interrupt() {
+    m_interrupted = true;
+}
+
+void ScanRunner::startRate() {
+    const TBaudRate rate = m_rates[m_rateIndex];
+    try {
+        m_port.SetBaudRate(rate);
+    } catch (const EComPort& error) {
+        printError(PortErrorText(error));
+        finish(ExitPortFailed);
+        return;
+    }
+    const int bitsPerSecond = BaudRateValue(rate);
+    const auto longest = ScanReplyTimeout(bitsPerSecond) * (LastAddress - FirstAddress + 1);
+    printError(tr("scan: %1 baud, addresses %2 to %3, up to %4 s")
+                   .arg(bitsPerSecond)
+                   .arg(FirstAddress)
+                   .arg(LastAddress)
+                   .arg(std::chrono::duration<double>(longest).count(), 0, 'f', 1));
+    m_address = FirstAddress;
+    ask();
+}
+
+void ScanRunner::ask() {
+    if (m_interrupted) {
+        finish(m_found > 0 ? ExitFound : ExitNoneFound);
+        return;
+    }
+    // An answer that came too late for the last address must not be taken
+    // for this one's.
+    drainInput();
+    BuildReadRequest(m_request, m_address);
+    m_replyCount = 0;
+    m_answered = false;
+    try {
+        m_port.WriteData(m_request.data(), static_cast<int>(m_request.size()));
+    } catch (const EComPort& error) {
+        printError(PortErrorText(error));
+        finish(ExitPortFailed);
+        return;
+    }
+    m_timeout.start(ScanReplyTimeout(BaudRateValue(m_rates[m_rateIndex])));
+}
+
+void ScanRunner::received(int count) {
+    std::array<std::uint8_t, 256> scratch{};
+    while (count > 0) {
+        // Bytes beyond a whole reply are taken from the port and dropped.
+        const std::size_t room = m_reply.size() - m_replyCount;
+        std::uint8_t* target = room > 0 ? m_reply.data() + m_replyCount : scratch.data();
+        const int wanted = std::min<int>(count, static_cast<int>(room > 0 ? room : scratch.size()));
+        int got = 0;
+        try {
+            got = m_port.ReadData(target, wanted);
+        } catch (const EComPort&) {
+            got = 0;
+        }
+        if (got <= 0) {
+            break;
+        }
+        count -= got;
+        if (room > 0) {
+            m_replyCount += static_cast<std::size_t>(got);
+        }
+    }
+    if (m_answered || !ReplyIsComplete(m_reply.data(), m_replyCount) ||
+        !ReplyIsSound(m_reply.data(), m_replyCount, m_address)) {
+        return;
+    }
+    m_answered = true;
+    ++m_found;
+    // Scripts read this line: it is the same in every language.
+    const QByteArray line = QStringLiteral("found address=%1 baud=%2\n")
+                                .arg(m_address)
+                                .arg(BaudRateValue(m_rates[m_rateIndex]))
+                                .toUtf8();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_out);
+    std::fflush(m_out);
+    // The next request follows once the line has been silent for a frame gap.
+    const auto silence =
+        std::max(characterTime(BaudRateValue(m_rates[m_rateIndex])) * 7 / 2, ShortestSilence);
+    m_timeout.start(std::chrono::ceil<std::chrono::milliseconds>(silence));
+}
+
+void ScanRunner::waitEnded() {
+    // On a busy machine the answer can be in the driver before its
+    // received-characters event has come round: take it before moving on.
+    if (!m_answered) {
+        int pending = 0;
+        try {
+            pending = m_port.PendingInputCount();
+        } catch (const EComPort&) {
+            pending = 0;
+        }
+        if (pending > 0) {
+            received(pending);
+            if (m_answered) {
+                return;
+            }
+        }
+    }
+    nextAddress();
+}
+
+void ScanRunner::nextAddress() {
+    if (m_address < LastAddress && !m_interrupted) {
+        ++m_address;
+        ask();
+        return;
+    }
+    ++m_rateIndex;
+    if (m_rateIndex >= m_rates.size() || m_interrupted) {
+        finish(m_found > 0 ? ExitFound : ExitNoneFound);
+        return;
+    }
+    startRate();
+}
+
+void ScanRunner::finish(int status) {
+    m_status = status;
+    m_done = true;
+    m_timeout.stop();
+    m_loop.quit();
+}
+
+void ScanRunner::drainInput() {
+    std::array<std::uint8_t, 256> scratch{};
+    try {
+        while (m_port.ReadData(scratch.data(), static_cast<int>(scratch.size())) > 0) {
+        }
+    } catch (const EComPort&) {
+        // The write that follows says what is wrong with the line.
+    }
+}
+
+void ScanRunner::printError(const QString& line) {
+    const QByteArray text = (line + QLatin1Char('\n')).toUtf8();
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), m_err);
+    std::fflush(m_err);
+}

@@ -1,0 +1,359 @@
+#include "ui/main/Unit1.h"
+
+#include "ui/monitor/MonitorCommands.h"
+#include "ui/main/StatusBar.h"
+#include "ui/monitor/TrafficMonitor.h"
+#include "ui/trend/TrendWindow.h"
+#include "ui/common/WindowDesign.h"
+#include "ui/main/popwin.h"
+#include "platform/drawing/DrawText.h"
+#include "platform/drawing/FramePacer.h"
+#include "platform/storage/RegistryStore.h"
+#include "poll/LineKeeper.h"
+#include "poll/OpenFailure.h"
+#include "poll/RegisterMap.h"
+#include "trend/TrendHistory.h"
+#include "widgets/grid/FramedStringGrid.h"
+#include "widgets/instrument/iIntegerOutput.h"
+#include "widgets/instrument/iLedRectangle.h"
+#include "widgets/instrument/iSevenSegmentAnalog.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+
+const QString MessageCaption = QStringLiteral("KESTRO_MODBUS_M");
+// Between the port name and anything the port panel says about the line.
+const QString PortPanelSeparator = QStringLiteral(" | ");
+
+// A failure to load or store the port settings, with the file they live in,
+// so that the operator can look at it or mend its folder.
+QString settingsFailureText(const std::exception& error) {
+    const QString file = registryRootFile(RegistryRoot::LocalMachine);
+    return QString::fromUtf8(error.what()) + QLatin1Char('\n') +
+           TForm1::tr("Port settings file: %1").arg(QDir::toNativeSeparators(file));
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    // The window's first child, so that the controls, which look it up with
+    // each change while polling, find it first.
+    FramePacer::of(*this).setHeldFrameGap(PolledFrameGap);
+    m_portAdapter = std::make_unique<OperatorPortAdapter>(ComPort);
+    m_line = std::make_unique<LineKeeper>(*m_portAdapter);
+    createControls();
+    m_cycle = std::make_unique<PollCycle>(*m_line, *this);
+    // The window's own handlers sit between the port, the timer and the engine.
+    m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
+    m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
+    m_commands = std::make_unique<MonitorCommands>(
+        *mm1, *m_cycle, *this,
+        MonitorCommands::WindowHooks{[this](const QString& text) { showMessage(text); },
+                                     [this](const QString& note) { setRecordingNote(note); }});
+    m_trendHistory = std::make_unique<TrendHistory>();
+    m_cycle->AddReadoutListener(*m_trendHistory);
+    loadDesign();
+    // F5 anywhere in the window opens the trend, as a double-click on a read-out does.
+    auto* trendKey = new QAction(this);
+    trendKey->setShortcut(Qt::Key_F5);
+    trendKey->setShortcutContext(Qt::WindowShortcut);
+    connect(trendKey, &QAction::triggered, this, &TForm1::OpenTrend);
+    addAction(trendKey);
+    mm1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mm1, &TrafficMonitor::customContextMenuRequested, this, &TForm1::showMonitorMenu);
+    connect(stat1, &StatusBar::panelDoubleClicked, this, &TForm1::statusPanelDoubleClicked);
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    // The port's event thread must not deliver into a half-destroyed window.
+    m_portAdapter->SetOnRxChar(nullptr);
+    // The trend window and its test hold on to the engine and the history.
+    delete m_trendWindow;
+    m_cycle->RemoveReadoutListener(*m_trendHistory);
+    m_commands.reset();
+    try {
+        ComPort.ClosePort();
+    } catch (...) {
+        // Nothing can be told to anyone any more.
+    }
+}
+
+int TForm1::WriteMode() const {
+    return m_cycle->WriteMode();
+}
+
+int TForm1::WriteValue() const {
+    return m_cycle->WriteValue();
+}
+
+void TForm1::RequestWrite(int value) {
+    m_cycle->RequestWrite(value);
+}
+
+QString TForm1::StartRecording(const QString& path) {
+    return m_commands->StartRecording(path);
+}
+
+void TForm1::OpenTrend() {
+    if (m_trendWindow == nullptr) {
+        m_trendWindow = new TrendWindow(*m_trendHistory, *m_cycle, this);
+    }
+    m_trendWindow->show();
+    m_trendWindow->raise();
+    m_trendWindow->activateWindow();
+}
+
+void TForm1::UseTemporaryPort(const std::string& path) {
+    m_temporaryPort = true;
+    ComPort.SetPort(path);
+}
+
+void TForm1::FormCreate() {
+    try {
+        ComPort.RestoreSettings(ssRegistry, SettingsKey);
+    } catch (const std::exception& error) {
+        // The window still comes up whole; the operator hears of it once shown.
+        m_restoreFailure = settingsFailureText(error);
+    }
+    ComPort.SetDataBits(dbEight);
+    ComPort.SetStopBits(sbTwoStopBits);
+    ComPort.Parity().SetBits(prNone);
+    ComPort.FlowControl().SetFlowControl(fcNone);
+    sg1->SetColWidths(0, 30);
+    FillCaptions(*this);
+}
+
+void TForm1::FormClose() {
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    if (m_writeDialog != nullptr && m_writeDialog->isVisible()) {
+        m_writeDialog->reject();
+    }
+    if (!m_temporaryPort) {
+        try {
+            ComPort.SaveSettings(ssRegistry, SettingsKey);
+        } catch (const std::exception& error) {
+            showMessage(settingsFailureText(error));
+        }
+    }
+    try {
+        // Through the line keeper, which also stops looking for a lost line.
+        m_line->SetConnected(false);
+    } catch (const std::exception& error) {
+        showMessage(QString::fromUtf8(error.what()));
+    }
+    // With the port gone a later tick would only count misses.
+    m_cycle->PollTimer().SetEnabled(false);
+}
+
+void TForm1::skButton1Click() {
+    const std::string portBefore = ComPort.Port();
+    try {
+        ComPort.RunSetupDialog();
+    } catch (const std::exception& error) {
+        showMessage(QString::fromUtf8(error.what()));
+    }
+    // The dialog moved the polled line to another device: the panel names the
+    // line now polled.
+    if (m_cycle->Polling() && ComPort.Port() != portBefore) {
+        showPortPanel();
+    }
+}
+
+void TForm1::showPortPanel() {
+    // "port | " while the line works; after the bar why writes fail, else the
+    // latest note about the line, and then what the recording does.
+    const QString& said = m_writeFailure.isEmpty() ? m_lineNote : m_writeFailure;
+    QString text = m_portNamed ? m_portAdapter->Port() + PortPanelSeparator + said : QString();
+    if (!m_recordingNote.isEmpty()) {
+        text += (said.isEmpty() ? QString() : QStringLiteral("  ")) + m_recordingNote;
+    }
+    stat1->setPanelText(PanelPort, text);
+}
+
+void TForm1::setRecordingNote(const QString& note) {
+    m_recordingNote = note;
+    showPortPanel();
+}
+
+void TForm1::showMonitorMenu(const QPoint& position) {
+    QMenu* menu = m_commands->CreateMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(mm1->viewport()->mapToGlobal(position));
+}
+
+void TForm1::statusPanelDoubleClicked(int panel) {
+    // The Tx and Er counters and their labels open the statistics.
+    if (panel >= 0 && panel <= PanelErCount) {
+        m_commands->OpenStatistics();
+    }
+}
+
+void TForm1::skButton2Click() {
+    // A new run starts without the last one's note; one told while opening
+    // (the adapter found under a new name) shows once Start names the port.
+    if (!m_cycle->Polling() && !ComPort.Connected()) {
+        m_lineNote.clear();
+    }
+    m_cycle->skButton2Click();
+}
+
+void TForm1::skButton3Click() {
+    m_cycle->skButton3Click();
+}
+
+void TForm1::tmr1Timer() {
+    // A request changes a counter, which waits for the reply's frame; a
+    // reply changes the cells, read-outs and counters: they make one frame.
+    const FramePacer::Hold oneFrame(*this);
+    m_cycle->tmr1Timer();
+}
+
+void TForm1::ComPortRxChar(int count) {
+    // A reply that changed no cell still shows the counters.
+    const FramePacer::Hold oneFrame(*this, FramePacer::Joined::Show);
+    m_cycle->ComPortRxChar(count);
+}
+
+void TForm1::sg1DrawCell(int column, int row, const QRect& rect, TGridDrawState) {
+    QPainter* canvas = sg1->Canvas();
+    if (canvas == nullptr) {
+        return;
+    }
+    const QString text = sg1->Cells(column, row);
+    const QFont font = canvas->font();
+    // Integer division truncates toward zero, so a text wider than its cell
+    // starts half its overhang to the left and is clipped at both edges.
+    const int dx = (rect.width() - textWidth(font, text)) / 2;
+    const int dy = (rect.height() - textHeight(font, QStringLiteral("A"))) / 2;
+    canvas->save();
+    canvas->setClipRect(rect, Qt::IntersectClip);
+    canvas->fillRect(rect, canvas->brush());
+    QRect textBox(rect.left() + dx, rect.top() + dy, rect.width() * 4, rect.height());
+    DrawTextInRect(*canvas, text, textBox,
+                   TextFormat::SingleLine | TextFormat::NoPrefix | TextFormat::NoClip);
+    canvas->restore();
+}
+
+void TForm1::sg1DblClick() {
+    if (!ComPort.Connected() || m_writeDialog == nullptr || m_writeDialog->isVisible()) {
+        return;
+    }
+    const int column = sg1->Col();
+    const int row = sg1->Row();
+    if ((column != 2 && column != 4) || row <= 0) {
+        return;
+    }
+    bool isNumber = false;
+    const qlonglong cellValue = sg1->Cells(column, row).toLongLong(&isNumber);
+    const qlonglong held = std::clamp<qlonglong>(isNumber ? cellValue : 0, 0, 65535);
+    m_writeDialog->intgrtpt1->SetValue(static_cast<int>(held));
+    const bool rampRegister = column == 2 && row == 4;
+    m_writeDialog->SetClientWidth(rampRegister ? TForm2::RampClientWidth
+                                               : TForm2::ValueClientWidth);
+    m_writeDialog->exec();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        CentreOnScreen(*this);
+    }
+    if (m_restoreFailure && !m_restoreFailureShown) {
+        m_restoreFailureShown = true;
+        // After the window is on screen, so the operator sees what it is about.
+        QTimer::singleShot(0, this, [this] { showMessage(*m_restoreFailure); });
+    }
+}
+
+void TForm1::showMessage(const QString& text) {
+    if (m_messageSink) {
+        m_messageSink(MessageCaption, text);
+        return;
+    }
+    QMessageBox::warning(this, MessageCaption, text);
+}
+
+int TForm1::AddressValue() const {
+    return intgrtpt1->Value();
+}
+
+int TForm1::CurrentColumn() const {
+    return sg1->Col();
+}
+
+int TForm1::CurrentRow() const {
+    return sg1->Row();
+}
+
+void TForm1::SetCellText(int column, int row, const QString& text) {
+    sg1->SetCells(column, row, text);
+}
+
+void TForm1::AppendMonitorLine(const QString& line) {
+    mm1->AppendLine(line);
+}
+
+void TForm1::ClearMonitor() {
+    mm1->ClearLines();
+}
+
+QString TForm1::PanelText(int panel) const {
+    return stat1->panelText(panel);
+}
+
+void TForm1::SetPanelText(int panel, const QString& text) {
+    if (panel != PanelPort) {
+        stat1->setPanelText(panel, text);
+        return;
+    }
+    // Start names the port, with a clean line so far.
+    m_portNamed = !text.isEmpty();
+    m_writeFailure.clear();
+    showPortPanel();
+}
+
+void TForm1::SetRelayActive(bool active) {
+    iLedRectangle1->SetActive(active);
+}
+
+void TForm1::SetReadoutPrecision(Readout which, int precision) {
+    readout(which)->SetPrecision(precision);
+}
+
+void TForm1::SetReadoutValue(Readout which, double value) {
+    readout(which)->SetValue(value);
+}
+
+void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
+    showMessage(detail.isEmpty() ? message : message + QLatin1Char('\n') + detail);
+}
+
+void TForm1::ShowWriteFailure(const QString& reason) {
+    m_writeFailure = reason;
+    showPortPanel();
+}
+
+void TForm1::ShowLineNote(const QString& note) {
+    m_lineNote = note;
+    showPortPanel();
+}
+
+TiSevenSegmentAnalog* TForm1::readout(Readout which) const {
+    return which == Readout::Feedback ? iSevenSegmentAnalog1 : iSevenSegmentAnalog2;
+}

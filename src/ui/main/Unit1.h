@@ -1,0 +1,182 @@
+#pragma once
+// The main window: the slave address, Start, Stop and the port settings, the
+// register table, the two read-outs and the relay lamp, the traffic monitor
+// and the status bar with the counters. It owns the serial port and the poll
+// engine and is the engine's view.
+
+#include "ui/monitor/TrafficMonitor.h"
+#include "poll/PollCycle.h"
+#include "poll/PollView.h"
+#include "serial/ComPort.h"
+#include "widgets/grid/StringGrid.h"
+
+#include <QString>
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ComPortAdapter;
+class LineKeeper;
+class MonitorCommands;
+class StatusBar;
+class TForm2;
+class TrendHistory;
+class TrendWindow;
+class TFramedStringGrid;
+class TiIntegerOutput;
+class TiLabel;
+class TiLedRectangle;
+class TiSevenSegmentAnalog;
+class TskButton;
+
+/// Where the port settings are kept.
+inline const std::string SettingsKey = "HKEY_LOCAL_MACHINE\\Software\\KESTRO_MODBUS_M";
+
+class TForm1 : public QWidget, public PollView {
+    Q_OBJECT
+public:
+    /// Shows a message to the operator: caption and text. The window's default
+    /// opens a modal message box; tests put their own in.
+    using MessageSink = std::function<void(const QString& caption, const QString& text)>;
+
+    /// While polling, the values, read-outs and counters are shown at most
+    /// once in this time (about seven times a second): more than the eye can
+    /// read, and at 9600 baud a frame every other poll.
+    static constexpr std::chrono::milliseconds PolledFrameGap{150};
+
+    /// Lays the window out from its design data and runs FormCreate.
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, by their design names.
+    TiLabel* ilbl1 = nullptr;
+    TiIntegerOutput* intgrtpt1 = nullptr;
+    TskButton* skButton1 = nullptr;
+    TskButton* skButton2 = nullptr;
+    TskButton* skButton3 = nullptr;
+    TiLabel* ilbl6 = nullptr;
+    TiLedRectangle* iLedRectangle1 = nullptr;
+    TiLabel* ilbl2 = nullptr;
+    TiSevenSegmentAnalog* iSevenSegmentAnalog1 = nullptr;
+    TiLabel* ilbl3 = nullptr;
+    TiSevenSegmentAnalog* iSevenSegmentAnalog2 = nullptr;
+    TiLabel* ilbl5 = nullptr;
+    TFramedStringGrid* sg1 = nullptr;
+    TiLabel* ilbl4 = nullptr;
+    TrafficMonitor* mm1 = nullptr;
+    StatusBar* stat1 = nullptr;
+    TComPort ComPort;
+
+    /// The poll engine (the poll state, the timer tmr1 and the write mailbox).
+    PollCycle& Cycle() { return *m_cycle; }
+    const PollCycle& Cycle() const { return *m_cycle; }
+
+    // The write mailbox, as the write dialog uses it.
+    int WriteMode() const;
+    int WriteValue() const;
+    /// Queues a write of value to the register of the table's current cell.
+    /// Nothing is queued when the current cell holds no register value.
+    void RequestWrite(int value);
+
+    /// The dialog that a double-click on a value cell opens.
+    void SetWriteDialog(TForm2* dialog) { m_writeDialog = dialog; }
+    TForm2* WriteDialog() const { return m_writeDialog; }
+
+    void SetMessageSink(MessageSink sink) { m_messageSink = std::move(sink); }
+
+    /// Polls the given port in place of the stored one and leaves the stored
+    /// settings as they were when the window closes (the virtual module's port
+    /// lives only as long as this run).
+    void UseTemporaryPort(const std::string& path);
+    bool UsesTemporaryPort() const { return m_temporaryPort; }
+
+    /// The failure met while restoring the stored settings at creation, if any.
+    std::optional<QString> RestoreFailure() const { return m_restoreFailure; }
+
+    /// The traffic monitor's context menu and what it offers: the recording
+    /// of the traffic, the link statistics, find, save as.
+    MonitorCommands& Commands() { return *m_commands; }
+    /// Starts recording the traffic into path (as --record does); returns an
+    /// empty text, or the file and the reason it cannot be written.
+    QString StartRecording(const QString& path);
+
+    /// The history of the output and feedback, fed by every read from the
+    /// start, and the trend window that shows it (none until first opened).
+    const TrendHistory& Trend() const { return *m_trendHistory; }
+    TrendWindow* TrendView() const { return m_trendWindow; }
+    /// Opens the trend window (a double-click on a read-out, F5).
+    void OpenTrend();
+
+    // Handlers.
+    void FormCreate();
+    void FormClose();
+    void skButton1Click();
+    void skButton2Click();
+    void skButton3Click();
+    void tmr1Timer();
+    void ComPortRxChar(int count);
+    void sg1DrawCell(int column, int row, const QRect& rect, TGridDrawState state);
+    void sg1DblClick();
+    void intgrtpt1ChangeUser() {}
+    void iSevenSegmentAnalog1DblClick() { OpenTrend(); }
+    void iSevenSegmentAnalog2DblClick() { OpenTrend(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Design data (Unit1Design.cpp).
+    void createControls();
+    void loadDesign();
+    void applyDesignValues();
+    void applyPortDesignValues();
+
+    void showMessage(const QString& text);
+    void showPortPanel();
+    void setRecordingNote(const QString& note);
+    void showMonitorMenu(const QPoint& position);
+    void statusPanelDoubleClicked(int panel);
+
+    // The engine's view of the window.
+    int AddressValue() const override;
+    int CurrentColumn() const override;
+    int CurrentRow() const override;
+    void SetCellText(int column, int row, const QString& text) override;
+    void AppendMonitorLine(const QString& line) override;
+    void ClearMonitor() override;
+    QString PanelText(int panel) const override;
+    void SetPanelText(int panel, const QString& text) override;
+    void SetRelayActive(bool active) override;
+    void SetReadoutPrecision(Readout readout, int precision) override;
+    void SetReadoutValue(Readout readout, double value) override;
+    void ShowOpenFailure(const QString& message, const QString& detail) override;
+    void ShowWriteFailure(const QString& reason) override;
+    void ShowLineNote(const QString& note) override;
+
+    TiSevenSegmentAnalog* readout(Readout which) const;
+
+    std::unique_ptr<ComPortAdapter> m_portAdapter;
+    std::unique_ptr<LineKeeper> m_line;
+    std::unique_ptr<PollCycle> m_cycle;
+    std::unique_ptr<MonitorCommands> m_commands;
+    std::unique_ptr<TrendHistory> m_trendHistory;
+    TrendWindow* m_trendWindow = nullptr;
+    TForm2* m_writeDialog = nullptr;
+    MessageSink m_messageSink;
+    std::optional<QString> m_restoreFailure;
+    // The latest note about the line (back, adapter renamed, echoing), shown
+    // after the bar while writes do not fail.
+    QString m_lineNote;
+    bool m_restoreFailureShown = false;
+    bool m_temporaryPort = false;
+    // What the port panel shows: the port once Start named it, why writes
+    // fail (if they do) and what the recording is doing.
+    bool m_portNamed = false;
+    QString m_writeFailure;
+    QString m_recordingNote;
+    bool m_closed = false;
+    bool m_placed = false;
+};
