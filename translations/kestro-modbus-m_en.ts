@@ -347,12 +347,12 @@ tolerance, or the line was lost).
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>起始输出 (0-2200)</source>
-        <translation>From output (0-2200)</translation>
+        <source>起始输出 (0-%1)</source>
+        <translation>From output (0-%1)</translation>
     </message>
     <message>
-        <source>终止输出 (0-2200)</source>
-        <translation>To output (0-2200)</translation>
+        <source>终止输出 (0-%1)</source>
+        <translation>To output (0-%1)</translation>
     </message>
     <message>
         <source>步长</source>
@@ -363,8 +363,8 @@ tolerance, or the line was lost).
         <translation>Settle time</translation>
     </message>
     <message>
-        <source>允许偏差 (满量程 2200)</source>
-        <translation>Tolerance (of full scale 2200)</translation>
+        <source>允许偏差 (满量程 %1)</source>
+        <translation>Tolerance (of full scale %1)</translation>
     </message>
     <message>
         <source>起始输出不能大于终止输出。</source>

@@ -89,19 +89,19 @@ void DecodeReply(const TRxFrame& rxFrame, PollView& view) {
         view.SetCellText(cell.column, cell.row,
                          QString::number(values[static_cast<std::size_t>(i)]));
     }
-    view.SetRelayActive((values[RegisterRelay] & 1U) == 1U);
+    view.SetRelayActive((values[ModuleRegister::Relay] & 1U) == 1U);
 
     // The precision goes first so that a change of display mode shows in this reply.
-    const double divisor = ReadoutDivisor(values[RegisterDisplayMode]);
-    const int precision = ReadoutPrecision(values[RegisterDisplayMode]);
+    const double divisor = ReadoutDivisor(values[ModuleRegister::DisplayMode]);
+    const int precision = ReadoutPrecision(values[ModuleRegister::DisplayMode]);
     view.SetReadoutPrecision(Readout::Feedback, precision);
     view.SetReadoutPrecision(Readout::Output, precision);
-    view.SetReadoutValue(Readout::Feedback, values[RegisterFeedbackDisplay] / divisor);
-    view.SetReadoutValue(Readout::Output, values[RegisterOutputDisplay] / divisor);
+    view.SetReadoutValue(Readout::Feedback, values[ModuleRegister::FeedbackDisplay] / divisor);
+    view.SetReadoutValue(Readout::Output, values[ModuleRegister::OutputDisplay] / divisor);
 }
 
 ReadoutSample ReadoutOf(const TRxFrame& rxFrame, std::chrono::steady_clock::time_point time) {
-    return ReadoutSample{time, RegisterValue(rxFrame, RegisterOutputDisplay),
-                         RegisterValue(rxFrame, RegisterFeedbackDisplay),
-                         RegisterValue(rxFrame, RegisterDisplayMode)};
+    return ReadoutSample{time, RegisterValue(rxFrame, ModuleRegister::OutputDisplay),
+                         RegisterValue(rxFrame, ModuleRegister::FeedbackDisplay),
+                         RegisterValue(rxFrame, ModuleRegister::DisplayMode)};
 }

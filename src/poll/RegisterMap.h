@@ -1,5 +1,6 @@
 #pragma once
 
+#include "modbus/Module.h"
 #include "modbus/RtuFrame.h"
 #include "poll/ReadoutSample.h"
 
@@ -20,24 +21,8 @@ struct TableCell {
     bool operator==(const TableCell&) const = default;
 };
 
-// Registers with a role of their own.
-inline constexpr int RegisterFeedbackDisplay = 2;
-inline constexpr int RegisterOutputDisplay = 3;
-inline constexpr int RegisterDisplayMode = 5;
-inline constexpr int RegisterRelay = 10;
-inline constexpr int RegisterOutputSpan = 17;
-inline constexpr int RegisterCalibration = 18;
-
-// Command values the write dialog sends.
-inline constexpr std::uint16_t CommandCalibrateInputZero = 0x6961;
-inline constexpr std::uint16_t CommandCalibrateInput20mA = 0x6963;
-inline constexpr std::uint16_t CommandConfirmOutputSpan = 0x5A53;
-inline constexpr std::uint16_t OutputSpanMinimum = 19000;
-inline constexpr std::uint16_t OutputSpanMaximum = 21000;
-inline constexpr std::uint16_t RelayOn = 1;
-inline constexpr std::uint16_t RelayOff = 0;
+// The write dialog's ramp steps the output by this much.
 inline constexpr int RampStep = 5;
-inline constexpr int RampMaximum = 2200;
 
 // Register i sits in column (i div 10) * 2 + 2, row (i mod 10) + 1.
 TableCell CellOfRegister(int registerIndex);

@@ -9,7 +9,7 @@ constexpr std::array<unsigned, 8> StandardBaudRates = {1200,  2400,  4800,  9600
                                                        19200, 38400, 57600, 115200};
 
 bool isRegister(int index) {
-    return index >= 0 && index < ModuleRegisterCount;
+    return index >= 0 && index < RegisterCount;
 }
 
 bool isStandardBaudRate(unsigned rate) {
@@ -45,7 +45,7 @@ WriteOutcome ModuleRegisters::Write(int index, std::uint16_t value) {
     switch (index) {
     case ModuleRegister::OutputDisplay:
         // The output stage cannot drive more than 22 mA; larger values are held.
-        m_values[ModuleRegister::OutputDisplay] = std::min(value, ModuleCommand::OutputMaximum);
+        m_values[ModuleRegister::OutputDisplay] = std::min(value, OutputFullScale);
         m_feedback.OutputWritten(m_values[ModuleRegister::OutputDisplay]);
         Sample();
         return WriteOutcome::Accepted;

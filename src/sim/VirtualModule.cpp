@@ -145,7 +145,7 @@ std::uint16_t VirtualModule::Register(int index) const {
     return m_registers.Value(index);
 }
 
-std::array<std::uint16_t, ModuleRegisterCount> VirtualModule::Registers() const {
+std::array<std::uint16_t, RegisterCount> VirtualModule::Registers() const {
     std::lock_guard lock(m_mutex);
     return m_registers.Values();
 }

@@ -99,7 +99,7 @@ public:
     std::string PortPath() const;
 
     std::uint16_t Register(int index) const;
-    std::array<std::uint16_t, ModuleRegisterCount> Registers() const;
+    std::array<std::uint16_t, RegisterCount> Registers() const;
     /// Sets a register directly (an input wired on the bench, a preset value).
     void SetRegister(int index, std::uint16_t value);
 

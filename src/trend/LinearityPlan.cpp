@@ -5,11 +5,11 @@
 #include <cmath>
 
 QString LinearityPlanError(const LinearityPlan& plan) {
-    const auto inRange = [](int value) { return value >= 0 && value <= LinearityFullScale; };
+    const auto inRange = [](int value) { return value >= 0 && value <= OutputFullScale; };
     if (!inRange(plan.from) || !inRange(plan.to)) {
         return QCoreApplication::translate("LinearityPlan",
                                            "--linearity values must be 0..%1, got %2:%3")
-            .arg(LinearityFullScale)
+            .arg(OutputFullScale)
             .arg(plan.from)
             .arg(plan.to);
     }
@@ -19,10 +19,10 @@ QString LinearityPlanError(const LinearityPlan& plan) {
             .arg(plan.from)
             .arg(plan.to);
     }
-    if (plan.step < 1 || plan.step > LinearityFullScale) {
+    if (plan.step < 1 || plan.step > OutputFullScale) {
         return QCoreApplication::translate("LinearityPlan",
                                            "--linearity STEP must be 1..%1, got %2")
-            .arg(LinearityFullScale)
+            .arg(OutputFullScale)
             .arg(plan.step);
     }
     if (plan.settle < ShortestSettle) {

@@ -15,7 +15,7 @@ struct LinearityPoint {
     double feedback = 0.0; ///< the mean of the reads at the end of the settle time
     int readings = 0;      ///< how many reads the mean is over
     double Deviation() const { return feedback - output; }
-    double DeviationPercent() const { return Deviation() * 100.0 / LinearityFullScale; }
+    double DeviationPercent() const { return Deviation() * 100.0 / OutputFullScale; }
 };
 
 /// Why a test ended before its last point.

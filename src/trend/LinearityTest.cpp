@@ -119,7 +119,7 @@ void LinearityTest::OnTraffic(const TrafficEvent& event) {
     const int target = event.bytes[2] << 8 | event.bytes[3];
     const int value = event.bytes[4] << 8 | event.bytes[5];
     const bool awaitingWrite = m_phase == Phase::Writing || m_phase == Phase::Restoring;
-    if (function == FunctionWriteSingle && awaitingWrite && target == RegisterOutputDisplay &&
+    if (function == FunctionWriteSingle && awaitingWrite && target == ModuleRegister::OutputDisplay &&
         value == m_pendingValue) {
         m_writeSent = true;
         m_readAfterWrite = false;
@@ -154,7 +154,7 @@ void LinearityTest::askMailbox() {
     // As the ramp does: only into an empty mailbox, so a write the operator
     // asked for is not overwritten and every write is followed by a read.
     if (m_cycle.WriteMode() == WriteModeRead) {
-        m_cycle.RequestWriteToRegister(RegisterOutputDisplay, m_pendingValue);
+        m_cycle.RequestWriteToRegister(ModuleRegister::OutputDisplay, m_pendingValue);
     }
 }
 

@@ -26,9 +26,9 @@ TEST(ReadoutListener, GetsOneSampleForEverySoundReadReplyAndNothingElse) {
     const auto arrived = std::chrono::steady_clock::now() - std::chrono::seconds{3};
 
     std::array<std::uint16_t, 20> registers{};
-    registers[RegisterFeedbackDisplay] = 1234;
-    registers[RegisterOutputDisplay] = 1250;
-    registers[RegisterDisplayMode] = 1;
+    registers[ModuleRegister::FeedbackDisplay] = 1234;
+    registers[ModuleRegister::OutputDisplay] = 1250;
+    registers[ModuleRegister::DisplayMode] = 1;
     cycle.tmr1Timer();
     const Bytes reply = makeReadReply(1, registers);
     // In two pieces; the sample carries the arrival of the last.
@@ -48,7 +48,7 @@ TEST(ReadoutListener, GetsOneSampleForEverySoundReadReplyAndNothingElse) {
     corrupt.back() ^= 0xFF;
     cycle.tmr1Timer();
     port.deliver(corrupt);
-    cycle.RequestWriteToRegister(RegisterOutputDisplay, 700);
+    cycle.RequestWriteToRegister(ModuleRegister::OutputDisplay, 700);
     cycle.tmr1Timer();
     port.deliver(port.written.back());
     cycle.tmr1Timer();

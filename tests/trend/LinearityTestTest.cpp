@@ -69,8 +69,8 @@ private:
         }
         requests.push_back('r');
         std::array<std::uint16_t, 20> registers{};
-        registers[RegisterOutputDisplay] = output;
-        registers[RegisterFeedbackDisplay] =
+        registers[ModuleRegister::OutputDisplay] = output;
+        registers[ModuleRegister::FeedbackDisplay] =
             static_cast<std::uint16_t>(feedback(output, now - written));
         port.deliver(makeReadReply(1, registers), arrived);
     }

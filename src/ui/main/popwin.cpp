@@ -132,9 +132,9 @@ void TForm2::designValuePanel() {
 }
 
 void TForm2::designCommands() {
-    intgrtpt2->SetValueMin(OutputSpanMinimum);
-    intgrtpt2->SetValueMax(OutputSpanMaximum);
-    intgrtpt2->SetValue(OutputSpanMinimum);
+    intgrtpt2->SetValueMin(ModuleCommand::OutputSpanMinimum);
+    intgrtpt2->SetValueMax(ModuleCommand::OutputSpanMaximum);
+    intgrtpt2->SetValue(ModuleCommand::OutputSpanMinimum);
     intgrtpt2->SetMaxLength(5);
     intgrtpt2->SetFont(TFont(QStringLiteral("宋体"), -16, fsBold));
     connect(btn1, &QPushButton::clicked, this, &TForm2::btn1Click);
@@ -228,13 +228,13 @@ void TForm2::tmr1Timer() {
         return;
     }
     intgrtpt1->SetValue(intgrtpt1->Value() + (direction - RampOff) * RampStep);
-    intgrtpt1->SetValue(std::clamp(intgrtpt1->Value(), 0, RampMaximum));
+    intgrtpt1->SetValue(std::clamp(intgrtpt1->Value(), 0, int{OutputFullScale}));
     m_mainWindow.RequestWrite(intgrtpt1->Value());
 }
 
 void TForm2::btn1Click() {
     selectCell(CalibrationCell.column, CalibrationCell.row);
-    m_mainWindow.RequestWrite(CommandCalibrateInputZero);
+    m_mainWindow.RequestWrite(ModuleCommand::CalibrateInputZero);
 }
 
 void TForm2::btn2Click() {
@@ -245,18 +245,18 @@ void TForm2::btn2Click() {
 
 void TForm2::btn3Click() {
     selectCell(CalibrationCell.column, CalibrationCell.row);
-    m_mainWindow.RequestWrite(CommandCalibrateInput20mA);
+    m_mainWindow.RequestWrite(ModuleCommand::CalibrateInput20mA);
 }
 
 void TForm2::btn4Click() {
     selectCell(RelayCell.column, RelayCell.row);
-    m_mainWindow.RequestWrite(RelayOn);
+    m_mainWindow.RequestWrite(ModuleCommand::RelayOn);
     tmr2.SetEnabled(true);
 }
 
 void TForm2::btn5Click() {
     selectCell(RelayCell.column, RelayCell.row);
-    m_mainWindow.RequestWrite(RelayOff);
+    m_mainWindow.RequestWrite(ModuleCommand::RelayOff);
     tmr2.SetEnabled(true);
 }
 
@@ -266,7 +266,7 @@ void TForm2::tmr2Timer() {
     const bool confirmSpan = m_mainWindow.sg1->Row() == SpanCellRow;
     selectCell(CalibrationCell.column, CalibrationCell.row);
     if (confirmSpan) {
-        m_mainWindow.RequestWrite(CommandConfirmOutputSpan);
+        m_mainWindow.RequestWrite(ModuleCommand::CalibrateOutputSpan);
     }
     tmr2.SetEnabled(false);
 }

@@ -1,5 +1,7 @@
 #include "ui/trend/LinearityDialog.h"
 
+#include "modbus/Module.h"
+
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -18,7 +20,7 @@ constexpr int ToleranceDecimals = 3;
 
 QSpinBox* countField(QWidget* parent, int minimum) {
     auto* field = new QSpinBox(parent);
-    field->setRange(minimum, LinearityFullScale);
+    field->setRange(minimum, OutputFullScale);
     return field;
 }
 
@@ -43,11 +45,11 @@ LinearityDialog::LinearityDialog(QWidget* parent) : QDialog(parent) {
     buttons->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
 
     auto* form = new QFormLayout;
-    form->addRow(tr("起始输出 (0-2200)"), fromField);
-    form->addRow(tr("终止输出 (0-2200)"), toField);
+    form->addRow(tr("起始输出 (0-%1)").arg(OutputFullScale), fromField);
+    form->addRow(tr("终止输出 (0-%1)").arg(OutputFullScale), toField);
     form->addRow(tr("步长"), stepField);
     form->addRow(tr("稳定时间"), settleField);
-    form->addRow(tr("允许偏差 (满量程 2200)"), toleranceField);
+    form->addRow(tr("允许偏差 (满量程 %1)").arg(OutputFullScale), toleranceField);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(problem);

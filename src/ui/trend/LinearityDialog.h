@@ -1,6 +1,6 @@
 #pragma once
 // Asks for a linearity test: from which output value to which, by what step
-// (register counts, 0 to 2200), how long each point settles and the
+// (register counts, 0 to the full scale), how long each point settles and the
 // tolerance in per cent of the full scale. A start above the end is refused
 // in the dialog itself; the fields hold every other value within its range.
 

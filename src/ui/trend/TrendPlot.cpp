@@ -179,7 +179,7 @@ ValueAxis TrendPlot::valueAxis(const std::vector<TrendHistory::Column>& columns)
         }
     }
     double low = all.Empty() ? 0.0 : all.low;
-    double high = all.Empty() ? LinearityFullScale : all.high;
+    double high = all.Empty() ? OutputFullScale : all.high;
     const double padding = std::max((high - low) * ValuePadding, NarrowestValueSpan / 2);
     low = std::max(0.0, low - padding);
     high += padding;

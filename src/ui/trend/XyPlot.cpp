@@ -64,7 +64,7 @@ QPoint XyPlot::PixelOf(double output, double feedback) const {
 }
 
 bool XyPlot::WithinTolerance(double output, double feedback) const {
-    return std::abs(feedback - output) <= m_tolerance * LinearityFullScale / 100.0 + 1e-9;
+    return std::abs(feedback - output) <= m_tolerance * OutputFullScale / 100.0 + 1e-9;
 }
 
 QString XyPlot::PointerText() const {
@@ -95,7 +95,7 @@ void XyPlot::paintEvent(QPaintEvent*) {
     painter.save();
     painter.setClipRect(plot);
     painter.setPen(PlotColors::Ideal);
-    painter.drawLine(PixelOf(0, 0), PixelOf(LinearityFullScale, LinearityFullScale));
+    painter.drawLine(PixelOf(0, 0), PixelOf(OutputFullScale, OutputFullScale));
     drawSamples(painter);
     drawPoints(painter);
     painter.restore();
@@ -112,7 +112,7 @@ void XyPlot::paintEvent(QPaintEvent*) {
 }
 
 void XyPlot::drawBand(QPainter& painter) const {
-    const double half = m_tolerance * LinearityFullScale / 100.0;
+    const double half = m_tolerance * OutputFullScale / 100.0;
     const QPolygon band({PixelOf(0, -half), PixelOf(AxisEnd, AxisEnd - half),
                          PixelOf(AxisEnd, AxisEnd + half), PixelOf(0, half)});
     painter.setPen(Qt::NoPen);
