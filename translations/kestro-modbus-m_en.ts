@@ -479,16 +479,19 @@ tolerance, or the line was lost).
 <context>
     <name>PollCycle</name>
     <message>
-        <source>The port refused the request.</source>
-        <translation>The port refused the request.</translation>
-    </message>
-    <message>
         <source>The line echoes every request (an RS-485 adapter with local echo); the echo is dropped.</source>
         <translation>The line echoes every request (an RS-485 adapter with local echo); the echo is dropped.</translation>
     </message>
     <message>
         <source>串口打开失败，串口号可能不存在，请检查设置</source>
         <translation>The port could not be opened; it may not exist. Check the settings.</translation>
+    </message>
+</context>
+<context>
+    <name>PollPort</name>
+    <message>
+        <source>This line has no rate of its own.</source>
+        <translation>This line has no rate of its own.</translation>
     </message>
 </context>
 <context>

@@ -17,15 +17,19 @@ bool LineKeeper::Connected() const {
     return m_lost || m_line.Connected();
 }
 
-void LineKeeper::SetConnected(bool connected) {
-    if (!connected && m_lost) {
+PortResult LineKeeper::Open() {
+    return m_line.Open();
+}
+
+PortResult LineKeeper::Close() {
+    if (m_lost) {
         // The dead device was let go when the line went away; what is left
         // is to stop looking for it.
         m_lost = false;
         m_retry.SetEnabled(false);
-        return;
+        return std::nullopt;
     }
-    m_line.SetConnected(connected);
+    return m_line.Close();
 }
 
 QString LineKeeper::Port() const {
@@ -36,28 +40,40 @@ TBaudRate LineKeeper::BaudRate() const {
     return m_line.BaudRate();
 }
 
-void LineKeeper::WriteData(const void* buffer, int count) {
+PortResult LineKeeper::Write(const std::uint8_t* bytes, int count) {
     if (m_lost) {
-        throw LineLostError(m_reason.toStdString());
+        return lostError();
     }
-    try {
-        m_line.WriteData(buffer, count);
-    } catch (const LineLostError& error) {
-        lose(QString::fromUtf8(error.what()));
-        throw LineLostError(m_reason.toStdString());
+    PortResult failure = m_line.Write(bytes, count);
+    if (failure && failure->kind == PortError::Kind::LineLost) {
+        lose(failure->text);
+        return lostError();
     }
+    return failure;
 }
 
-int LineKeeper::ReadData(void* buffer, int count) {
+PortRead LineKeeper::Read(std::uint8_t* buffer, int count) {
     if (m_lost) {
-        return 0;
+        return {};
     }
-    try {
-        return m_line.ReadData(buffer, count);
-    } catch (const LineLostError& error) {
-        lose(QString::fromUtf8(error.what()));
-        return 0;
+    PortRead read = m_line.Read(buffer, count);
+    if (read.error && read.error->kind == PortError::Kind::LineLost) {
+        lose(read.error->text);
+        return {};
     }
+    return read;
+}
+
+int LineKeeper::PendingInput() const {
+    return m_lost ? 0 : m_line.PendingInput();
+}
+
+PortResult LineKeeper::SetLineRate(TBaudRate rate) {
+    return m_lost ? lostError() : m_line.SetLineRate(rate);
+}
+
+PortError LineKeeper::lostError() const {
+    return PortError{PortError::Kind::LineLost, m_reason};
 }
 
 void LineKeeper::ExpectReply(int count) {
@@ -88,11 +104,8 @@ void LineKeeper::lose(const QString& reason) {
     // The dead device is let go at once: its event thread has stopped
     // listening, and a USB adapter plugged back in gets its old name again
     // only once nothing holds that name any more.
-    try {
-        m_line.SetConnected(false);
-    } catch (...) {
-        // A device that is gone cannot be restored; it is released anyway.
-    }
+    // A device that is gone cannot be restored; it is released anyway.
+    static_cast<void>(m_line.Close());
     // A line that cannot come back under its name is not looked for; the
     // engine polls on as before, every request failing with the reason.
     m_retry.SetEnabled(reopen);
@@ -104,13 +117,14 @@ void LineKeeper::retry() {
     QString refusal;
     bool opened = false;
     m_retrying = true;
-    try {
-        m_line.SetConnected(true);
+    if (const PortResult failure = m_line.Open()) {
+        // Not there yet, unless the name now leads to another adapter; the
+        // next attempt comes in a second.
+        if (failure->kind == PortError::Kind::AdapterChanged) {
+            refusal = failure->text;
+        }
+    } else {
         opened = true;
-    } catch (const AdapterRefusedError& error) {
-        refusal = QString::fromUtf8(error.what());
-    } catch (...) {
-        // Not there yet; the next attempt comes in a second.
     }
     m_retrying = false;
     if (!opened) {

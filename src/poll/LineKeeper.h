@@ -1,6 +1,6 @@
 #pragma once
 // Keeps the poll engine's line through a re-plug. When the line goes away
-// under the open port (a write or a read raises LineLostError), the dead
+// under the open port (a write or a read fails with a LineLost error), the dead
 // device is let go and, unless the port says its name cannot lead back to
 // the same line, the same port is opened again about once a second,
 // on the main thread's timer, until it opens; the port's settings are pushed
@@ -35,14 +35,18 @@ public:
 
     /// Open, or lost and being opened again.
     bool Connected() const override;
-    void SetConnected(bool connected) override;
+    PortResult Open() override;
+    /// Also stops looking for a lost line.
+    PortResult Close() override;
     QString Port() const override;
     TBaudRate BaudRate() const override;
-    /// While the line is lost, raises with the reason and sends nothing.
-    void WriteData(const void* buffer, int count) override;
+    /// While the line is lost, fails with the reason and sends nothing.
+    PortResult Write(const std::uint8_t* bytes, int count) override;
     /// While the line is lost, nothing is waiting.
-    int ReadData(void* buffer, int count) override;
+    PortRead Read(std::uint8_t* buffer, int count) override;
+    int PendingInput() const override;
     void ExpectReply(int count) override;
+    PortResult SetLineRate(TBaudRate rate) override;
     void SetOnRxChar(std::function<void(int count)> handler) override;
     std::chrono::steady_clock::time_point LastRxTime() const override;
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
@@ -52,6 +56,7 @@ public:
 
 private:
     void lose(const QString& reason);
+    PortError lostError() const;
     void retry();
     void lineChanged(const LineChange& change);
     void tell(LineChange::Kind kind, const QString& text);

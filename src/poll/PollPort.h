@@ -2,23 +2,35 @@
 
 #include "serial/ComTypes.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <functional>
-#include <stdexcept>
+#include <optional>
 
-// Raised by WriteData and ReadData when the line has gone away under the open
-// port (a USB adapter pulled out); the text says so to the operator.
-class LineLostError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+// Why the line refused something: one value from where it happened to where
+// the operator reads it.
+struct PortError {
+    enum class Kind {
+        Refused,        ///< the device or the system refused (an opening, a write)
+        LineLost,       ///< the line went away under the open port (an adapter pulled out)
+        AdapterChanged, ///< the port's name now leads to another adapter than before
+    };
+    Kind kind = Kind::Refused;
+    /// For the operator: what happened and, where known, what to do.
+    QString text;
+
+    bool operator==(const PortError&) const = default;
 };
 
-// Raised by SetConnected(true) when the port's name now leads to another
-// adapter than the one it was used with; the text names both.
-class AdapterRefusedError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+/// Nothing when it worked, else why not.
+using PortResult = std::optional<PortError>;
+
+// What a read took: the bytes, or why the line gave none.
+struct PortRead {
+    int count = 0;
+    PortResult error;
 };
 
 // A change of the line itself, told apart from the bytes on it.
@@ -32,26 +44,40 @@ struct LineChange {
     QString text;
 };
 
-// What the poll cycle needs of the serial port and nothing more. TForm1 and the
-// headless runner hand it the real port through ComPortAdapter; tests hand it fakes.
+// The line the poll engine talks over, and nothing more: a serial port today,
+// a network connection next. The window and the runners hand the engine a
+// serial port through ComPortAdapter; tests hand it fakes.
 class PollPort {
 public:
     virtual ~PollPort() = default;
 
     virtual bool Connected() const = 0;
-    // Opening may throw; the exception's text is shown to the operator.
-    virtual void SetConnected(bool connected) = 0;
+    virtual PortResult Open() = 0;
+    virtual PortResult Close() = 0;
+    /// The line's name as the operator chose it (a port such as ttyUSB0).
     virtual QString Port() const = 0;
     virtual TBaudRate BaudRate() const = 0;
 
-    // Sends count bytes; throws when the device refuses them.
-    virtual void WriteData(const void* buffer, int count) = 0;
-    // Returns at once with up to count bytes of what is waiting.
-    virtual int ReadData(void* buffer, int count) = 0;
-    // The reply to the request about to be sent is complete after count
-    // bytes: the port may then announce them in one received-characters
-    // event. Bytes that come otherwise are announced all the same.
+    /// Sends count bytes.
+    virtual PortResult Write(const std::uint8_t* bytes, int count) = 0;
+    /// Returns at once with up to count bytes of what is waiting.
+    virtual PortRead Read(std::uint8_t* buffer, int count) = 0;
+    /// How many bytes wait to be read without their received-characters
+    /// event having come round yet.
+    virtual int PendingInput() const { return 0; }
+    /// The reply to the request about to be sent is complete after count
+    /// bytes: the port may then announce them in one received-characters
+    /// event. Bytes that come otherwise are announced all the same.
     virtual void ExpectReply(int count) { static_cast<void>(count); }
+
+    /// Sets the line's rate while it is open (the scan tries one after the
+    /// other). A line without a rate of its own refuses.
+    virtual PortResult SetLineRate(TBaudRate rate) {
+        static_cast<void>(rate);
+        return PortError{
+            PortError::Kind::Refused,
+            QCoreApplication::translate("PollPort", "This line has no rate of its own.")};
+    }
 
     // The received-characters event, called on the main thread with the number of
     // bytes waiting. Only one handler is kept.

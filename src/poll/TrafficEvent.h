@@ -70,19 +70,3 @@ QString TrafficBytesText(const std::uint8_t* bytes, std::size_t count);
 inline QString TrafficBytesText(const std::vector<std::uint8_t>& bytes) {
     return TrafficBytesText(bytes.data(), bytes.size());
 }
-
-// Receives the traffic record as the engine writes it. Everything is called on
-// the thread that runs the engine (the main thread).
-class TrafficListener {
-public:
-    virtual ~TrafficListener() = default;
-
-    /// One entry, in the order the events happened.
-    virtual void OnTraffic(const TrafficEvent& event) = 0;
-    /// The engine counted a missed reply (the Er count rose). A request that
-    /// got no whole reply has its "--" entry just before; one whose whole
-    /// reply was unsound has had its Rx entry.
-    virtual void OnMissCounted() {}
-    /// Start: a new run begins and elapsed times count from here.
-    virtual void OnStarted() {}
-};

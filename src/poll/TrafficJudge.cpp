@@ -35,23 +35,13 @@ std::chrono::system_clock::time_point wallTimeOf(TrafficJudge::Clock::time_point
 
 } // namespace
 
-void TrafficJudge::AddListener(TrafficListener& listener) {
-    if (std::find(m_listeners.begin(), m_listeners.end(), &listener) == m_listeners.end()) {
-        m_listeners.push_back(&listener);
-    }
-}
-
-void TrafficJudge::RemoveListener(TrafficListener& listener) {
-    std::erase(m_listeners, &listener);
-}
-
 void TrafficJudge::Started() {
     recordStrayBytes();
     m_start = Clock::now();
     m_lastWrite.reset();
     m_waiting = false;
     m_recorded = 0;
-    for (TrafficListener* listener : m_listeners) {
+    for (PollListener* listener : m_listeners) {
         listener->OnStarted();
     }
 }
@@ -65,10 +55,9 @@ void TrafficJudge::RequestSent(const std::uint8_t* frame, std::size_t count, boo
               frame, count, now, false);
 }
 
-void TrafficJudge::Received(const std::uint8_t* rxFrame, std::size_t rxCount, int address,
+void TrafficJudge::Received(const std::uint8_t* rxFrame, std::size_t rxCount, ReplyCheck check,
                             Clock::time_point rxTime) {
     if (m_waiting) {
-        const ReplyCheck check = CheckReply(rxFrame, rxCount, address);
         if (check == ReplyCheck::Incomplete) {
             return;
         }
@@ -116,7 +105,7 @@ void TrafficJudge::MissCounted(std::size_t rxCount) {
                   rxCount > 0 ? TrafficVerdict::Incomplete : TrafficVerdict::NoReply, nullptr, 0,
                   Clock::now(), false);
     }
-    for (TrafficListener* listener : m_listeners) {
+    for (PollListener* listener : m_listeners) {
         listener->OnMissCounted();
     }
 }
@@ -158,7 +147,7 @@ void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
         event.responseTime =
             std::chrono::duration_cast<std::chrono::microseconds>(when - *m_lastWrite);
     }
-    for (TrafficListener* listener : m_listeners) {
+    for (PollListener* listener : m_listeners) {
         listener->OnTraffic(event);
     }
 }

@@ -4,7 +4,7 @@
 // occurred, and the response times of the sound replies. Start clears it,
 // as it clears the counters.
 
-#include "poll/TrafficEvent.h"
+#include "poll/PollListener.h"
 #include "record/ResponseTimes.h"
 
 #include <QString>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-class LinkStatistics : public TrafficListener {
+class LinkStatistics : public PollListener {
 public:
     struct VerdictCount {
         QString verdict; ///< as in the record: "ok", "bad-crc", "exception-02", ...

@@ -1,12 +1,11 @@
 #include "runner/HeadlessMain.h"
 
-#include "runner/HeadlessRunner.h"
-#include "runner/ScanRunner.h"
 #include "platform/system/SignalWatcher.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/ComPortAdapter.h"
-#include "poll/LineKeeper.h"
 #include "poll/PollCycle.h"
+#include "runner/HeadlessRunner.h"
+#include "runner/ScanRunner.h"
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
 
@@ -35,7 +34,8 @@ int RunScan(const RunnerOptions& options) {
     UseFineTimerSlack();
     TComPort port;
     configurePort(port, options.port.toStdString(), options.scanRates.front());
-    ScanRunner scan(port, options.scanRates, stdout, stderr);
+    ComPortAdapter line(port);
+    ScanRunner scan(line, options.scanRates, stdout, stderr);
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::interrupted, [&scan] { scan.Interrupt(); });
     return scan.Run();
@@ -67,9 +67,7 @@ int RunHeadless(const RunnerOptions& options) {
 
     TComPort port;
     configurePort(port, path, options.baudRate);
-    ComPortAdapter adapter(port);
-    LineKeeper line(adapter);
-    HeadlessRunner runner(line, options, stdout, stderr);
+    HeadlessRunner runner(std::make_unique<ComPortAdapter>(port), options, stdout, stderr);
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::interrupted, [&runner] { runner.Interrupt(); });
     const int status = runner.Run();

@@ -4,29 +4,28 @@
 #include "record/LinkSummary.h"
 #include "trend/TrendCsv.h"
 
-HeadlessRunner::HeadlessRunner(PollPort& port, const RunnerOptions& options, std::FILE* out,
-                               std::FILE* err)
-    : m_options(options), m_out(out), m_err(err), m_view(out, err), m_cycle(port, m_view),
-      m_writes(options.writes.begin(), options.writes.end()) {
-    m_view.SetAddress(options.address);
+HeadlessRunner::HeadlessRunner(std::unique_ptr<PollPort> line, const RunnerOptions& options,
+                               std::FILE* out, std::FILE* err)
+    : m_options(options), m_out(out), m_err(err), m_view(out, err),
+      m_session(std::move(line), m_view), m_writes(options.writes.begin(), options.writes.end()) {
+    m_cycle.SetAddress(options.address);
     // The runner counts ticks around the engine's own tick handler.
     m_cycle.PollTimer().SetOnTimer([this] { onTick(); });
-    m_cycle.AddTrafficListener(m_statistics);
-    m_cycle.AddTrafficListener(m_recorder);
-    m_recorder.SetLimitBytes(std::int64_t{options.record.limitMegabytes} *
-                             TrafficRecorder::BytesPerMegabyte);
-    m_recorder.SetOnFailure([this](const QString& reason) {
+    TrafficRecorder& recorder = m_session.Recorder();
+    recorder.SetLimitBytes(std::int64_t{options.record.limitMegabytes} *
+                           TrafficRecorder::BytesPerMegabyte);
+    recorder.SetOnFailure([this](const QString& reason) {
         printError(tr("the recording stopped, polling goes on: %1").arg(reason));
     });
     if (options.linearity) {
         m_linearity = std::make_unique<LinearityTest>(m_cycle, *options.linearity);
         // The stopping tick settles the last request and closes the port.
-        m_linearity->SetOnFinished([this](const LinearityResult&) { m_cycle.skButton3Click(); });
+        m_linearity->SetOnFinished([this](const LinearityResult&) { m_cycle.Stop(); });
     }
 }
 
 int HeadlessRunner::Run() {
-    if (!prepareFiles() || !m_cycle.skButton2Click()) {
+    if (!prepareFiles() || !m_cycle.Start()) {
         return 1;
     }
     // The first request is a read, as in the window after Start: the first
@@ -34,10 +33,10 @@ int HeadlessRunner::Run() {
     // is written. The writes follow from the first tick on.
     startLinearityOnceWritesAreOut();
     if (m_interrupted) {
-        m_cycle.skButton3Click();
+        m_cycle.Stop();
     }
     m_loop.exec();
-    m_recorder.Stop();
+    m_session.Recorder().Stop();
     printSummary();
     if (!writeStatistics()) {
         return 1;
@@ -53,7 +52,8 @@ int HeadlessRunner::Run() {
 
 bool HeadlessRunner::prepareFiles() {
     if (!m_options.record.path.isEmpty()) {
-        if (const QString error = m_recorder.Start(m_options.record.path); !error.isEmpty()) {
+        if (const QString error = m_session.Recorder().Start(m_options.record.path);
+            !error.isEmpty()) {
             printError(tr("cannot record the traffic: %1").arg(error));
             return false;
         }
@@ -64,7 +64,7 @@ bool HeadlessRunner::prepareFiles() {
         if (const int error = writeFileAtomically(m_options.summaryPath, {}); error != 0) {
             printError(tr("cannot write the summary: %1")
                            .arg(RecordingFailureText(m_options.summaryPath, error)));
-            m_recorder.Stop();
+            m_session.Recorder().Stop();
             return false;
         }
     }
@@ -75,7 +75,8 @@ bool HeadlessRunner::writeStatistics() {
     if (m_options.summaryPath.isEmpty()) {
         return true;
     }
-    const int error = writeFileAtomically(m_options.summaryPath, LinkSummaryJson(m_statistics));
+    const int error =
+        writeFileAtomically(m_options.summaryPath, LinkSummaryJson(m_session.Statistics()));
     if (error != 0) {
         printError(tr("cannot write the summary: %1")
                        .arg(RecordingFailureText(m_options.summaryPath, error)));
@@ -85,9 +86,7 @@ bool HeadlessRunner::writeStatistics() {
 }
 
 void HeadlessRunner::printError(const QString& text) {
-    const QByteArray line = ("kestro-modbus-m: " + text + '\n').toUtf8();
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_err);
-    std::fflush(m_err);
+    m_view.PrintError("kestro-modbus-m: " + text);
 }
 
 void HeadlessRunner::Interrupt() {
@@ -97,11 +96,11 @@ void HeadlessRunner::Interrupt() {
         return;
     }
     m_interrupted = true;
-    m_cycle.skButton3Click();
+    m_cycle.Stop();
 }
 
 void HeadlessRunner::onTick() {
-    m_cycle.tmr1Timer();
+    m_cycle.Tick();
     if (!m_cycle.Polling()) {
         // That was the stopping tick: the last request is settled, the port closed.
         m_loop.quit();
@@ -111,23 +110,23 @@ void HeadlessRunner::onTick() {
     queueNextWrite();
     startLinearityOnceWritesAreOut();
     if (m_options.cycles && m_ticks >= *m_options.cycles) {
-        m_cycle.skButton3Click();
+        m_cycle.Stop();
     }
 }
 
 void HeadlessRunner::queueNextWrite() {
     // Like the write dialog's ramp: a new write only once a read has emptied the
     // mailbox, so every write is followed by at least one read.
-    if (m_writes.empty() || m_cycle.WriteMode() != WriteModeRead) {
+    if (m_writes.empty() || m_cycle.Mailbox() != WriteMode::Read) {
         return;
     }
     const auto [registerIndex, value] = m_writes.front();
     m_writes.pop_front();
-    m_cycle.RequestWriteToRegister(registerIndex, value);
+    m_cycle.RequestWrite(registerIndex, value);
 }
 
 void HeadlessRunner::startLinearityOnceWritesAreOut() {
-    if (m_linearity && !m_interrupted && m_writes.empty() && m_cycle.WriteMode() == WriteModeRead) {
+    if (m_linearity && !m_interrupted && m_writes.empty() && m_cycle.Mailbox() == WriteMode::Read) {
         m_linearity->Start();
     }
 }
@@ -142,8 +141,9 @@ void HeadlessRunner::printLinearity(const LinearityResult& result) {
 }
 
 void HeadlessRunner::printSummary() {
-    const QByteArray summary =
-        (m_view.CountersLine() + '\n' + m_view.RegistersLine() + '\n').toUtf8();
+    const QByteArray summary = (CountersLine(m_cycle.TxCount(), m_cycle.ErCount()) + '\n' +
+                                RegistersLine(m_cycle.Registers()) + '\n')
+                                   .toUtf8();
     std::fwrite(summary.constData(), 1, static_cast<std::size_t>(summary.size()), m_out);
     std::fflush(m_out);
 }

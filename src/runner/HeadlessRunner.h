@@ -2,9 +2,7 @@
 
 #include "runner/RunnerOptions.h"
 #include "runner/RunnerView.h"
-#include "poll/PollCycle.h"
-#include "record/LinkStatistics.h"
-#include "record/TrafficRecorder.h"
+#include "session/PollSession.h"
 #include "trend/LinearityTest.h"
 
 #include <QCoreApplication>
@@ -28,7 +26,8 @@ class HeadlessRunner {
     Q_DECLARE_TR_FUNCTIONS(HeadlessRunner)
 
 public:
-    HeadlessRunner(PollPort& port, const RunnerOptions& options, std::FILE* out, std::FILE* err);
+    HeadlessRunner(std::unique_ptr<PollPort> line, const RunnerOptions& options, std::FILE* out,
+                   std::FILE* err);
 
     // Exit status of a failed linearity test.
     static constexpr int LinearityFailed = 3;
@@ -45,8 +44,8 @@ public:
     // wait for that.
     void Interrupt();
 
-    const PollCycle& Cycle() const { return m_cycle; }
-    const LinkStatistics& Statistics() const { return m_statistics; }
+    const PollCycle& Cycle() const { return m_session.Engine(); }
+    const LinkStatistics& Statistics() const { return m_session.Statistics(); }
 
 private:
     bool prepareFiles();
@@ -62,9 +61,8 @@ private:
     std::FILE* m_out;
     std::FILE* m_err;
     RunnerView m_view;
-    PollCycle m_cycle;
-    TrafficRecorder m_recorder;
-    LinkStatistics m_statistics;
+    PollSession m_session;
+    PollCycle& m_cycle = m_session.Engine();
     std::unique_ptr<LinearityTest> m_linearity;
     QEventLoop m_loop;
     std::deque<std::pair<int, int>> m_writes;

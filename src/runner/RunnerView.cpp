@@ -1,5 +1,7 @@
 #include "runner/RunnerView.h"
 
+#include "poll/PollCycle.h"
+
 #include <QStringList>
 
 namespace {
@@ -14,41 +16,23 @@ void printLine(std::FILE* stream, const QString& line) {
 
 } // namespace
 
-RunnerView::RunnerView(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {
-    FillCaptions(*this);
-}
-
-void RunnerView::SetCellText(int column, int row, const QString& text) {
-    if (column >= 0 && column < TableColumnCount && row >= 0 && row < TableRowCount) {
-        m_cells[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)] = text;
-    }
-}
+RunnerView::RunnerView(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
 
 void RunnerView::AppendMonitorLine(const QString& line) {
     printLine(m_out, line);
 }
 
-QString RunnerView::PanelText(int panel) const {
-    return panel >= 0 && panel < PanelCount ? m_panels[static_cast<std::size_t>(panel)] : QString();
-}
-
-void RunnerView::SetPanelText(int panel, const QString& text) {
-    if (panel >= 0 && panel < PanelCount) {
-        m_panels[static_cast<std::size_t>(panel)] = text;
+void RunnerView::ShowOpenFailure(const PortError& error) {
+    printLine(m_err, OpenFailureText());
+    if (!error.text.isEmpty()) {
+        printLine(m_err, error.text);
     }
 }
 
-void RunnerView::ShowOpenFailure(const QString& message, const QString& detail) {
-    printLine(m_err, message);
-    if (!detail.isEmpty()) {
-        printLine(m_err, detail);
-    }
-}
-
-void RunnerView::ShowWriteFailure(const QString& reason) {
+void RunnerView::ShowWriteFailure(const std::optional<PortError>& error) {
     // Only the failure goes to standard error; the traffic shows the recovery.
-    if (!reason.isEmpty()) {
-        printLine(m_err, reason);
+    if (error && !error->text.isEmpty()) {
+        printLine(m_err, error->text);
     }
 }
 
@@ -56,17 +40,18 @@ void RunnerView::ShowLineNote(const QString& note) {
     printLine(m_err, note);
 }
 
-// Scripts read the counters and the registers: they are the same in every language.
-QString RunnerView::CountersLine() const {
-    return QStringLiteral("Tx=%1 Er=%2").arg(m_panels[1], m_panels[3]);
+void RunnerView::PrintError(const QString& line) {
+    printLine(m_err, line);
 }
 
-QString RunnerView::RegistersLine() const {
+QString CountersLine(std::uint64_t requests, std::uint64_t misses) {
+    return QStringLiteral("Tx=%1 Er=%2").arg(requests).arg(misses);
+}
+
+QString RegistersLine(const RegisterValues& registers) {
     QStringList values;
-    for (int i = 0; i < RegisterCount; ++i) {
-        const TableCell cell = CellOfRegister(i);
-        values.append(
-            m_cells[static_cast<std::size_t>(cell.column)][static_cast<std::size_t>(cell.row)]);
+    for (const std::uint16_t value : registers) {
+        values.append(QString::number(value));
     }
     return QStringLiteral("registers=") + values.join(',');
 }

@@ -1,9 +1,7 @@
 #include "runner/ScanRunner.h"
 
-#include "poll/ComPortAdapter.h"
 #include "poll/PollCycle.h"
-#include "serial/ComPort.h"
-#include "serial/EComPort.h"
+#include "poll/PollPort.h"
 
 #include <algorithm>
 #include <array>
@@ -29,8 +27,7 @@ std::chrono::milliseconds ScanReplyTimeout(int bitsPerSecond) {
     return std::chrono::ceil<std::chrono::milliseconds>(wire) + ScanRunner::Margin;
 }
 
-ScanRunner::ScanRunner(TCustomComPort& port, std::vector<TBaudRate> rates, std::FILE* out,
-                       std::FILE* err)
+ScanRunner::ScanRunner(PollPort& port, std::vector<TBaudRate> rates, std::FILE* out, std::FILE* err)
     : m_port(port), m_rates(std::move(rates)), m_out(out), m_err(err) {
     m_timeout.setSingleShot(true);
     m_timeout.setTimerType(Qt::PreciseTimer);
@@ -38,28 +35,23 @@ ScanRunner::ScanRunner(TCustomComPort& port, std::vector<TBaudRate> rates, std::
 }
 
 ScanRunner::~ScanRunner() {
-    m_port.OnRxChar = nullptr;
+    m_port.SetOnRxChar(nullptr);
 }
 
 int ScanRunner::Run() {
-    try {
-        m_port.SetConnected(true);
-    } catch (const EComPort& error) {
+    if (const PortResult failure = m_port.Open()) {
         printError(OpenFailureText());
-        printError(PortErrorText(error));
+        printError(failure->text);
         return ExitPortFailed;
     }
-    m_port.OnRxChar = [this](TCustomComPort*, int count) { received(count); };
+    m_port.SetOnRxChar([this](int count) { received(count); });
     startRate();
     if (!m_done) {
         m_loop.exec();
     }
-    m_port.OnRxChar = nullptr;
-    try {
-        m_port.SetConnected(false);
-    } catch (const EComPort&) {
-        // A line that went away cannot be restored; the scan has its result.
-    }
+    m_port.SetOnRxChar(nullptr);
+    // A line that went away cannot be restored; the scan has its result.
+    static_cast<void>(m_port.Close());
     if (m_status != ExitPortFailed) {
         printError(m_found == 0 ? tr("scan: no module answered")
                                 : tr("scan: %1 found").arg(m_found));
@@ -73,10 +65,8 @@ void ScanRunner::Interrupt() {
 
 void ScanRunner::startRate() {
     const TBaudRate rate = m_rates[m_rateIndex];
-    try {
-        m_port.SetBaudRate(rate);
-    } catch (const EComPort& error) {
-        printError(PortErrorText(error));
+    if (const PortResult failure = m_port.SetLineRate(rate)) {
+        printError(failure->text);
         finish(ExitPortFailed);
         return;
     }
@@ -102,10 +92,9 @@ void ScanRunner::ask() {
     BuildReadRequest(m_request, m_address);
     m_replyCount = 0;
     m_answered = false;
-    try {
-        m_port.WriteData(m_request.data(), static_cast<int>(m_request.size()));
-    } catch (const EComPort& error) {
-        printError(PortErrorText(error));
+    if (const PortResult failure =
+            m_port.Write(m_request.data(), static_cast<int>(m_request.size()))) {
+        printError(failure->text);
         finish(ExitPortFailed);
         return;
     }
@@ -119,12 +108,7 @@ void ScanRunner::received(int count) {
         const std::size_t room = m_reply.size() - m_replyCount;
         std::uint8_t* target = room > 0 ? m_reply.data() + m_replyCount : scratch.data();
         const int wanted = std::min<int>(count, static_cast<int>(room > 0 ? room : scratch.size()));
-        int got = 0;
-        try {
-            got = m_port.ReadData(target, wanted);
-        } catch (const EComPort&) {
-            got = 0;
-        }
+        const int got = m_port.Read(target, wanted).count;
         if (got <= 0) {
             break;
         }
@@ -156,13 +140,7 @@ void ScanRunner::waitEnded() {
     // On a busy machine the answer can be in the driver before its
     // received-characters event has come round: take it before moving on.
     if (!m_answered) {
-        int pending = 0;
-        try {
-            pending = m_port.PendingInputCount();
-        } catch (const EComPort&) {
-            pending = 0;
-        }
-        if (pending > 0) {
+        if (const int pending = m_port.PendingInput(); pending > 0) {
             received(pending);
             if (m_answered) {
                 return;
@@ -195,11 +173,9 @@ void ScanRunner::finish(int status) {
 
 void ScanRunner::drainInput() {
     std::array<std::uint8_t, 256> scratch{};
-    try {
-        while (m_port.ReadData(scratch.data(), static_cast<int>(scratch.size())) > 0) {
-        }
-    } catch (const EComPort&) {
-        // The write that follows says what is wrong with the line.
+    // A failing read ends the draining; the write that follows says what is
+    // wrong with the line.
+    while (m_port.Read(scratch.data(), static_cast<int>(scratch.size())).count > 0) {
     }
 }
 

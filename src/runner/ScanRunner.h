@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <vector>
 
-class TCustomComPort;
+class PollPort;
 
 /// How long the scan waits for the answer to one request at a rate: both
 /// frames on the wire, the silence before the answer, and a margin for the
@@ -35,8 +35,8 @@ public:
     // is for the module to turn round.
     static constexpr std::chrono::milliseconds Margin{40};
 
-    /// The port is set up (path, framing) but not open.
-    ScanRunner(TCustomComPort& port, std::vector<TBaudRate> rates, std::FILE* out, std::FILE* err);
+    /// The line is set up (path, framing) but not open.
+    ScanRunner(PollPort& line, std::vector<TBaudRate> rates, std::FILE* out, std::FILE* err);
     ~ScanRunner();
     ScanRunner(const ScanRunner&) = delete;
     ScanRunner& operator=(const ScanRunner&) = delete;
@@ -61,7 +61,7 @@ private:
     void drainInput();
     void printError(const QString& line);
 
-    TCustomComPort& m_port;
+    PollPort& m_port;
     std::vector<TBaudRate> m_rates;
     std::FILE* m_out;
     std::FILE* m_err;

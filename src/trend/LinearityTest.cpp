@@ -1,20 +1,17 @@
 #include "trend/LinearityTest.h"
 
-#include "modbus/RtuFrame.h"
+#include "modbus/Module.h"
 #include "poll/PollCycle.h"
-#include "poll/RegisterMap.h"
 
 LinearityTest::LinearityTest(PollCycle& cycle, const LinearityPlan& plan)
     : m_cycle(cycle), m_outputs(LinearityOutputs(plan)) {
     m_result.plan = plan;
     m_result.plannedPoints = static_cast<int>(m_outputs.size());
-    m_cycle.AddReadoutListener(*this);
-    m_cycle.AddTrafficListener(*this);
+    m_cycle.AddListener(*this);
 }
 
 LinearityTest::~LinearityTest() {
-    m_cycle.RemoveReadoutListener(*this);
-    m_cycle.RemoveTrafficListener(*this);
+    m_cycle.RemoveListener(*this);
 }
 
 void LinearityTest::Start() {
@@ -99,33 +96,28 @@ void LinearityTest::settling(const ReadoutSample& sample) {
 }
 
 void LinearityTest::OnTraffic(const TrafficEvent& event) {
+    if (Running() && event.direction == TrafficDirection::Rx &&
+        event.verdict == TrafficVerdict::Ok) {
+        m_missedInRow = 0;
+    }
+}
+
+void LinearityTest::OnRequestSent(const PollRequest& request) {
     if (!Running()) {
         return;
     }
-    if (event.direction != TrafficDirection::Tx) {
-        if (event.verdict == TrafficVerdict::Ok) {
-            m_missedInRow = 0;
-        }
-        return;
-    }
-    if (event.verdict == TrafficVerdict::WriteFailed) {
+    if (!request.written) {
         stop(LinearityStop::WriteFailed);
         return;
     }
-    if (event.bytes.size() < 6) {
-        return;
-    }
-    const std::uint8_t function = event.bytes[1];
-    const int target = event.bytes[2] << 8 | event.bytes[3];
-    const int value = event.bytes[4] << 8 | event.bytes[5];
     const bool awaitingWrite = m_phase == Phase::Writing || m_phase == Phase::Restoring;
-    if (function == FunctionWriteSingle && awaitingWrite && target == ModuleRegister::OutputDisplay &&
-        value == m_pendingValue) {
+    if (request.kind == PollRequest::Kind::Write && awaitingWrite &&
+        request.registerIndex == ModuleRegister::OutputDisplay && request.value == m_pendingValue) {
         m_writeSent = true;
         m_readAfterWrite = false;
         ++m_attempts;
         m_result.outputWritten = true;
-    } else if (function == FunctionReadHolding && m_writeSent) {
+    } else if (request.kind == PollRequest::Kind::Read && m_writeSent) {
         m_readAfterWrite = true;
     }
 }
@@ -153,8 +145,8 @@ void LinearityTest::requestWrite(int value) {
 void LinearityTest::askMailbox() {
     // As the ramp does: only into an empty mailbox, so a write the operator
     // asked for is not overwritten and every write is followed by a read.
-    if (m_cycle.WriteMode() == WriteModeRead) {
-        m_cycle.RequestWriteToRegister(ModuleRegister::OutputDisplay, m_pendingValue);
+    if (m_cycle.Mailbox() == WriteMode::Read) {
+        m_cycle.RequestWrite(ModuleRegister::OutputDisplay, m_pendingValue);
     }
 }
 

@@ -18,8 +18,7 @@
 // when it is aborted. Everything runs on the engine's thread; the test must
 // outlive its run and must not be destroyed from inside its finish handler.
 
-#include "poll/ReadoutSample.h"
-#include "poll/TrafficEvent.h"
+#include "poll/PollListener.h"
 #include "trend/LinearityResult.h"
 
 #include <functional>
@@ -27,7 +26,7 @@
 
 class PollCycle;
 
-class LinearityTest : public ReadoutListener, public TrafficListener {
+class LinearityTest : public PollListener {
 public:
     using FinishedHandler = std::function<void(const LinearityResult&)>;
 
@@ -60,6 +59,7 @@ public:
 
     void OnReadout(const ReadoutSample& sample) override;
     void OnTraffic(const TrafficEvent& event) override;
+    void OnRequestSent(const PollRequest& request) override;
     void OnMissCounted() override;
 
 private:

@@ -8,9 +8,9 @@
 // stream has its oldest samples folded into their seconds early. A full day
 // at 115200 baud takes about 2.4 MB, a day at the limit about 10.5 MB.
 //
-// Fed by the poll engine as a ReadoutListener, read by the trend window.
+// Fed by the poll engine as a PollListener, read by the trend window.
 
-#include "poll/ReadoutSample.h"
+#include "poll/PollListener.h"
 
 #include <chrono>
 #include <cstdint>
@@ -19,7 +19,7 @@
 #include <optional>
 #include <vector>
 
-class TrendHistory : public ReadoutListener {
+class TrendHistory : public PollListener {
 public:
     using Clock = std::chrono::steady_clock;
     using Microseconds = std::chrono::microseconds;

@@ -1,7 +1,7 @@
 #include "tests/poll/EngineFakes.h"
 
-#include "runner/HeadlessRunner.h"
 #include "platform/system/SignalWatcher.h"
+#include "runner/HeadlessRunner.h"
 
 #include <QRegularExpression>
 #include <QTimer>
@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -45,13 +46,14 @@ protected:
 };
 
 TEST_F(HeadlessRunnerTest, RunsTheCyclesWithQueuedWritesBetweenReads) {
-    EchoingPort port;
+    auto line = std::make_unique<EchoingPort>();
+    EchoingPort& port = *line;
     port.baudRate = br115200;
     RunnerOptions options = portOptions();
     options.address = 9;
     options.cycles = 5;
     options.writes = {{3, 1000}, {10, 1}};
-    HeadlessRunner runner(port, options, out, err);
+    HeadlessRunner runner(std::move(line), options, out, err);
     EXPECT_EQ(runner.Run(), 0);
     EXPECT_FALSE(port.connected);
 
@@ -77,8 +79,7 @@ TEST_F(HeadlessRunnerTest, RunsTheCyclesWithQueuedWritesBetweenReads) {
 }
 
 TEST_F(HeadlessRunnerTest, SilentSlaveCountsEveryRequestAsMissed) {
-    FakePort port;
-    HeadlessRunner runner(port, portOptions(2), out, err);
+    HeadlessRunner runner(std::make_unique<FakePort>(), portOptions(2), out, err);
     EXPECT_EQ(runner.Run(), 0);
     const QStringList lines = contents(out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 4);
@@ -87,9 +88,10 @@ TEST_F(HeadlessRunnerTest, SilentSlaveCountsEveryRequestAsMissed) {
 }
 
 TEST_F(HeadlessRunnerTest, FailedOpenReportsBothMessagesAndReturnsOne) {
-    FakePort port;
+    auto line = std::make_unique<FakePort>();
+    FakePort& port = *line;
     port.failOpen = true;
-    HeadlessRunner runner(port, portOptions(), out, err);
+    HeadlessRunner runner(std::move(line), portOptions(), out, err);
     EXPECT_EQ(runner.Run(), 1);
     EXPECT_EQ(
         contents(err),
@@ -98,9 +100,10 @@ TEST_F(HeadlessRunnerTest, FailedOpenReportsBothMessagesAndReturnsOne) {
 }
 
 TEST_F(HeadlessRunnerTest, InterruptSignalEndsAnEndlessRunCleanly) {
-    EchoingPort port;
+    auto line = std::make_unique<EchoingPort>();
+    EchoingPort& port = *line;
     port.baudRate = br115200;
-    HeadlessRunner runner(port, portOptions(), out, err);
+    HeadlessRunner runner(std::move(line), portOptions(), out, err);
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::interrupted, [&runner] { runner.Interrupt(); });
     // Raise the signal once the loop has been going for a while.

@@ -66,9 +66,9 @@ TEST(ReplyDelivery, EachPacedReplyReachesTheCycleWholeOrInVeryFewPiecesEchoOrNot
         CountingLine line(adapter);
         FakeView view;
         PollCycle cycle(line, view);
-        ASSERT_TRUE(cycle.skButton2Click());
+        ASSERT_TRUE(cycle.Start());
         ASSERT_TRUE(runUntil([&] { return view.txCount() >= 40; })) << echo;
-        cycle.skButton3Click();
+        cycle.Stop();
         ASSERT_TRUE(runUntil([&] { return !port.Connected(); })) << echo;
         module.Stop();
 

@@ -11,12 +11,17 @@ public:
     explicit RelayPort(PollPort& port) : m_port(port) {}
 
     bool Connected() const override { return m_port.Connected(); }
-    void SetConnected(bool connected) override { m_port.SetConnected(connected); }
+    PortResult Open() override { return m_port.Open(); }
+    PortResult Close() override { return m_port.Close(); }
     QString Port() const override { return m_port.Port(); }
     TBaudRate BaudRate() const override { return m_port.BaudRate(); }
-    void WriteData(const void* buffer, int count) override { m_port.WriteData(buffer, count); }
-    int ReadData(void* buffer, int count) override { return m_port.ReadData(buffer, count); }
+    PortResult Write(const std::uint8_t* bytes, int count) override {
+        return m_port.Write(bytes, count);
+    }
+    PortRead Read(std::uint8_t* buffer, int count) override { return m_port.Read(buffer, count); }
+    int PendingInput() const override { return m_port.PendingInput(); }
     void ExpectReply(int count) override { m_port.ExpectReply(count); }
+    PortResult SetLineRate(TBaudRate rate) override { return m_port.SetLineRate(rate); }
     void SetOnRxChar(std::function<void(int count)> handler) override {
         m_port.SetOnRxChar(std::move(handler));
     }

@@ -5,8 +5,8 @@
 
 #include "tests/poll/EngineFakes.h"
 
+#include "modbus/Module.h"
 #include "poll/PollCycle.h"
-#include "poll/RegisterMap.h"
 #include "trend/LinearityTest.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +25,11 @@ class ScriptedModule {
 public:
     static constexpr milliseconds Period{50};
 
-    ScriptedModule() { EXPECT_TRUE(cycle.skButton2Click()); }
+    ScriptedModule() { EXPECT_TRUE(cycle.Start()); }
 
     void tick() {
         const std::size_t sent = port.written.size();
-        cycle.tmr1Timer();
+        cycle.Tick();
         if (port.written.size() > sent && answering) {
             answer(port.written.back());
         }

@@ -1,18 +1,16 @@
 #include "ui/main/Unit1.h"
 
-#include "ui/monitor/MonitorCommands.h"
-#include "ui/main/StatusBar.h"
-#include "ui/monitor/TrafficMonitor.h"
-#include "ui/trend/TrendWindow.h"
-#include "ui/common/WindowDesign.h"
-#include "ui/main/popwin.h"
 #include "platform/drawing/DrawText.h"
 #include "platform/drawing/FramePacer.h"
 #include "platform/storage/RegistryStore.h"
-#include "poll/LineKeeper.h"
 #include "poll/OpenFailure.h"
-#include "poll/RegisterMap.h"
 #include "trend/TrendHistory.h"
+#include "ui/common/WindowDesign.h"
+#include "ui/main/StatusBar.h"
+#include "ui/main/popwin.h"
+#include "ui/monitor/MonitorCommands.h"
+#include "ui/monitor/TrafficMonitor.h"
+#include "ui/trend/TrendWindow.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLedRectangle.h"
@@ -45,19 +43,16 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     // The window's first child, so that the controls, which look it up with
     // each change while polling, find it first.
     FramePacer::of(*this).setHeldFrameGap(PolledFrameGap);
-    m_portAdapter = std::make_unique<OperatorPortAdapter>(ComPort);
-    m_line = std::make_unique<LineKeeper>(*m_portAdapter);
     createControls();
-    m_cycle = std::make_unique<PollCycle>(*m_line, *this);
+    m_session =
+        std::make_unique<PollSession>(std::make_unique<OperatorPortAdapter>(ComPort), *this);
     // The window's own handlers sit between the port, the timer and the engine.
-    m_portAdapter->SetOnRxChar([this](int count) { ComPortRxChar(count); });
-    m_cycle->PollTimer().SetOnTimer([this] { tmr1Timer(); });
+    m_session->Line().SetOnRxChar([this](int count) { ComPortRxChar(count); });
+    Cycle().PollTimer().SetOnTimer([this] { tmr1Timer(); });
     m_commands = std::make_unique<MonitorCommands>(
-        *mm1, *m_cycle, *this,
+        *mm1, m_session->Recorder(), m_session->Statistics(), *this,
         MonitorCommands::WindowHooks{[this](const QString& text) { showMessage(text); },
                                      [this](const QString& note) { setRecordingNote(note); }});
-    m_trendHistory = std::make_unique<TrendHistory>();
-    m_cycle->AddReadoutListener(*m_trendHistory);
     loadDesign();
     // F5 anywhere in the window opens the trend, as a double-click on a read-out does.
     auto* trendKey = new QAction(this);
@@ -73,10 +68,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 
 TForm1::~TForm1() {
     // The port's event thread must not deliver into a half-destroyed window.
-    m_portAdapter->SetOnRxChar(nullptr);
+    m_session->Line().SetOnRxChar(nullptr);
     // The trend window and its test hold on to the engine and the history.
     delete m_trendWindow;
-    m_cycle->RemoveReadoutListener(*m_trendHistory);
     m_commands.reset();
     try {
         ComPort.ClosePort();
@@ -85,16 +79,22 @@ TForm1::~TForm1() {
     }
 }
 
-int TForm1::WriteMode() const {
-    return m_cycle->WriteMode();
+WriteMode TForm1::Mailbox() const {
+    return Cycle().Mailbox();
 }
 
 int TForm1::WriteValue() const {
-    return m_cycle->WriteValue();
+    return Cycle().WriteValue();
 }
 
 void TForm1::RequestWrite(int value) {
-    m_cycle->RequestWrite(value);
+    // The register is the one of the cell current now, when the write is
+    // asked for; a cell that holds no register value writes nothing.
+    const int column = sg1->Col();
+    const int row = sg1->Row();
+    if (IsValueCell(column, row)) {
+        Cycle().RequestWrite(RegisterOfCell(column, row), value);
+    }
 }
 
 QString TForm1::StartRecording(const QString& path) {
@@ -103,7 +103,7 @@ QString TForm1::StartRecording(const QString& path) {
 
 void TForm1::OpenTrend() {
     if (m_trendWindow == nullptr) {
-        m_trendWindow = new TrendWindow(*m_trendHistory, *m_cycle, this);
+        m_trendWindow = new TrendWindow(m_session->Trend(), Cycle(), this);
     }
     m_trendWindow->show();
     m_trendWindow->raise();
@@ -145,14 +145,12 @@ void TForm1::FormClose() {
             showMessage(settingsFailureText(error));
         }
     }
-    try {
-        // Through the line keeper, which also stops looking for a lost line.
-        m_line->SetConnected(false);
-    } catch (const std::exception& error) {
-        showMessage(QString::fromUtf8(error.what()));
+    // Through the line keeper, which also stops looking for a lost line.
+    if (const PortResult failure = m_session->Keeper().Close()) {
+        showMessage(failure->text);
     }
     // With the port gone a later tick would only count misses.
-    m_cycle->PollTimer().SetEnabled(false);
+    Cycle().PollTimer().SetEnabled(false);
 }
 
 void TForm1::skButton1Click() {
@@ -164,7 +162,7 @@ void TForm1::skButton1Click() {
     }
     // The dialog moved the polled line to another device: the panel names the
     // line now polled.
-    if (m_cycle->Polling() && ComPort.Port() != portBefore) {
+    if (Cycle().Polling() && ComPort.Port() != portBefore) {
         showPortPanel();
     }
 }
@@ -173,7 +171,7 @@ void TForm1::showPortPanel() {
     // "port | " while the line works; after the bar why writes fail, else the
     // latest note about the line, and then what the recording does.
     const QString& said = m_writeFailure.isEmpty() ? m_lineNote : m_writeFailure;
-    QString text = m_portNamed ? m_portAdapter->Port() + PortPanelSeparator + said : QString();
+    QString text = m_portNamed ? Cycle().PolledPort() + PortPanelSeparator + said : QString();
     if (!m_recordingNote.isEmpty()) {
         text += (said.isEmpty() ? QString() : QStringLiteral("  ")) + m_recordingNote;
     }
@@ -201,27 +199,25 @@ void TForm1::statusPanelDoubleClicked(int panel) {
 void TForm1::skButton2Click() {
     // A new run starts without the last one's note; one told while opening
     // (the adapter found under a new name) shows once Start names the port.
-    if (!m_cycle->Polling() && !ComPort.Connected()) {
+    if (!Cycle().Polling() && !ComPort.Connected()) {
         m_lineNote.clear();
     }
-    m_cycle->skButton2Click();
+    Cycle().SetAddress(intgrtpt1->Value());
+    Cycle().Start();
 }
 
 void TForm1::skButton3Click() {
-    m_cycle->skButton3Click();
+    Cycle().Stop();
 }
 
 void TForm1::tmr1Timer() {
-    // A request changes a counter, which waits for the reply's frame; a
-    // reply changes the cells, read-outs and counters: they make one frame.
-    const FramePacer::Hold oneFrame(*this);
-    m_cycle->tmr1Timer();
+    // Each request goes to the slave the address field names at that moment.
+    Cycle().SetAddress(intgrtpt1->Value());
+    Cycle().Tick();
 }
 
 void TForm1::ComPortRxChar(int count) {
-    // A reply that changed no cell still shows the counters.
-    const FramePacer::Hold oneFrame(*this, FramePacer::Joined::Show);
-    m_cycle->ComPortRxChar(count);
+    Cycle().BytesArrived(count);
 }
 
 void TForm1::sg1DrawCell(int column, int row, const QRect& rect, TGridDrawState) {
@@ -257,7 +253,8 @@ void TForm1::sg1DblClick() {
     const qlonglong cellValue = sg1->Cells(column, row).toLongLong(&isNumber);
     const qlonglong held = std::clamp<qlonglong>(isNumber ? cellValue : 0, 0, 65535);
     m_writeDialog->intgrtpt1->SetValue(static_cast<int>(held));
-    const bool rampRegister = column == 2 && row == 4;
+    const bool rampRegister =
+        TableCell{column, row} == CellOfRegister(ModuleRegister::OutputDisplay);
     m_writeDialog->SetClientWidth(rampRegister ? TForm2::RampClientWidth
                                                : TForm2::ValueClientWidth);
     m_writeDialog->exec();
@@ -289,16 +286,37 @@ void TForm1::showMessage(const QString& text) {
     QMessageBox::warning(this, MessageCaption, text);
 }
 
-int TForm1::AddressValue() const {
-    return intgrtpt1->Value();
+void TForm1::ShowCounters(std::uint64_t requests, std::uint64_t misses) {
+    stat1->setPanelText(PanelTxCount, QString::number(requests));
+    stat1->setPanelText(PanelErCount, QString::number(misses));
 }
 
-int TForm1::CurrentColumn() const {
-    return sg1->Col();
+void TForm1::ShowRegisters(const RegisterValues& registers) {
+    ShowRegisterValues(registers, *this);
 }
 
-int TForm1::CurrentRow() const {
-    return sg1->Row();
+void TForm1::ShowPolledPort(const QString&) {
+    // The panel names the line as it is now (see showPortPanel), with a
+    // clean line so far.
+    m_portNamed = true;
+    m_writeFailure.clear();
+    showPortPanel();
+}
+
+void TForm1::BeginFrame(Frame frame) {
+    // A request changes a counter, which waits for the reply's frame; a
+    // reply changes the cells, read-outs and counters: they make one frame,
+    // and a reply that changed no cell still shows the counters.
+    if (m_frameDepth++ == 0) {
+        m_frameHold.emplace(*this, frame == Frame::Reply ? FramePacer::Joined::Show
+                                                         : FramePacer::Joined::Wait);
+    }
+}
+
+void TForm1::EndFrame() {
+    if (--m_frameDepth == 0) {
+        m_frameHold.reset();
+    }
 }
 
 void TForm1::SetCellText(int column, int row, const QString& text) {
@@ -313,21 +331,6 @@ void TForm1::ClearMonitor() {
     mm1->ClearLines();
 }
 
-QString TForm1::PanelText(int panel) const {
-    return stat1->panelText(panel);
-}
-
-void TForm1::SetPanelText(int panel, const QString& text) {
-    if (panel != PanelPort) {
-        stat1->setPanelText(panel, text);
-        return;
-    }
-    // Start names the port, with a clean line so far.
-    m_portNamed = !text.isEmpty();
-    m_writeFailure.clear();
-    showPortPanel();
-}
-
 void TForm1::SetRelayActive(bool active) {
     iLedRectangle1->SetActive(active);
 }
@@ -340,12 +343,13 @@ void TForm1::SetReadoutValue(Readout which, double value) {
     readout(which)->SetValue(value);
 }
 
-void TForm1::ShowOpenFailure(const QString& message, const QString& detail) {
-    showMessage(detail.isEmpty() ? message : message + QLatin1Char('\n') + detail);
+void TForm1::ShowOpenFailure(const PortError& error) {
+    const QString message = OpenFailureText();
+    showMessage(error.text.isEmpty() ? message : message + QLatin1Char('\n') + error.text);
 }
 
-void TForm1::ShowWriteFailure(const QString& reason) {
-    m_writeFailure = reason;
+void TForm1::ShowWriteFailure(const std::optional<PortError>& error) {
+    m_writeFailure = error ? error->text : QString();
     showPortPanel();
 }
 

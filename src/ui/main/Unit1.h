@@ -4,10 +4,13 @@
 // and the status bar with the counters. It owns the serial port and the poll
 // engine and is the engine's view.
 
-#include "ui/monitor/TrafficMonitor.h"
+#include "platform/drawing/FramePacer.h"
 #include "poll/PollCycle.h"
 #include "poll/PollView.h"
 #include "serial/ComPort.h"
+#include "session/PollSession.h"
+#include "ui/main/RegisterMap.h"
+#include "ui/monitor/TrafficMonitor.h"
 #include "widgets/grid/StringGrid.h"
 
 #include <QString>
@@ -17,8 +20,6 @@
 #include <memory>
 #include <optional>
 
-class ComPortAdapter;
-class LineKeeper;
 class MonitorCommands;
 class StatusBar;
 class TForm2;
@@ -34,7 +35,12 @@ class TskButton;
 /// Where the port settings are kept.
 inline const std::string SettingsKey = "HKEY_LOCAL_MACHINE\\Software\\KESTRO_MODBUS_M";
 
-class TForm1 : public QWidget, public PollView {
+// The status bar's panels that the engine's state shows in.
+inline constexpr int PanelTxCount = 1;
+inline constexpr int PanelErCount = 3;
+inline constexpr int PanelPort = 4;
+
+class TForm1 : public QWidget, public PollView, private RegisterDisplay {
     Q_OBJECT
 public:
     /// Shows a message to the operator: caption and text. The window's default
@@ -70,11 +76,13 @@ public:
     TComPort ComPort;
 
     /// The poll engine (the poll state, the timer tmr1 and the write mailbox).
-    PollCycle& Cycle() { return *m_cycle; }
-    const PollCycle& Cycle() const { return *m_cycle; }
+    PollCycle& Cycle() { return m_session->Engine(); }
+    const PollCycle& Cycle() const { return m_session->Engine(); }
+    /// The line, the engine and what follows it: recording, statistics, trend.
+    PollSession& Session() { return *m_session; }
 
     // The write mailbox, as the write dialog uses it.
-    int WriteMode() const;
+    WriteMode Mailbox() const;
     int WriteValue() const;
     /// Queues a write of value to the register of the table's current cell.
     /// Nothing is queued when the current cell holds no register value.
@@ -104,7 +112,7 @@ public:
 
     /// The history of the output and feedback, fed by every read from the
     /// start, and the trend window that shows it (none until first opened).
-    const TrendHistory& Trend() const { return *m_trendHistory; }
+    const TrendHistory& Trend() const { return m_session->Trend(); }
     TrendWindow* TrendView() const { return m_trendWindow; }
     /// Opens the trend window (a double-click on a read-out, F5).
     void OpenTrend();
@@ -141,28 +149,30 @@ private:
     void statusPanelDoubleClicked(int panel);
 
     // The engine's view of the window.
-    int AddressValue() const override;
-    int CurrentColumn() const override;
-    int CurrentRow() const override;
-    void SetCellText(int column, int row, const QString& text) override;
+    void ShowCounters(std::uint64_t requests, std::uint64_t misses) override;
+    void ShowRegisters(const RegisterValues& registers) override;
+    void ShowPolledPort(const QString& port) override;
     void AppendMonitorLine(const QString& line) override;
     void ClearMonitor() override;
-    QString PanelText(int panel) const override;
-    void SetPanelText(int panel, const QString& text) override;
+    void ShowOpenFailure(const PortError& error) override;
+    void ShowWriteFailure(const std::optional<PortError>& error) override;
+    void ShowLineNote(const QString& note) override;
+    void BeginFrame(Frame frame) override;
+    void EndFrame() override;
+
+    // The table, the lamp and the read-outs that show the registers.
+    void SetCellText(int column, int row, const QString& text) override;
     void SetRelayActive(bool active) override;
     void SetReadoutPrecision(Readout readout, int precision) override;
     void SetReadoutValue(Readout readout, double value) override;
-    void ShowOpenFailure(const QString& message, const QString& detail) override;
-    void ShowWriteFailure(const QString& reason) override;
-    void ShowLineNote(const QString& note) override;
 
     TiSevenSegmentAnalog* readout(Readout which) const;
 
-    std::unique_ptr<ComPortAdapter> m_portAdapter;
-    std::unique_ptr<LineKeeper> m_line;
-    std::unique_ptr<PollCycle> m_cycle;
+    std::unique_ptr<PollSession> m_session;
     std::unique_ptr<MonitorCommands> m_commands;
-    std::unique_ptr<TrendHistory> m_trendHistory;
+    // What a request or a reply changes is painted in one frame.
+    std::optional<FramePacer::Hold> m_frameHold;
+    int m_frameDepth = 0;
     TrendWindow* m_trendWindow = nullptr;
     TForm2* m_writeDialog = nullptr;
     MessageSink m_messageSink;

@@ -1,14 +1,14 @@
 // The main window's design data: every control with its position, size and
 // property values, applied while the window is being loaded.
 
-#include "ui/main/StatusBar.h"
-#include "ui/monitor/TrafficMonitor.h"
-#include "ui/main/Unit1.h"
-#include "ui/common/WindowDesign.h"
-#include "ui/common/WindowFont.h"
 #include "platform/drawing/Color.h"
 #include "platform/drawing/Fonts.h"
-#include "poll/RegisterMap.h"
+#include "ui/common/WindowDesign.h"
+#include "ui/common/WindowFont.h"
+#include "ui/main/RegisterMap.h"
+#include "ui/main/StatusBar.h"
+#include "ui/main/Unit1.h"
+#include "ui/monitor/TrafficMonitor.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLabel.h"
@@ -245,8 +245,8 @@ void TForm1::applyDesignValues() {
     designTable(*this);
     designMonitor(*mm1);
     designStatusBar(*stat1);
-    m_cycle->PollTimer().SetEnabled(false);
-    m_cycle->PollTimer().SetInterval(PollTimerDesignInterval);
+    Cycle().PollTimer().SetEnabled(false);
+    Cycle().PollTimer().SetInterval(PollTimerDesignInterval);
     designTabOrder(*this);
 }
 

@@ -1,11 +1,11 @@
 #include "ui/main/popwin.h"
 
-#include "ui/main/Unit1.h"
-#include "ui/common/WindowDesign.h"
-#include "ui/common/WindowFont.h"
 #include "platform/drawing/Color.h"
 #include "platform/drawing/Fonts.h"
-#include "poll/RegisterMap.h"
+#include "ui/common/WindowDesign.h"
+#include "ui/common/WindowFont.h"
+#include "ui/main/RegisterMap.h"
+#include "ui/main/Unit1.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
 
@@ -20,10 +20,10 @@
 namespace {
 
 // The cells of the command registers in the register table.
-constexpr TableCell RelayCell{4, 1};
-constexpr TableCell SpanCell{4, 8};
-constexpr TableCell CalibrationCell{4, 9};
-constexpr int SpanCellRow = 8;
+constexpr TableCell RelayCell = CellOfRegister(ModuleRegister::Relay);
+constexpr TableCell SpanCell = CellOfRegister(ModuleRegister::OutputSpan);
+constexpr TableCell CalibrationCell = CellOfRegister(ModuleRegister::CalibrationCommand);
+constexpr int SpanCellRow = SpanCell.row;
 
 constexpr int RampTimerInterval = 1;
 constexpr int FollowUpInterval = 500;
@@ -224,7 +224,7 @@ void TForm2::tmr1Timer() {
     if (direction < 0 || direction == RampOff) {
         return;
     }
-    if (m_mainWindow.WriteMode() != WriteModeRead) {
+    if (m_mainWindow.Mailbox() != WriteMode::Read) {
         return;
     }
     intgrtpt1->SetValue(intgrtpt1->Value() + (direction - RampOff) * RampStep);

@@ -4,18 +4,17 @@
 #include "ui/monitor/FindDialog.h"
 #include "ui/monitor/StatisticsDialog.h"
 #include "ui/monitor/TrafficMonitor.h"
-#include "poll/PollCycle.h"
 
 #include <QAction>
 #include <QDir>
 #include <QMenu>
 #include <QTimer>
 
-MonitorCommands::MonitorCommands(TrafficMonitor& monitor, PollCycle& cycle, QWidget& window,
+MonitorCommands::MonitorCommands(TrafficMonitor& monitor, TrafficRecorder& recorder,
+                                 const LinkStatistics& statistics, QWidget& window,
                                  WindowHooks hooks)
-    : m_monitor(monitor), m_cycle(cycle), m_window(window), m_hooks(std::move(hooks)) {
-    m_cycle.AddTrafficListener(m_statistics);
-    m_cycle.AddTrafficListener(m_recorder);
+    : m_monitor(monitor), m_window(window), m_hooks(std::move(hooks)), m_recorder(recorder),
+      m_statistics(statistics) {
     m_recorder.SetOnFailure([this](const QString& reason) { recordingFailed(reason); });
     m_find = new FindDialog(m_monitor, &m_window);
     m_statisticsDialog = new StatisticsDialog(m_statistics, &m_window);
@@ -28,8 +27,7 @@ MonitorCommands::MonitorCommands(TrafficMonitor& monitor, PollCycle& cycle, QWid
 }
 
 MonitorCommands::~MonitorCommands() {
-    m_cycle.RemoveTrafficListener(m_recorder);
-    m_cycle.RemoveTrafficListener(m_statistics);
+    m_recorder.SetOnFailure(nullptr);
 }
 
 QMenu* MonitorCommands::CreateMenu(QWidget* parent) {

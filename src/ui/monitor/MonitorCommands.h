@@ -1,8 +1,8 @@
 #pragma once
 // What the traffic monitor's context menu offers: copy, select all, find,
 // save as, clear, starting and stopping a recording of the traffic, and the
-// link statistics. It owns the recorder and the statistics, both fed by the
-// poll engine, and the dialogs; the window hands it the ways to tell the
+// link statistics. It works the poll session's recorder and shows its
+// statistics, and owns the dialogs; the window hands it the ways to tell the
 // operator something and to name the recording in the status bar.
 
 #include "record/LinkStatistics.h"
@@ -14,7 +14,6 @@
 #include <functional>
 
 class FindDialog;
-class PollCycle;
 class QAction;
 class QMenu;
 class QWidget;
@@ -32,7 +31,8 @@ public:
         std::function<void(const QString& note)> setRecordingNote;
     };
 
-    MonitorCommands(TrafficMonitor& monitor, PollCycle& cycle, QWidget& window, WindowHooks hooks);
+    MonitorCommands(TrafficMonitor& monitor, TrafficRecorder& recorder,
+                    const LinkStatistics& statistics, QWidget& window, WindowHooks hooks);
     ~MonitorCommands() override;
 
     /// The context menu as it stands now (the recording command follows the
@@ -61,11 +61,10 @@ private:
     void recordingFailed(const QString& reason);
 
     TrafficMonitor& m_monitor;
-    PollCycle& m_cycle;
     QWidget& m_window;
     WindowHooks m_hooks;
-    TrafficRecorder m_recorder;
-    LinkStatistics m_statistics;
+    TrafficRecorder& m_recorder;
+    const LinkStatistics& m_statistics;
     FindDialog* m_find = nullptr;
     StatisticsDialog* m_statisticsDialog = nullptr;
     QAction* m_findShortcut = nullptr;

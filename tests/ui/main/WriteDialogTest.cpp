@@ -199,7 +199,7 @@ TEST_F(WindowTest, AFollowUpBeforeTheNextTickReplacesTheSpanWriteButNeverARelayW
         // still waits in the mailbox, and only its confirmation goes out.
         form->Cycle().PollTimer().SetEnabled(false);
         pressWithSpace(dialog->btn2);
-        EXPECT_EQ(form->WriteMode(), WriteModeRequested);
+        EXPECT_EQ(form->Mailbox(), WriteMode::Requested);
         EXPECT_EQ(form->Cycle().WriteRegister(), 17);
         ASSERT_TRUE(waitFor([this] { return !dialog->tmr2.Enabled(); }));
         EXPECT_EQ(form->Cycle().WriteRegister(), 18);

@@ -1,12 +1,35 @@
-#include "tests/poll/EngineFakes.h"
+#include "ui/main/RegisterMap.h"
 
-#include "poll/RegisterMap.h"
-
+#include <QStringList>
 #include <gtest/gtest.h>
 
 #include <array>
 
 namespace {
+
+// Records what the table, the lamp and the read-outs are told.
+class FakeDisplay : public RegisterDisplay {
+public:
+    void SetCellText(int c, int r, const QString& text) override {
+        cells.at(static_cast<std::size_t>(c)).at(static_cast<std::size_t>(r)) = text;
+        cellWrites.append(QStringLiteral("%1,%2").arg(c).arg(r));
+    }
+    void SetRelayActive(bool active) override { relay = active; }
+    void SetReadoutPrecision(Readout readout, int precision) override {
+        readoutLog.append(QStringLiteral("P%1=%2").arg(int(readout)).arg(precision));
+    }
+    void SetReadoutValue(Readout readout, double value) override {
+        readoutLog.append(QStringLiteral("V%1=%2").arg(int(readout)).arg(value));
+    }
+    QString cell(int c, int r) const {
+        return cells.at(static_cast<std::size_t>(c)).at(static_cast<std::size_t>(r));
+    }
+
+    std::array<std::array<QString, TableRowCount>, TableColumnCount> cells;
+    QStringList cellWrites;
+    bool relay = false;
+    QStringList readoutLog;
+};
 
 TEST(RegisterMap, CellsAndRegistersMapBothWays) {
     for (int i = 0; i < RegisterCount; ++i) {
@@ -31,7 +54,7 @@ TEST(RegisterMap, CellsAndRegistersMapBothWays) {
 }
 
 TEST(RegisterMap, CaptionsFillTheTableColumnByColumn) {
-    FakeView view;
+    FakeDisplay view;
     FillCaptions(view);
     EXPECT_EQ(view.cell(0, 0), "");
     EXPECT_EQ(view.cell(1, 0), "寄存器说明");
@@ -81,6 +104,28 @@ TEST(RegisterMap, CaptionsFillTheTableColumnByColumn) {
     EXPECT_EQ(view.cellWrites[5], "0,1");
     EXPECT_EQ(view.cellWrites[15], "1,1");
     EXPECT_EQ(view.cellWrites[54], "4,10");
+}
+
+TEST(RegisterMap, ReadOutsScaleByDisplayModeAndLampFollowsBitZero) {
+    RegisterValues registers{};
+    registers[2] = 123;
+    registers[3] = 4000;
+    registers[5] = 1;
+    registers[10] = 3;
+    registers[19] = 65535;
+    FakeDisplay view;
+    ShowRegisterValues(registers, view);
+    EXPECT_EQ(view.readoutLog, (QStringList{"P0=1", "P1=1", "V0=12.3", "V1=400"}));
+    EXPECT_TRUE(view.relay);
+    EXPECT_EQ(view.cell(4, 10), "65535");
+    EXPECT_EQ(view.cell(2, 4), "4000");
+
+    registers[5] = 0;
+    registers[10] = 2;
+    view.readoutLog.clear();
+    ShowRegisterValues(registers, view);
+    EXPECT_EQ(view.readoutLog, (QStringList{"P0=2", "P1=2", "V0=1.23", "V1=40"}));
+    EXPECT_FALSE(view.relay);
 }
 
 } // namespace

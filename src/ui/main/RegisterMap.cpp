@@ -1,13 +1,11 @@
-#include "poll/RegisterMap.h"
+#include "ui/main/RegisterMap.h"
 
-#include "poll/PollView.h"
+#include "poll/ReadoutSample.h"
 
 #include <QCoreApplication>
 #include <array>
 
 namespace {
-
-constexpr int RegistersPerColumn = 10;
 
 const std::array<const char*, RegisterCount> Captions = {
     QT_TRANSLATE_NOOP("RegisterMap", "无"),
@@ -41,11 +39,6 @@ QString translated(const char* text) {
 
 } // namespace
 
-TableCell CellOfRegister(int registerIndex) {
-    return TableCell{(registerIndex / RegistersPerColumn) * 2 + 2,
-                     (registerIndex % RegistersPerColumn) + 1};
-}
-
 int RegisterOfCell(int column, int row) {
     // C++ integer division truncates toward zero, as the table's formula wants.
     return ((column - 1) / 2) * RegistersPerColumn + row - 1;
@@ -62,7 +55,7 @@ QString RegisterCaption(int registerIndex) {
     return translated(Captions[static_cast<std::size_t>(registerIndex)]);
 }
 
-void FillCaptions(PollView& view) {
+void FillCaptions(RegisterDisplay& view) {
     view.SetCellText(0, 0, QString());
     view.SetCellText(1, 0, translated(DescriptionHeader));
     view.SetCellText(2, 0, translated(ValueHeader));
@@ -81,27 +74,19 @@ void FillCaptions(PollView& view) {
     }
 }
 
-void DecodeReply(const TRxFrame& rxFrame, PollView& view) {
-    std::array<std::uint16_t, RegisterCount> values{};
+void ShowRegisterValues(const RegisterValues& values, RegisterDisplay& display) {
     for (int i = 0; i < RegisterCount; ++i) {
-        values[static_cast<std::size_t>(i)] = RegisterValue(rxFrame, i);
         const TableCell cell = CellOfRegister(i);
-        view.SetCellText(cell.column, cell.row,
-                         QString::number(values[static_cast<std::size_t>(i)]));
+        display.SetCellText(cell.column, cell.row,
+                            QString::number(values[static_cast<std::size_t>(i)]));
     }
-    view.SetRelayActive((values[ModuleRegister::Relay] & 1U) == 1U);
+    display.SetRelayActive((values[ModuleRegister::Relay] & 1U) == 1U);
 
     // The precision goes first so that a change of display mode shows in this reply.
     const double divisor = ReadoutDivisor(values[ModuleRegister::DisplayMode]);
     const int precision = ReadoutPrecision(values[ModuleRegister::DisplayMode]);
-    view.SetReadoutPrecision(Readout::Feedback, precision);
-    view.SetReadoutPrecision(Readout::Output, precision);
-    view.SetReadoutValue(Readout::Feedback, values[ModuleRegister::FeedbackDisplay] / divisor);
-    view.SetReadoutValue(Readout::Output, values[ModuleRegister::OutputDisplay] / divisor);
-}
-
-ReadoutSample ReadoutOf(const TRxFrame& rxFrame, std::chrono::steady_clock::time_point time) {
-    return ReadoutSample{time, RegisterValue(rxFrame, ModuleRegister::OutputDisplay),
-                         RegisterValue(rxFrame, ModuleRegister::FeedbackDisplay),
-                         RegisterValue(rxFrame, ModuleRegister::DisplayMode)};
+    display.SetReadoutPrecision(Readout::Feedback, precision);
+    display.SetReadoutPrecision(Readout::Output, precision);
+    display.SetReadoutValue(Readout::Feedback, values[ModuleRegister::FeedbackDisplay] / divisor);
+    display.SetReadoutValue(Readout::Output, values[ModuleRegister::OutputDisplay] / divisor);
 }
