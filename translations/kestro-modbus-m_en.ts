@@ -76,26 +76,6 @@
         <translation>--headless needs --port PATH or --simulate</translation>
     </message>
     <message>
-        <source>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
-  (no option)        the operator window on the stored port
-  --simulate         the window on the built-in virtual module; the stored
-                     port settings are read but not overwritten
-  --start            press Start once the window is up
-  --record FILE      record the traffic in FILE from the start (CSV), as the
-                     monitor&apos;s context menu does
-  --record-max-mb N  as for the runner
-</source>
-        <translation>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
-  (no option)        the operator window on the stored port
-  --simulate         the window on the built-in virtual module; the stored
-                     port settings are read but not overwritten
-  --start            press Start once the window is up
-  --record FILE      record the traffic in FILE from the start (CSV), as the
-                     monitor&apos;s context menu does
-  --record-max-mb N  as for the runner
-</translation>
-    </message>
-    <message>
         <source>--settle needs a whole number of milliseconds, got &quot;%1&quot;</source>
         <translation>--settle needs a whole number of milliseconds, got &quot;%1&quot;</translation>
     </message>
@@ -209,6 +189,98 @@ Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
 port could not be opened or a file could not be written, 2 a bad command line,
 3 a scan found no module or the linearity test failed (a deviation beyond the
 tolerance, or the line was lost).
+</translation>
+    </message>
+    <message>
+        <source>--print-plan takes no other option than --headless</source>
+        <translation>--print-plan takes no other option than --headless</translation>
+    </message>
+    <message>
+        <source>%1 belongs to --test</source>
+        <translation>%1 belongs to --test</translation>
+    </message>
+    <message>
+        <source>--test and %1 exclude each other</source>
+        <translation>--test and %1 exclude each other</translation>
+    </message>
+    <message>
+        <source>--test needs --serial SN</source>
+        <translation>--test needs --serial SN</translation>
+    </message>
+    <message>
+        <source>--serial must be 1 to 64 letters, digits, &apos;-&apos;, &apos;_&apos; or &apos;.&apos;, got &quot;%1&quot;</source>
+        <translation>--serial must be 1 to 64 letters, digits, &apos;-&apos;, &apos;_&apos; or &apos;.&apos;, got &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>
+The function test of one unit:
+       kestro-modbus-m --headless (--port PATH | --simulate) --test --serial SN
+                       [--plan FILE] [--report-dir DIR] [--station-log FILE]
+                       [--baud RATE] [--address N]
+       kestro-modbus-m --headless --print-plan
+
+  --test             run the plan&apos;s steps on the unit, then leave it safe (relay
+                     off, output 0); prints &quot;step NAME: PASS|FAIL|SKIP&quot; with the
+                     measurements, then &quot;test SN: PASS&quot; or &quot;test SN: FAIL
+                     (failed: NAME,...)&quot;
+  --serial SN        the unit&apos;s serial number: 1 to 64 letters, digits, - _ .
+  --plan FILE        the test plan (JSON); default: the built-in plan
+  --report-dir DIR   where SN-&lt;time&gt;-&lt;attempt&gt;.json and .pdf go (default: .)
+  --station-log FILE one CSV row per test (default: DIR/station-log.csv)
+  --baud, --address  the line&apos;s rate and the unit&apos;s address, instead of the plan&apos;s
+  --print-plan       write the built-in plan to standard output
+
+Exit status of a test: 0 PASS, 3 FAIL, 1 the test could not run or was
+interrupted (ABORTED), 2 a bad command line or plan.
+</source>
+        <translation>
+The function test of one unit:
+       kestro-modbus-m --headless (--port PATH | --simulate) --test --serial SN
+                       [--plan FILE] [--report-dir DIR] [--station-log FILE]
+                       [--baud RATE] [--address N]
+       kestro-modbus-m --headless --print-plan
+
+  --test             run the plan&apos;s steps on the unit, then leave it safe (relay
+                     off, output 0); prints &quot;step NAME: PASS|FAIL|SKIP&quot; with the
+                     measurements, then &quot;test SN: PASS&quot; or &quot;test SN: FAIL
+                     (failed: NAME,...)&quot;
+  --serial SN        the unit&apos;s serial number: 1 to 64 letters, digits, - _ .
+  --plan FILE        the test plan (JSON); default: the built-in plan
+  --report-dir DIR   where SN-&lt;time&gt;-&lt;attempt&gt;.json and .pdf go (default: .)
+  --station-log FILE one CSV row per test (default: DIR/station-log.csv)
+  --baud, --address  the line&apos;s rate and the unit&apos;s address, instead of the plan&apos;s
+  --print-plan       write the built-in plan to standard output
+
+Exit status of a test: 0 PASS, 3 FAIL, 1 the test could not run or was
+interrupted (ABORTED), 2 a bad command line or plan.
+</translation>
+    </message>
+    <message>
+        <source>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
+                       [--test] [--plan FILE] [--report-dir DIR] [--station-log FILE]
+  (no option)        the operator window on the stored port
+  --simulate         the window on the built-in virtual module; the stored
+                     port settings are read but not overwritten
+  --start            press Start once the window is up
+  --record FILE      record the traffic in FILE from the start (CSV), as the
+                     monitor&apos;s context menu does
+  --record-max-mb N  as for the runner
+  --test             open the production test window (F6) once the window is up
+  --plan FILE, --report-dir DIR, --station-log FILE
+                     the production test&apos;s plan and records, as for the runner
+</source>
+        <translation>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
+                       [--test] [--plan FILE] [--report-dir DIR] [--station-log FILE]
+  (no option)        the operator window on the stored port
+  --simulate         the window on the built-in virtual module; the stored
+                     port settings are read but not overwritten
+  --start            press Start once the window is up
+  --record FILE      record the traffic in FILE from the start (CSV), as the
+                     monitor&apos;s context menu does
+  --record-max-mb N  as for the runner
+  --test             open the production test window (F6) once the window is up
+  --plan FILE, --report-dir DIR, --station-log FILE
+                     the production test&apos;s plan and records, as for the runner
 </translation>
     </message>
 </context>
@@ -492,6 +564,113 @@ tolerance, or the line was lost).
     <message>
         <source>This line has no rate of its own.</source>
         <translation>This line has no rate of its own.</translation>
+    </message>
+</context>
+<context>
+    <name>ProductionTestWindow</name>
+    <message>
+        <source>请扫描序列号</source>
+        <translation>Scan a serial number</translation>
+    </message>
+    <message>
+        <source>出厂测试</source>
+        <translation>Production test</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>Serial</translation>
+    </message>
+    <message>
+        <source>扫描或输入序列号后按回车</source>
+        <translation>Scan or type the serial number, then Enter</translation>
+    </message>
+    <message>
+        <source>停止测试</source>
+        <translation>Stop test</translation>
+    </message>
+    <message>
+        <source>步骤</source>
+        <translation>Step</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>测量值</source>
+        <translation>Measurements</translation>
+    </message>
+    <message>
+        <source>测试进行中，请等待结果。</source>
+        <translation>A test is running; wait for its result.</translation>
+    </message>
+    <message>
+        <source>序列号无效：“%1”。只能用字母、数字、-、_ 和 .，最长 64 个字符。</source>
+        <translation>Invalid serial number &quot;%1&quot;: letters, digits, -, _ and . only, at most 64 characters.</translation>
+    </message>
+    <message>
+        <source>测试计划无法读取：%1</source>
+        <translation>The test plan cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>无法写入报告：%1</source>
+        <translation>Cannot write the report: %1</translation>
+    </message>
+    <message>
+        <source>串口无法打开，测试没有开始。</source>
+        <translation>The port cannot be opened; the test did not start.</translation>
+    </message>
+    <message>
+        <source>测试中…</source>
+        <translation>Testing…</translation>
+    </message>
+    <message>
+        <source>正在测试 %1</source>
+        <translation>Testing %1</translation>
+    </message>
+    <message>
+        <source>等待</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>测试中</source>
+        <translation>Testing</translation>
+    </message>
+    <message>
+        <source>%1：%2。报告：%3</source>
+        <translation>%1: %2. Report: %3</translation>
+    </message>
+    <message>
+        <source>%1：%2。无法写入报告：%3</source>
+        <translation>%1: %2. Cannot write the records: %3</translation>
+    </message>
+    <message>
+        <source>已测 %1    合格 %2    良率 %3</source>
+        <translation>Tested %1    Passed %2    Yield %3</translation>
+    </message>
+    <message>
+        <source>通信</source>
+        <translation>Communication</translation>
+    </message>
+    <message>
+        <source>地址和波特率</source>
+        <translation>Address and rate</translation>
+    </message>
+    <message>
+        <source>继电器</source>
+        <translation>Relay</translation>
+    </message>
+    <message>
+        <source>输出线性</source>
+        <translation>Output linearity</translation>
+    </message>
+    <message>
+        <source>校准</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>恢复安全状态</source>
+        <translation>Left safe</translation>
     </message>
 </context>
 <context>
@@ -794,6 +973,21 @@ tolerance, or the line was lost).
     <message>
         <source>值:</source>
         <translation>=</translation>
+    </message>
+</context>
+<context>
+    <name>TestRunner</name>
+    <message>
+        <source>kestro-modbus-m: cannot write reports: %1</source>
+        <translation>kestro-modbus-m: cannot write reports: %1</translation>
+    </message>
+    <message>
+        <source>kestro-modbus-m: cannot write the report: %1</source>
+        <translation>kestro-modbus-m: cannot write the report: %1</translation>
+    </message>
+    <message>
+        <source>kestro-modbus-m: cannot write the test&apos;s records: %1</source>
+        <translation>kestro-modbus-m: cannot write the test&apos;s records: %1</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/Language.h"
+#include "functest/TestReport.h"
 #include "modbus/RtuFrame.h"
 
 #include <QSet>
@@ -130,6 +131,7 @@ QString applyOption(const QString& name, const QString& value, RunnerOptions& op
                 .arg(value);
         }
         options.baudRate = *rate;
+        options.baudRateGiven = true;
         options.scanRates.push_back(*rate);
     } else if (name == "--address") {
         const auto address = parseInteger(value);
@@ -137,6 +139,7 @@ QString applyOption(const QString& name, const QString& value, RunnerOptions& op
             return CommandLine::tr("--address must be 1..127, got \"%1\"").arg(value);
         }
         options.address = *address;
+        options.addressGiven = true;
     } else if (name == "--cycles") {
         const auto cycles = parseInteger(value);
         if (!cycles || *cycles < 1) {
@@ -151,9 +154,72 @@ QString applyOption(const QString& name, const QString& value, RunnerOptions& op
     return {};
 }
 
+bool isFunctionTestOption(const QString& name) {
+    return name == "--serial" || name == "--plan" || name == "--report-dir" ||
+           name == "--station-log";
+}
+
+QString applyFunctionTestOption(const QString& name, const QString& value,
+                                FunctionTestOptions& test) {
+    if (value.isEmpty()) {
+        return CommandLine::tr("%1 needs a value").arg(name);
+    }
+    if (name == "--serial") {
+        test.serial = value;
+    } else if (name == "--plan") {
+        test.planPath = value;
+    } else if (name == "--report-dir") {
+        test.reportDir = value;
+    } else {
+        test.stationLog = value;
+    }
+    return {};
+}
+
+// The function test tests one unit from its plan; options that poll or
+// write of their own have no place in it.
+QString checkFunctionTest(const QSet<QString>& given, const FunctionTestOptions& test) {
+    if (test.printPlan) {
+        for (const QString& name : given) {
+            if (name != QLatin1String("--headless") && name != QLatin1String("--print-plan")) {
+                return CommandLine::tr("--print-plan takes no other option than --headless");
+            }
+        }
+        return {};
+    }
+    if (!test.run) {
+        for (const char* belonging : {"--serial", "--plan", "--report-dir", "--station-log"}) {
+            if (given.contains(QLatin1String(belonging))) {
+                return CommandLine::tr("%1 belongs to --test").arg(belonging);
+            }
+        }
+        return {};
+    }
+    for (const char* excluded : {"--scan", "--cycles", "--write", "--linearity", "--summary"}) {
+        if (given.contains(QLatin1String(excluded))) {
+            return CommandLine::tr("--test and %1 exclude each other").arg(excluded);
+        }
+    }
+    if (test.serial.isEmpty()) {
+        return CommandLine::tr("--test needs --serial SN");
+    }
+    if (!IsValidSerial(test.serial)) {
+        return CommandLine::tr("--serial must be 1 to 64 letters, digits, '-', '_' or '.', got "
+                               "\"%1\"")
+            .arg(test.serial);
+    }
+    return {};
+}
+
 bool& flagOf(const QString& name, RunnerOptions& options) {
     if (name == "--headless") {
         return options.headless;
+    }
+    if (name == "--test") {
+        return options.test.run;
+    }
+    if (name == "--print-plan") {
+        return options.test.printPlan;
     }
     return name == "--simulate" ? options.simulate : options.scan;
 }
@@ -187,7 +253,7 @@ QString checkScan(const QSet<QString>& given, RunnerOptions& options) {
 bool takesValue(const QString& name) {
     return name == "--port" || name == "--baud" || name == "--address" || name == "--cycles" ||
            name == "--write" || name == "--summary" || IsRecordOption(name) ||
-           isLinearityOption(name);
+           isLinearityOption(name) || isFunctionTestOption(name);
 }
 
 } // namespace
@@ -227,7 +293,8 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
             name = name.left(equals);
         }
         given.insert(name);
-        if (name == "--headless" || name == "--simulate" || name == "--scan") {
+        if (name == "--headless" || name == "--simulate" || name == "--scan" || name == "--test" ||
+            name == "--print-plan") {
             if (value) {
                 return {std::nullopt, CommandLine::tr("%1 takes no value").arg(name)};
             }
@@ -243,9 +310,10 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
             }
             value = arguments[++i];
         }
-        const QString error = isLinearityOption(name)
-                                  ? applyLinearityOption(name, *value, linearity)
-                                  : applyOption(name, *value, options);
+        const QString error =
+            isLinearityOption(name)      ? applyLinearityOption(name, *value, linearity)
+            : isFunctionTestOption(name) ? applyFunctionTestOption(name, *value, options.test)
+                                         : applyOption(name, *value, options);
         if (!error.isEmpty()) {
             return {std::nullopt, error};
         }
@@ -257,6 +325,12 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
         if (const QString error = checkScan(given, options); !error.isEmpty()) {
             return {std::nullopt, error};
         }
+    }
+    if (const QString error = checkFunctionTest(given, options.test); !error.isEmpty()) {
+        return {std::nullopt, error};
+    }
+    if (options.test.printPlan) {
+        return {options, {}};
     }
     if (options.simulate && !options.port.isEmpty()) {
         return {std::nullopt, CommandLine::tr("--simulate and --port exclude each other")};
@@ -322,5 +396,30 @@ QString RunnerUsage() {
                "port could not be opened or a file could not be written, 2 a bad command line,\n"
                "3 a scan found no module or the linearity test failed (a deviation beyond the\n"
                "tolerance, or the line was lost).\n")
-        .arg(LanguageValues());
+               .arg(LanguageValues()) +
+           FunctionTestUsage();
+}
+
+QString FunctionTestUsage() {
+    return CommandLine::tr(
+        "\n"
+        "The function test of one unit:\n"
+        "       kestro-modbus-m --headless (--port PATH | --simulate) --test --serial SN\n"
+        "                       [--plan FILE] [--report-dir DIR] [--station-log FILE]\n"
+        "                       [--baud RATE] [--address N]\n"
+        "       kestro-modbus-m --headless --print-plan\n"
+        "\n"
+        "  --test             run the plan's steps on the unit, then leave it safe (relay\n"
+        "                     off, output 0); prints \"step NAME: PASS|FAIL|SKIP\" with the\n"
+        "                     measurements, then \"test SN: PASS\" or \"test SN: FAIL\n"
+        "                     (failed: NAME,...)\"\n"
+        "  --serial SN        the unit's serial number: 1 to 64 letters, digits, - _ .\n"
+        "  --plan FILE        the test plan (JSON); default: the built-in plan\n"
+        "  --report-dir DIR   where SN-<time>-<attempt>.json and .pdf go (default: .)\n"
+        "  --station-log FILE one CSV row per test (default: DIR/station-log.csv)\n"
+        "  --baud, --address  the line's rate and the unit's address, instead of the plan's\n"
+        "  --print-plan       write the built-in plan to standard output\n"
+        "\n"
+        "Exit status of a test: 0 PASS, 3 FAIL, 1 the test could not run or was\n"
+        "interrupted (ABORTED), 2 a bad command line or plan.\n");
 }

@@ -35,3 +35,5 @@ std::vector<TBaudRate> DefaultScanRates();
 
 // The usage text printed with a refused command line.
 QString RunnerUsage();
+// Its part about the function test.
+QString FunctionTestUsage();

@@ -1,12 +1,13 @@
 // Program entry: the windows, or the headless runner with --headless.
 
-#include "runner/HeadlessMain.h"
-#include "app/Language.h"
 #include "app/CommandLine.h"
+#include "app/Language.h"
 #include "app/WindowMain.h"
+#include "runner/HeadlessMain.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 
 namespace {
@@ -106,6 +107,7 @@ int main(int argc, char** argv) {
         // Window positions are pixels at 96 dots per inch, whatever the screen.
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
         QApplication app(argc, argv);
+        QCoreApplication::setApplicationVersion(QStringLiteral(KESTRO_VERSION));
         InstallCatalogue(app, *language.language, stderr);
         return runWindowCommandLine(arguments, true);
     }
@@ -113,7 +115,17 @@ int main(int argc, char** argv) {
     // a timer or a hand-over from the port's event thread with fewer system
     // calls than the GLib one: a poll costs about a tenth less.
     qputenv("QT_NO_GLIB", "1");
+    if (headless && arguments.contains(QStringLiteral("--test"))) {
+        // The function test lays out its PDF report with Qt's fonts, which
+        // need a platform; it shows no window, so none on screen.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        QCoreApplication::setApplicationVersion(QStringLiteral(KESTRO_VERSION));
+        InstallCatalogue(app, *language.language, stderr);
+        return runHeadless(arguments, false);
+    }
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRO_VERSION));
     InstallCatalogue(app, *language.language, stderr);
     return headless ? runHeadless(arguments, false) : runWindowCommandLine(arguments, false);
 }

@@ -8,6 +8,10 @@
 // With --scan, scans the port instead (RunScan).
 int RunHeadless(const RunnerOptions& options);
 
+// The function test of one unit (--test): 0 PASS, 3 FAIL, 1 it could not
+// run or was interrupted, 2 a plan that does not read.
+int RunFunctionTest(const RunnerOptions& options);
+
 // Scans the port for modules at the options' rates: 0 found one, 3 found
 // none, 1 the port could not be opened or went away.
 int RunScan(const RunnerOptions& options);

@@ -17,23 +17,38 @@ struct RecordOptions {
     int limitMegabytes = 1024;
 };
 
+// The function test of one unit, and where its records go.
+struct FunctionTestOptions {
+    bool run = false;       ///< --test
+    bool printPlan = false; ///< --print-plan: write the default plan and stop
+    QString serial;         ///< --serial: the unit's serial number
+    QString planPath;       ///< --plan; empty: the built-in plan
+    QString reportDir;      ///< --report-dir; empty: the current folder
+    QString stationLog;     ///< --station-log; empty: station-log.csv in the report folder
+};
+
 // The command line of the headless runner:
 //   --headless (--port PATH | --simulate) [--baud RATE] [--address N]
 //   [--cycles K] [--write REG=VALUE]... [--record FILE] [--record-max-mb N]
 //   [--summary FILE] [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
 //   --headless --port PATH --scan [--baud RATE]...
+//   --headless (--port PATH | --simulate) --test --serial SN [--plan FILE]
+//   [--report-dir DIR] [--station-log FILE] [--baud RATE] [--address N]
+//   --headless --print-plan
 struct RunnerOptions {
     bool headless = false;
     bool simulate = false;
     bool scan = false;
     QString port;
     TBaudRate baudRate = br9600;
+    bool baudRateGiven = false;       ///< --baud was given (a test plan's rate gives way to it)
     std::vector<TBaudRate> scanRates; // in order; every --baud given with --scan
     int address = 1;
-    std::optional<int> cycles;               // none: until interrupted
+    bool addressGiven = false; ///< --address was given (a test plan's address gives way to it)
+    std::optional<int> cycles; // none: until interrupted
     std::vector<std::pair<int, int>> writes; // register, value; in order
     RecordOptions record;
     QString summaryPath;                    // empty: no summary
     std::optional<LinearityPlan> linearity; // the linearity test, run to its end
+    FunctionTestOptions test;
 };
-

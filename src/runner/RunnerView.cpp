@@ -19,7 +19,9 @@ void printLine(std::FILE* stream, const QString& line) {
 RunnerView::RunnerView(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
 
 void RunnerView::AppendMonitorLine(const QString& line) {
-    printLine(m_out, line);
+    if (m_out != nullptr) {
+        printLine(m_out, line);
+    }
 }
 
 void RunnerView::ShowOpenFailure(const PortError& error) {

@@ -10,6 +10,8 @@
 // counters and registers are the engine's own, printed at the end.
 class RunnerView : public PollView {
 public:
+    /// out: where the traffic lines go; none, for a run whose standard
+    /// output carries something else.
     RunnerView(std::FILE* out, std::FILE* err);
 
     void ShowCounters(std::uint64_t, std::uint64_t) override {}

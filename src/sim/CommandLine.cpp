@@ -109,6 +109,12 @@ private:
             options.module.strictBaudRate = true;
         } else if (option == "--echo") {
             options.module.echo = true;
+        } else if (option == "--relay-stuck") {
+            options.module.unitFaults.relayStuck = true;
+        } else if (option == "--ignore-calibration") {
+            options.module.unitFaults.ignoreCalibration = true;
+        } else if (option == "--loopback") {
+            options.module.unitFaults.relayLoopback = true;
         } else if (option == "--link") {
             if (const auto path = value(option)) {
                 if (path->empty()) {
@@ -296,6 +302,12 @@ Options:
       --feedback-lag MS  after a write of the output the feedback takes MS
                          milliseconds (up to 60000) to reach the new value,
                          moving in a straight line (default 0: at once)
+      --relay-stuck      the relay ignores writes (register 10 stays as it is)
+      --ignore-calibration
+                         calibration commands are taken but never carried out
+                         (the command register keeps the command)
+      --loopback         the relay's contact is wired to the dry-contact input
+                         (register 9 follows bit 0 of register 10)
   -f, --fault KIND[:N]   inject a fault into the next N requests, or into all
                          of them without :N; may be given several times
       --split CHUNK[:MS] chunk size and gap of the split fault (default 3:20)

@@ -50,7 +50,21 @@ WriteOutcome ModuleRegisters::Write(int index, std::uint16_t value) {
         Sample();
         return WriteOutcome::Accepted;
     case ModuleRegister::CalibrationCommand:
+        if (m_faults.ignoreCalibration) {
+            // Taken, and left standing: the command is never carried out.
+            m_values[ModuleRegister::CalibrationCommand] = value;
+            return WriteOutcome::Accepted;
+        }
         return runCalibrationCommand(value);
+    case ModuleRegister::Relay:
+        if (!m_faults.relayStuck) {
+            m_values[ModuleRegister::Relay] = value;
+        }
+        if (m_faults.relayLoopback) {
+            // The contact closes the input while the relay is on.
+            m_values[ModuleRegister::DryContact] = m_values[ModuleRegister::Relay] & 1U;
+        }
+        return WriteOutcome::Accepted;
     default:
         // The device ID and baud rate are only stored here; Restart() applies them.
         m_values[static_cast<std::size_t>(index)] = value;

@@ -17,6 +17,14 @@ enum class WriteOutcome {
     IllegalValue,   ///< the register refuses the value (unknown command)
 };
 
+/// Faults of a unit that a function test must find.
+struct UnitFaults {
+    bool relayStuck = false;        ///< the relay ignores writes
+    bool ignoreCalibration = false; ///< calibration commands are never carried out
+    /// A test fixture that wires the relay's contact to the dry-contact input.
+    bool relayLoopback = false;
+};
+
 /// What the calibration commands have done so far.
 struct CalibrationRecord {
     int inputZeroCount = 0;
@@ -51,6 +59,7 @@ public:
     void SetFeedbackErrors(const FeedbackErrors& errors);
     /// Whether the output is wired to the feedback input (the default).
     void SetLoopback(bool wired);
+    void SetUnitFaults(const UnitFaults& faults) { m_faults = faults; }
 
     /// The address and rate in effect; the registers only take over at Restart().
     std::uint8_t Address() const { return m_address; }
@@ -71,5 +80,6 @@ private:
     unsigned m_baudRate = 9600;
     CalibrationRecord m_calibration;
     bool m_loopback = true;
+    UnitFaults m_faults;
     FeedbackInput m_feedback;
 };

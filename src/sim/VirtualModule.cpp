@@ -30,6 +30,7 @@ VirtualModule::VirtualModule(const VirtualModuleOptions& options)
       m_strictBaudRate(options.strictBaudRate), m_echo(options.echo), m_link(options.link) {
     m_registers.SetNoise(options.noise, options.seed);
     m_registers.SetFeedbackErrors(options.feedback);
+    m_registers.SetUnitFaults(options.unitFaults);
 }
 
 VirtualModule::~VirtualModule() {

@@ -57,6 +57,7 @@ struct VirtualModuleOptions {
     /// keeps one to an adapter; empty for none.
     std::string link;
     FeedbackErrors feedback; ///< gain, offset and lag of the feedback input
+    UnitFaults unitFaults;   ///< a stuck relay, calibration ignored, the relay looped back
 };
 
 struct ModuleStatistics {

@@ -2,6 +2,7 @@
 
 #include "platform/system/SignalWatcher.h"
 #include "runner/HeadlessRunner.h"
+#include "runner/TestRunner.h"
 
 #include <QRegularExpression>
 #include <QTimer>
@@ -120,6 +121,26 @@ TEST_F(HeadlessRunnerTest, InterruptSignalEndsAnEndlessRunCleanly) {
     const QStringList lines = contents(out).split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[lines.size() - 2], QStringLiteral("Tx=%1 Er=0").arg(port.written.size()));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(HeadlessRunnerTest, AFunctionTestWhoseReportCannotBeWrittenNeverOpensTheLine) {
+    auto line = std::make_unique<FakePort>();
+    FakePort& port = *line;
+    RunnerOptions options = portOptions();
+    options.test.run = true;
+    options.test.serial = QStringLiteral("KM-1");
+    options.test.reportDir = QStringLiteral("/nonexistent/reports");
+    TestRunner runner(std::move(line), options, LoadTestPlan(QString()), out, err);
+    EXPECT_EQ(runner.Run(), TestRunner::ExitCannotRun);
+    EXPECT_EQ(port.connectedChanges, 0);
+    EXPECT_TRUE(port.written.empty());
+    EXPECT_TRUE(
+        contents(err).startsWith("kestro-modbus-m: cannot write reports: /nonexistent/reports"))
+        << contents(err).toStdString();
 }
 
 } // namespace

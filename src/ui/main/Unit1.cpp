@@ -54,12 +54,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
         MonitorCommands::WindowHooks{[this](const QString& text) { showMessage(text); },
                                      [this](const QString& note) { setRecordingNote(note); }});
     loadDesign();
-    // F5 anywhere in the window opens the trend, as a double-click on a read-out does.
-    auto* trendKey = new QAction(this);
-    trendKey->setShortcut(Qt::Key_F5);
-    trendKey->setShortcutContext(Qt::WindowShortcut);
-    connect(trendKey, &QAction::triggered, this, &TForm1::OpenTrend);
-    addAction(trendKey);
+    // F5 anywhere in the window opens the trend, as a double-click on a
+    // read-out does; F6 the production test.
+    addShortcut(Qt::Key_F5, &TForm1::OpenTrend);
+    addShortcut(Qt::Key_F6, &TForm1::OpenProductionTest);
     mm1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(mm1, &TrafficMonitor::customContextMenuRequested, this, &TForm1::showMonitorMenu);
     connect(stat1, &StatusBar::panelDoubleClicked, this, &TForm1::statusPanelDoubleClicked);
@@ -69,8 +67,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 TForm1::~TForm1() {
     // The port's event thread must not deliver into a half-destroyed window.
     m_session->Line().SetOnRxChar(nullptr);
-    // The trend window and its test hold on to the engine and the history.
+    // The trend and production test windows and their tests hold on to the
+    // engine and the history.
     delete m_trendWindow;
+    delete m_productionTest;
     m_commands.reset();
     try {
         ComPort.ClosePort();
@@ -108,6 +108,50 @@ void TForm1::OpenTrend() {
     m_trendWindow->show();
     m_trendWindow->raise();
     m_trendWindow->activateWindow();
+}
+
+void TForm1::addShortcut(Qt::Key key, void (TForm1::*slot)()) {
+    auto* action = new QAction(this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, slot);
+    addAction(action);
+}
+
+void TForm1::OpenProductionTest() {
+    if (m_productionTest == nullptr) {
+        m_productionTest = new ProductionTestWindow(
+            Cycle(), m_testFiles,
+            ProductionTestWindow::Hooks{
+                [this](const TestPlan& plan) { return startPollingForTest(plan); },
+                [this] { return polledLine(); }},
+            this);
+    }
+    m_productionTest->show();
+    m_productionTest->raise();
+    m_productionTest->activateWindow();
+}
+
+bool TForm1::startPollingForTest(const TestPlan& plan) {
+    if (Cycle().Polling()) {
+        // The operator chose the line and the address already: they stand.
+        return true;
+    }
+    if (!ComPort.Connected()) {
+        // A line opened for the test is opened as the plan expects the unit.
+        intgrtpt1->SetValue(plan.address);
+        for (int rate = br110; rate <= br256000; ++rate) {
+            if (BaudRateValue(static_cast<TBaudRate>(rate)) == plan.baud) {
+                ComPort.SetBaudRate(static_cast<TBaudRate>(rate));
+            }
+        }
+    }
+    skButton2Click();
+    return Cycle().Polling();
+}
+
+LineRecord TForm1::polledLine() const {
+    return LineRecord{Cycle().PolledPort(), BaudRateValue(ComPort.BaudRate()), Cycle().Address()};
 }
 
 void TForm1::UseTemporaryPort(const std::string& path) {

@@ -9,6 +9,7 @@
 #include "poll/PollView.h"
 #include "serial/ComPort.h"
 #include "session/PollSession.h"
+#include "ui/functest/ProductionTestWindow.h"
 #include "ui/main/RegisterMap.h"
 #include "ui/monitor/TrafficMonitor.h"
 #include "widgets/grid/StringGrid.h"
@@ -117,6 +118,12 @@ public:
     /// Opens the trend window (a double-click on a read-out, F5).
     void OpenTrend();
 
+    /// Where the production test takes its plan and puts its records.
+    void SetTestFiles(const TestFiles& files) { m_testFiles = files; }
+    /// The production test window (none until first opened) and opening it (F6).
+    ProductionTestWindow* ProductionTest() const { return m_productionTest; }
+    void OpenProductionTest();
+
     // Handlers.
     void FormCreate();
     void FormClose();
@@ -167,6 +174,10 @@ private:
     void SetReadoutValue(Readout readout, double value) override;
 
     TiSevenSegmentAnalog* readout(Readout which) const;
+    void addShortcut(Qt::Key key, void (TForm1::*slot)());
+    // What the production test needs of the window.
+    bool startPollingForTest(const TestPlan& plan);
+    LineRecord polledLine() const;
 
     std::unique_ptr<PollSession> m_session;
     std::unique_ptr<MonitorCommands> m_commands;
@@ -174,6 +185,8 @@ private:
     std::optional<FramePacer::Hold> m_frameHold;
     int m_frameDepth = 0;
     TrendWindow* m_trendWindow = nullptr;
+    ProductionTestWindow* m_productionTest = nullptr;
+    TestFiles m_testFiles;
     TForm2* m_writeDialog = nullptr;
     MessageSink m_messageSink;
     std::optional<QString> m_restoreFailure;
