@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
     }
     // Without a window Qt's plain Unix event loop is enough, and it wakes for
     // a timer or a hand-over from the port's event thread with fewer system
-    // calls than the GLib one: a poll costs about a tenth less.
+    // calls than the GLib one, so each poll costs less CPU (poll_cpu_bench;
+    // docs/performance.md).
     qputenv("QT_NO_GLIB", "1");
     if (headless && arguments.contains(QStringLiteral("--test"))) {
         // The function test lays out its PDF report with Qt's fonts, which

@@ -5,8 +5,9 @@
 // microseconds since the first sample (the origin) on the monotonic clock.
 // Memory stays bounded whatever the poll rate: at most FullSampleLimit
 // samples are kept whole (a poll every millisecond for ten minutes); a faster
-// stream has its oldest samples folded into their seconds early. A full day
-// at 115200 baud takes about 2.4 MB, a day at the limit about 10.5 MB.
+// stream has its oldest samples folded into their seconds early.
+// trend_history_bench measures what a day takes at a given rate; the figures
+// are in docs/performance.md.
 //
 // Fed by the poll engine as a PollListener, read by the trend window.
 

@@ -14,8 +14,8 @@
 class TrafficMonitor : public QPlainTextEdit {
     Q_OBJECT
 public:
-    /// The most lines kept; older lines give way. Each costs about 1 kB
-    /// once shown (main_window_bench measures it).
+    /// The most lines kept; older lines give way. What each costs once
+    /// shown is measured by main_window_bench (docs/performance.md).
     static constexpr int LineLimit = 80000;
     /// Lines are gathered for this long after the first of them was added
     /// and then shown with the window's next frame,
