@@ -14,6 +14,7 @@
 #include <QSysInfo>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -26,7 +27,11 @@ QString measurementsText(const StepRecord& step) {
                          .arg(m.name, ValueText(m.value), ValueText(m.low), ValueText(m.high),
                               m.Passed() ? QString() : QStringLiteral(" ✗")));
     }
-    if (!step.message.isEmpty()) {
+    // The marks say which measurements strayed; the message is for what
+    // they do not show (no reply, a write not confirmed, a step skipped).
+    const bool strayed = std::any_of(step.measurements.begin(), step.measurements.end(),
+                                     [](const Measurement& m) { return !m.Passed(); });
+    if (!step.message.isEmpty() && !strayed) {
         parts.append(step.message);
     }
     return parts.join(QStringLiteral("  "));
