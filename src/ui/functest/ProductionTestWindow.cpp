@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -154,6 +155,15 @@ void ProductionTestWindow::StopTest() {
     }
 }
 
+bool ProductionTestWindow::StopTestThen(std::function<void()> then) {
+    if (!m_test || !m_test->Running()) {
+        return false;
+    }
+    m_afterTest = std::move(then);
+    StopTest();
+    return true;
+}
+
 void ProductionTestWindow::closeEvent(QCloseEvent* event) {
     // A unit is never left mid-test with nobody watching: closing aborts, and
     // the teardown still leaves it safe.
@@ -240,6 +250,9 @@ void ProductionTestWindow::finished(const TestRecord& record) {
         tell(tr("%1：%2。无法写入报告：%3").arg(record.serial, verdict, problems.join("; ")), true);
     }
     m_serial->setFocus(Qt::OtherFocusReason);
+    if (m_afterTest) {
+        std::exchange(m_afterTest, nullptr)();
+    }
 }
 
 void ProductionTestWindow::showCounts() {

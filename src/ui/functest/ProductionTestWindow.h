@@ -57,6 +57,9 @@ public:
     bool StartTest(const QString& serial);
     /// Aborts a running test (the teardown runs).
     void StopTest();
+    /// Aborts a running test and, once its teardown has left the module
+    /// safe, calls then. False, calling nothing, when no test runs.
+    bool StopTestThen(std::function<void()> then);
 
     int Tested() const { return m_tested; }
     int Passed() const { return m_passed; }
@@ -86,6 +89,7 @@ private:
     std::unique_ptr<ReportFolder> m_reports;
     // Kept until the next test begins: its finish handler runs inside it.
     std::unique_ptr<FunctionTest> m_test;
+    std::function<void()> m_afterTest;
     int m_tested = 0;
     int m_passed = 0;
 };

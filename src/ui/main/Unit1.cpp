@@ -251,6 +251,11 @@ void TForm1::skButton2Click() {
 }
 
 void TForm1::skButton3Click() {
+    // A unit under test is left safe first: the test's teardown runs, then
+    // the loop stops.
+    if (m_productionTest != nullptr && m_productionTest->StopTestThen([this] { Cycle().Stop(); })) {
+        return;
+    }
     Cycle().Stop();
 }
 

@@ -123,4 +123,34 @@ TEST_F(ProductionTestWindowTest, AScannedSerialNumberTestsTheUnitAndCountsIt) {
     EXPECT_EQ(window->Tested(), 1);
 }
 
+TEST_F(ProductionTestWindowTest, StopDuringATestLeavesTheUnitSafeBeforePollingStops) {
+    QTemporaryDir folder;
+    const QString plan = folder.filePath("plan.json");
+    QFile file(plan);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"steps": [{"name": "relay"}, {"name": "output-linearity", "from": 1000,
+                             "to": 2000, "step": 500, "settle_ms": 3000}]})");
+    file.close();
+    form->SetTestFiles(TestFiles{plan, folder.path(), QString()});
+    form->OpenProductionTest();
+    ProductionTestWindow* window = form->ProductionTest();
+    ASSERT_TRUE(window->StartTest(QStringLiteral("KM-9")));
+    // The output is up and settling when the operator presses Stop.
+    ASSERT_TRUE(
+        waitFor([&] { return m_module->Register(ModuleRegister::OutputDisplay) == 1000; }, 20000));
+    clickStop();
+    ASSERT_TRUE(waitFor([&] { return !form->ComPort.Connected(); }, 20000));
+    EXPECT_EQ(window->Banner()->Current(), VerdictBanner::State::Aborted);
+    EXPECT_EQ(m_module->Register(ModuleRegister::OutputDisplay), 0);
+    EXPECT_EQ(m_module->Register(ModuleRegister::Relay), 0);
+    const QStringList names = QDir(folder.path()).entryList({"KM-9-*.json"});
+    ASSERT_EQ(names.size(), 1);
+    QFile report(folder.filePath(names[0]));
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QByteArray json = report.readAll();
+    EXPECT_TRUE(json.contains("\"verdict\": \"ABORTED\"")) << json.toStdString();
+    EXPECT_TRUE(json.contains("\"name\": \"teardown\",\n            \"verdict\": \"PASS\""))
+        << json.toStdString();
+}
+
 } // namespace
