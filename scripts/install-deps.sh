@@ -3,7 +3,7 @@
 # Run as root. Safe to run again.
 set -euo pipefail
 packages=(
-    build-essential cmake pkg-config
+    build-essential cmake pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-tools-dev qt6-l10n-tools
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -22,11 +22,11 @@
 // Child mode, used by the benchmark itself:
 //   poll_cpu_bench --libmodbus-master PATH BAUD PAUSE_MS
 
-#include "ui/main/Unit1.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/PollCycle.h"
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
+#include "ui/main/Unit1.h"
 
 #include <QTemporaryDir>
 #include <algorithm>

@@ -16,12 +16,12 @@
 // in-process virtual module at 115200 baud for a few seconds and prints the
 // cycle period.
 
-#include "ui/main/StatusBar.h"
-#include "ui/monitor/TrafficMonitor.h"
-#include "ui/main/Unit1.h"
-#include "ui/main/popwin.h"
 #include "poll/PollCycle.h"
 #include "sim/VirtualModule.h"
+#include "ui/main/StatusBar.h"
+#include "ui/main/Unit1.h"
+#include "ui/main/popwin.h"
+#include "ui/monitor/TrafficMonitor.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -2,8 +2,8 @@
 
 #include "platform/serial/SerialPortList.h"
 #include "serial/ComAdapter.h"
-#include "serial/setup/ComItemList.h"
 #include "serial/ComPort.h"
+#include "serial/setup/ComItemList.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "serial/setup/ComSetupFrm.h"
 
 #include "platform/drawing/Fonts.h"
-#include "serial/setup/ComComboBox.h"
 #include "serial/ComPort.h"
+#include "serial/setup/ComComboBox.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>

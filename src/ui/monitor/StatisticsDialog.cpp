@@ -1,7 +1,7 @@
 #include "ui/monitor/StatisticsDialog.h"
 
-#include "ui/monitor/HistogramBars.h"
 #include "record/LinkStatistics.h"
+#include "ui/monitor/HistogramBars.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

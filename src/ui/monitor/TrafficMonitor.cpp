@@ -1,8 +1,8 @@
 #include "ui/monitor/TrafficMonitor.h"
 
-#include "ui/monitor/MonitorScrollBar.h"
 #include "platform/drawing/FramePacer.h"
 #include "platform/storage/AtomicFile.h"
+#include "ui/monitor/MonitorScrollBar.h"
 
 #include <QMimeData>
 #include <QScrollBar>

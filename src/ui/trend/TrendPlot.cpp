@@ -1,9 +1,9 @@
 #include "ui/trend/TrendPlot.h"
 
-#include "ui/trend/PlotAxis.h"
 #include "platform/drawing/Canvas.h"
 #include "platform/drawing/DrawText.h"
 #include "trend/LinearityPlan.h"
+#include "ui/trend/PlotAxis.h"
 
 #include <QDateTime>
 #include <QKeyEvent>

@@ -1,14 +1,14 @@
 #include "ui/trend/TrendWindow.h"
 
+#include "platform/storage/AtomicFile.h"
+#include "poll/PollCycle.h"
+#include "record/TrafficRecorder.h"
+#include "trend/TrendCsv.h"
 #include "ui/common/FileChoice.h"
 #include "ui/trend/LinearityDialog.h"
 #include "ui/trend/PlotAxis.h"
 #include "ui/trend/TrendPlot.h"
 #include "ui/trend/XyPlot.h"
-#include "platform/storage/AtomicFile.h"
-#include "poll/PollCycle.h"
-#include "record/TrafficRecorder.h"
-#include "trend/TrendCsv.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

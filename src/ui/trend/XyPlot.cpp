@@ -1,8 +1,8 @@
 #include "ui/trend/XyPlot.h"
 
-#include "ui/trend/PlotAxis.h"
 #include "platform/drawing/Canvas.h"
 #include "platform/drawing/DrawText.h"
+#include "ui/trend/PlotAxis.h"
 
 #include <QMouseEvent>
 #include <QPolygon>

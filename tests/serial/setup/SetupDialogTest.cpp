@@ -1,7 +1,7 @@
 #include "platform/serial/PseudoTerminal.h"
 #include "platform/serial/SerialPortList.h"
-#include "serial/setup/ComComboBox.h"
 #include "serial/ComPort.h"
+#include "serial/setup/ComComboBox.h"
 #include "serial/setup/ComSetupFrm.h"
 #include "tests/serial/CountingPort.h"
 

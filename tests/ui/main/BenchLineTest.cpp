@@ -2,8 +2,8 @@
 // adapter pulled out and plugged back in while polling, and a port that
 // remembers which USB adapter it was used with.
 
-#include "tests/ui/main/WindowTestSupport.h"
 #include "tests/support/FakeUsbSysfs.h"
+#include "tests/ui/main/WindowTestSupport.h"
 
 #include "platform/system/ApplicationErrors.h"
 

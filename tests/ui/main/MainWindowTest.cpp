@@ -2,11 +2,11 @@
 
 #include "tests/ui/main/WindowTestSupport.h"
 
-#include "ui/main/StatusBar.h"
 #include "platform/serial/SerialPortList.h"
 #include "poll/PollCycle.h"
 #include "serial/setup/ComComboBox.h"
 #include "serial/setup/ComSetupFrm.h"
+#include "ui/main/StatusBar.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/instrument/iLabel.h"
 #include "widgets/instrument/iLedRectangle.h"

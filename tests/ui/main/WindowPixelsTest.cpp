@@ -2,9 +2,9 @@
 
 #include "tests/ui/main/WindowTestSupport.h"
 
-#include "ui/main/StatusBar.h"
 #include "platform/drawing/Color.h"
 #include "platform/drawing/DrawText.h"
+#include "ui/main/StatusBar.h"
 #include "widgets/instrument/iLedRectangle.h"
 
 #include <QImage>

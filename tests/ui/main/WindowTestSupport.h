@@ -3,12 +3,12 @@
 // pseudo-terminal, with the settings kept in a temporary folder and the
 // messages collected instead of shown.
 
-#include "ui/main/StatusBar.h"
-#include "ui/main/Unit1.h"
-#include "ui/main/popwin.h"
 #include "serial/setup/ComComboBox.h"
 #include "serial/setup/ComSetupFrm.h"
 #include "sim/VirtualModule.h"
+#include "ui/main/StatusBar.h"
+#include "ui/main/Unit1.h"
+#include "ui/main/popwin.h"
 #include "widgets/grid/FramedStringGrid.h"
 #include "widgets/instrument/iIntegerOutput.h"
 #include "widgets/skin/SkinButton.h"

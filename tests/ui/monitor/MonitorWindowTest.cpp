@@ -4,12 +4,12 @@
 
 #include "tests/ui/main/WindowTestSupport.h"
 
+#include "app/WindowMain.h"
+#include "poll/PollCycle.h"
 #include "ui/monitor/FindDialog.h"
 #include "ui/monitor/HistogramBars.h"
 #include "ui/monitor/MonitorCommands.h"
 #include "ui/monitor/StatisticsDialog.h"
-#include "app/WindowMain.h"
-#include "poll/PollCycle.h"
 
 #include <QClipboard>
 #include <QDialogButtonBox>

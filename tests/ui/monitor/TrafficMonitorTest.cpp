@@ -3,8 +3,8 @@
 // the view repainted only where they look different.
 
 #include "ui/monitor/TrafficMonitor.h"
-#include "ui/monitor/MonitorScrollBar.h"
 #include "tests/support/ScreenPixels.h"
+#include "ui/monitor/MonitorScrollBar.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,12 +4,12 @@
 
 #include "tests/ui/main/WindowTestSupport.h"
 
+#include "trend/TrendHistory.h"
 #include "ui/trend/LinearityDialog.h"
 #include "ui/trend/PlotAxis.h"
 #include "ui/trend/TrendPlot.h"
 #include "ui/trend/TrendWindow.h"
 #include "ui/trend/XyPlot.h"
-#include "trend/TrendHistory.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
 #include <QDialogButtonBox>
