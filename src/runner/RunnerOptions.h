@@ -22,10 +22,12 @@ struct RecordOptions {
 //   [--cycles K] [--write REG=VALUE]... [--record FILE] [--record-max-mb N]
 //   [--summary FILE] [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
 //   --headless --port PATH --scan [--baud RATE]...
+//   --headless --listen --port PATH [--baud RATE] [--address N] [--record FILE]
 struct RunnerOptions {
     bool headless = false;
     bool simulate = false;
     bool scan = false;
+    bool listen = false; // listen to a bus another master polls; never send
     QString port;
     TBaudRate baudRate = br9600;
     std::vector<TBaudRate> scanRates; // in order; every --baud given with --scan
@@ -36,4 +38,3 @@ struct RunnerOptions {
     QString summaryPath;                    // empty: no summary
     std::optional<LinearityPlan> linearity; // the linearity test, run to its end
 };
-
