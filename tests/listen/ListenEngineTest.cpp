@@ -3,11 +3,14 @@
 // registers the master reads from the slave at its address, and never sends.
 
 #include "listen/ListenEngine.h"
+#include "poll/ComPortAdapter.h"
 #include "record/LinkStatistics.h"
 #include "record/LinkSummary.h"
+#include "serial/ComPort.h"
 #include "session/PollSession.h"
 #include "tests/listen/BusFrames.h"
 #include "tests/poll/EngineFakes.h"
+#include "tests/support/FakeUsbSysfs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -209,6 +212,26 @@ TEST_F(ListenEngineTest, AFrameOfAFunctionWithoutALengthRuleShowsOnceTheLineIsQu
     ASSERT_EQ(view.monitor.size(), 1);
     EXPECT_TRUE(view.monitor.front().endsWith("> " + TrafficBytesText(identification)));
     EXPECT_EQ(view.txCount(), 1);
+}
+
+// The serial port tells the latency timer of an FTDI adapter from sysfs, and
+// nothing for an adapter without one.
+TEST(AdapterLatency, IsReadFromTheAdaptersLatencyTimer) {
+    FakeUsbMachine machine;
+    machine.plug(QStringLiteral("ttyUSB0"), {});
+    machine.plug(QStringLiteral("ttyACM0"), {});
+    QFile timer(machine.root() + QStringLiteral("/class/tty/ttyUSB0/device/latency_timer"));
+    ASSERT_TRUE(timer.open(QIODevice::WriteOnly));
+    timer.write("16\n");
+    timer.close();
+    TComPort port;
+    ComPortAdapter adapter(port);
+    for (const auto& [name, expected] :
+         std::vector<std::pair<std::string, std::optional<std::chrono::milliseconds>>>{
+             {"ttyUSB0", 16ms}, {"/dev/ttyUSB0", 16ms}, {"ttyACM0", std::nullopt}}) {
+        port.SetPort(name);
+        EXPECT_EQ(adapter.ReceiveLatency(), expected) << name;
+    }
 }
 
 // The window and the runner build one session with both engines on one line:
