@@ -23,6 +23,20 @@ std::chrono::system_clock::time_point wallTimeOf(std::chrono::steady_clock::time
 
 } // namespace
 
+TimeOfDay TimeOfDayBefore(const TimeOfDay& time, std::chrono::milliseconds age) {
+    using namespace std::chrono;
+    constexpr std::int64_t Day = duration_cast<milliseconds>(hours{24}).count();
+    const std::int64_t of =
+        duration_cast<milliseconds>(hours{time.hour} + minutes{time.minute} + seconds{time.second})
+            .count() +
+        time.millisecond;
+    const std::int64_t earlier = ((of - age.count()) % Day + Day) % Day;
+    const hh_mm_ss<milliseconds> split{milliseconds{earlier}};
+    return {static_cast<int>(split.hours().count()), static_cast<int>(split.minutes().count()),
+            static_cast<int>(split.seconds().count()),
+            static_cast<int>(split.subseconds().count())};
+}
+
 class ListenEngine::FrameScope {
 public:
     explicit FrameScope(PollView& view) : m_view(view) {
@@ -247,7 +261,12 @@ void ListenEngine::show(const BusEntry& entry) {
     if (entry.direction != TrafficDirection::NoReply) {
         const QString prefix =
             entry.direction == TrafficDirection::Tx ? QStringLiteral("Tx-") : QStringLiteral("Rx-");
-        m_view.AppendMonitorLine(TrafficLine(prefix, m_clock(), entry.bytes.data(),
+        // The line shows when the frame ended on the line, not when it was
+        // found: a delivery may hold a request and its reply.
+        const auto age = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::max(Clock::now() - entry.time, Clock::duration::zero()));
+        m_view.AppendMonitorLine(TrafficLine(prefix, TimeOfDayBefore(m_clock(), age),
+                                             entry.bytes.data(),
                                              static_cast<int>(entry.bytes.size())));
     }
     TrafficEvent event;

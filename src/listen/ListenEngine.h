@@ -36,6 +36,9 @@
 
 class PollView;
 
+/// The time of day `age` before `time` (across midnight as well).
+TimeOfDay TimeOfDayBefore(const TimeOfDay& time, std::chrono::milliseconds age);
+
 class ListenEngine {
     Q_DECLARE_TR_FUNCTIONS(ListenEngine)
 

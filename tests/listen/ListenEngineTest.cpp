@@ -128,6 +128,9 @@ TEST_F(ListenEngineTest, FollowsWhatTheMasterReadsFromItsSlaveAndJudgesEveryExch
     EXPECT_EQ(prefixes, QStringList({"Tx-", "Rx-", "Tx-", "Rx-", "Tx-", "Rx-", "Tx-", "Rx-", "Tx-",
                                      "Tx-", "Rx-", "Rx-", "Tx-", "Rx-", "Tx-", "Rx-"}));
     EXPECT_TRUE(view.monitor.front().endsWith("> 01 03 00 00 00 14 45 C5"));
+    // Each line shows when its frame ended: a delivery that holds them all
+    // still tells the request from its reply 55 ms later.
+    EXPECT_NE(view.monitor[0].mid(3, 6), view.monitor[1].mid(3, 6));
     // The master's requests, and those without a sound reply.
     EXPECT_EQ(view.txCount(), 8);
     EXPECT_EQ(view.erCount(), 3);
@@ -212,6 +215,16 @@ TEST_F(ListenEngineTest, AFrameOfAFunctionWithoutALengthRuleShowsOnceTheLineIsQu
     ASSERT_EQ(view.monitor.size(), 1);
     EXPECT_TRUE(view.monitor.front().endsWith("> " + TrafficBytesText(identification)));
     EXPECT_EQ(view.txCount(), 1);
+}
+
+TEST(MonitorTime, CountsBackAcrossSecondsHoursAndMidnight) {
+    const TimeOfDay noon{12, 0, 0, 5};
+    const TimeOfDay back = TimeOfDayBefore(noon, 10ms);
+    EXPECT_EQ((std::array{back.hour, back.minute, back.second, back.millisecond}),
+              (std::array{11, 59, 59, 995}));
+    const TimeOfDay night = TimeOfDayBefore(TimeOfDay{0, 0, 0, 100}, 200ms);
+    EXPECT_EQ((std::array{night.hour, night.minute, night.second, night.millisecond}),
+              (std::array{23, 59, 59, 900}));
 }
 
 // The serial port tells the latency timer of an FTDI adapter from sysfs, and
