@@ -225,6 +225,12 @@ void ListenEngine::lineIdle() {
     if (!m_listening) {
         return;
     }
+    // Bytes already waiting whose event has not come round yet mean the
+    // line is not quiet at all.
+    if (m_port.PendingInput() > 0) {
+        m_idle.start(m_idleLimit);
+        return;
+    }
     std::vector<BusFrame> frames;
     m_splitter.Flush(frames);
     deliver(frames);

@@ -49,8 +49,10 @@ public:
     /// A line quiet for this long is looked at, so that an adapter pulled
     /// out shows even when nobody talks.
     static constexpr std::chrono::milliseconds ProbeInterval{1000};
-    /// Held bytes go out after the line has been quiet for at least this long.
-    static constexpr std::chrono::milliseconds ShortestIdle{50};
+    /// Held bytes go out after the line has been quiet for at least this
+    /// long: long enough that a busy machine, which may hand the bytes of one
+    /// frame over in two late pieces, does not cut the frame.
+    static constexpr std::chrono::milliseconds ShortestIdle{250};
     /// A latency timer above this makes the response times coarse.
     static constexpr std::chrono::milliseconds FineLatency{1};
 
