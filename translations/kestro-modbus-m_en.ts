@@ -447,15 +447,15 @@ tolerance, or the line was lost).
         <translation>Listening to the bus, sending nothing</translation>
     </message>
     <message>
-        <source>USB 适配器延迟大于 1 ms，应答时间为粗略值</source>
-        <translation>USB adapter holds bytes for more than 1 ms: response times are coarse</translation>
+        <source>USB 适配器延迟 %1 ms，应答时间为粗略值；改为 1 ms 的 udev 规则（写入 %2 后重插）：%3</source>
+        <translation>USB adapter latency %1 ms: response times are coarse. The udev rule that makes it 1 ms (put it into %2, then plug the adapter in again): %3</translation>
     </message>
 </context>
 <context>
     <name>ListenEngine</name>
     <message>
-        <source>%1: the USB adapter holds received bytes for %2 ms (its latency timer), so response times are coarse. To lower it to 1 ms, put this rule into /etc/udev/rules.d/99-ftdi-latency.rules and plug the adapter in again: ACTION==&quot;add&quot;, SUBSYSTEM==&quot;usb-serial&quot;, DRIVER==&quot;ftdi_sio&quot;, ATTR{latency_timer}=&quot;1&quot;</source>
-        <translation>%1: the USB adapter holds received bytes for %2 ms (its latency timer), so response times are coarse. To lower it to 1 ms, put this rule into /etc/udev/rules.d/99-ftdi-latency.rules and plug the adapter in again: ACTION==&quot;add&quot;, SUBSYSTEM==&quot;usb-serial&quot;, DRIVER==&quot;ftdi_sio&quot;, ATTR{latency_timer}=&quot;1&quot;</translation>
+        <source>%1: the USB adapter holds received bytes for %2 ms (its latency timer), so response times are coarse. To lower it to 1 ms, put this rule into %3 and plug the adapter in again: %4</source>
+        <translation>%1: the USB adapter holds received bytes for %2 ms (its latency timer), so response times are coarse. To lower it to 1 ms, put this rule into %3 and plug the adapter in again: %4</translation>
     </message>
 </context>
 <context>

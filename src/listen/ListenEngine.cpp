@@ -127,6 +127,7 @@ void ListenEngine::setTiming() {
                  : std::chrono::nanoseconds::zero();
     const std::optional<std::chrono::milliseconds> latency = m_port.ReceiveLatency();
     m_coarse = latency && *latency > FineLatency;
+    m_latency = latency.value_or(std::chrono::milliseconds::zero());
     // A frame cut by the adapter's timer goes on after a pause of up to the
     // timer; only a pause well beyond it ends what is held.
     m_idleLimit = std::max({ShortestIdle, latency.value_or(ShortestIdle) * 2,
@@ -134,12 +135,11 @@ void ListenEngine::setTiming() {
     if (m_coarse) {
         m_view.ShowLineNote(
             tr("%1: the USB adapter holds received bytes for %2 ms (its latency timer), so "
-               "response times are coarse. To lower it to 1 ms, put this rule into "
-               "/etc/udev/rules.d/99-ftdi-latency.rules and plug the adapter in again: "
-               "ACTION==\"add\", SUBSYSTEM==\"usb-serial\", DRIVER==\"ftdi_sio\", "
-               "ATTR{latency_timer}=\"1\"")
+               "response times are coarse. To lower it to 1 ms, put this rule into %3 and "
+               "plug the adapter in again: %4")
                 .arg(m_port.Port())
-                .arg(latency->count()));
+                .arg(latency->count())
+                .arg(QString::fromLatin1(UdevRuleFile), QString::fromLatin1(UdevRule)));
     }
 }
 

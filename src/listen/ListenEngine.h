@@ -55,6 +55,11 @@ public:
     static constexpr std::chrono::milliseconds ShortestIdle{250};
     /// A latency timer above this makes the response times coarse.
     static constexpr std::chrono::milliseconds FineLatency{1};
+    /// The rule that sets an FTDI adapter's latency timer to 1 ms when it is
+    /// plugged in, and where it goes.
+    static constexpr char UdevRule[] = "ACTION==\"add\", SUBSYSTEM==\"usb-serial\", "
+                                       "DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\"";
+    static constexpr char UdevRuleFile[] = "/etc/udev/rules.d/99-ftdi-latency.rules";
 
     // Connects itself to the port's received-characters event and line changes.
     ListenEngine(PollPort& port, PollView& view, ClockFunction clock = LocalTimeOfDay);
@@ -85,6 +90,8 @@ public:
     // Whether the line's adapter holds bytes for longer than a millisecond,
     // so that response times are only as fine as its latency timer.
     bool CoarseTiming() const { return m_coarse; }
+    // The adapter's latency timer as read at Start; zero when it has none.
+    std::chrono::milliseconds AdapterLatency() const { return m_latency; }
 
     void AddListener(PollListener& listener);
     void RemoveListener(PollListener& listener);
@@ -123,6 +130,7 @@ private:
     std::uint64_t m_erCount = 0;
     RegisterValues m_registers{};
     bool m_coarse = false;
+    std::chrono::milliseconds m_latency{0};
     std::chrono::nanoseconds m_characterTime{0};
     std::chrono::milliseconds m_idleLimit = ShortestIdle;
     Clock::time_point m_start;

@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -245,6 +246,57 @@ TEST(AdapterLatency, IsReadFromTheAdaptersLatencyTimer) {
         port.SetPort(name);
         EXPECT_EQ(adapter.ReceiveLatency(), expected) << name;
     }
+}
+
+// A line whose adapter can be pulled out: reads then fail as a line gone.
+class UnpluggablePort : public ListeningPort {
+public:
+    PortResult Open() override {
+        if (unplugged) {
+            return PortError{PortError::Kind::Refused, QStringLiteral("no such device")};
+        }
+        return ListeningPort::Open();
+    }
+    PortRead Read(std::uint8_t* bytes, int count) override {
+        if (unplugged) {
+            return {0, PortError{PortError::Kind::LineLost, QStringLiteral("the adapter is gone")}};
+        }
+        return ListeningPort::Read(bytes, count);
+    }
+    bool unplugged = false;
+};
+
+bool waitForEvents(const std::function<bool()>& condition) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return condition();
+}
+
+// Nobody talks on a quiet bus, so no bytes tell that the adapter went: the
+// listener looks itself, says so, and goes on once it is back.
+TEST(ListeningOnALostLine, AnAdapterPulledOutOfAQuietBusIsNoticedAndFoundAgain) {
+    auto owned = std::make_unique<UnpluggablePort>();
+    UnpluggablePort& port = *owned;
+    FakeView view;
+    Follower follower;
+    PollSession session(std::move(owned), view);
+    session.Listen().AddListener(follower);
+    ASSERT_TRUE(session.Listen().Start());
+    port.unplugged = true;
+    ASSERT_TRUE(waitForEvents([&] { return follower.verdicts().contains("-- line-lost"); }));
+    EXPECT_TRUE(view.lineNotes.back().contains("the adapter is gone"));
+    port.unplugged = false;
+    ASSERT_TRUE(waitForEvents([&] { return follower.verdicts().contains("-- line-back"); }));
+    ASSERT_TRUE(session.Listen().Listening());
+    Timeline line;
+    LineTimes times(Character, Silence);
+    times.frame(readRequest(1, 0, 20), line);
+    port.deliverTimeline(line);
+    EXPECT_EQ(session.Listen().TxCount(), 1u);
+    EXPECT_TRUE(port.written.empty());
 }
 
 // The window and the runner build one session with both engines on one line:

@@ -64,7 +64,11 @@ void ListenChoice::StartListening() {
     // said of the adapter's timing, if anything.
     QString note = tr("只听总线，不发送");
     if (listen.CoarseTiming()) {
-        note += QStringLiteral("  ") + tr("USB 适配器延迟大于 1 ms，应答时间为粗略值");
+        note += QStringLiteral("  ") + tr("USB 适配器延迟 %1 ms，应答时间为粗略值；改为 1 ms 的 "
+                                          "udev 规则（写入 %2 后重插）：%3")
+                                           .arg(listen.AdapterLatency().count())
+                                           .arg(QString::fromLatin1(ListenEngine::UdevRuleFile),
+                                                QString::fromLatin1(ListenEngine::UdevRule));
     }
     view.ShowLineNote(note);
 }
