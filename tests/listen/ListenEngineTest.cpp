@@ -218,16 +218,6 @@ TEST_F(ListenEngineTest, AFrameOfAFunctionWithoutALengthRuleShowsOnceTheLineIsQu
     EXPECT_EQ(view.txCount(), 1);
 }
 
-TEST(MonitorTime, CountsBackAcrossSecondsHoursAndMidnight) {
-    const TimeOfDay noon{12, 0, 0, 5};
-    const TimeOfDay back = TimeOfDayBefore(noon, 10ms);
-    EXPECT_EQ((std::array{back.hour, back.minute, back.second, back.millisecond}),
-              (std::array{11, 59, 59, 995}));
-    const TimeOfDay night = TimeOfDayBefore(TimeOfDay{0, 0, 0, 100}, 200ms);
-    EXPECT_EQ((std::array{night.hour, night.minute, night.second, night.millisecond}),
-              (std::array{23, 59, 59, 900}));
-}
-
 // The serial port tells the latency timer of an FTDI adapter from sysfs, and
 // nothing for an adapter without one.
 TEST(AdapterLatency, IsReadFromTheAdaptersLatencyTimer) {

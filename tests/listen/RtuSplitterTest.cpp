@@ -130,10 +130,6 @@ TEST_P(EveryDelivery, FindsEveryRequestAndReplyByTheRulesOfItsFunction) {
     }
     const auto found = split(timelineOf(frames, GetParam().bunched), GetParam().cut);
     EXPECT_EQ(describeAll(found), describeAll(frames));
-    // Each frame carries the moments its first and last byte came.
-    for (const BusFrame& frame : found) {
-        EXPECT_LE(frame.start, frame.end);
-    }
 }
 
 struct FaultCase {
