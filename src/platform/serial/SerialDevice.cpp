@@ -120,9 +120,12 @@ int SerialDevice::open(const std::string& path) {
         error = lastError();
     } else if (::ioctl(fd, TCGETS2, previous.get()) != 0) {
         error = lastError();
-    } else if (const termios2 raw = RawTermios(*previous); ::ioctl(fd, TCSETS2, &raw) != 0) {
+    } else if (const termios2 raw = m_listenOnly ? WithoutOutputFlowControl(RawTermios(*previous))
+                                                 : RawTermios(*previous);
+               ::ioctl(fd, TCSETS2, &raw) != 0) {
         // Another program may have left the line echoing and translating;
         // until the settings are pushed (a hold may delay that) it must not.
+        // Nor may a listener's line keep the flow control it was left with.
         error = lastError();
     }
     if (error != 0) {
