@@ -92,11 +92,21 @@
         <translation>--linearity ends the run itself; leave out --cycles</translation>
     </message>
     <message>
+        <source>--listen and %1 exclude each other</source>
+        <translation>--listen and %1 exclude each other</translation>
+    </message>
+    <message>
+        <source>--listen needs --port PATH</source>
+        <translation>--listen needs --port PATH</translation>
+    </message>
+    <message>
         <source>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
                        [--address N] [--cycles K] [--write REG=VALUE]...
                        [--record FILE] [--record-max-mb N] [--summary FILE]
                        [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
        kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       kestro-modbus-m --headless --listen --port PATH [--baud RATE]
+                       [--address N] [--record FILE] [--summary FILE]
        kestro-modbus-m --simulate
 
 Polls the 20 holding registers of one Modbus RTU slave and prints every
@@ -135,6 +145,13 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
                      19200, 38400, 57600, 115200, 4800, 2400) ask addresses
                      1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
                      for each that answers; progress goes to standard error
+  --listen           listen to a bus another master polls, sending nothing
+                     (the port is opened for reading only; DTR and RTS are
+                     not set): the master&apos;s frames print as Tx- lines, the
+                     slaves&apos; and bytes that make no frame as Rx- lines; at
+                     SIGINT or SIGTERM Tx= counts the master&apos;s requests, Er=
+                     those without a sound reply, and registers= the values
+                     the master last read from --address (see docs/listen.md)
 
 Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
 port could not be opened or a file could not be written, 2 a bad command line,
@@ -146,6 +163,8 @@ tolerance, or the line was lost).
                        [--record FILE] [--record-max-mb N] [--summary FILE]
                        [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
        kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       kestro-modbus-m --headless --listen --port PATH [--baud RATE]
+                       [--address N] [--record FILE] [--summary FILE]
        kestro-modbus-m --simulate
 
 Polls the 20 holding registers of one Modbus RTU slave and prints every
@@ -184,6 +203,13 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
                      19200, 38400, 57600, 115200, 4800, 2400) ask addresses
                      1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
                      for each that answers; progress goes to standard error
+  --listen           listen to a bus another master polls, sending nothing
+                     (the port is opened for reading only; DTR and RTS are
+                     not set): the master&apos;s frames print as Tx- lines, the
+                     slaves&apos; and bytes that make no frame as Rx- lines; at
+                     SIGINT or SIGTERM Tx= counts the master&apos;s requests, Er=
+                     those without a sound reply, and registers= the values
+                     the master last read from --address (see docs/listen.md)
 
 Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
 port could not be opened or a file could not be written, 2 a bad command line,
@@ -471,6 +497,59 @@ interrupted (ABORTED), 2 a bad command line or plan.
     </message>
 </context>
 <context>
+    <name>ListenChoice</name>
+    <message>
+        <source>只听总线（不发送）</source>
+        <translation>Listen to the bus only (send nothing)</translation>
+    </message>
+    <message>
+        <source>停止监听</source>
+        <translation>Stop listening</translation>
+    </message>
+    <message>
+        <source>正在监听总线，不能写寄存器</source>
+        <translation>Listening to the bus: registers cannot be written</translation>
+    </message>
+    <message>
+        <source>正在轮询：先按“停止”，再选择只听总线</source>
+        <translation>Polling: press Stop first, then choose to listen to the bus</translation>
+    </message>
+    <message>
+        <source>只听总线，不发送</source>
+        <translation>Listening to the bus, sending nothing</translation>
+    </message>
+    <message>
+        <source>USB 适配器延迟 %1 ms，应答时间为粗略值；改为 1 ms 的 udev 规则（写入 %2 后重插）：%3</source>
+        <translation>USB adapter latency %1 ms: response times are coarse. The udev rule that makes it 1 ms (put it into %2, then plug the adapter in again): %3</translation>
+    </message>
+</context>
+<context>
+    <name>ListenEngine</name>
+    <message>
+        <source>%1: the USB adapter holds received bytes for %2 ms (its latency timer), so response times are coarse. To lower it to 1 ms, put this rule into %3 and plug the adapter in again: %4</source>
+        <translation>%1: the USB adapter holds received bytes for %2 ms (its latency timer), so response times are coarse. To lower it to 1 ms, put this rule into %3 and plug the adapter in again: %4</translation>
+    </message>
+</context>
+<context>
+    <name>ListenRunner</name>
+    <message>
+        <source>the recording stopped, listening goes on: %1</source>
+        <translation>the recording stopped, listening goes on: %1</translation>
+    </message>
+    <message>
+        <source>listening on %1 at %2 baud; nothing is sent</source>
+        <translation>listening on %1 at %2 baud; nothing is sent</translation>
+    </message>
+    <message>
+        <source>cannot record the traffic: %1</source>
+        <translation>cannot record the traffic: %1</translation>
+    </message>
+    <message>
+        <source>cannot write the summary: %1</source>
+        <translation>cannot write the summary: %1</translation>
+    </message>
+</context>
+<context>
     <name>MonitorCommands</name>
     <message>
         <source>查找…</source>
@@ -564,6 +643,10 @@ interrupted (ABORTED), 2 a bad command line or plan.
     <message>
         <source>This line has no rate of its own.</source>
         <translation>This line has no rate of its own.</translation>
+    </message>
+    <message>
+        <source>This line cannot be opened for listening only.</source>
+        <translation>This line cannot be opened for listening only.</translation>
     </message>
 </context>
 <context>
@@ -768,6 +851,13 @@ interrupted (ABORTED), 2 a bad command line or plan.
     </message>
 </context>
 <context>
+    <name>SharedLine</name>
+    <message>
+        <source>The line is in use: polling and listening take turns.</source>
+        <translation>The line is in use: polling and listening take turns.</translation>
+    </message>
+</context>
+<context>
     <name>StatisticsDialog</name>
     <message>
         <source>统计</source>
@@ -820,6 +910,14 @@ interrupted (ABORTED), 2 a bad command line or plan.
     <message>
         <source>应答时间 最大</source>
         <translation>Response max</translation>
+    </message>
+    <message>
+        <source>应答时间 粗略</source>
+        <translation>Response coarse</translation>
+    </message>
+    <message>
+        <source>%1 个（USB 适配器延迟）</source>
+        <translation>%1 (USB adapter latency)</translation>
     </message>
 </context>
 <context>
@@ -918,6 +1016,10 @@ interrupted (ABORTED), 2 a bad command line or plan.
     <message>
         <source>停止</source>
         <translation>Stop</translation>
+    </message>
+    <message>
+        <source>正在只听总线：先按“停止”，再开始轮询</source>
+        <translation>Listening to the bus: press Stop first, then start polling</translation>
     </message>
 </context>
 <context>

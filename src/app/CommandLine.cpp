@@ -221,7 +221,25 @@ bool& flagOf(const QString& name, RunnerOptions& options) {
     if (name == "--print-plan") {
         return options.test.printPlan;
     }
+    if (name == "--listen") {
+        return options.listen;
+    }
     return name == "--simulate" ? options.simulate : options.scan;
+}
+
+// A listener never sends, so nothing that writes, asks or counts its own
+// requests goes with it.
+QString checkListen(const QSet<QString>& given, const RunnerOptions& options) {
+    for (const char* excluded :
+         {"--write", "--scan", "--linearity", "--test", "--cycles", "--simulate"}) {
+        if (given.contains(QLatin1String(excluded))) {
+            return CommandLine::tr("--listen and %1 exclude each other").arg(excluded);
+        }
+    }
+    if (options.port.isEmpty()) {
+        return CommandLine::tr("--listen needs --port PATH");
+    }
+    return {};
 }
 
 // A scan asks every address at each rate it is given (or the default ones);
@@ -294,7 +312,7 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
         }
         given.insert(name);
         if (name == "--headless" || name == "--simulate" || name == "--scan" || name == "--test" ||
-            name == "--print-plan") {
+            name == "--print-plan" || name == "--listen") {
             if (value) {
                 return {std::nullopt, CommandLine::tr("%1 takes no value").arg(name)};
             }
@@ -320,6 +338,11 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
     }
     if (const QString error = finishLinearity(linearity, options); !error.isEmpty()) {
         return {std::nullopt, error};
+    }
+    if (options.listen) {
+        if (const QString error = checkListen(given, options); !error.isEmpty()) {
+            return {std::nullopt, error};
+        }
     }
     if (options.scan) {
         if (const QString error = checkScan(given, options); !error.isEmpty()) {
@@ -353,6 +376,8 @@ QString RunnerUsage() {
                "                       [--record FILE] [--record-max-mb N] [--summary FILE]\n"
                "                       [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]\n"
                "       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...\n"
+               "       kestro-modbus-m --headless --listen --port PATH [--baud RATE]\n"
+               "                       [--address N] [--record FILE] [--summary FILE]\n"
                "       kestro-modbus-m --simulate\n"
                "\n"
                "Polls the 20 holding registers of one Modbus RTU slave and prints every\n"
@@ -391,6 +416,13 @@ QString RunnerUsage() {
                "                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses\n"
                "                     1 to 127 in turn and print \"found address=N baud=RATE\"\n"
                "                     for each that answers; progress goes to standard error\n"
+               "  --listen           listen to a bus another master polls, sending nothing\n"
+               "                     (the port is opened for reading only; DTR and RTS are\n"
+               "                     not set): the master's frames print as Tx- lines, the\n"
+               "                     slaves' and bytes that make no frame as Rx- lines; at\n"
+               "                     SIGINT or SIGTERM Tx= counts the master's requests, Er=\n"
+               "                     those without a sound reply, and registers= the values\n"
+               "                     the master last read from --address (see docs/listen.md)\n"
                "\n"
                "Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the\n"
                "port could not be opened or a file could not be written, 2 a bad command line,\n"

@@ -139,3 +139,27 @@ void ComPortAdapter::SetOnLineChange(std::function<void(const LineChange& change
 std::chrono::steady_clock::time_point ComPortAdapter::LastRxTime() const {
     return m_port.LastRxTime();
 }
+
+std::vector<RxPiece> ComPortAdapter::LastRxPieces() const {
+    std::vector<RxPiece> pieces;
+    for (const TCustomComPort::TRxArrival& arrival : m_port.LastRxArrivals()) {
+        pieces.push_back({arrival.End, arrival.Time});
+    }
+    return pieces;
+}
+
+PortResult ComPortAdapter::SetListenOnly(bool listenOnly) {
+    try {
+        m_port.SetListenOnly(listenOnly);
+    } catch (const EComPort& error) {
+        return PortErrorOf(error);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::chrono::milliseconds> ComPortAdapter::ReceiveLatency() const {
+    if (const std::optional<int> timer = AdapterLatencyTimer(m_port.Port())) {
+        return std::chrono::milliseconds{*timer};
+    }
+    return std::nullopt;
+}

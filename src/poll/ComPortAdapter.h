@@ -44,6 +44,9 @@ public:
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
     bool CanReopen() const override { return m_reopenable; }
     std::chrono::steady_clock::time_point LastRxTime() const override;
+    std::vector<RxPiece> LastRxPieces() const override;
+    PortResult SetListenOnly(bool listenOnly) override;
+    std::optional<std::chrono::milliseconds> ReceiveLatency() const override;
 
 protected:
     /// The failure to open, as this adapter tells it.

@@ -49,6 +49,11 @@ public:
     PortResult SetLineRate(TBaudRate rate) override;
     void SetOnRxChar(std::function<void(int count)> handler) override;
     std::chrono::steady_clock::time_point LastRxTime() const override;
+    std::vector<RxPiece> LastRxPieces() const override { return m_line.LastRxPieces(); }
+    PortResult SetListenOnly(bool listenOnly) override { return m_line.SetListenOnly(listenOnly); }
+    std::optional<std::chrono::milliseconds> ReceiveLatency() const override {
+        return m_line.ReceiveLatency();
+    }
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
 
     /// Whether the line is lost and being opened again.

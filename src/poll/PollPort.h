@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // Why the line refused something: one value from where it happened to where
 // the operator reads it.
@@ -31,6 +32,14 @@ using PortResult = std::optional<PortError>;
 struct PortRead {
     int count = 0;
     PortResult error;
+};
+
+// A piece of the bytes of a received-characters event: it ends `end` bytes
+// into them, and its last byte arrived at `time` (on the monotonic clock, as
+// seen by the thread that receives them).
+struct RxPiece {
+    int end = 0;
+    std::chrono::steady_clock::time_point time;
 };
 
 // A change of the line itself, told apart from the bytes on it.
@@ -87,6 +96,27 @@ public:
     // event had arrived, on the monotonic clock, as seen by the thread that
     // receives them (not when the main thread got round to the event).
     virtual std::chrono::steady_clock::time_point LastRxTime() const = 0;
+
+    // The bytes of the latest received-characters event piece by piece, as
+    // they came in; empty when the line cannot tell (all then arrived at
+    // LastRxTime). A listener finds the frames in a delivery by them.
+    virtual std::vector<RxPiece> LastRxPieces() const { return {}; }
+
+    // Listening only, from the next opening on: the line sends nothing and
+    // drives no output line while it is open. A line that cannot promise
+    // that refuses.
+    virtual PortResult SetListenOnly(bool listenOnly) {
+        if (!listenOnly) {
+            return std::nullopt;
+        }
+        return PortError{PortError::Kind::Refused,
+                         QCoreApplication::translate(
+                             "PollPort", "This line cannot be opened for listening only.")};
+    }
+
+    // How long the line's adapter may hold received bytes before handing
+    // them on (a USB adapter's latency timer), when it tells; known once open.
+    virtual std::optional<std::chrono::milliseconds> ReceiveLatency() const { return std::nullopt; }
 
     // Whether the port, once its line went away, may be opened again by the
     // same name and find the same line.

@@ -54,6 +54,10 @@ struct TrafficEvent {
     /// Rx entries: from the return of the request's write to the arrival of
     /// the last byte.
     std::optional<std::chrono::microseconds> responseTime;
+    /// The response time is only as fine as the latency timer of the USB
+    /// adapter the bytes came through (a listener's, holding them for
+    /// milliseconds).
+    bool coarseTime = false;
 };
 
 /// "Tx", "Rx" or "--".

@@ -5,6 +5,7 @@
 #include "poll/ComPortAdapter.h"
 #include "poll/PollCycle.h"
 #include "runner/HeadlessRunner.h"
+#include "runner/ListenRunner.h"
 #include "runner/ScanRunner.h"
 #include "runner/TestRunner.h"
 #include "serial/ComPort.h"
@@ -109,6 +110,16 @@ int RunFunctionTest(const RunnerOptions& options) {
     return status;
 }
 
+int RunListen(const RunnerOptions& options) {
+    UseFineTimerSlack();
+    TComPort port;
+    configurePort(port, options.port.toStdString(), options.baudRate);
+    ListenRunner runner(std::make_unique<ComPortAdapter>(port), options, stdout, stderr);
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::interrupted, [&runner] { runner.Interrupt(); });
+    return runner.Run();
+}
+
 int RunHeadless(const RunnerOptions& options) {
     if (options.scan) {
         return RunScan(options);
@@ -120,6 +131,9 @@ int RunHeadless(const RunnerOptions& options) {
     }
     if (options.test.run) {
         return RunFunctionTest(options);
+    }
+    if (options.listen) {
+        return RunListen(options);
     }
     // Before any thread starts, so that the port's event thread inherits it.
     UseFineTimerSlack();

@@ -15,3 +15,7 @@ int RunFunctionTest(const RunnerOptions& options);
 // Scans the port for modules at the options' rates: 0 found one, 3 found
 // none, 1 the port could not be opened or went away.
 int RunScan(const RunnerOptions& options);
+
+// Listens to the bus on the options' port, sending nothing, until
+// interrupted: 0 done, 1 the port could not be opened for listening.
+int RunListen(const RunnerOptions& options);

@@ -35,10 +35,12 @@ struct FunctionTestOptions {
 //   --headless (--port PATH | --simulate) --test --serial SN [--plan FILE]
 //   [--report-dir DIR] [--station-log FILE] [--baud RATE] [--address N]
 //   --headless --print-plan
+//   --headless --listen --port PATH [--baud RATE] [--address N] [--record FILE]
 struct RunnerOptions {
     bool headless = false;
     bool simulate = false;
     bool scan = false;
+    bool listen = false; // listen to a bus another master polls; never send
     QString port;
     TBaudRate baudRate = br9600;
     bool baudRateGiven = false;       ///< --baud was given (a test plan's rate gives way to it)

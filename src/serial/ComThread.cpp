@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -220,7 +221,20 @@ void TComThread::NotifyWrite(int count) {
 
 TComThread::InputMark TComThread::LastInputMark() const {
     const std::lock_guard lock(m_markMutex);
-    return m_inputMark;
+    return m_markCount == 0 ? InputMark{} : m_marks[(m_markCount - 1) % MarkHistory];
+}
+
+std::vector<TComThread::InputMark> TComThread::InputMarksAfter(std::uint64_t total) const {
+    const std::lock_guard lock(m_markMutex);
+    std::vector<InputMark> marks;
+    const std::size_t kept = std::min(m_markCount, MarkHistory);
+    for (std::size_t index = m_markCount - kept; index < m_markCount; ++index) {
+        const InputMark& mark = m_marks[index % MarkHistory];
+        if (mark.received > total) {
+            marks.push_back(mark);
+        }
+    }
+    return marks;
 }
 
 void TComThread::DeliverEvents() {
@@ -404,7 +418,8 @@ bool TComThread::lookAtInput(WatchState& state, bool readable, TComEvents& batch
         // The moment the bytes were seen, for the reply times of whoever
         // reads them; taken here, not when the delivery reaches its thread.
         const std::lock_guard lock(m_markMutex);
-        m_inputMark = InputMark{received, std::chrono::steady_clock::now()};
+        m_marks[m_markCount++ % MarkHistory] =
+            InputMark{received, std::chrono::steady_clock::now()};
     }
     // A device that reads as ready with nothing new is also only looked at
     // again after the interval, never in a tight loop. Bytes read ahead no

@@ -8,12 +8,14 @@
 
 #include "platform/serial/SerialEventWaiter.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 class TCustomComPort;
 
@@ -55,6 +57,11 @@ public:
     };
     /// May be called from any thread.
     InputMark LastInputMark() const;
+    /// The marks, oldest first, of every look since the total passed
+    /// `total`, as far as the thread keeps them (the latest MarkHistory): when
+    /// each part of the bytes after it arrived. May be called from any thread.
+    std::vector<InputMark> InputMarksAfter(std::uint64_t total) const;
+    static constexpr std::size_t MarkHistory = 64;
 
     /// The batch received last.
     TComEvents Events() const { return m_events; }
@@ -105,6 +112,8 @@ private:
     std::atomic<bool> m_delivering = false;
     std::atomic<bool> m_finished = false;
     mutable std::mutex m_markMutex;
-    InputMark m_inputMark;
+    // The latest marks, in a ring; m_markCount counts every mark ever made.
+    std::array<InputMark, MarkHistory> m_marks{};
+    std::size_t m_markCount = 0;
     std::thread m_thread;
 };

@@ -13,6 +13,8 @@ constexpr unsigned LargestReplyBytes = 4096;
 constexpr unsigned LargestNoise = 1000;
 constexpr double LargestFeedbackGain = 10.0;
 constexpr int LargestFeedbackOffset = 0xFFFF;
+// USB adapters take latency timers of 1 to 255 ms.
+constexpr unsigned LongestTapLatency = 255;
 
 std::optional<unsigned> parseNumber(std::string_view text, unsigned lowest, unsigned highest) {
     unsigned value = 0;
@@ -49,8 +51,19 @@ public:
     explicit Parser(const std::vector<std::string_view>& arguments) : m_arguments(arguments) {}
 
     CommandLineOptions Run() {
+        bool paced = false;
         while (m_next < m_arguments.size() && m_options.error.empty() && !m_options.help) {
-            parseOption(m_arguments[m_next++]);
+            const std::string_view option = m_arguments[m_next++];
+            paced = paced || option == "-p" || option == "--pace";
+            parseOption(option);
+        }
+        // The bus paces the line itself; a module pacing its replies as well
+        // would put them on the line twice as slowly.
+        if (m_options.bus && paced) {
+            fail("--bus paces the line itself; leave out --pace");
+        }
+        if (!m_options.bus && m_options.tapLatency.count() > 0) {
+            fail("--tap-latency belongs to --bus");
         }
         return m_options;
     }
@@ -107,6 +120,12 @@ private:
             parsePacing(option);
         } else if (option == "--strict-baud") {
             options.module.strictBaudRate = true;
+        } else if (option == "--bus") {
+            options.bus = true;
+        } else if (option == "--tap-latency") {
+            if (const auto latency = number(option, 1, LongestTapLatency)) {
+                options.tapLatency = std::chrono::milliseconds{*latency};
+            }
         } else if (option == "--echo") {
             options.module.echo = true;
         } else if (option == "--relay-stuck") {
@@ -288,6 +307,16 @@ Options:
                          rate), or a baud rate (fixed pacing at that rate)
       --strict-baud      hear only a client whose line runs at the module's own
                          rate (after a restart, the rate in register 8)
+      --bus              put the module on an emulated RS-485 bus instead of
+                         serving its port alone: the first line printed is then
+                         the port for a master, the second the port for a
+                         listener (such as kestro-modbus-m --headless --listen);
+                         the bus carries every byte at the module's rate (-b)
+                         and never hands a byte back to its sender. The adapter
+                         signals (SIGUSR1, SIGUSR2) are not for the bus
+      --tap-latency MS   with --bus: the listener's port gets the bytes in
+                         bunches every MS milliseconds (1 to 255), as through a
+                         USB adapter's latency timer (default: byte by byte)
       --echo             hand every byte the client sends straight back before
                          answering, as a two-wire RS-485 adapter with local
                          echo does

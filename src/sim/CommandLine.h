@@ -27,6 +27,10 @@ struct CommandLineOptions {
     std::optional<std::uint8_t> exceptionCode;
     std::optional<std::size_t> trailingByteCount;
     std::optional<std::size_t> burstSize;
+    /// Put the module on an emulated bus with a master's and a listener's port.
+    bool bus = false;
+    /// The listener's port receives in bunches this far apart (--bus only).
+    std::chrono::milliseconds tapLatency{0};
     bool verbose = false;
     bool help = false;
     bool version = false;

@@ -3,6 +3,7 @@
 
 #include "platform/system/ServiceSignals.h"
 #include "sim/CommandLine.h"
+#include "sim/VirtualBus.h"
 #include "sim/VirtualModule.h"
 
 #include <cstdio>
@@ -56,6 +57,36 @@ bool serveRequest(VirtualModule& module, ServiceSignals::Request request) {
     return false;
 }
 
+// The module on an emulated bus: a master's port and a listener's port, one
+// line each, until interrupted.
+int serveBus(VirtualModule& module, const CommandLineOptions& options) {
+    VirtualBusOptions busOptions;
+    busOptions.baudRate = options.module.baudRate;
+    busOptions.tapLatency = options.tapLatency;
+    VirtualBus bus(busOptions);
+    if (const int error = bus.Start(module.PortPath()); error != 0) {
+        std::fprintf(stderr, "kestro-virtual-module: cannot create the bus: %s\n",
+                     std::strerror(error));
+        module.Stop();
+        return ExitFailure;
+    }
+    std::printf("%s\n%s\n", bus.MasterPath().c_str(), bus.TapPath().c_str());
+    std::fflush(stdout);
+    for (ServiceSignals::Request request = ServiceSignals::Wait();
+         request != ServiceSignals::Request::Terminate; request = ServiceSignals::Wait()) {
+        if (request == ServiceSignals::Request::Restart) {
+            module.Restart();
+        }
+    }
+    bus.Stop();
+    module.Stop();
+    if (bus.BytesFromTap() > 0) {
+        std::fprintf(stderr, "kestro-virtual-module: the listener sent %llu bytes\n",
+                     static_cast<unsigned long long>(bus.BytesFromTap()));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +117,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestro-virtual-module: cannot create the port: %s\n",
                      std::strerror(error));
         return ExitFailure;
+    }
+    if (options.bus) {
+        return serveBus(module, options);
     }
     printPort(module);
     while (serveRequest(module, ServiceSignals::Wait())) {

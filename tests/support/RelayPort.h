@@ -28,6 +28,11 @@ public:
     std::chrono::steady_clock::time_point LastRxTime() const override {
         return m_port.LastRxTime();
     }
+    std::vector<RxPiece> LastRxPieces() const override { return m_port.LastRxPieces(); }
+    PortResult SetListenOnly(bool listenOnly) override { return m_port.SetListenOnly(listenOnly); }
+    std::optional<std::chrono::milliseconds> ReceiveLatency() const override {
+        return m_port.ReceiveLatency();
+    }
     bool CanReopen() const override { return m_port.CanReopen(); }
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override {
         m_port.SetOnLineChange(std::move(handler));

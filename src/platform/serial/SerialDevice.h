@@ -63,6 +63,13 @@ public:
     /// A line already claimed (flock, exclusive mode) or simply open in
     /// another program is refused with EBUSY. The line is made raw at once.
     int open(const std::string& path);
+    /// Listening only, from the next open() on: the line is opened for
+    /// reading only, applyLineSettings() sets neither DTR, RTS nor the RS-485
+    /// mode and asks for no flow control (CRTSCTS drives RTS, IXOFF sends
+    /// XOFF), and write() refuses with EBADF. Linux itself raises DTR and RTS
+    /// when a terminal with a speed is opened; nothing here can keep it from that.
+    void setListenOnly(bool listenOnly) { m_listenOnly = listenOnly; }
+    bool listenOnly() const { return m_listenOnly; }
     /// Drops output not yet sent, restores the line's attributes as found at
     /// opening (without output flow control if the driver still holds
     /// output), then closes: a stalled line does not hold up closing.
@@ -140,6 +147,7 @@ private:
     // Also guards m_settings and m_filter, which reads on both threads use.
     mutable SerialReadAhead m_readAhead;
     bool m_rs485Enabled = false;
+    bool m_listenOnly = false;
     bool m_softwareRtsToggle = false;
     mutable std::atomic<std::uint64_t> m_consumed = 0;
     mutable std::atomic<bool> m_keepsNoCounters = false;

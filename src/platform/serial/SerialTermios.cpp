@@ -108,6 +108,17 @@ int TermiosSpeed(const termios2& attributes) {
     return 0;
 }
 
+SerialLineSettings ListenOnly(const SerialLineSettings& settings) {
+    SerialLineSettings listening = settings;
+    listening.outCtsFlow = false;
+    listening.outDsrFlow = false;
+    listening.dtr = SerialLineSettings::LineControl::Off;
+    listening.rts = SerialLineSettings::LineControl::Off;
+    listening.xonXoffIn = false;
+    listening.xonXoffOut = false;
+    return listening;
+}
+
 termios2 RawTermios(const termios2& current) {
     termios2 attributes = current;
     attributes.c_iflag = IGNBRK;

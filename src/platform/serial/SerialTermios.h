@@ -14,6 +14,11 @@
 /// ones so that fields this component does not manage stay as they were.
 termios2 BuildTermios(const termios2& current, const SerialLineSettings& settings);
 
+/// The settings a listener asks of the line: the same rate and framing, no
+/// flow control of either kind, since hardware flow control drives RTS and
+/// XON/XOFF sends characters of its own.
+SerialLineSettings ListenOnly(const SerialLineSettings& settings);
+
 /// The current attributes made raw (no echo, no line editing, no translation,
 /// reads that never wait) with speed and framing kept: how a line is held from
 /// the moment it is opened until its own settings are pushed.

@@ -6,6 +6,7 @@
 #include "poll/OpenFailure.h"
 #include "trend/TrendHistory.h"
 #include "ui/common/WindowDesign.h"
+#include "ui/main/ListenChoice.h"
 #include "ui/main/StatusBar.h"
 #include "ui/main/popwin.h"
 #include "ui/monitor/MonitorCommands.h"
@@ -61,6 +62,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     mm1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(mm1, &TrafficMonitor::customContextMenuRequested, this, &TForm1::showMonitorMenu);
     connect(stat1, &StatusBar::panelDoubleClicked, this, &TForm1::statusPanelDoubleClicked);
+    m_listenChoice = new ListenChoice(*this);
     FormCreate();
 }
 
@@ -87,7 +89,15 @@ int TForm1::WriteValue() const {
     return Cycle().WriteValue();
 }
 
+bool TForm1::Listening() const {
+    return m_session->Listen().Listening();
+}
+
 void TForm1::RequestWrite(int value) {
+    // A listener sends nothing, not even a write asked for before it began.
+    if (Listening()) {
+        return;
+    }
     // The register is the one of the cell current now, when the write is
     // asked for; a cell that holds no register value writes nothing.
     const int column = sg1->Col();
@@ -179,6 +189,7 @@ void TForm1::FormClose() {
         return;
     }
     m_closed = true;
+    m_listenChoice->StopListening();
     if (m_writeDialog != nullptr && m_writeDialog->isVisible()) {
         m_writeDialog->reject();
     }
@@ -241,6 +252,11 @@ void TForm1::statusPanelDoubleClicked(int panel) {
 }
 
 void TForm1::skButton2Click() {
+    // Polling would make a second master on a bus another one polls.
+    if (Listening()) {
+        showMessage(tr("正在只听总线：先按“停止”，再开始轮询"));
+        return;
+    }
     // A new run starts without the last one's note; one told while opening
     // (the adapter found under a new name) shows once Start names the port.
     if (!Cycle().Polling() && !ComPort.Connected()) {
@@ -256,6 +272,7 @@ void TForm1::skButton3Click() {
     if (m_productionTest != nullptr && m_productionTest->StopTestThen([this] { Cycle().Stop(); })) {
         return;
     }
+    m_listenChoice->StopListening();
     Cycle().Stop();
 }
 
@@ -266,6 +283,12 @@ void TForm1::tmr1Timer() {
 }
 
 void TForm1::ComPortRxChar(int count) {
+    if (Listening()) {
+        // The registers followed are those of the slave the field names now.
+        m_session->Listen().SetAddress(intgrtpt1->Value());
+        m_session->Listen().BytesArrived(count);
+        return;
+    }
     Cycle().BytesArrived(count);
 }
 

@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 
+class ListenChoice;
 class MonitorCommands;
 class StatusBar;
 class TForm2;
@@ -88,6 +89,11 @@ public:
     /// Queues a write of value to the register of the table's current cell.
     /// Nothing is queued when the current cell holds no register value.
     void RequestWrite(int value);
+
+    /// Whether the window listens to a bus another master polls (the Start
+    /// button's context menu), sending nothing.
+    bool Listening() const;
+    ListenChoice& Listen() { return *m_listenChoice; }
 
     /// The dialog that a double-click on a value cell opens.
     void SetWriteDialog(TForm2* dialog) { m_writeDialog = dialog; }
@@ -181,6 +187,7 @@ private:
 
     std::unique_ptr<PollSession> m_session;
     std::unique_ptr<MonitorCommands> m_commands;
+    ListenChoice* m_listenChoice = nullptr;
     // What a request or a reply changes is painted in one frame.
     std::optional<FramePacer::Hold> m_frameHold;
     int m_frameDepth = 0;

@@ -55,6 +55,11 @@ void StatisticsDialog::Refresh() {
         addRow(tr("应答时间 95%"), ReadableDuration(times.Percentile(95)));
         addRow(tr("应答时间 99%"), ReadableDuration(times.Percentile(99)));
         addRow(tr("应答时间 最大"), ReadableDuration(times.Max()));
+        if (m_statistics.CoarseResponses() > 0) {
+            // Taken through a USB adapter that holds bytes for milliseconds.
+            addRow(tr("应答时间 粗略"),
+                   tr("%1 个（USB 适配器延迟）").arg(m_statistics.CoarseResponses()));
+        }
     }
     m_histogram->SetBins(times.Histogram());
 }
