@@ -94,12 +94,29 @@ void LineKeeper::SetOnLineChange(std::function<void(const LineChange& change)> h
     m_onLineChange = std::move(handler);
 }
 
+std::vector<std::uint8_t> LineKeeper::WireForm(const std::uint8_t* frame, std::size_t count,
+                                               bool sent) const {
+    return m_line.WireForm(frame, count, sent);
+}
+
+void LineKeeper::SetOnDroppedFrame(DroppedFrameHandler handler) {
+    m_line.SetOnDroppedFrame(std::move(handler));
+}
+
+QString LineKeeper::LostText(const QString& reason) {
+    return reason + QLatin1Char(' ') + tr("Trying to open it again every second.");
+}
+
+QString LineKeeper::BackText(std::chrono::steady_clock::duration away) {
+    const auto seconds = std::chrono::duration<double>(away);
+    return tr("The line is back after %1 s.").arg(seconds.count(), 0, 'f', 1);
+}
+
 void LineKeeper::lose(const QString& reason) {
     m_lost = true;
     m_lostAt = std::chrono::steady_clock::now();
     const bool reopen = m_line.CanReopen();
-    m_lostReason =
-        reopen ? reason + QLatin1Char(' ') + tr("Trying to open it again every second.") : reason;
+    m_lostReason = reopen ? LostText(reason) : reason;
     m_reason = m_lostReason;
     // The dead device is let go at once: its event thread has stopped
     // listening, and a USB adapter plugged back in gets its old name again
@@ -135,8 +152,7 @@ void LineKeeper::retry() {
     }
     m_lost = false;
     m_retry.SetEnabled(false);
-    const auto away = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_lostAt);
-    QString text = tr("The line is back after %1 s.").arg(away.count(), 0, 'f', 1);
+    QString text = BackText(std::chrono::steady_clock::now() - m_lostAt);
     if (!m_renamed.isEmpty()) {
         text += QLatin1Char(' ') + m_renamed;
     }

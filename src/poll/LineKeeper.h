@@ -50,9 +50,19 @@ public:
     void SetOnRxChar(std::function<void(int count)> handler) override;
     std::chrono::steady_clock::time_point LastRxTime() const override;
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
+    std::vector<std::uint8_t> WireForm(const std::uint8_t* frame, std::size_t count,
+                                       bool sent) const override;
+    void SetOnDroppedFrame(DroppedFrameHandler handler) override;
 
     /// Whether the line is lost and being opened again.
     bool Lost() const { return m_lost; }
+
+    /// What requests are refused with while a line that went away for the
+    /// reason given is opened again every second. A line that keeps itself
+    /// (a network connection) tells its losses in the same words.
+    static QString LostText(const QString& reason);
+    /// The note when a line is back after being away for the time given.
+    static QString BackText(std::chrono::steady_clock::duration away);
 
 private:
     void lose(const QString& reason);
