@@ -8,6 +8,7 @@ packages=(
     qt6-tools-dev qt6-l10n-tools
     libgtest-dev libgmock-dev libbenchmark-dev
     libmodbus-dev
+    mbpoll socat python3 python3-pymodbus python3-serial python3-serial-asyncio
     fonts-dejavu-core fonts-wqy-zenhei
     xvfb xauth xdotool imagemagick
     man-db

@@ -1,5 +1,7 @@
 #include "runner/HeadlessMain.h"
 
+#include "net/NetworkLine.h"
+#include "platform/net/HostResolver.h"
 #include "platform/system/SignalWatcher.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/ComPortAdapter.h"
@@ -10,6 +12,7 @@
 #include "sim/VirtualModule.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QObject>
 #include <cstdio>
 #include <cstring>
@@ -28,10 +31,46 @@ void configurePort(TComPort& port, const std::string& path, TBaudRate baudRate) 
     port.FlowControl().SetFlowControl(fcNone);
 }
 
+// Looks the network line's host up before the run, so that a host that
+// cannot be found ends it at once with the resolver's reason, rather than
+// being asked for every second for ever. The lookup gives up after 15 s.
+bool hostFound(const NetworkLineSettings& network) {
+    HostResolver resolver;
+    QEventLoop loop;
+    Resolution result;
+    resolver.Resolve(network.endpoint, [&](const Resolution& answer) {
+        result = answer;
+        loop.quit();
+    });
+    loop.exec();
+    if (!result.error) {
+        return true;
+    }
+    const QString text =
+        QCoreApplication::translate("HeadlessMain", "kestro-modbus-m: cannot find the host %1: %2")
+            .arg(network.endpoint.host, result.error->text);
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    return false;
+}
+
+template <typename Run> int runWithSignals(Run& run) {
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::interrupted, [&run] { run.Interrupt(); });
+    return run.Run();
+}
+
 } // namespace
 
 int RunScan(const RunnerOptions& options) {
     UseFineTimerSlack();
+    if (options.network) {
+        if (!hostFound(*options.network)) {
+            return ScanRunner::ExitPortFailed;
+        }
+        NetworkLine line(*options.network);
+        ScanRunner scan(line, options.scanRates, stdout, stderr);
+        return runWithSignals(scan);
+    }
     TComPort port;
     configurePort(port, options.port.toStdString(), options.scanRates.front());
     ComPortAdapter line(port);
@@ -47,6 +86,14 @@ int RunHeadless(const RunnerOptions& options) {
     }
     // Before any thread starts, so that the port's event thread inherits it.
     UseFineTimerSlack();
+    if (options.network) {
+        if (!hostFound(*options.network)) {
+            return 1;
+        }
+        HeadlessRunner runner(std::make_unique<NetworkLine>(*options.network), options, stdout,
+                              stderr);
+        return runWithSignals(runner);
+    }
     std::unique_ptr<VirtualModule> module;
     std::string path = options.port.toStdString();
     if (options.simulate) {

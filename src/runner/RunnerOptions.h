@@ -2,6 +2,7 @@
 // What the headless runners are asked to do: the line, the polling, the
 // writes, the recording, the summary and the tests to run.
 
+#include "net/NetworkLineSettings.h"
 #include "serial/ComTypes.h"
 #include "trend/LinearityPlan.h"
 
@@ -22,11 +23,14 @@ struct RecordOptions {
 //   [--cycles K] [--write REG=VALUE]... [--record FILE] [--record-max-mb N]
 //   [--summary FILE] [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
 //   --headless --port PATH --scan [--baud RATE]...
+// A network line (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT]) may stand
+// wherever --port does.
 struct RunnerOptions {
     bool headless = false;
     bool simulate = false;
     bool scan = false;
     QString port;
+    std::optional<NetworkLineSettings> network; // in place of the port
     TBaudRate baudRate = br9600;
     std::vector<TBaudRate> scanRates; // in order; every --baud given with --scan
     int address = 1;
@@ -36,4 +40,3 @@ struct RunnerOptions {
     QString summaryPath;                    // empty: no summary
     std::optional<LinearityPlan> linearity; // the linearity test, run to its end
 };
-
