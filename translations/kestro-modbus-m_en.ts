@@ -72,10 +72,6 @@
         <translation>--simulate and --port exclude each other</translation>
     </message>
     <message>
-        <source>--headless needs --port PATH or --simulate</source>
-        <translation>--headless needs --port PATH or --simulate</translation>
-    </message>
-    <message>
         <source>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
   (no option)        the operator window on the stored port
   --simulate         the window on the built-in virtual module; the stored
@@ -112,11 +108,36 @@
         <translation>--linearity ends the run itself; leave out --cycles</translation>
     </message>
     <message>
+        <source>--tcp and --rtu-over-tcp exclude each other</source>
+        <translation>--tcp and --rtu-over-tcp exclude each other</translation>
+    </message>
+    <message>
+        <source>%1 port must be 1..65535, got &quot;%2&quot;</source>
+        <translation>%1 port must be 1..65535, got &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>%1 needs HOST[:PORT], got &quot;%2&quot;</source>
+        <translation>%1 needs HOST[:PORT], got &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>%1 and %2 exclude each other</source>
+        <translation>%1 and %2 exclude each other</translation>
+    </message>
+    <message>
+        <source>--scan over a network line takes one --baud at most: the rate of the serial line behind the gateway</source>
+        <translation>--scan over a network line takes one --baud at most: the rate of the serial line behind the gateway</translation>
+    </message>
+    <message>
+        <source>--headless needs --port PATH, --tcp HOST[:PORT], --rtu-over-tcp HOST[:PORT] or --simulate</source>
+        <translation>--headless needs --port PATH, --tcp HOST[:PORT], --rtu-over-tcp HOST[:PORT] or --simulate</translation>
+    </message>
+    <message>
         <source>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
                        [--address N] [--cycles K] [--write REG=VALUE]...
                        [--record FILE] [--record-max-mb N] [--summary FILE]
                        [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
        kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT] in place of --port)
        kestro-modbus-m --simulate
 
 Polls the 20 holding registers of one Modbus RTU slave and prints every
@@ -126,6 +147,15 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
 
   --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
                      no parity, no flow control)
+  --tcp HOST[:PORT]  poll over Modbus TCP (port 502 by default): a gateway, or
+                     a device that speaks Modbus TCP itself
+  --rtu-over-tcp HOST[:PORT]
+                     poll through a serial device server that passes the RTU
+                     frames through (port 502 by default); on both network
+                     lines --baud is the rate of the serial line behind, which
+                     sets the pause after a reply (without it a Modbus TCP
+                     device takes the shortest pause, a device server 9600),
+                     and a lost connection is made again every second
   --simulate         poll the built-in virtual module instead of a device
   --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
                      19200, 38400, 56000, 57600, 115200, 128000 or 256000
@@ -157,7 +187,8 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
                      for each that answers; progress goes to standard error
 
 Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
-port could not be opened or a file could not be written, 2 a bad command line,
+port could not be opened, the host of a network line could not be found or a file
+could not be written, 2 a bad command line,
 3 a scan found no module or the linearity test failed (a deviation beyond the
 tolerance, or the line was lost).
 </source>
@@ -166,6 +197,7 @@ tolerance, or the line was lost).
                        [--record FILE] [--record-max-mb N] [--summary FILE]
                        [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
        kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT] in place of --port)
        kestro-modbus-m --simulate
 
 Polls the 20 holding registers of one Modbus RTU slave and prints every
@@ -175,6 +207,15 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
 
   --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
                      no parity, no flow control)
+  --tcp HOST[:PORT]  poll over Modbus TCP (port 502 by default): a gateway, or
+                     a device that speaks Modbus TCP itself
+  --rtu-over-tcp HOST[:PORT]
+                     poll through a serial device server that passes the RTU
+                     frames through (port 502 by default); on both network
+                     lines --baud is the rate of the serial line behind, which
+                     sets the pause after a reply (without it a Modbus TCP
+                     device takes the shortest pause, a device server 9600),
+                     and a lost connection is made again every second
   --simulate         poll the built-in virtual module instead of a device
   --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
                      19200, 38400, 56000, 57600, 115200, 128000 or 256000
@@ -206,7 +247,8 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
                      for each that answers; progress goes to standard error
 
 Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
-port could not be opened or a file could not be written, 2 a bad command line,
+port could not be opened, the host of a network line could not be found or a file
+could not be written, 2 a bad command line,
 3 a scan found no module or the linearity test failed (a deviation beyond the
 tolerance, or the line was lost).
 </translation>
@@ -245,6 +287,10 @@ tolerance, or the line was lost).
         <source>the virtual module could not start: %1</source>
         <translation>the virtual module could not start: %1</translation>
     </message>
+    <message>
+        <source>kestro-modbus-m: cannot find the host %1: %2</source>
+        <translation>kestro-modbus-m: cannot find the host %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>HeadlessRunner</name>
@@ -263,6 +309,13 @@ tolerance, or the line was lost).
     <message>
         <source>the output could not be written back to %1</source>
         <translation>the output could not be written back to %1</translation>
+    </message>
+</context>
+<context>
+    <name>HostResolver</name>
+    <message>
+        <source>the name service gave no answer within %1 s</source>
+        <translation>the name service gave no answer within %1 s</translation>
     </message>
 </context>
 <context>
@@ -399,6 +452,17 @@ tolerance, or the line was lost).
     </message>
 </context>
 <context>
+    <name>ModbusTcpFraming</name>
+    <message>
+        <source>The peer sent a frame with protocol id %1, which is not Modbus TCP.</source>
+        <translation>The peer sent a frame with protocol id %1, which is not Modbus TCP.</translation>
+    </message>
+    <message>
+        <source>The peer sent a frame length of %1 bytes, which no Modbus frame has.</source>
+        <translation>The peer sent a frame length of %1 bytes, which no Modbus frame has.</translation>
+    </message>
+</context>
+<context>
     <name>MonitorCommands</name>
     <message>
         <source>查找…</source>
@@ -467,6 +531,95 @@ tolerance, or the line was lost).
     <message>
         <source>无法写入记录文件，记录已停止。</source>
         <translation>The recording file cannot be written; the recording has stopped.</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkLine</name>
+    <message>
+        <source>Cannot connect to %1: %2.</source>
+        <translation>Cannot connect to %1: %2.</translation>
+    </message>
+    <message>
+        <source>The network line has no host.</source>
+        <translation>The network line has no host.</translation>
+    </message>
+    <message>
+        <source>Cannot find the host %1: %2.</source>
+        <translation>Cannot find the host %1: %2.</translation>
+    </message>
+    <message>
+        <source>it has no address</source>
+        <translation>it has no address</translation>
+    </message>
+    <message>
+        <source>The network line is not open.</source>
+        <translation>The network line is not open.</translation>
+    </message>
+    <message>
+        <source>The connection to %1 failed: %2.</source>
+        <translation>The connection to %1 failed: %2.</translation>
+    </message>
+    <message>
+        <source>%1 closed the connection.</source>
+        <translation>%1 closed the connection.</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkLineDialog</name>
+    <message>
+        <source>网络连接</source>
+        <translation>Network line</translation>
+    </message>
+    <message>
+        <source>主机名或 IP 地址</source>
+        <translation>host name or IP address</translation>
+    </message>
+    <message>
+        <source>Modbus TCP 设备本身（无串口网关）</source>
+        <translation>A Modbus TCP device itself (no serial gateway)</translation>
+    </message>
+    <message>
+        <source>经网关或串口服务器时，回复后的间隔按串口设置中的波特率（网关后串口的速率）。</source>
+        <translation>Through a gateway or device server, the pause after a reply follows the baud rate of the serial settings (the rate of the serial line behind it).</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>帧格式</source>
+        <translation>Framing</translation>
+    </message>
+    <message>
+        <source>请填写主机名或 IP 地址（端口另填）。</source>
+        <translation>Enter a host name or IP address (the port goes in its own field).</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkLineStore</name>
+    <message>
+        <source>The settings file is damaged.</source>
+        <translation>The settings file is damaged.</translation>
+    </message>
+    <message>
+        <source>The network line&apos;s settings cannot be read.</source>
+        <translation>The network line&apos;s settings cannot be read.</translation>
+    </message>
+    <message>
+        <source>The network line&apos;s settings cannot be stored.</source>
+        <translation>The network line&apos;s settings cannot be stored.</translation>
     </message>
 </context>
 <context>
@@ -571,6 +724,13 @@ tolerance, or the line was lost).
     <message>
         <source>值0-65535</source>
         <translation>Value 0-65535</translation>
+    </message>
+</context>
+<context>
+    <name>RtuOverTcpFraming</name>
+    <message>
+        <source>The peer sent more than %1 bytes for one request, more than any Modbus RTU frame holds.</source>
+        <translation>The peer sent more than %1 bytes for one request, more than any Modbus RTU frame holds.</translation>
     </message>
 </context>
 <context>
@@ -740,6 +900,22 @@ tolerance, or the line was lost).
         <source>停止</source>
         <translation>Stop</translation>
     </message>
+    <message>
+        <source>串口</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>网络连接 %1</source>
+        <translation>Network line %1</translation>
+    </message>
+    <message>
+        <source>网络连接</source>
+        <translation>Network line</translation>
+    </message>
+    <message>
+        <source>网络连接设置...</source>
+        <translation>Network line settings...</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -794,6 +970,17 @@ tolerance, or the line was lost).
     <message>
         <source>值:</source>
         <translation>=</translation>
+    </message>
+</context>
+<context>
+    <name>TcpClient</name>
+    <message>
+        <source>no answer within %1 s</source>
+        <translation>no answer within %1 s</translation>
+    </message>
+    <message>
+        <source>the peer takes no more data</source>
+        <translation>the peer takes no more data</translation>
     </message>
 </context>
 <context>
