@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libmodbus-dev
     poppler-utils python3-jsonschema
+    mbpoll socat python3 python3-pymodbus python3-serial python3-serial-asyncio
     fonts-dejavu-core fonts-wqy-zenhei
     xvfb xauth xdotool imagemagick
     man-db

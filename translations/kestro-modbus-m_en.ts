@@ -72,10 +72,6 @@
         <translation>--simulate and --port exclude each other</translation>
     </message>
     <message>
-        <source>--headless needs --port PATH or --simulate</source>
-        <translation>--headless needs --port PATH or --simulate</translation>
-    </message>
-    <message>
         <source>--settle needs a whole number of milliseconds, got &quot;%1&quot;</source>
         <translation>--settle needs a whole number of milliseconds, got &quot;%1&quot;</translation>
     </message>
@@ -98,124 +94,6 @@
     <message>
         <source>--listen needs --port PATH</source>
         <translation>--listen needs --port PATH</translation>
-    </message>
-    <message>
-        <source>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
-                       [--address N] [--cycles K] [--write REG=VALUE]...
-                       [--record FILE] [--record-max-mb N] [--summary FILE]
-                       [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
-       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
-       kestro-modbus-m --headless --listen --port PATH [--baud RATE]
-                       [--address N] [--record FILE] [--summary FILE]
-       kestro-modbus-m --simulate
-
-Polls the 20 holding registers of one Modbus RTU slave and prints every
-request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
-  Tx=&lt;requests sent&gt; Er=&lt;replies missed&gt;
-  registers=&lt;register 0&gt;,...,&lt;register 19&gt;
-
-  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
-                     no parity, no flow control)
-  --simulate         poll the built-in virtual module instead of a device
-  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
-                     19200, 38400, 56000, 57600, 115200, 128000 or 256000
-  --address N        slave address 1..127 (default 1)
-  --cycles K         send K requests, settle the last, then stop (default:
-                     until SIGINT or SIGTERM)
-  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,
-                     sent in order, each followed by at least one read
-  --record FILE      record every request, reply and miss in FILE (CSV)
-  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping
-                     the last nine as FILE.1 to FILE.9 (default 1024)
-  --summary FILE     write the link statistics to FILE (JSON) at the end
-  --linearity FROM:TO:STEP
-                     the linearity test: write each output value from FROM to
-                     TO by STEP (0..2200) to register 3, keep polling for the
-                     settle time, take the mean of the feedback (register 2)
-                     over the reads of its last 250 ms, then write the output
-                     back; prints output,feedback,deviation,deviation_pct a
-                     point and &quot;linearity: max deviation D% at output V,
-                     tolerance T%: PASS&quot; (or FAIL) after the traffic
-  --settle MS        settle time of each point, 300 or more (default 1000)
-  --tolerance PCT    largest deviation that passes, in per cent of the full
-                     scale 2200, above 0 (default 0.5)
-  --lang LANG        the language of the texts: %1; zh (Chinese) is the
-                     default, auto follows the desktop; KESTRO_LANG=LANG as well
-  --scan             look for modules: at each RATE given (default: 9600,
-                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses
-                     1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
-                     for each that answers; progress goes to standard error
-  --listen           listen to a bus another master polls, sending nothing
-                     (the port is opened for reading only; DTR and RTS are
-                     not set): the master&apos;s frames print as Tx- lines, the
-                     slaves&apos; and bytes that make no frame as Rx- lines; at
-                     SIGINT or SIGTERM Tx= counts the master&apos;s requests, Er=
-                     those without a sound reply, and registers= the values
-                     the master last read from --address (see docs/listen.md)
-
-Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
-port could not be opened or a file could not be written, 2 a bad command line,
-3 a scan found no module or the linearity test failed (a deviation beyond the
-tolerance, or the line was lost).
-</source>
-        <translation>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
-                       [--address N] [--cycles K] [--write REG=VALUE]...
-                       [--record FILE] [--record-max-mb N] [--summary FILE]
-                       [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
-       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
-       kestro-modbus-m --headless --listen --port PATH [--baud RATE]
-                       [--address N] [--record FILE] [--summary FILE]
-       kestro-modbus-m --simulate
-
-Polls the 20 holding registers of one Modbus RTU slave and prints every
-request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
-  Tx=&lt;requests sent&gt; Er=&lt;replies missed&gt;
-  registers=&lt;register 0&gt;,...,&lt;register 19&gt;
-
-  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
-                     no parity, no flow control)
-  --simulate         poll the built-in virtual module instead of a device
-  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
-                     19200, 38400, 56000, 57600, 115200, 128000 or 256000
-  --address N        slave address 1..127 (default 1)
-  --cycles K         send K requests, settle the last, then stop (default:
-                     until SIGINT or SIGTERM)
-  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,
-                     sent in order, each followed by at least one read
-  --record FILE      record every request, reply and miss in FILE (CSV)
-  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping
-                     the last nine as FILE.1 to FILE.9 (default 1024)
-  --summary FILE     write the link statistics to FILE (JSON) at the end
-  --linearity FROM:TO:STEP
-                     the linearity test: write each output value from FROM to
-                     TO by STEP (0..2200) to register 3, keep polling for the
-                     settle time, take the mean of the feedback (register 2)
-                     over the reads of its last 250 ms, then write the output
-                     back; prints output,feedback,deviation,deviation_pct a
-                     point and &quot;linearity: max deviation D% at output V,
-                     tolerance T%: PASS&quot; (or FAIL) after the traffic
-  --settle MS        settle time of each point, 300 or more (default 1000)
-  --tolerance PCT    largest deviation that passes, in per cent of the full
-                     scale 2200, above 0 (default 0.5)
-  --lang LANG        the language of the texts: %1; zh (Chinese) is the
-                     default, auto follows the desktop; KESTRO_LANG=LANG as well
-  --scan             look for modules: at each RATE given (default: 9600,
-                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses
-                     1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
-                     for each that answers; progress goes to standard error
-  --listen           listen to a bus another master polls, sending nothing
-                     (the port is opened for reading only; DTR and RTS are
-                     not set): the master&apos;s frames print as Tx- lines, the
-                     slaves&apos; and bytes that make no frame as Rx- lines; at
-                     SIGINT or SIGTERM Tx= counts the master&apos;s requests, Er=
-                     those without a sound reply, and registers= the values
-                     the master last read from --address (see docs/listen.md)
-
-Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
-port could not be opened or a file could not be written, 2 a bad command line,
-3 a scan found no module or the linearity test failed (a deviation beyond the
-tolerance, or the line was lost).
-</translation>
     </message>
     <message>
         <source>--print-plan takes no other option than --headless</source>
@@ -309,6 +187,170 @@ interrupted (ABORTED), 2 a bad command line or plan.
                      the production test&apos;s plan and records, as for the runner
 </translation>
     </message>
+    <message>
+        <source>--tcp and --rtu-over-tcp exclude each other</source>
+        <translation>--tcp and --rtu-over-tcp exclude each other</translation>
+    </message>
+    <message>
+        <source>%1 port must be 1..65535, got &quot;%2&quot;</source>
+        <translation>%1 port must be 1..65535, got &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>%1 needs HOST[:PORT], got &quot;%2&quot;</source>
+        <translation>%1 needs HOST[:PORT], got &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>%1 and %2 exclude each other</source>
+        <translation>%1 and %2 exclude each other</translation>
+    </message>
+    <message>
+        <source>--scan over a network line takes one --baud at most: the rate of the serial line behind the gateway</source>
+        <translation>--scan over a network line takes one --baud at most: the rate of the serial line behind the gateway</translation>
+    </message>
+    <message>
+        <source>--headless needs --port PATH, --tcp HOST[:PORT], --rtu-over-tcp HOST[:PORT] or --simulate</source>
+        <translation>--headless needs --port PATH, --tcp HOST[:PORT], --rtu-over-tcp HOST[:PORT] or --simulate</translation>
+    </message>
+    <message>
+        <source>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
+                       [--address N] [--cycles K] [--write REG=VALUE]...
+                       [--record FILE] [--record-max-mb N] [--summary FILE]
+                       [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
+       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       kestro-modbus-m --headless --listen --port PATH [--baud RATE]
+                       [--address N] [--record FILE] [--summary FILE]
+       (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT] in place of --port)
+       kestro-modbus-m --simulate
+
+Polls the 20 holding registers of one Modbus RTU slave and prints every
+request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
+  Tx=&lt;requests sent&gt; Er=&lt;replies missed&gt;
+  registers=&lt;register 0&gt;,...,&lt;register 19&gt;
+
+  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
+                     no parity, no flow control)
+  --tcp HOST[:PORT]  poll over Modbus TCP (port 502 by default): a gateway, or
+                     a device that speaks Modbus TCP itself
+  --rtu-over-tcp HOST[:PORT]
+                     poll through a serial device server that passes the RTU
+                     frames through (port 502 by default); on both network
+                     lines --baud is the rate of the serial line behind, which
+                     sets the pause after a reply (without it a Modbus TCP
+                     device takes the shortest pause, a device server 9600),
+                     and a lost connection is made again every second
+  --simulate         poll the built-in virtual module instead of a device
+  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
+                     19200, 38400, 56000, 57600, 115200, 128000 or 256000
+  --address N        slave address 1..127 (default 1)
+  --cycles K         send K requests, settle the last, then stop (default:
+                     until SIGINT or SIGTERM)
+  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,
+                     sent in order, each followed by at least one read
+  --record FILE      record every request, reply and miss in FILE (CSV)
+  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping
+                     the last nine as FILE.1 to FILE.9 (default 1024)
+  --summary FILE     write the link statistics to FILE (JSON) at the end
+  --linearity FROM:TO:STEP
+                     the linearity test: write each output value from FROM to
+                     TO by STEP (0..2200) to register 3, keep polling for the
+                     settle time, take the mean of the feedback (register 2)
+                     over the reads of its last 250 ms, then write the output
+                     back; prints output,feedback,deviation,deviation_pct a
+                     point and &quot;linearity: max deviation D% at output V,
+                     tolerance T%: PASS&quot; (or FAIL) after the traffic
+  --settle MS        settle time of each point, 300 or more (default 1000)
+  --tolerance PCT    largest deviation that passes, in per cent of the full
+                     scale 2200, above 0 (default 0.5)
+  --lang LANG        the language of the texts: %1; zh (Chinese) is the
+                     default, auto follows the desktop; KESTRO_LANG=LANG as well
+  --scan             look for modules: at each RATE given (default: 9600,
+                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses
+                     1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
+                     for each that answers; progress goes to standard error
+  --listen           listen to a bus another master polls, sending nothing
+                     (the port is opened for reading only; DTR and RTS are
+                     not set): the master&apos;s frames print as Tx- lines, the
+                     slaves&apos; and bytes that make no frame as Rx- lines; at
+                     SIGINT or SIGTERM Tx= counts the master&apos;s requests, Er=
+                     those without a sound reply, and registers= the values
+                     the master last read from --address (see docs/listen.md)
+
+Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
+port could not be opened, the host of a network line could not be found or a file
+could not be written, 2 a bad command line,
+3 a scan found no module or the linearity test failed (a deviation beyond the
+tolerance, or the line was lost).
+</source>
+        <translation>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
+                       [--address N] [--cycles K] [--write REG=VALUE]...
+                       [--record FILE] [--record-max-mb N] [--summary FILE]
+                       [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
+       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       kestro-modbus-m --headless --listen --port PATH [--baud RATE]
+                       [--address N] [--record FILE] [--summary FILE]
+       (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT] in place of --port)
+       kestro-modbus-m --simulate
+
+Polls the 20 holding registers of one Modbus RTU slave and prints every
+request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
+  Tx=&lt;requests sent&gt; Er=&lt;replies missed&gt;
+  registers=&lt;register 0&gt;,...,&lt;register 19&gt;
+
+  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
+                     no parity, no flow control)
+  --tcp HOST[:PORT]  poll over Modbus TCP (port 502 by default): a gateway, or
+                     a device that speaks Modbus TCP itself
+  --rtu-over-tcp HOST[:PORT]
+                     poll through a serial device server that passes the RTU
+                     frames through (port 502 by default); on both network
+                     lines --baud is the rate of the serial line behind, which
+                     sets the pause after a reply (without it a Modbus TCP
+                     device takes the shortest pause, a device server 9600),
+                     and a lost connection is made again every second
+  --simulate         poll the built-in virtual module instead of a device
+  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
+                     19200, 38400, 56000, 57600, 115200, 128000 or 256000
+  --address N        slave address 1..127 (default 1)
+  --cycles K         send K requests, settle the last, then stop (default:
+                     until SIGINT or SIGTERM)
+  --write REG=VALUE  write VALUE (0..65535) to register REG (0..19); repeatable,
+                     sent in order, each followed by at least one read
+  --record FILE      record every request, reply and miss in FILE (CSV)
+  --record-max-mb N  start a new FILE when it would pass N megabytes, keeping
+                     the last nine as FILE.1 to FILE.9 (default 1024)
+  --summary FILE     write the link statistics to FILE (JSON) at the end
+  --linearity FROM:TO:STEP
+                     the linearity test: write each output value from FROM to
+                     TO by STEP (0..2200) to register 3, keep polling for the
+                     settle time, take the mean of the feedback (register 2)
+                     over the reads of its last 250 ms, then write the output
+                     back; prints output,feedback,deviation,deviation_pct a
+                     point and &quot;linearity: max deviation D% at output V,
+                     tolerance T%: PASS&quot; (or FAIL) after the traffic
+  --settle MS        settle time of each point, 300 or more (default 1000)
+  --tolerance PCT    largest deviation that passes, in per cent of the full
+                     scale 2200, above 0 (default 0.5)
+  --lang LANG        the language of the texts: %1; zh (Chinese) is the
+                     default, auto follows the desktop; KESTRO_LANG=LANG as well
+  --scan             look for modules: at each RATE given (default: 9600,
+                     19200, 38400, 57600, 115200, 4800, 2400) ask addresses
+                     1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
+                     for each that answers; progress goes to standard error
+  --listen           listen to a bus another master polls, sending nothing
+                     (the port is opened for reading only; DTR and RTS are
+                     not set): the master&apos;s frames print as Tx- lines, the
+                     slaves&apos; and bytes that make no frame as Rx- lines; at
+                     SIGINT or SIGTERM Tx= counts the master&apos;s requests, Er=
+                     those without a sound reply, and registers= the values
+                     the master last read from --address (see docs/listen.md)
+
+Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
+port could not be opened, the host of a network line could not be found or a file
+could not be written, 2 a bad command line,
+3 a scan found no module or the linearity test failed (a deviation beyond the
+tolerance, or the line was lost).
+</translation>
+    </message>
 </context>
 <context>
     <name>FindDialog</name>
@@ -343,6 +385,10 @@ interrupted (ABORTED), 2 a bad command line or plan.
         <source>the virtual module could not start: %1</source>
         <translation>the virtual module could not start: %1</translation>
     </message>
+    <message>
+        <source>kestro-modbus-m: cannot find the host %1: %2</source>
+        <translation>kestro-modbus-m: cannot find the host %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>HeadlessRunner</name>
@@ -361,6 +407,13 @@ interrupted (ABORTED), 2 a bad command line or plan.
     <message>
         <source>the output could not be written back to %1</source>
         <translation>the output could not be written back to %1</translation>
+    </message>
+</context>
+<context>
+    <name>HostResolver</name>
+    <message>
+        <source>the name service gave no answer within %1 s</source>
+        <translation>the name service gave no answer within %1 s</translation>
     </message>
 </context>
 <context>
@@ -550,6 +603,17 @@ interrupted (ABORTED), 2 a bad command line or plan.
     </message>
 </context>
 <context>
+    <name>ModbusTcpFraming</name>
+    <message>
+        <source>The peer sent a frame with protocol id %1, which is not Modbus TCP.</source>
+        <translation>The peer sent a frame with protocol id %1, which is not Modbus TCP.</translation>
+    </message>
+    <message>
+        <source>The peer sent a frame length of %1 bytes, which no Modbus frame has.</source>
+        <translation>The peer sent a frame length of %1 bytes, which no Modbus frame has.</translation>
+    </message>
+</context>
+<context>
     <name>MonitorCommands</name>
     <message>
         <source>查找…</source>
@@ -618,6 +682,95 @@ interrupted (ABORTED), 2 a bad command line or plan.
     <message>
         <source>无法写入记录文件，记录已停止。</source>
         <translation>The recording file cannot be written; the recording has stopped.</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkLine</name>
+    <message>
+        <source>Cannot connect to %1: %2.</source>
+        <translation>Cannot connect to %1: %2.</translation>
+    </message>
+    <message>
+        <source>The network line has no host.</source>
+        <translation>The network line has no host.</translation>
+    </message>
+    <message>
+        <source>Cannot find the host %1: %2.</source>
+        <translation>Cannot find the host %1: %2.</translation>
+    </message>
+    <message>
+        <source>it has no address</source>
+        <translation>it has no address</translation>
+    </message>
+    <message>
+        <source>The network line is not open.</source>
+        <translation>The network line is not open.</translation>
+    </message>
+    <message>
+        <source>The connection to %1 failed: %2.</source>
+        <translation>The connection to %1 failed: %2.</translation>
+    </message>
+    <message>
+        <source>%1 closed the connection.</source>
+        <translation>%1 closed the connection.</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkLineDialog</name>
+    <message>
+        <source>网络连接</source>
+        <translation>Network line</translation>
+    </message>
+    <message>
+        <source>主机名或 IP 地址</source>
+        <translation>host name or IP address</translation>
+    </message>
+    <message>
+        <source>Modbus TCP 设备本身（无串口网关）</source>
+        <translation>A Modbus TCP device itself (no serial gateway)</translation>
+    </message>
+    <message>
+        <source>经网关或串口服务器时，回复后的间隔按串口设置中的波特率（网关后串口的速率）。</source>
+        <translation>Through a gateway or device server, the pause after a reply follows the baud rate of the serial settings (the rate of the serial line behind it).</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>帧格式</source>
+        <translation>Framing</translation>
+    </message>
+    <message>
+        <source>请填写主机名或 IP 地址（端口另填）。</source>
+        <translation>Enter a host name or IP address (the port goes in its own field).</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkLineStore</name>
+    <message>
+        <source>The settings file is damaged.</source>
+        <translation>The settings file is damaged.</translation>
+    </message>
+    <message>
+        <source>The network line&apos;s settings cannot be read.</source>
+        <translation>The network line&apos;s settings cannot be read.</translation>
+    </message>
+    <message>
+        <source>The network line&apos;s settings cannot be stored.</source>
+        <translation>The network line&apos;s settings cannot be stored.</translation>
     </message>
 </context>
 <context>
@@ -836,6 +989,13 @@ interrupted (ABORTED), 2 a bad command line or plan.
     </message>
 </context>
 <context>
+    <name>RtuOverTcpFraming</name>
+    <message>
+        <source>The peer sent more than %1 bytes for one request, more than any Modbus RTU frame holds.</source>
+        <translation>The peer sent more than %1 bytes for one request, more than any Modbus RTU frame holds.</translation>
+    </message>
+</context>
+<context>
     <name>ScanRunner</name>
     <message>
         <source>scan: no module answered</source>
@@ -1021,6 +1181,22 @@ interrupted (ABORTED), 2 a bad command line or plan.
         <source>正在只听总线：先按“停止”，再开始轮询</source>
         <translation>Listening to the bus: press Stop first, then start polling</translation>
     </message>
+    <message>
+        <source>串口</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>网络连接 %1</source>
+        <translation>Network line %1</translation>
+    </message>
+    <message>
+        <source>网络连接</source>
+        <translation>Network line</translation>
+    </message>
+    <message>
+        <source>网络连接设置...</source>
+        <translation>Network line settings...</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -1075,6 +1251,17 @@ interrupted (ABORTED), 2 a bad command line or plan.
     <message>
         <source>值:</source>
         <translation>=</translation>
+    </message>
+</context>
+<context>
+    <name>TcpClient</name>
+    <message>
+        <source>no answer within %1 s</source>
+        <translation>no answer within %1 s</translation>
+    </message>
+    <message>
+        <source>the peer takes no more data</source>
+        <translation>the peer takes no more data</translation>
     </message>
 </context>
 <context>

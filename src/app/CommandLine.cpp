@@ -3,6 +3,7 @@
 #include "app/Language.h"
 #include "functest/TestReport.h"
 #include "modbus/RtuFrame.h"
+#include "platform/net/NetEndpoint.h"
 
 #include <QSet>
 #include <algorithm>
@@ -109,10 +110,61 @@ QString finishLinearity(const LinearityOptions& test, RunnerOptions& options) {
     return {};
 }
 
+bool isNetworkOption(const QString& name) {
+    return name == "--tcp" || name == "--rtu-over-tcp";
+}
+
+// --tcp or --rtu-over-tcp with its HOST[:PORT]; returns an error text or nothing.
+QString applyNetworkOption(const QString& name, const QString& value, RunnerOptions& options) {
+    if (options.network) {
+        return CommandLine::tr("--tcp and --rtu-over-tcp exclude each other");
+    }
+    const EndpointParse parsed = ParseEndpoint(value);
+    if (parsed.error == EndpointError::BadPort) {
+        return CommandLine::tr("%1 port must be 1..65535, got \"%2\"").arg(name, value);
+    }
+    if (!parsed.endpoint) {
+        return CommandLine::tr("%1 needs HOST[:PORT], got \"%2\"").arg(name, value);
+    }
+    NetworkLineSettings network;
+    network.framing = name == "--tcp" ? NetworkFraming::ModbusTcp : NetworkFraming::RtuOverTcp;
+    network.endpoint = *parsed.endpoint;
+    options.network = network;
+    return {};
+}
+
+// A network line stands in for the port. --baud is the rate of the serial
+// line behind a gateway or device server; without it a Modbus TCP device is
+// taken to be native, and a device server to run at the default rate.
+QString finishNetwork(const QSet<QString>& given, RunnerOptions& options) {
+    if (!options.network) {
+        return {};
+    }
+    for (const char* excluded : {"--port", "--simulate"}) {
+        if (given.contains(QLatin1String(excluded))) {
+            const bool tcp = options.network->framing == NetworkFraming::ModbusTcp;
+            return CommandLine::tr("%1 and %2 exclude each other")
+                .arg(QLatin1String(tcp ? "--tcp" : "--rtu-over-tcp"), QLatin1String(excluded));
+        }
+    }
+    const bool baudGiven = given.contains(QStringLiteral("--baud"));
+    if (baudGiven || options.network->framing == NetworkFraming::RtuOverTcp) {
+        options.network->gatewayRate = options.baudRate;
+    }
+    if (options.scan && options.scanRates.size() > 1) {
+        return CommandLine::tr("--scan over a network line takes one --baud at most: the rate "
+                               "of the serial line behind the gateway");
+    }
+    return {};
+}
+
 // Applies one option that takes a value; returns an error text or nothing.
 QString applyOption(const QString& name, const QString& value, RunnerOptions& options) {
     if (IsRecordOption(name)) {
         return ApplyRecordOption(name, value, options.record);
+    }
+    if (isNetworkOption(name)) {
+        return applyNetworkOption(name, value, options);
     }
     if (name == "--summary") {
         if (value.isEmpty()) {
@@ -251,6 +303,11 @@ QString checkScan(const QSet<QString>& given, RunnerOptions& options) {
             return CommandLine::tr("--scan and %1 exclude each other").arg(excluded);
         }
     }
+    if (options.network) {
+        // A network line is scanned at the one rate behind it.
+        options.scanRates = {options.network->PacingRate()};
+        return {};
+    }
     if (options.port.isEmpty()) {
         return CommandLine::tr("--scan needs --port PATH");
     }
@@ -271,7 +328,7 @@ QString checkScan(const QSet<QString>& given, RunnerOptions& options) {
 bool takesValue(const QString& name) {
     return name == "--port" || name == "--baud" || name == "--address" || name == "--cycles" ||
            name == "--write" || name == "--summary" || IsRecordOption(name) ||
-           isLinearityOption(name) || isFunctionTestOption(name);
+           isLinearityOption(name) || isFunctionTestOption(name) || isNetworkOption(name);
 }
 
 } // namespace
@@ -344,6 +401,9 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
             return {std::nullopt, error};
         }
     }
+    if (const QString error = finishNetwork(given, options); !error.isEmpty()) {
+        return {std::nullopt, error};
+    }
     if (options.scan) {
         if (const QString error = checkScan(given, options); !error.isEmpty()) {
             return {std::nullopt, error};
@@ -358,8 +418,9 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
     if (options.simulate && !options.port.isEmpty()) {
         return {std::nullopt, CommandLine::tr("--simulate and --port exclude each other")};
     }
-    if (options.headless && !options.simulate && options.port.isEmpty()) {
-        return {std::nullopt, CommandLine::tr("--headless needs --port PATH or --simulate")};
+    if (options.headless && !options.simulate && options.port.isEmpty() && !options.network) {
+        return {std::nullopt, CommandLine::tr("--headless needs --port PATH, --tcp HOST[:PORT], "
+                                              "--rtu-over-tcp HOST[:PORT] or --simulate")};
     }
     return {options, {}};
 }
@@ -378,6 +439,7 @@ QString RunnerUsage() {
                "       kestro-modbus-m --headless --port PATH --scan [--baud RATE]...\n"
                "       kestro-modbus-m --headless --listen --port PATH [--baud RATE]\n"
                "                       [--address N] [--record FILE] [--summary FILE]\n"
+               "       (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT] in place of --port)\n"
                "       kestro-modbus-m --simulate\n"
                "\n"
                "Polls the 20 holding registers of one Modbus RTU slave and prints every\n"
@@ -387,6 +449,15 @@ QString RunnerUsage() {
                "\n"
                "  --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,\n"
                "                     no parity, no flow control)\n"
+               "  --tcp HOST[:PORT]  poll over Modbus TCP (port 502 by default): a gateway, or\n"
+               "                     a device that speaks Modbus TCP itself\n"
+               "  --rtu-over-tcp HOST[:PORT]\n"
+               "                     poll through a serial device server that passes the RTU\n"
+               "                     frames through (port 502 by default); on both network\n"
+               "                     lines --baud is the rate of the serial line behind, which\n"
+               "                     sets the pause after a reply (without it a Modbus TCP\n"
+               "                     device takes the shortest pause, a device server 9600),\n"
+               "                     and a lost connection is made again every second\n"
                "  --simulate         poll the built-in virtual module instead of a device\n"
                "  --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,\n"
                "                     19200, 38400, 56000, 57600, 115200, 128000 or 256000\n"
@@ -425,7 +496,8 @@ QString RunnerUsage() {
                "                     the master last read from --address (see docs/listen.md)\n"
                "\n"
                "Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the\n"
-               "port could not be opened or a file could not be written, 2 a bad command line,\n"
+               "port could not be opened, the host of a network line could not be found or a file\n"
+               "could not be written, 2 a bad command line,\n"
                "3 a scan found no module or the linearity test failed (a deviation beyond the\n"
                "tolerance, or the line was lost).\n")
                .arg(LanguageValues()) +

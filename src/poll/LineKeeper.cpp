@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-LineKeeper::LineKeeper(PollPort& line) : m_line(line) {
+LineKeeper::LineKeeper(PollPort& line) : ForwardingLine(line), m_line(line) {
     m_retry.SetEnabled(false);
     m_retry.SetInterval(static_cast<int>(RetryInterval.count()));
     m_retry.SetOnTimer([this] { retry(); });
@@ -30,14 +30,6 @@ PortResult LineKeeper::Close() {
         return std::nullopt;
     }
     return m_line.Close();
-}
-
-QString LineKeeper::Port() const {
-    return m_line.Port();
-}
-
-TBaudRate LineKeeper::BaudRate() const {
-    return m_line.BaudRate();
 }
 
 PortResult LineKeeper::Write(const std::uint8_t* bytes, int count) {
@@ -82,24 +74,24 @@ void LineKeeper::ExpectReply(int count) {
     }
 }
 
-void LineKeeper::SetOnRxChar(std::function<void(int count)> handler) {
-    m_line.SetOnRxChar(std::move(handler));
-}
-
-std::chrono::steady_clock::time_point LineKeeper::LastRxTime() const {
-    return m_line.LastRxTime();
-}
-
 void LineKeeper::SetOnLineChange(std::function<void(const LineChange& change)> handler) {
     m_onLineChange = std::move(handler);
+}
+
+QString LineKeeper::LostText(const QString& reason) {
+    return reason + QLatin1Char(' ') + tr("Trying to open it again every second.");
+}
+
+QString LineKeeper::BackText(std::chrono::steady_clock::duration away) {
+    const auto seconds = std::chrono::duration<double>(away);
+    return tr("The line is back after %1 s.").arg(seconds.count(), 0, 'f', 1);
 }
 
 void LineKeeper::lose(const QString& reason) {
     m_lost = true;
     m_lostAt = std::chrono::steady_clock::now();
     const bool reopen = m_line.CanReopen();
-    m_lostReason =
-        reopen ? reason + QLatin1Char(' ') + tr("Trying to open it again every second.") : reason;
+    m_lostReason = reopen ? LostText(reason) : reason;
     m_reason = m_lostReason;
     // The dead device is let go at once: its event thread has stopped
     // listening, and a USB adapter plugged back in gets its old name again
@@ -135,8 +127,7 @@ void LineKeeper::retry() {
     }
     m_lost = false;
     m_retry.SetEnabled(false);
-    const auto away = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_lostAt);
-    QString text = tr("The line is back after %1 s.").arg(away.count(), 0, 'f', 1);
+    QString text = BackText(std::chrono::steady_clock::now() - m_lostAt);
     if (!m_renamed.isEmpty()) {
         text += QLatin1Char(' ') + m_renamed;
     }

@@ -17,12 +17,12 @@
 // window or the runner.
 
 #include "platform/system/Timer.h"
-#include "poll/PollPort.h"
+#include "poll/ForwardingLine.h"
 
 #include <QCoreApplication>
 #include <chrono>
 
-class LineKeeper : public PollPort {
+class LineKeeper : public ForwardingLine {
     Q_DECLARE_TR_FUNCTIONS(LineKeeper)
 
 public:
@@ -38,8 +38,6 @@ public:
     PortResult Open() override;
     /// Also stops looking for a lost line.
     PortResult Close() override;
-    QString Port() const override;
-    TBaudRate BaudRate() const override;
     /// While the line is lost, fails with the reason and sends nothing.
     PortResult Write(const std::uint8_t* bytes, int count) override;
     /// While the line is lost, nothing is waiting.
@@ -47,17 +45,17 @@ public:
     int PendingInput() const override;
     void ExpectReply(int count) override;
     PortResult SetLineRate(TBaudRate rate) override;
-    void SetOnRxChar(std::function<void(int count)> handler) override;
-    std::chrono::steady_clock::time_point LastRxTime() const override;
-    std::vector<RxPiece> LastRxPieces() const override { return m_line.LastRxPieces(); }
-    PortResult SetListenOnly(bool listenOnly) override { return m_line.SetListenOnly(listenOnly); }
-    std::optional<std::chrono::milliseconds> ReceiveLatency() const override {
-        return m_line.ReceiveLatency();
-    }
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
 
     /// Whether the line is lost and being opened again.
     bool Lost() const { return m_lost; }
+
+    /// What requests are refused with while a line that went away for the
+    /// reason given is opened again every second. A line that keeps itself
+    /// (a network connection) tells its losses in the same words.
+    static QString LostText(const QString& reason);
+    /// The note when a line is back after being away for the time given.
+    static QString BackText(std::chrono::steady_clock::duration away);
 
 private:
     void lose(const QString& reason);

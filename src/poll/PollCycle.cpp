@@ -84,11 +84,21 @@ PollCycle::PollCycle(PollPort& port, PollView& view, ClockFunction clock)
     m_timer.SetOnTimer([this] { Tick(); });
     m_port.SetOnRxChar([this](int count) { BytesArrived(count); });
     m_port.SetOnLineChange([this](const LineChange& change) { lineChanged(change); });
+    // A line that wraps the frames (Modbus TCP) has them recorded as they went
+    // over it, and tells the replies it dropped itself.
+    m_judge.SetWireForm([this](const std::uint8_t* bytes, std::size_t count) {
+        return m_port.WireForm(bytes, count, false);
+    });
+    m_port.SetOnDroppedFrame([this](const std::uint8_t* bytes, std::size_t count,
+                                    TrafficVerdict verdict, TrafficJudge::Clock::time_point time) {
+        m_judge.Dropped(bytes, count, verdict, time);
+    });
 }
 
 PollCycle::~PollCycle() {
     m_port.SetOnRxChar(nullptr);
     m_port.SetOnLineChange(nullptr);
+    m_port.SetOnDroppedFrame(nullptr);
 }
 
 bool PollCycle::Start() {
@@ -165,7 +175,12 @@ void PollCycle::sendRequest() {
         m_writeMode = WriteMode::Read;
         BuildReadRequest(m_txFrame, m_address);
     }
-    appendTraffic(QStringLiteral("Tx-"), m_txFrame.data(), static_cast<int>(m_txFrame.size()));
+    // The request as it goes over the line, the same on the monitor and on record.
+    const std::vector<std::uint8_t> wire =
+        m_port.WireForm(m_txFrame.data(), m_txFrame.size(), true);
+    const std::uint8_t* sent = wire.empty() ? m_txFrame.data() : wire.data();
+    const std::size_t sentCount = wire.empty() ? m_txFrame.size() : wire.size();
+    appendTraffic(QStringLiteral("Tx-"), sent, static_cast<int>(sentCount));
     ++m_txCount;
     showCounters();
     m_rxCount = 0;
@@ -176,7 +191,7 @@ void PollCycle::sendRequest() {
     const PortResult failure = m_port.Write(m_txFrame.data(), static_cast<int>(m_txFrame.size()));
     request.written = !failure;
     // Straight after the write returned: reply times count from here.
-    m_judge.RequestSent(m_txFrame.data(), m_txFrame.size(), request.written);
+    m_judge.RequestSent(sent, sentCount, request.written);
     for (PollListener* listener : m_listeners) {
         listener->OnRequestSent(request);
     }
@@ -289,11 +304,11 @@ void PollCycle::settleReply(ReplyCheck check, std::chrono::steady_clock::time_po
         // why the slave refused. It stays a miss for the counters.
         if (!m_exceptionLogged && IsExceptionReply(bytes, rxCount)) {
             m_exceptionLogged = true;
-            appendTraffic(QStringLiteral("Rx-"), bytes, m_rxCount);
+            appendReceived(bytes, m_rxCount);
         }
         return;
     }
-    appendTraffic(QStringLiteral("Rx-"), bytes, m_rxCount);
+    appendReceived(bytes, m_rxCount);
     // Only a reply that comes from the slave just polled, carries a right CRC
     // and, for a read, the 40 bytes asked for counts as an answer; anything else
     // is logged for the operator and then treated as no reply.
@@ -361,6 +376,16 @@ void PollCycle::showCounters() {
 
 void PollCycle::appendTraffic(const QString& prefix, const std::uint8_t* bytes, int count) {
     m_view.AppendMonitorLine(TrafficLine(prefix, m_clock(), bytes, count));
+}
+
+void PollCycle::appendReceived(const std::uint8_t* bytes, int count) {
+    const std::vector<std::uint8_t> wire =
+        m_port.WireForm(bytes, static_cast<std::size_t>(count), false);
+    if (wire.empty()) {
+        appendTraffic(QStringLiteral("Rx-"), bytes, count);
+        return;
+    }
+    appendTraffic(QStringLiteral("Rx-"), wire.data(), static_cast<int>(wire.size()));
 }
 
 void PollCycle::setInterval(std::chrono::milliseconds interval) {

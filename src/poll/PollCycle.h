@@ -135,6 +135,8 @@ private:
     void countMiss();
     void showCounters();
     void appendTraffic(const QString& prefix, const std::uint8_t* bytes, int count);
+    // An "Rx-" line for received bytes, as they went over the line.
+    void appendReceived(const std::uint8_t* bytes, int count);
     void setInterval(std::chrono::milliseconds interval);
     void setWriteFailure(const PortResult& failure);
     void lineChanged(const LineChange& change);

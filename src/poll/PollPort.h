@@ -1,10 +1,12 @@
 #pragma once
 
+#include "poll/TrafficEvent.h"
 #include "serial/ComTypes.h"
 
 #include <QCoreApplication>
 #include <QString>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -127,4 +129,27 @@ public:
     virtual void SetOnLineChange(std::function<void(const LineChange& change)> handler) {
         static_cast<void>(handler);
     }
+
+    // The engine speaks RTU frames (address, PDU, CRC). A line that carries
+    // them in another form (Modbus TCP, with its own header and no CRC)
+    // gives here the frame as it goes over the line, for the traffic lines
+    // and the record: for a request (sent) the form the next Write sends it
+    // in, for received bytes the form they came in. A line that carries the
+    // frames as they are gives nothing.
+    virtual std::vector<std::uint8_t> WireForm(const std::uint8_t* frame, std::size_t count,
+                                               bool sent) const {
+        static_cast<void>(frame);
+        static_cast<void>(count);
+        static_cast<void>(sent);
+        return {};
+    }
+
+    // A frame the line received and dropped itself, never handed over as
+    // reply bytes (a reply to an earlier request, told by its transaction
+    // id): its bytes as they came, the verdict to record it with, and when
+    // it came. On the main thread; only one handler is kept.
+    using DroppedFrameHandler =
+        std::function<void(const std::uint8_t* bytes, std::size_t count, TrafficVerdict verdict,
+                           std::chrono::steady_clock::time_point time)>;
+    virtual void SetOnDroppedFrame(DroppedFrameHandler handler) { static_cast<void>(handler); }
 };

@@ -17,8 +17,8 @@ enum class TrafficDirection {
 };
 
 // Every verdict an entry can carry. Tx entries: Sent, WriteFailed. Rx entries:
-// Ok to Unexpected, and Echo. "--" entries: NoReply, Incomplete, LineLost,
-// LineBack.
+// Ok to Unexpected, Echo and Late. "--" entries: NoReply, Incomplete,
+// LineLost, LineBack.
 enum class TrafficVerdict {
     Sent,         ///< the request went to the port
     WriteFailed,  ///< the port refused the request
@@ -34,9 +34,10 @@ enum class TrafficVerdict {
     Echo,         ///< the request handed back by the line itself, dropped
     LineLost,     ///< the line went away (an adapter pulled out)
     LineBack,     ///< the line was opened again
+    Late,         ///< a reply to an earlier request (its transaction id says so), dropped
 };
 
-inline constexpr int TrafficVerdictCount = static_cast<int>(TrafficVerdict::LineBack) + 1;
+inline constexpr int TrafficVerdictCount = static_cast<int>(TrafficVerdict::Late) + 1;
 
 struct TrafficEvent {
     using Clock = std::chrono::steady_clock;

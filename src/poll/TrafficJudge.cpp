@@ -120,9 +120,15 @@ void TrafficJudge::LineChanged(bool back) {
               nullptr, 0, Clock::now(), false);
 }
 
+void TrafficJudge::Dropped(const std::uint8_t* bytes, std::size_t count, TrafficVerdict verdict,
+                           Clock::time_point time) {
+    recordStrayBytes();
+    emitEntry(TrafficDirection::Rx, verdict, bytes, count, time, true, 0, false);
+}
+
 void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
                              const std::uint8_t* bytes, std::size_t count, Clock::time_point when,
-                             bool received, std::uint8_t exceptionCode) {
+                             bool received, std::uint8_t exceptionCode, bool answersRequest) {
     if (m_listeners.empty()) {
         return;
     }
@@ -141,9 +147,15 @@ void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
     event.verdict = verdict;
     event.exceptionCode = exceptionCode;
     if (count > 0) {
-        event.bytes.assign(bytes, bytes + count);
+        // A frame the line dropped is on record as it came already.
+        if (received && answersRequest && m_wireForm) {
+            event.bytes = m_wireForm(bytes, count);
+        }
+        if (event.bytes.empty()) {
+            event.bytes.assign(bytes, bytes + count);
+        }
     }
-    if (received && m_lastWrite) {
+    if (received && answersRequest && m_lastWrite) {
         event.responseTime =
             std::chrono::duration_cast<std::chrono::microseconds>(when - *m_lastWrite);
     }

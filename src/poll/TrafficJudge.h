@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -46,14 +47,26 @@ public:
     void Echoed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime);
     /// The line went away, or was opened again after that.
     void LineChanged(bool back);
+    /// The line dropped a frame itself (a late reply): recorded as it came,
+    /// with the line's verdict and no response time, since it answers no
+    /// request on the line.
+    void Dropped(const std::uint8_t* bytes, std::size_t count, TrafficVerdict verdict,
+                 Clock::time_point time);
+
+    /// Received bytes as they went over the line, for a line that carries the
+    /// engine's frames in another form; none for one that does not.
+    using WireForm =
+        std::function<std::vector<std::uint8_t>(const std::uint8_t* bytes, std::size_t count)>;
+    void SetWireForm(WireForm wireForm) { m_wireForm = std::move(wireForm); }
 
 private:
     void recordStrayBytes();
     void emitEntry(TrafficDirection direction, TrafficVerdict verdict, const std::uint8_t* bytes,
                    std::size_t count, Clock::time_point when, bool received,
-                   std::uint8_t exceptionCode = 0);
+                   std::uint8_t exceptionCode = 0, bool answersRequest = true);
 
     const std::vector<PollListener*>& m_listeners;
+    WireForm m_wireForm;
     Clock::time_point m_start = Clock::now();
     std::optional<Clock::time_point> m_lastWrite;
     // Whether a request waits for its whole reply, and how many bytes of the

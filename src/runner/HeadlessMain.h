@@ -3,8 +3,9 @@
 #include "runner/RunnerOptions.h"
 
 // Opens the port the options name (or starts the virtual module and opens
-// its port), runs the headless runner on it until done or interrupted and
-// returns the exit status: 0 done, 1 the port or the module could not start.
+// its port, or makes the network line), runs the headless runner on it until
+// done or interrupted and returns the exit status: 0 done, 1 the port or the
+// module could not start or the network line's host cannot be found.
 // With --scan, scans the port instead (RunScan).
 int RunHeadless(const RunnerOptions& options);
 

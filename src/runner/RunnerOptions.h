@@ -2,6 +2,7 @@
 // What the headless runners are asked to do: the line, the polling, the
 // writes, the recording, the summary and the tests to run.
 
+#include "net/NetworkLineSettings.h"
 #include "serial/ComTypes.h"
 #include "trend/LinearityPlan.h"
 
@@ -36,12 +37,15 @@ struct FunctionTestOptions {
 //   [--report-dir DIR] [--station-log FILE] [--baud RATE] [--address N]
 //   --headless --print-plan
 //   --headless --listen --port PATH [--baud RATE] [--address N] [--record FILE]
+// A network line (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT]) may stand
+// wherever --port does.
 struct RunnerOptions {
     bool headless = false;
     bool simulate = false;
     bool scan = false;
     bool listen = false; // listen to a bus another master polls; never send
     QString port;
+    std::optional<NetworkLineSettings> network; // in place of the port
     TBaudRate baudRate = br9600;
     bool baudRateGiven = false;       ///< --baud was given (a test plan's rate gives way to it)
     std::vector<TBaudRate> scanRates; // in order; every --baud given with --scan

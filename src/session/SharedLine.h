@@ -9,7 +9,7 @@
 //     PollCycle poll(shared.PollTurn(), view);
 //     ListenEngine listen(shared.ListenTurn(), view);
 
-#include "poll/PollPort.h"
+#include "poll/ForwardingLine.h"
 
 #include <QCoreApplication>
 
@@ -26,40 +26,19 @@ public:
     PollPort& ListenTurn() { return m_listen; }
 
 private:
-    class Turn : public PollPort {
+    class Turn : public ForwardingLine {
     public:
-        Turn(SharedLine& shared, Turn& other) : m_shared(shared), m_other(other) {}
+        Turn(SharedLine& shared, Turn& other)
+            : ForwardingLine(shared.m_line), m_shared(shared), m_other(other) {}
 
         bool Connected() const override;
         PortResult Open() override;
         PortResult Close() override;
-        QString Port() const override { return m_shared.m_line.Port(); }
-        TBaudRate BaudRate() const override { return m_shared.m_line.BaudRate(); }
         PortResult Write(const std::uint8_t* bytes, int count) override;
-        PortRead Read(std::uint8_t* buffer, int count) override {
-            return m_shared.m_line.Read(buffer, count);
-        }
-        int PendingInput() const override { return m_shared.m_line.PendingInput(); }
-        void ExpectReply(int count) override { m_shared.m_line.ExpectReply(count); }
-        PortResult SetLineRate(TBaudRate rate) override {
-            return m_shared.m_line.SetLineRate(rate);
-        }
+        // The line's events go to the turn that holds it.
         void SetOnRxChar(std::function<void(int count)> handler) override {
             m_onRxChar = std::move(handler);
         }
-        std::chrono::steady_clock::time_point LastRxTime() const override {
-            return m_shared.m_line.LastRxTime();
-        }
-        std::vector<RxPiece> LastRxPieces() const override {
-            return m_shared.m_line.LastRxPieces();
-        }
-        PortResult SetListenOnly(bool listenOnly) override {
-            return m_shared.m_line.SetListenOnly(listenOnly);
-        }
-        std::optional<std::chrono::milliseconds> ReceiveLatency() const override {
-            return m_shared.m_line.ReceiveLatency();
-        }
-        bool CanReopen() const override { return m_shared.m_line.CanReopen(); }
         void SetOnLineChange(std::function<void(const LineChange& change)> handler) override {
             m_onLineChange = std::move(handler);
         }

@@ -65,6 +65,9 @@ public:
         if (!m_options.bus && m_options.tapLatency.count() > 0) {
             fail("--tap-latency belongs to --bus");
         }
+        if (m_options.rtuOverTcp && !m_options.tcpListen) {
+            fail("--rtu-over-tcp belongs to --tcp-listen [HOST:]PORT");
+        }
         return m_options;
     }
 
@@ -166,6 +169,10 @@ private:
             store(option, 1, LargestReplyBytes, options.trailingByteCount);
         } else if (option == "--burst") {
             store(option, 101, LargestReplyBytes, options.burstSize);
+        } else if (option == "--tcp-listen") {
+            parseListen(option);
+        } else if (option == "--rtu-over-tcp") {
+            options.rtuOverTcp = true;
         } else {
             fail("unknown option \"" + std::string(option) + "\"");
         }
@@ -207,6 +214,27 @@ private:
             fail(std::string(option) + " takes off, line, fixed or a baud rate, not \"" +
                  std::string(*text) + "\"");
         }
+    }
+
+    void parseListen(std::string_view option) {
+        const auto text = value(option);
+        if (!text) {
+            return;
+        }
+        // The port may not be left out (only the host may); port 0 takes any
+        // free port, and the one bound is printed.
+        const QString endpoint =
+            QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size()));
+        const bool portGiven =
+            endpoint.lastIndexOf(u':') > endpoint.lastIndexOf(u']') || !endpoint.contains(u':');
+        const EndpointParse parsed = ParseEndpoint(endpoint, ModbusTcpPort, 0, true);
+        if (!parsed.endpoint || !portGiven ||
+            (!endpoint.contains(u':') && !parsed.endpoint->host.isEmpty())) {
+            fail(std::string(option) + " takes [HOST:]PORT with a port from 0 to 65535, not \"" +
+                 std::string(*text) + "\"");
+            return;
+        }
+        m_options.tcpListen = parsed.endpoint;
     }
 
     void parseFault(std::string_view option) {
@@ -287,7 +315,10 @@ std::string UsageText() {
 Serves a simulated analog signal module as a Modbus RTU slave on a
 pseudo-terminal, so that the tool or any other master can be tried without
 hardware. The first line printed is the port's path (for example /dev/pts/3);
-open it like a serial port at any speed. The module runs until SIGINT or
+open it like a serial port at any speed. With --tcp-listen it serves over TCP
+instead, one client at a time (others wait until it leaves), and the first
+line printed is HOST:PORT; SIGUSR2 then takes the server away (its client's
+connection is closed and new ones are refused) and SIGUSR1 brings it back. The module runs until SIGINT or
 SIGTERM; SIGHUP restarts it, which applies a device ID or baud rate written
 to registers 7 and 8. SIGUSR2 pulls its adapter out (the port closes, so a
 client's line hangs up, and the --link is removed); SIGUSR1 plugs it in
@@ -344,6 +375,13 @@ Options:
       --exception-code C exception code of the exception fault (default 4)
       --trailing N       filler bytes of the trailing fault (default 3)
       --burst N          total length of the burst fault, over 100 (default 120)
+      --tcp-listen [HOST:]PORT
+                         serve over TCP instead of a pseudo-terminal: Modbus
+                         TCP on PORT (0: any free port) of HOST (default: every
+                         IPv4 interface); the first line printed is HOST:PORT
+      --rtu-over-tcp     with --tcp-listen, pass the RTU frames (with CRC)
+                         through as a serial device server does, instead of
+                         Modbus TCP
   -v, --verbose          log every request and reply as hex on standard error
   -h, --help             show this text
       --version          print the program's name and version

@@ -2,6 +2,7 @@
 // The options of kestro-virtual-module, parsed without side effects so that
 // they can be checked on their own.
 
+#include "platform/net/NetEndpoint.h"
 #include "sim/FaultInjector.h"
 #include "sim/VirtualModule.h"
 
@@ -31,6 +32,10 @@ struct CommandLineOptions {
     bool bus = false;
     /// The listener's port receives in bunches this far apart (--bus only).
     std::chrono::milliseconds tapLatency{0};
+    /// Serve over TCP on this endpoint instead of a pseudo-terminal.
+    std::optional<NetEndpoint> tcpListen;
+    /// Over TCP, pass the RTU frames through rather than speak Modbus TCP.
+    bool rtuOverTcp = false;
     bool verbose = false;
     bool help = false;
     bool version = false;

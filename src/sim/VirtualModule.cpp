@@ -309,14 +309,14 @@ void VirtualModule::publishDiscarded() {
 }
 
 void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
-    observe(true, request);
     publishDiscarded();
-    FaultPlan plan;
-    std::optional<std::vector<std::uint8_t>> reply = answer(request, plan);
-    if (!reply || plan.Has(Fault::NoReply)) {
+    std::optional<Answer> answered = Serve(request);
+    if (!answered) {
         return;
     }
-    ApplyReplyFaults(*reply, plan);
+    std::vector<std::uint8_t>& reply = answered->reply;
+    const FaultPlan& plan = answered->plan;
+    ApplyReplyFaults(reply, plan);
     if (plan.Has(Fault::LateReply) && FdIo::SleepUnlessStopped(m_stop.Fd(), plan.lateDelay)) {
         return;
     }
@@ -326,14 +326,29 @@ void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
         transmit.chunkSize = plan.splitChunkSize;
         transmit.chunkGap = plan.splitGap;
     }
-    if (!TransmitReply(m_terminal->MasterFd(), m_stop.Fd(), *reply, transmit)) {
+    if (!TransmitReply(m_terminal->MasterFd(), m_stop.Fd(), reply, transmit)) {
         return;
     }
+    ReplySent(reply);
+}
+
+std::optional<VirtualModule::Answer>
+VirtualModule::Serve(const std::vector<std::uint8_t>& request) {
+    observe(true, request);
+    FaultPlan plan;
+    std::optional<std::vector<std::uint8_t>> reply = answer(request, plan);
+    if (!reply || plan.Has(Fault::NoReply)) {
+        return std::nullopt;
+    }
+    return Answer{std::move(*reply), plan};
+}
+
+void VirtualModule::ReplySent(std::span<const std::uint8_t> reply) {
     {
         std::lock_guard lock(m_mutex);
         ++m_statistics.replies;
     }
-    observe(false, *reply);
+    observe(false, reply);
 }
 
 std::optional<std::vector<std::uint8_t>>

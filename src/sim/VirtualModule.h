@@ -125,6 +125,20 @@ public:
     /// Set it before Start().
     void SetTrafficObserver(TrafficObserver observer);
 
+    /// A reply to a request, before the faults that bend its bytes.
+    struct Answer {
+        std::vector<std::uint8_t> reply;
+        FaultPlan plan; ///< the faults that apply to it
+    };
+    /// Carries out one whole RTU request that came over another transport
+    /// than the module's own port (its TCP server): taken, counted and
+    /// observed as on the port. Nothing when the module stays silent
+    /// (another slave's request, a broadcast, the no-reply fault). Safe from
+    /// any thread; the module need not be started.
+    std::optional<Answer> Serve(const std::vector<std::uint8_t>& request);
+    /// A reply went out over that transport.
+    void ReplySent(std::span<const std::uint8_t> reply);
+
 private:
     void startServing();
     void stopServing();

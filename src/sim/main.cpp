@@ -3,6 +3,8 @@
 
 #include "platform/system/ServiceSignals.h"
 #include "sim/CommandLine.h"
+#include "sim/ModuleServer.h"
+#include "sim/ReplyTransmitter.h"
 #include "sim/VirtualBus.h"
 #include "sim/VirtualModule.h"
 
@@ -14,6 +16,8 @@ namespace {
 
 constexpr int ExitUsage = 2;
 constexpr int ExitFailure = 1;
+// A start bit, eight data bits and two stop bits: the module's framing.
+constexpr unsigned BitsPerCharacter = 11;
 
 void logTraffic(bool received, std::span<const std::uint8_t> bytes) {
     std::string line = received ? "Rx-" : "Tx-";
@@ -87,6 +91,55 @@ int serveBus(VirtualModule& module, const CommandLineOptions& options) {
     return 0;
 }
 
+// The module over TCP until it is told to end: SIGUSR2 takes the server
+// away, SIGUSR1 brings it back, SIGHUP restarts the module.
+int serveOverTcp(VirtualModule& module, const CommandLineOptions& options) {
+    // Line pacing follows the client's port, which TCP does not have.
+    const auto characterTime = options.module.pacing == Pacing::Fixed
+                                   ? CharacterTime(options.module.baudRate, BitsPerCharacter)
+                                   : std::chrono::nanoseconds::zero();
+    ModuleServer server(module,
+                        options.rtuOverTcp ? ModuleServer::Framing::RtuOverTcp
+                                           : ModuleServer::Framing::ModbusTcp,
+                        characterTime);
+    if (const NetResult failure = server.Start(*options.tcpListen)) {
+        std::fprintf(stderr, "kestro-virtual-module: cannot listen on %s: %s\n",
+                     EndpointText(*options.tcpListen).toUtf8().constData(),
+                     failure->text.toUtf8().constData());
+        return ExitFailure;
+    }
+    const auto printEndpoint = [&server] {
+        std::printf("%s\n", EndpointText(server.Bound()).toUtf8().constData());
+        std::fflush(stdout);
+    };
+    printEndpoint();
+    for (;;) {
+        switch (ServiceSignals::Wait()) {
+        case ServiceSignals::Request::Restart:
+            module.Restart();
+            std::fprintf(stderr, "kestro-virtual-module: restarted at address %u\n",
+                         static_cast<unsigned>(module.Address()));
+            break;
+        case ServiceSignals::Request::Unplug:
+            server.Unplug();
+            std::fprintf(stderr, "kestro-virtual-module: server gone\n");
+            break;
+        case ServiceSignals::Request::PlugIn:
+            if (const NetResult failure = server.PlugIn()) {
+                std::fprintf(stderr, "kestro-virtual-module: cannot listen again: %s\n",
+                             failure->text.toUtf8().constData());
+                break;
+            }
+            std::fprintf(stderr, "kestro-virtual-module: server back\n");
+            printEndpoint();
+            break;
+        case ServiceSignals::Request::Terminate:
+            server.Stop();
+            return 0;
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -112,6 +165,9 @@ int main(int argc, char** argv) {
     ApplyFaultOptions(options, module.Faults());
     if (options.verbose) {
         module.SetTrafficObserver(logTraffic);
+    }
+    if (options.tcpListen) {
+        return serveOverTcp(module, options);
     }
     if (const int error = module.Start(); error != 0) {
         std::fprintf(stderr, "kestro-virtual-module: cannot create the port: %s\n",

@@ -57,3 +57,72 @@ TEST(RunnerOptions, RefusesWhatIsOutOfRangeOrUnknown) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(RunnerOptions, ANetworkLineStandsInForThePortWithTheRateBehindIt) {
+    const struct {
+        QStringList arguments;
+        NetworkFraming framing;
+        QString host;
+        int port;
+        std::optional<TBaudRate> gatewayRate;
+    } cases[] = {
+        // A Modbus TCP device without --baud speaks it itself: no rate behind it.
+        {{"--tcp", "192.0.2.7"}, NetworkFraming::ModbusTcp, "192.0.2.7", 502, std::nullopt},
+        {{"--tcp=gw.lan:1502", "--baud", "19200"},
+         NetworkFraming::ModbusTcp,
+         "gw.lan",
+         1502,
+         br19200},
+        // A device server always has a serial line behind it, 9600 by default.
+        {{"--rtu-over-tcp", "[2001:db8::7]:4001"},
+         NetworkFraming::RtuOverTcp,
+         "2001:db8::7",
+         4001,
+         br9600},
+        {{"--rtu-over-tcp", "::1"}, NetworkFraming::RtuOverTcp, "::1", 502, br9600},
+    };
+    for (const auto& [arguments, framing, host, port, gatewayRate] : cases) {
+        const RunnerOptions options = parse(QStringList{"--headless"} + arguments);
+        ASSERT_TRUE(options.network.has_value()) << arguments.join(' ').toStdString();
+        EXPECT_EQ(options.network->framing, framing);
+        EXPECT_EQ(options.network->endpoint, (NetEndpoint{host, static_cast<std::uint16_t>(port)}));
+        EXPECT_EQ(options.network->gatewayRate, gatewayRate) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(options.port.isEmpty());
+    }
+    // A scan asks at the one rate the line has.
+    EXPECT_EQ(parse({"--headless", "--tcp", "gw", "--scan"}).scanRates,
+              std::vector<TBaudRate>{NativeDeviceRate});
+    EXPECT_EQ(parse({"--headless", "--rtu-over-tcp", "gw", "--scan", "--baud", "38400"}).scanRates,
+              std::vector<TBaudRate>{br38400});
+}
+
+TEST(RunnerOptions, RefusesABadNetworkLine) {
+    const struct {
+        QStringList arguments;
+        const char* said;
+    } cases[] = {
+        {{"--tcp", "host:0"}, "1..65535"},
+        {{"--tcp", "host:65536"}, "1..65535"},
+        {{"--tcp", "host:12x"}, "1..65535"},
+        {{"--rtu-over-tcp", "[::1]:99999"}, "1..65535"},
+        {{"--tcp", ""}, "HOST[:PORT]"},
+        {{"--tcp", ":502"}, "HOST[:PORT]"},
+        {{"--tcp", "[::1"}, "HOST[:PORT]"},
+        {{"--tcp"}, "needs a value"},
+        {{"--tcp", "a", "--port", "/dev/ttyUSB0"}, "--tcp and --port exclude each other"},
+        {{"--port", "/dev/ttyUSB0", "--rtu-over-tcp", "a"},
+         "--rtu-over-tcp and --port exclude each other"},
+        {{"--tcp", "a", "--rtu-over-tcp", "b"}, "exclude each other"},
+        {{"--simulate", "--tcp", "a"}, "--tcp and --simulate exclude each other"},
+        {{"--tcp", "a", "--scan", "--baud", "9600", "--baud", "19200"}, "one --baud at most"},
+    };
+    for (const auto& [arguments, said] : cases) {
+        const QString error = refusal(QStringList{"--headless"} + arguments);
+        EXPECT_TRUE(error.contains(QLatin1String(said)))
+            << arguments.join(' ').toStdString() << ": " << error.toStdString();
+    }
+}
+
+} // namespace

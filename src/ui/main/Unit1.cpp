@@ -1,5 +1,7 @@
 #include "ui/main/Unit1.h"
 
+#include "net/LineSwitch.h"
+#include "net/NetworkLine.h"
 #include "platform/drawing/DrawText.h"
 #include "platform/drawing/FramePacer.h"
 #include "platform/storage/RegistryStore.h"
@@ -45,8 +47,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     // each change while polling, find it first.
     FramePacer::of(*this).setHeldFrameGap(PolledFrameGap);
     createControls();
-    m_session =
-        std::make_unique<PollSession>(std::make_unique<OperatorPortAdapter>(ComPort), *this);
+    auto lines = std::make_unique<LineSwitch>(std::make_unique<OperatorPortAdapter>(ComPort),
+                                              std::make_unique<NetworkLine>(NetworkLineSettings{}));
+    m_lines = lines.get();
+    m_session = std::make_unique<PollSession>(std::move(lines), *this);
     // The window's own handlers sit between the port, the timer and the engine.
     m_session->Line().SetOnRxChar([this](int count) { ComPortRxChar(count); });
     Cycle().PollTimer().SetOnTimer([this] { tmr1Timer(); });
@@ -63,6 +67,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     connect(mm1, &TrafficMonitor::customContextMenuRequested, this, &TForm1::showMonitorMenu);
     connect(stat1, &StatusBar::panelDoubleClicked, this, &TForm1::statusPanelDoubleClicked);
     m_listenChoice = new ListenChoice(*this);
+    connectLineMenu();
     FormCreate();
 }
 
@@ -167,6 +172,10 @@ LineRecord TForm1::polledLine() const {
 void TForm1::UseTemporaryPort(const std::string& path) {
     m_temporaryPort = true;
     ComPort.SetPort(path);
+    // The serial port for this run; the stored choice is not overwritten.
+    LineChoice serial = m_lineChoice;
+    serial.network = false;
+    ChooseLine(serial);
 }
 
 void TForm1::FormCreate() {
@@ -180,6 +189,7 @@ void TForm1::FormCreate() {
     ComPort.SetStopBits(sbTwoStopBits);
     ComPort.Parity().SetBits(prNone);
     ComPort.FlowControl().SetFlowControl(fcNone);
+    restoreLineChoice();
     sg1->SetColWidths(0, 30);
     FillCaptions(*this);
 }
@@ -196,6 +206,7 @@ void TForm1::FormClose() {
     if (!m_temporaryPort) {
         try {
             ComPort.SaveSettings(ssRegistry, SettingsKey);
+            storeLineChoice();
         } catch (const std::exception& error) {
             showMessage(settingsFailureText(error));
         }
@@ -259,8 +270,11 @@ void TForm1::skButton2Click() {
     }
     // A new run starts without the last one's note; one told while opening
     // (the adapter found under a new name) shows once Start names the port.
-    if (!Cycle().Polling() && !ComPort.Connected()) {
+    if (!Cycle().Polling() && !m_lines->Connected()) {
         m_lineNote.clear();
+        // A network line paces its replies by the rate of the serial line
+        // behind its gateway: the serial settings' rate, as set now.
+        ChooseLine(m_lineChoice);
     }
     Cycle().SetAddress(intgrtpt1->Value());
     Cycle().Start();
@@ -313,7 +327,7 @@ void TForm1::sg1DrawCell(int column, int row, const QRect& rect, TGridDrawState)
 }
 
 void TForm1::sg1DblClick() {
-    if (!ComPort.Connected() || m_writeDialog == nullptr || m_writeDialog->isVisible()) {
+    if (!m_lines->Connected() || m_writeDialog == nullptr || m_writeDialog->isVisible()) {
         return;
     }
     const int column = sg1->Col();

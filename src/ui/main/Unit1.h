@@ -4,6 +4,7 @@
 // and the status bar with the counters. It owns the serial port and the poll
 // engine and is the engine's view.
 
+#include "net/NetworkLineStore.h"
 #include "platform/drawing/FramePacer.h"
 #include "poll/PollCycle.h"
 #include "poll/PollView.h"
@@ -22,7 +23,9 @@
 #include <optional>
 
 class ListenChoice;
+class LineSwitch;
 class MonitorCommands;
+class QMenu;
 class StatusBar;
 class TForm2;
 class TrendHistory;
@@ -107,6 +110,19 @@ public:
     void UseTemporaryPort(const std::string& path);
     bool UsesTemporaryPort() const { return m_temporaryPort; }
 
+    /// The line polled from the next Start on: the serial port, or the
+    /// network line (chosen from the context menu of the port-settings
+    /// button and kept with the port settings).
+    const LineChoice& ChosenLine() const { return m_lineChoice; }
+    /// Chooses the line; false, and nothing changes, while the line is open
+    /// or for a network line without a host.
+    bool ChooseLine(const LineChoice& choice);
+    /// The port-settings button's context menu: serial port or network line,
+    /// and the network line's settings.
+    QMenu* CreateLineMenu();
+    /// The network line's settings dialog; OK chooses the network line.
+    void EditNetworkLine();
+
     /// The failure met while restoring the stored settings at creation, if any.
     std::optional<QString> RestoreFailure() const { return m_restoreFailure; }
 
@@ -159,6 +175,10 @@ private:
     void showPortPanel();
     void setRecordingNote(const QString& note);
     void showMonitorMenu(const QPoint& position);
+    void connectLineMenu();
+    void showLineMenu(const QPoint& position);
+    void restoreLineChoice();
+    void storeLineChoice();
     void statusPanelDoubleClicked(int panel);
 
     // The engine's view of the window.
@@ -186,6 +206,8 @@ private:
     LineRecord polledLine() const;
 
     std::unique_ptr<PollSession> m_session;
+    LineSwitch* m_lines = nullptr; // the session's line
+    LineChoice m_lineChoice;
     std::unique_ptr<MonitorCommands> m_commands;
     ListenChoice* m_listenChoice = nullptr;
     // What a request or a reply changes is painted in one frame.
