@@ -248,6 +248,24 @@ TEST(FunctionTestEndToEnd, EachTestLeavesAReportAPdfAndAStationLogRow) {
     EXPECT_TRUE(rows[2].contains(",KM-0002,2,PASS,,")) << rows[2].toStdString();
 }
 
+TEST(FunctionTestEndToEnd, AUnitBehindAModbusTcpGatewayIsTestedAsOnASerialLine) {
+    QTemporaryDir folder;
+    // The module serves Modbus TCP on a free port and prints where.
+    ModuleProcess module({"--tcp-listen", "127.0.0.1:0", "--baud", "115200"});
+    const QString plan = writeFile(folder, "plan.json", planText(false, true));
+    const RunResult result = runTool({"--headless", "--tcp", module.path(), "--test", "--serial",
+                                      "KM-NET", "--plan", plan, "--report-dir", folder.path()});
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(stepVerdicts(result.lines),
+              (QStringList{"communication=PASS", "identity=PASS", "relay=PASS",
+                           "output-linearity=PASS", "calibration=PASS", "teardown=PASS"}))
+        << result.lines.join('\n').toStdString();
+    const QStringList reports = QDir(folder.path()).entryList({"KM-NET-*.json"});
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(readReport(folder.filePath(reports[0]))["line"].toObject()["port"].toString(),
+              module.path() + " (Modbus TCP)");
+}
+
 TEST(FunctionTestEndToEnd, TheDefaultPlanIsPrintedAndValidates) {
     QTemporaryDir folder;
     const RunResult printed = runTool({"--headless", "--print-plan"});
