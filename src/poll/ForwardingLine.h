@@ -33,7 +33,9 @@ public:
         return target().LastRxTime();
     }
     std::vector<RxPiece> LastRxPieces() const override { return target().LastRxPieces(); }
-    PortResult SetListenOnly(bool listenOnly) override { return target().SetListenOnly(listenOnly); }
+    PortResult SetListenOnly(bool listenOnly) override {
+        return target().SetListenOnly(listenOnly);
+    }
     std::optional<std::chrono::milliseconds> ReceiveLatency() const override {
         return target().ReceiveLatency();
     }
