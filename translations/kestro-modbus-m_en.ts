@@ -587,6 +587,10 @@ tolerance, or the line was lost).
         <source>scan: %1 baud, addresses %2 to %3, up to %4 s</source>
         <translation>scan: %1 baud, addresses %2 to %3, up to %4 s</translation>
     </message>
+    <message>
+        <source>scan: the line echoes every request (an RS-485 adapter with local echo); the echo is dropped</source>
+        <translation>scan: the line echoes every request (an RS-485 adapter with local echo); the echo is dropped</translation>
+    </message>
 </context>
 <context>
     <name>StatisticsDialog</name>

@@ -6,6 +6,31 @@
 
 using namespace scantest;
 
+TEST(ScanEndToEnd, FindsAModuleBehindAnAdapterThatEchoesOnlyAtItsOwnRate) {
+    // Every request comes back as its echo, at any rate; the module answers
+    // behind it only at 38400.
+    ModuleAt module(77, 38400, {"--strict-baud", "--echo"});
+    ASSERT_TRUE(module.path().startsWith("/dev/"));
+    const ScanResult result = scan(module.path(), {"115200", "38400"});
+    EXPECT_EQ(result.exitCode, 0) << result.progress.join('\n').toStdString();
+    EXPECT_EQ(result.found, QStringList{"found address=77 baud=38400"});
+    EXPECT_EQ(ratesScanned(result.progress), (QStringList{"115200", "38400"}));
+    EXPECT_EQ(result.progress.count("scan: the line echoes every request (an RS-485 adapter "
+                                    "with local echo); the echo is dropped"),
+              1)
+        << result.progress.join('\n').toStdString();
+    EXPECT_EQ(result.progress.last(), "scan: 1 found");
+}
+
+TEST(ScanEndToEnd, AReplyThatComesWhileTheNextAddressIsAskedStillCounts) {
+    // The answer comes 60 ms after the request, after the scan's 46 ms wait
+    // at 115200 and within the next address's.
+    ModuleAt module(77, 115200, {"--fault", "late", "--late-ms", "60"});
+    const ScanResult result = scan(module.path(), {"115200"});
+    EXPECT_EQ(result.exitCode, 0) << result.progress.join('\n').toStdString();
+    EXPECT_EQ(result.found, QStringList{"found address=77 baud=115200"});
+}
+
 TEST(ScanEndToEnd, AScanFindingNothingEndsWithStatusThreeInTheTimeItsRateTakes) {
     ModuleAt module(77, 38400, {"--strict-baud"});
     const ScanResult result = scan(module.path(), {"115200"});
