@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libmodbus-dev
     fonts-dejavu-core fonts-wqy-zenhei
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick x11-xserver-utils
     man-db
 )
 missing=()
