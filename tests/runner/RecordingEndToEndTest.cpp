@@ -15,6 +15,7 @@
 
 #include <map>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tooltest;
@@ -300,6 +301,21 @@ TEST(RecordingOfTheRunner, RefusesFilesItCannotWriteBeforeOpeningThePort) {
             << result.errors.toStdString();
     }
     EXPECT_FALSE(QFile::exists(folder.filePath("r.csv")));
+}
+
+TEST(RecordingOfTheRunner, ARecordingIntoAPipeIsRefusedAtOnce) {
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath("pipe.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QElapsedTimer clock;
+    clock.start();
+    const RunResult result =
+        runTool({"--headless", "--port", "/dev/kestro-no-such-port", "--record", pipe});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.errors.contains(pipe + ": not a regular file"))
+        << result.errors.toStdString();
+    EXPECT_FALSE(result.errors.contains("串口打开失败")) << result.errors.toStdString();
+    EXPECT_LT(clock.elapsed(), 20000);
 }
 
 TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPollsUntilItIsTerminated) {

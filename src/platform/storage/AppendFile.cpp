@@ -35,10 +35,14 @@ AppendFile::~AppendFile() {
 int AppendFile::open(const QString& path) {
     close();
     const QByteArray name = QFile::encodeName(path);
+    // O_NONBLOCK keeps a FIFO from holding the opening up until a reader
+    // comes (one without a reader refuses with ENXIO); it changes nothing for
+    // a regular file, whose writes never wait anyway.
     const int descriptor =
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kFileMode);
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+               kFileMode);
     if (descriptor < 0) {
-        return errno;
+        return errno == ENXIO ? NotARegularFile : errno;
     }
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
@@ -46,9 +50,13 @@ int AppendFile::open(const QString& path) {
         ::close(descriptor);
         return error;
     }
+    // A record in a pipe or on a device could neither be limited nor kept.
+    if (!S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return NotARegularFile;
+    }
     m_descriptor = descriptor;
     m_size = status.st_size;
-    m_regular = S_ISREG(status.st_mode);
     return 0;
 }
 

@@ -8,6 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
+/// What open() returns for a path that names something other than a regular
+/// file (a FIFO, a device node, a socket): never an errno.
+inline constexpr int NotARegularFile = -1;
+
 class AppendFile {
 public:
     AppendFile() = default;
@@ -15,8 +19,10 @@ public:
     AppendFile(const AppendFile&) = delete;
     AppendFile& operator=(const AppendFile&) = delete;
 
-    /// Opens path for appending, creating it when missing. A folder, a missing
-    /// folder or one that may not be written to gives the system's errno.
+    /// Opens the regular file at path for appending, creating it when
+    /// missing. A folder, a missing folder or one that may not be written to
+    /// gives the system's errno; a FIFO, device or socket gives
+    /// NotARegularFile at once, without waiting for a reader.
     int open(const QString& path);
     /// Writes all of data at the end, or none of it: when the write fails
     /// part way (a full disk), the part that went out is cut off again, so
@@ -27,15 +33,12 @@ public:
     int close();
 
     bool isOpen() const { return m_descriptor >= 0; }
-    /// A regular file, rather than a device or a pipe (which never fill up).
-    bool isRegular() const { return m_regular; }
     /// The file's size: what it held when opened plus what was written since.
     std::int64_t size() const { return m_size; }
 
 private:
     int m_descriptor = -1;
     std::int64_t m_size = 0;
-    bool m_regular = false;
 };
 
 /// Writes all count bytes to descriptor, going on after partial writes and
