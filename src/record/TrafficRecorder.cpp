@@ -94,6 +94,7 @@ void TrafficRecorder::Flush() {
         m_pending.clear();
         return;
     }
+    // On a full disk the file keeps every whole row the disk took.
     const int error = m_file.write(m_pending);
     m_pending.clear();
     if (error != 0) {

@@ -13,8 +13,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -303,6 +306,11 @@ TEST(RecordingOfTheRunner, RefusesFilesItCannotWriteBeforeOpeningThePort) {
     EXPECT_FALSE(QFile::exists(folder.filePath("r.csv")));
 }
 
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
 TEST(RecordingOfTheRunner, ARecordingIntoAPipeIsRefusedAtOnce) {
     QTemporaryDir folder;
     const QString pipe = folder.filePath("pipe.csv");
@@ -316,6 +324,54 @@ TEST(RecordingOfTheRunner, ARecordingIntoAPipeIsRefusedAtOnce) {
         << result.errors.toStdString();
     EXPECT_FALSE(result.errors.contains("串口打开失败")) << result.errors.toStdString();
     EXPECT_LT(clock.elapsed(), 20000);
+}
+
+// A file system of 16 kB, so that the disk fills up, not a file size limit.
+class SmallDisk : public ::testing::Test {
+protected:
+    static constexpr qint64 Capacity = 16 * 1024;
+
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "mounting a small tmpfs needs root";
+        }
+        const QByteArray where = QFile::encodeName(m_folder.path());
+        if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=16k") != 0) {
+            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+        }
+        m_mounted = true;
+    }
+    void TearDown() override {
+        if (m_mounted) {
+            ::umount2(QFile::encodeName(m_folder.path()).constData(), MNT_DETACH);
+        }
+    }
+    QString filePath(const QString& name) const { return m_folder.filePath(name); }
+
+private:
+    QTemporaryDir m_folder;
+    bool m_mounted = false;
+};
+
+TEST_F(SmallDisk, AFullDiskKeepsEveryWholeRowItTook) {
+    const QString record = filePath("record.csv");
+    const RunResult result = runTool(
+        {"--headless", "--simulate", "--baud", "115200", "--cycles", "400", "--record", record});
+    ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(result.errors.count("the recording stopped"), 1) << result.errors.toStdString();
+    EXPECT_TRUE(result.errors.contains("No space left on device")) << result.errors.toStdString();
+    const QByteArray written = contentOf(record);
+    EXPECT_TRUE(written.endsWith('\n'));
+    const Recording recording = readRecording(record);
+    EXPECT_TRUE(recording.badRows.isEmpty()) << recording.badRows.join('\n').toStdString();
+    // The disk took rows up to its last byte: only the row that did not fit
+    // whole is missing, never the rows gathered with it.
+    qsizetype longestRow = 0;
+    for (const QByteArray& row : written.split('\n')) {
+        longestRow = std::max(longestRow, row.size() + 1);
+    }
+    EXPECT_GT(written.size(), Capacity - longestRow)
+        << written.size() << " bytes of " << Capacity << ", rows up to " << longestRow;
 }
 
 TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPollsUntilItIsTerminated) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,15 +67,18 @@ int AppendFile::write(const char* data, std::size_t count) {
     }
     std::size_t written = 0;
     const int error = writeAllBytes(m_descriptor, data, count, written);
-    if (error == 0) {
-        m_size += std::int64_t(written);
-        return 0;
+    // What went out of a failed write is cut back to its last whole line;
+    // should even that fail, the part stays counted.
+    std::size_t kept = written;
+    if (error != 0) {
+        const std::string_view out(data, written);
+        const std::size_t lastLineEnd = out.rfind('\n');
+        kept = lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1;
+        if (kept < written && ::ftruncate(m_descriptor, m_size + std::int64_t(kept)) != 0) {
+            kept = written;
+        }
     }
-    // What went out of a failed write is cut off again, so that the file ends
-    // where it ended before; should even that fail, the part stays counted.
-    if (written > 0 && ::ftruncate(m_descriptor, m_size) != 0) {
-        m_size += std::int64_t(written);
-    }
+    m_size += std::int64_t(kept);
     return error;
 }
 

@@ -24,9 +24,10 @@ public:
     /// gives the system's errno; a FIFO, device or socket gives
     /// NotARegularFile at once, without waiting for a reader.
     int open(const QString& path);
-    /// Writes all of data at the end, or none of it: when the write fails
-    /// part way (a full disk), the part that went out is cut off again, so
-    /// the file ends where it ended before.
+    /// Writes data, made of whole lines, at the end. When the write fails
+    /// part way (a full disk), what went out is cut back to the end of its
+    /// last whole line: the file keeps every line the disk took and ends
+    /// after a whole one.
     int write(const char* data, std::size_t count);
     int write(const QByteArray& data) { return write(data.constData(), std::size_t(data.size())); }
     /// Closes the file; what was written stays.
