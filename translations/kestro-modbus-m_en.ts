@@ -264,6 +264,10 @@ tolerance, or the line was lost).
         <source>the output could not be written back to %1</source>
         <translation>the output could not be written back to %1</translation>
     </message>
+    <message>
+        <source>--summary %1 is the recording %2: the summary would replace it; name another file</source>
+        <translation>--summary %1 is the recording %2: the summary would replace it; name another file</translation>
+    </message>
 </context>
 <context>
     <name>KESTRO_MODBUS_M</name>

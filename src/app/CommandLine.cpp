@@ -2,6 +2,7 @@
 
 #include "app/Language.h"
 #include "modbus/RtuFrame.h"
+#include "runner/HeadlessRunner.h"
 
 #include <QSet>
 #include <algorithm>
@@ -263,6 +264,9 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
     }
     if (options.headless && !options.simulate && options.port.isEmpty()) {
         return {std::nullopt, CommandLine::tr("--headless needs --port PATH or --simulate")};
+    }
+    if (const QString error = HeadlessRunner::FilesConflict(options); !error.isEmpty()) {
+        return {std::nullopt, error};
     }
     return {options, {}};
 }

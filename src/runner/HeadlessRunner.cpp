@@ -1,5 +1,6 @@
 #include "runner/HeadlessRunner.h"
 
+#include "platform/storage/AppendFile.h"
 #include "platform/storage/AtomicFile.h"
 #include "record/LinkSummary.h"
 #include "trend/TrendCsv.h"
@@ -50,6 +51,24 @@ int HeadlessRunner::Run() {
     return m_linearity->Result().Passed() ? 0 : LinearityFailed;
 }
 
+QString HeadlessRunner::FilesConflict(const RunnerOptions& options) {
+    const QString& record = options.record.path;
+    const QString& summary = options.summaryPath;
+    if (record.isEmpty() || summary.isEmpty()) {
+        return {};
+    }
+    for (int index = 0; index <= TrafficRecorder::KeptOldFiles; ++index) {
+        const QString recording =
+            index == 0 ? record : record + QLatin1Char('.') + QString::number(index);
+        if (sameFile(recording, summary)) {
+            return tr("--summary %1 is the recording %2: the summary would replace it; "
+                      "name another file")
+                .arg(summary, recording);
+        }
+    }
+    return {};
+}
+
 bool HeadlessRunner::prepareFiles() {
     if (!m_options.record.path.isEmpty()) {
         if (const QString error = m_session.Recorder().Start(m_options.record.path);
@@ -58,10 +77,11 @@ bool HeadlessRunner::prepareFiles() {
             return false;
         }
     }
-    // The summary is written at the end, in the same way as here: a file that
-    // cannot be written is refused before the run begins.
+    // The summary is written at the end: a file that cannot be written then
+    // is refused before the run begins, and a summary already there stays as
+    // it is until the new one replaces it.
     if (!m_options.summaryPath.isEmpty()) {
-        if (const int error = writeFileAtomically(m_options.summaryPath, {}); error != 0) {
+        if (const int error = checkAtomicWrite(m_options.summaryPath); error != 0) {
             printError(tr("cannot write the summary: %1")
                            .arg(RecordingFailureText(m_options.summaryPath, error)));
             m_session.Recorder().Stop();

@@ -311,6 +311,46 @@ QByteArray contentOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
+TEST(RecordingOfTheRunner, ASummaryThatWouldReplaceARecordingIsRefusedBeforeAnythingIsOpened) {
+    QTemporaryDir folder;
+    const QString record = folder.filePath("record.csv");
+    const QString summary = folder.filePath("summary.json");
+    const QByteArray earlierRecording = "an earlier recording\n";
+    const QByteArray earlierSummary = "{\"an earlier\": \"summary\"}\n";
+    for (const auto& [path, content] :
+         {std::pair{record, earlierRecording}, std::pair{record + ".1", earlierRecording},
+          std::pair{summary, earlierSummary}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    ASSERT_TRUE(QFile::link(record, folder.filePath("link.json")));
+    const QString port = "/dev/kestro-no-such-port";
+
+    // The same file by any name, and the older recordings kept beside it.
+    for (const QString& clash :
+         {record, folder.path() + "/./record.csv", folder.filePath("link.json"), record + ".1"}) {
+        SCOPED_TRACE(clash.toStdString());
+        const RunResult result =
+            runTool({"--headless", "--port", port, "--record", record, "--summary", clash});
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.errors.contains("the summary would replace it"))
+            << result.errors.toStdString();
+        EXPECT_TRUE(result.lines.isEmpty());
+        EXPECT_EQ(contentOf(record), earlierRecording);
+        EXPECT_EQ(contentOf(record + ".1"), earlierRecording);
+        EXPECT_FALSE(QFile::exists(record + ".2"));
+    }
+
+    // A summary of its own is checked at the start, but only replaced at the
+    // end: a run that ends early leaves the earlier one as it was.
+    const RunResult result =
+        runTool({"--headless", "--port", port, "--record", record, "--summary", summary});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.errors.contains("串口打开失败")) << result.errors.toStdString();
+    EXPECT_EQ(contentOf(summary), earlierSummary);
+}
+
 TEST(RecordingOfTheRunner, ARecordingIntoAPipeIsRefusedAtOnce) {
     QTemporaryDir folder;
     const QString pipe = folder.filePath("pipe.csv");

@@ -1,6 +1,8 @@
 #include "platform/storage/AppendFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -110,4 +112,34 @@ std::int64_t regularFileSize(const QString& path) {
         return -1;
     }
     return status.st_size;
+}
+
+namespace {
+
+// Where a path leads once every link on the way is followed; for a file not
+// there yet, its folder's real place and its name.
+QString resolvedPath(const QString& path, int linksLeft = 40) {
+    const QFileInfo info(path);
+    if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty()) {
+        return canonical;
+    }
+    // A link to a file not made yet leads to where it will be made.
+    if (info.isSymLink() && linksLeft > 0) {
+        return resolvedPath(info.symLinkTarget(), linksLeft - 1);
+    }
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
+                            : folder + QLatin1Char('/') + info.fileName();
+}
+
+} // namespace
+
+bool sameFile(const QString& first, const QString& second) {
+    struct stat one {};
+    struct stat other {};
+    if (::stat(QFile::encodeName(first).constData(), &one) == 0 &&
+        ::stat(QFile::encodeName(second).constData(), &other) == 0) {
+        return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+    }
+    return resolvedPath(first) == resolvedPath(second);
 }

@@ -53,3 +53,8 @@ int removeFile(const QString& path);
 /// The size of the regular file at path; -1 when there is none (nothing
 /// there, or a folder, device or pipe).
 std::int64_t regularFileSize(const QString& path);
+
+/// Whether two paths lead to the same file: the same file on disk where both
+/// exist (through links, hard or symbolic), else the same place once the
+/// links on the way are followed.
+bool sameFile(const QString& first, const QString& second);
