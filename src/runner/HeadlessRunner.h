@@ -41,8 +41,9 @@ public:
 
     // Runs the loop on the calling (main) thread. Returns 0 when done, 1 when
     // the port could not be opened or the recording or summary file cannot be
-    // written (those are tried before the port is opened), 3 when the
-    // linearity test failed.
+    // written (those are tried before the port is opened; a summary that
+    // cannot be written at the end is told after the linearity verdict), 3
+    // when the linearity test failed.
     int Run();
 
     // Ends the run cleanly: the request on the line is settled, then the port is
