@@ -91,6 +91,24 @@ TEST(LinearityEndToEnd, TheSettleTimeMustOutlastTheFeedbackLag) {
     EXPECT_GT(std::abs(worst(result.lines.last()).first), 2.0);
 }
 
+TEST(LinearityEndToEnd, TheSettleTimeCountsFromTheWritesReply) {
+    // At 9600 baud the read that confirms a write comes a tenth of a second
+    // after the write's reply. Counted from that read, 750 ms of settling
+    // would all but outlast the module's 800 ms lag, the feedback about a
+    // fifth of the step short in the window; counted from the write's reply
+    // it falls short, the feedback there about three tenths of the step off.
+    ModuleProcess module({"--feedback-lag", "800", "--baud", "9600"});
+    const RunResult result =
+        runTool({"--headless", "--port", module.path(), "--baud", "9600", "--linearity",
+                 "0:2200:2200", "--settle", "750", "--tolerance", "22"});
+    EXPECT_EQ(result.exitCode, 3) << result.lines.join('\n').toStdString();
+    EXPECT_TRUE(result.lines.last().endsWith(", tolerance 22%: FAIL"))
+        << result.lines.last().toStdString();
+    const auto [deviation, output] = worst(result.lines.last());
+    EXPECT_EQ(output, 2200);
+    EXPECT_LT(deviation, -22.0);
+}
+
 TEST(LinearityEndToEnd, TheVerdictIsPrintedWhenTheSummaryCannotBeWritten) {
     QTemporaryDir folder;
     ASSERT_TRUE(QDir(folder.path()).mkdir("gone"));
