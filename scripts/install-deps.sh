@@ -11,7 +11,7 @@ packages=(
     poppler-utils python3-jsonschema
     mbpoll socat python3 python3-pymodbus python3-serial python3-serial-asyncio
     fonts-dejavu-core fonts-wqy-zenhei
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick x11-xserver-utils
     man-db
 )
 missing=()

@@ -408,6 +408,10 @@ tolerance, or the line was lost).
         <source>the output could not be written back to %1</source>
         <translation>the output could not be written back to %1</translation>
     </message>
+    <message>
+        <source>--summary %1 is the recording %2: the summary would replace it; name another file</source>
+        <translation>--summary %1 is the recording %2: the summary would replace it; name another file</translation>
+    </message>
 </context>
 <context>
     <name>HostResolver</name>
@@ -1008,6 +1012,10 @@ tolerance, or the line was lost).
     <message>
         <source>scan: %1 baud, addresses %2 to %3, up to %4 s</source>
         <translation>scan: %1 baud, addresses %2 to %3, up to %4 s</translation>
+    </message>
+    <message>
+        <source>scan: the line echoes every request (an RS-485 adapter with local echo); the echo is dropped</source>
+        <translation>scan: the line echoes every request (an RS-485 adapter with local echo); the echo is dropped</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "functest/TestReport.h"
 #include "modbus/RtuFrame.h"
 #include "platform/net/NetEndpoint.h"
+#include "runner/HeadlessRunner.h"
 
 #include <QSet>
 #include <algorithm>
@@ -421,6 +422,9 @@ RunnerArguments ParseRunnerArguments(const QStringList& arguments) {
     if (options.headless && !options.simulate && options.port.isEmpty() && !options.network) {
         return {std::nullopt, CommandLine::tr("--headless needs --port PATH, --tcp HOST[:PORT], "
                                               "--rtu-over-tcp HOST[:PORT] or --simulate")};
+    }
+    if (const QString error = HeadlessRunner::FilesConflict(options); !error.isEmpty()) {
+        return {std::nullopt, error};
     }
     return {options, {}};
 }

@@ -104,8 +104,11 @@ int main(int argc, char** argv) {
     const bool headless =
         arguments.contains(QStringLiteral("--headless")) || asksForHelp(arguments);
     if (!headless && DisplayAvailable()) {
-        // Window positions are pixels at 96 dots per inch, whatever the screen.
-        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+        // Window positions are pixels at 96 dots per inch. Qt scales them by
+        // the desktop's own factor (Xft.dpi on X11, the compositor's scale on
+        // Wayland, QT_SCALE_FACTOR on top), as it does for every Qt program,
+        // and the self-drawn controls paint at the resulting pixel ratio; at
+        // 96 dots per inch the ratio is 1 and every pixel is as laid out.
         QApplication app(argc, argv);
         QCoreApplication::setApplicationVersion(QStringLiteral(KESTRO_VERSION));
         InstallCatalogue(app, *language.language, stderr);

@@ -1,5 +1,6 @@
 #include "runner/HeadlessRunner.h"
 
+#include "platform/storage/AppendFile.h"
 #include "platform/storage/AtomicFile.h"
 #include "record/LinkSummary.h"
 #include "trend/TrendCsv.h"
@@ -38,16 +39,33 @@ int HeadlessRunner::Run() {
     m_loop.exec();
     m_session.Recorder().Stop();
     printSummary();
-    if (!writeStatistics()) {
-        return 1;
+    int status = 0;
+    if (m_linearity) {
+        // A run interrupted before the test began still owes its verdict.
+        m_linearity->Abort(LinearityStop::Interrupted);
+        printLinearity(m_linearity->Result());
+        status = m_linearity->Result().Passed() ? 0 : LinearityFailed;
     }
-    if (!m_linearity) {
-        return 0;
+    // The verdict is out whatever becomes of the summary.
+    return writeStatistics() ? status : 1;
+}
+
+QString HeadlessRunner::FilesConflict(const RunnerOptions& options) {
+    const QString& record = options.record.path;
+    const QString& summary = options.summaryPath;
+    if (record.isEmpty() || summary.isEmpty()) {
+        return {};
     }
-    // A run interrupted before the test began still owes its verdict.
-    m_linearity->Abort(LinearityStop::Interrupted);
-    printLinearity(m_linearity->Result());
-    return m_linearity->Result().Passed() ? 0 : LinearityFailed;
+    for (int index = 0; index <= TrafficRecorder::KeptOldFiles; ++index) {
+        const QString recording =
+            index == 0 ? record : record + QLatin1Char('.') + QString::number(index);
+        if (sameFile(recording, summary)) {
+            return tr("--summary %1 is the recording %2: the summary would replace it; "
+                      "name another file")
+                .arg(summary, recording);
+        }
+    }
+    return {};
 }
 
 bool HeadlessRunner::prepareFiles() {
@@ -58,10 +76,11 @@ bool HeadlessRunner::prepareFiles() {
             return false;
         }
     }
-    // The summary is written at the end, in the same way as here: a file that
-    // cannot be written is refused before the run begins.
+    // The summary is written at the end: a file that cannot be written then
+    // is refused before the run begins, and a summary already there stays as
+    // it is until the new one replaces it.
     if (!m_options.summaryPath.isEmpty()) {
-        if (const int error = writeFileAtomically(m_options.summaryPath, {}); error != 0) {
+        if (const int error = checkAtomicWrite(m_options.summaryPath); error != 0) {
             printError(tr("cannot write the summary: %1")
                            .arg(RecordingFailureText(m_options.summaryPath, error)));
             m_session.Recorder().Stop();

@@ -32,10 +32,18 @@ public:
     // Exit status of a failed linearity test.
     static constexpr int LinearityFailed = 3;
 
+    // Why the recording and the summary cannot go where the options say,
+    // for the command line to refuse; empty when they can. The summary
+    // replaces its file at the end of the run, so it must be neither the
+    // recording nor one of the older recordings kept beside it, by whatever
+    // name or link.
+    static QString FilesConflict(const RunnerOptions& options);
+
     // Runs the loop on the calling (main) thread. Returns 0 when done, 1 when
     // the port could not be opened or the recording or summary file cannot be
-    // written (those are tried before the port is opened), 3 when the
-    // linearity test failed.
+    // written (those are tried before the port is opened; a summary that
+    // cannot be written at the end is told after the linearity verdict), 3
+    // when the linearity test failed.
     int Run();
 
     // Ends the run cleanly: the request on the line is settled, then the port is

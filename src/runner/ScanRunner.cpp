@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -45,6 +46,7 @@ int ScanRunner::Run() {
         return ExitPortFailed;
     }
     m_port.SetOnRxChar([this](int count) { received(count); });
+    m_echo.Reset();
     startRate();
     if (!m_done) {
         m_loop.exec();
@@ -86,11 +88,14 @@ void ScanRunner::ask() {
         finish(m_found > 0 ? ExitFound : ExitNoneFound);
         return;
     }
-    // An answer that came too late for the last address must not be taken
-    // for this one's.
-    drainInput();
+    // What came since the last wait ended is judged as that address's late
+    // answer; only the beginning of such an answer is kept for what follows.
+    readInput(m_port.PendingInput());
+    if (lateReplyInFront() != Front::LateReplyBegun) {
+        m_replyCount = 0;
+    }
     BuildReadRequest(m_request, m_address);
-    m_replyCount = 0;
+    m_echo.RequestSent(m_request);
     m_answered = false;
     if (const PortResult failure =
             m_port.Write(m_request.data(), static_cast<int>(m_request.size()))) {
@@ -102,12 +107,33 @@ void ScanRunner::ask() {
 }
 
 void ScanRunner::received(int count) {
+    if (!m_answered) {
+        readInput(count);
+        return;
+    }
+    // Bytes after an answer (trailing noise) are taken from the port and dropped.
     std::array<std::uint8_t, 256> scratch{};
     while (count > 0) {
-        // Bytes beyond a whole reply are taken from the port and dropped.
+        const int got =
+            m_port.Read(scratch.data(), std::min<int>(count, static_cast<int>(scratch.size())))
+                .count;
+        if (got <= 0) {
+            break;
+        }
+        count -= got;
+    }
+}
+
+void ScanRunner::readInput(int count) {
+    std::array<std::uint8_t, 256> scratch{};
+    bool arrived = false;
+    while (count > 0) {
+        // Bytes beyond the reply buffer are taken from the port and dropped.
         const std::size_t room = m_reply.size() - m_replyCount;
         std::uint8_t* target = room > 0 ? m_reply.data() + m_replyCount : scratch.data();
         const int wanted = std::min<int>(count, static_cast<int>(room > 0 ? room : scratch.size()));
+        // A failing read ends the reading; the write that follows says what
+        // is wrong with the line.
         const int got = m_port.Read(target, wanted).count;
         if (got <= 0) {
             break;
@@ -115,6 +141,52 @@ void ScanRunner::received(int count) {
         count -= got;
         if (room > 0) {
             m_replyCount += static_cast<std::size_t>(got);
+            arrived = true;
+        }
+    }
+    if (arrived) {
+        judge();
+    }
+}
+
+void ScanRunner::judge() {
+    // On the wire a late answer of the address before comes ahead of this
+    // request's echo, and both ahead of this address's answer; without an
+    // echo, the late answer may also follow the request.
+    for (bool tookSomething = true; tookSomething;) {
+        tookSomething = false;
+        switch (lateReplyInFront()) {
+        case Front::LateReplyBegun:
+            return;
+        case Front::LateReply:
+            found(std::exchange(m_lateAddress, 0));
+            dropFront(ReadReplySize);
+            // The bytes now in front are looked at afresh for the echo.
+            m_echo.RequestSent(m_request);
+            tookSomething = true;
+            continue;
+        case Front::Other:
+            break;
+        }
+        int count = static_cast<int>(m_replyCount);
+        const EchoFilter::Outcome outcome = m_echo.Filter(m_reply, count);
+        m_replyCount = static_cast<std::size_t>(count);
+        switch (outcome) {
+        case EchoFilter::Outcome::Pending:
+            return;
+        case EchoFilter::Outcome::Found:
+        case EchoFilter::Outcome::FoundAfterReply:
+            if (!std::exchange(m_echoTold, true)) {
+                printError(tr("scan: the line echoes every request (an RS-485 adapter with "
+                              "local echo); the echo is dropped"));
+            }
+            tookSomething = true;
+            break;
+        case EchoFilter::Outcome::Dropped:
+            tookSomething = true;
+            break;
+        case EchoFilter::Outcome::Passed:
+            break;
         }
     }
     if (m_answered || !ReplyIsComplete(m_reply.data(), m_replyCount) ||
@@ -122,18 +194,49 @@ void ScanRunner::received(int count) {
         return;
     }
     m_answered = true;
-    ++m_found;
-    // Scripts read this line: it is the same in every language.
-    const QByteArray line = QStringLiteral("found address=%1 baud=%2\n")
-                                .arg(m_address)
-                                .arg(BaudRateValue(m_rates[m_rateIndex]))
-                                .toUtf8();
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_out);
-    std::fflush(m_out);
+    m_lateAddress = 0;
+    m_echo.ReplyAccepted();
+    found(m_address);
     // The next request follows once the line has been silent for a frame gap.
     const auto silence =
         std::max(characterTime(BaudRateValue(m_rates[m_rateIndex])) * 7 / 2, ShortestSilence);
     m_timeout.start(std::chrono::ceil<std::chrono::milliseconds>(silence));
+}
+
+ScanRunner::Front ScanRunner::lateReplyInFront() const {
+    if (m_lateAddress == 0 || m_replyCount == 0) {
+        return Front::Other;
+    }
+    // The reply to the tool's read: address, function, byte count, ...
+    const std::array<std::uint8_t, 3> head{static_cast<std::uint8_t>(m_lateAddress),
+                                           FunctionReadHolding, ReadReplyByteCount};
+    const std::size_t compared = std::min(m_replyCount, head.size());
+    if (!std::equal(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(compared),
+                    m_reply.begin())) {
+        return Front::Other;
+    }
+    if (m_replyCount < ReadReplySize) {
+        return Front::LateReplyBegun;
+    }
+    return ReplyIsSound(m_reply.data(), ReadReplySize, m_lateAddress) ? Front::LateReply
+                                                                      : Front::Other;
+}
+
+void ScanRunner::dropFront(std::size_t count) {
+    std::copy(m_reply.begin() + static_cast<std::ptrdiff_t>(count),
+              m_reply.begin() + static_cast<std::ptrdiff_t>(m_replyCount), m_reply.begin());
+    m_replyCount -= count;
+}
+
+void ScanRunner::found(int address) {
+    ++m_found;
+    // Scripts read this line: it is the same in every language.
+    const QByteArray line = QStringLiteral("found address=%1 baud=%2\n")
+                                .arg(address)
+                                .arg(BaudRateValue(m_rates[m_rateIndex]))
+                                .toUtf8();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_out);
+    std::fflush(m_out);
 }
 
 void ScanRunner::waitEnded() {
@@ -141,7 +244,7 @@ void ScanRunner::waitEnded() {
     // received-characters event has come round: take it before moving on.
     if (!m_answered) {
         if (const int pending = m_port.PendingInput(); pending > 0) {
-            received(pending);
+            readInput(pending);
             if (m_answered) {
                 return;
             }
@@ -151,11 +254,15 @@ void ScanRunner::waitEnded() {
 }
 
 void ScanRunner::nextAddress() {
+    // An address that stayed silent may yet answer while the next is asked.
+    m_lateAddress = m_answered ? 0 : m_address;
     if (m_address < LastAddress && !m_interrupted) {
         ++m_address;
         ask();
         return;
     }
+    // At another rate a late answer would arrive garbled.
+    m_lateAddress = 0;
     ++m_rateIndex;
     if (m_rateIndex >= m_rates.size() || m_interrupted) {
         finish(m_found > 0 ? ExitFound : ExitNoneFound);
@@ -169,14 +276,6 @@ void ScanRunner::finish(int status) {
     m_done = true;
     m_timeout.stop();
     m_loop.quit();
-}
-
-void ScanRunner::drainInput() {
-    std::array<std::uint8_t, 256> scratch{};
-    // A failing read ends the draining; the write that follows says what is
-    // wrong with the line.
-    while (m_port.Read(scratch.data(), static_cast<int>(scratch.size())).count > 0) {
-    }
 }
 
 void ScanRunner::printError(const QString& line) {

@@ -6,8 +6,14 @@
 // "found address=N baud=RATE". It waits for an answer only as long as the
 // request and the reply take on the wire at that rate, plus a margin.
 // Progress goes to the error stream.
+//
+// On a line that echoes (a two-wire RS-485 adapter) the request's own echo
+// is taken out of what comes back, as polling does. A reply that comes
+// after its wait, while the next address is asked, still counts for the
+// address that sent it, so a slow adapter never hides a module.
 
 #include "modbus/RtuFrame.h"
+#include "poll/EchoFilter.h"
 #include "serial/ComTypes.h"
 
 #include <QCoreApplication>
@@ -52,13 +58,21 @@ public:
     static constexpr int ExitNoneFound = 3;
 
 private:
+    // What the front of the reply buffer holds, as far as the address asked
+    // before is concerned.
+    enum class Front { Other, LateReplyBegun, LateReply };
+
     void startRate();
     void ask();
     void received(int count);
+    void readInput(int count);
+    void judge();
+    Front lateReplyInFront() const;
+    void dropFront(std::size_t count);
+    void found(int address);
     void waitEnded();
     void nextAddress();
     void finish(int status);
-    void drainInput();
     void printError(const QString& line);
 
     PollPort& m_port;
@@ -70,9 +84,14 @@ private:
     std::size_t m_rateIndex = 0;
     int m_address = FirstAddress;
     TTxFrame m_request{};
+    // What came back since the request went out; in front of it, perhaps,
+    // the late reply of the address asked before.
     TRxFrame m_reply{};
     std::size_t m_replyCount = 0;
+    EchoFilter m_echo;
+    bool m_echoTold = false;
     bool m_answered = false; // this address has answered; the line settles
+    int m_lateAddress = 0;   // asked before this one and silent so far; 0: none
     int m_found = 0;
     int m_status = ExitNoneFound;
     bool m_interrupted = false;

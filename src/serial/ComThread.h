@@ -86,10 +86,13 @@ private:
     /// Hands over what is held (at a stop or a hang-up, so that no byte
     /// announced to nobody is left behind); false when the thread must end.
     bool handOverHeld(WatchState& state);
+    void takeHeldBytesIn(WatchState& state);
     void lookAtTransmitQueue(WatchState& state, TComEvents& batch);
     void lookAtLines(WatchState& state, TComEvents& batch);
     bool DispatchEvents();
     void SendEventMessages();
+    /// The port's Events, less those that no handler would hear of.
+    static TComEvents WatchedEvents(const TCustomComPort& port);
 
     TCustomComPort* m_comPort = nullptr;
     SerialEventWaiter m_stopEvent;

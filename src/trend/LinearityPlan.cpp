@@ -1,6 +1,7 @@
 #include "trend/LinearityPlan.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QStringList>
 #include <cmath>
 
@@ -76,10 +77,8 @@ std::vector<int> LinearityOutputs(const LinearityPlan& plan) {
 }
 
 QString PercentText(double percent) {
-    // Up to three decimals, without trailing zeros: 0.5, 0.045, 1.
-    QString text = QString::number(percent, 'f', 3);
-    while (text.contains('.') && (text.endsWith('0') || text.endsWith('.'))) {
-        text.chop(1);
-    }
+    // As few digits as tell the number apart from every other: 0.5, 1,
+    // 0.0001 as it was given, never rounded to another tolerance.
+    const QString text = QString::number(percent, 'f', QLocale::FloatingPointShortest);
     return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
 }

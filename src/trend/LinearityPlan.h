@@ -34,5 +34,5 @@ QString ParseLinearityRange(const QString& text, LinearityPlan& plan);
 /// do not pass to.
 std::vector<int> LinearityOutputs(const LinearityPlan& plan);
 
-/// A tolerance or a deviation as it is printed: "0.5", "0.045", "1".
+/// A tolerance as it is printed: as given, "0.5", "0.0001", "1".
 QString PercentText(double percent);

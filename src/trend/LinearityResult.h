@@ -54,6 +54,17 @@ struct LinearityResult {
     bool Passed() const;
 };
 
+/// Whether a feedback lies within the tolerance (per cent of the full scale)
+/// of its output. The verdict, the X-Y view's band and the points' colours
+/// all ask this, on the values themselves, so they never disagree.
+bool WithinTolerance(double output, double feedback, double tolerancePercent);
+
+/// A deviation in per cent as it is printed beside the tolerance: three
+/// decimals, or as many as the tolerance was given with, and more where
+/// fewer would show a deviation beyond the tolerance as equal to it (or one
+/// within it as equal to one beyond).
+QString DeviationPercentText(double deviationPercent, double tolerancePercent);
+
 /// Why the test stopped, in the runner's words; empty when it ran to its end.
 QString LinearityStopText(const LinearityResult& result);
 

@@ -39,12 +39,14 @@ void LinearityTest::OnReadout(const ReadoutSample& sample) {
         case WriteState::Waiting:
             break;
         case WriteState::Arrived:
-            // The module has the value: its settle time runs from this read.
+            // The module has had the value since it answered the write.
             m_phase = Phase::Settling;
-            m_settleEnd = sample.time + m_result.plan.settle;
+            m_settleEnd = settleStart(sample) + m_result.plan.settle;
             m_windowStart = m_settleEnd - LinearityWindow;
             m_feedbackSum = 0.0;
             m_readings = 0;
+            // A short settle time may begin its window with this very read.
+            settling(sample);
             break;
         case WriteState::Refused:
             stop(LinearityStop::OutputRefused, sample.output);
@@ -96,10 +98,26 @@ void LinearityTest::settling(const ReadoutSample& sample) {
 }
 
 void LinearityTest::OnTraffic(const TrafficEvent& event) {
-    if (Running() && event.direction == TrafficDirection::Rx &&
-        event.verdict == TrafficVerdict::Ok) {
-        m_missedInRow = 0;
+    if (!Running() || event.direction != TrafficDirection::Rx ||
+        event.verdict != TrafficVerdict::Ok) {
+        return;
     }
+    m_missedInRow = 0;
+    m_lastSoundReply = event.elapsed;
+    // The first sound reply after the write went out, before any read, is
+    // the write's own.
+    const bool awaitingWrite = m_phase == Phase::Writing || m_phase == Phase::Restoring;
+    if (awaitingWrite && m_writeSent && !m_readAfterWrite) {
+        m_writeAnswered = event.elapsed;
+    }
+}
+
+LinearityTest::Clock::time_point
+LinearityTest::settleStart(const ReadoutSample& confirmingRead) const {
+    if (!m_writeAnswered || *m_writeAnswered > m_lastSoundReply) {
+        return confirmingRead.time;
+    }
+    return confirmingRead.time - (m_lastSoundReply - *m_writeAnswered);
 }
 
 void LinearityTest::OnRequestSent(const PollRequest& request) {
@@ -115,6 +133,7 @@ void LinearityTest::OnRequestSent(const PollRequest& request) {
         request.registerIndex == ModuleRegister::OutputDisplay && request.value == m_pendingValue) {
         m_writeSent = true;
         m_readAfterWrite = false;
+        m_writeAnswered.reset();
         ++m_attempts;
         m_result.outputWritten = true;
     } else if (request.kind == PollRequest::Kind::Read && m_writeSent) {
@@ -138,6 +157,7 @@ void LinearityTest::requestWrite(int value) {
     m_pendingValue = value;
     m_writeSent = false;
     m_readAfterWrite = false;
+    m_writeAnswered.reset();
     m_attempts = 0;
     askMailbox();
 }

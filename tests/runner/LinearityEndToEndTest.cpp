@@ -4,7 +4,9 @@
 
 #include "tests/runner/ToolProcess.h"
 
+#include <QDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace tooltest;
@@ -87,6 +89,51 @@ TEST(LinearityEndToEnd, TheSettleTimeMustOutlastTheFeedbackLag) {
     EXPECT_EQ(result.exitCode, 3) << result.lines.join('\n').toStdString();
     EXPECT_TRUE(result.lines.last().endsWith(": FAIL")) << result.lines.last().toStdString();
     EXPECT_GT(std::abs(worst(result.lines.last()).first), 2.0);
+}
+
+TEST(LinearityEndToEnd, TheSettleTimeCountsFromTheWritesReply) {
+    // At 9600 baud the read that confirms a write comes a tenth of a second
+    // after the write's reply. Counted from that read, 750 ms of settling
+    // would all but outlast the module's 800 ms lag, the feedback about a
+    // fifth of the step short in the window; counted from the write's reply
+    // it falls short, the feedback there about three tenths of the step off.
+    ModuleProcess module({"--feedback-lag", "800", "--baud", "9600"});
+    const RunResult result =
+        runTool({"--headless", "--port", module.path(), "--baud", "9600", "--linearity",
+                 "0:2200:2200", "--settle", "750", "--tolerance", "22"});
+    EXPECT_EQ(result.exitCode, 3) << result.lines.join('\n').toStdString();
+    EXPECT_TRUE(result.lines.last().endsWith(", tolerance 22%: FAIL"))
+        << result.lines.last().toStdString();
+    const auto [deviation, output] = worst(result.lines.last());
+    EXPECT_EQ(output, 2200);
+    EXPECT_LT(deviation, -22.0);
+}
+
+TEST(LinearityEndToEnd, TheVerdictIsPrintedWhenTheSummaryCannotBeWritten) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkdir("gone"));
+    const QString summary = folder.filePath("gone/summary.json");
+    QProcess tool;
+    tool.start(QStringLiteral(KESTRO_MODBUS_M_PATH),
+               {"--headless", "--simulate", "--linearity", "1000:1100:100", "--settle", "300",
+                "--summary", summary});
+    ASSERT_TRUE(tool.waitForStarted(ProcessTimeoutMs));
+    // The summary's folder goes away once the run is under way.
+    QByteArray output;
+    while (!output.contains("Tx-") && tool.waitForReadyRead(ProcessTimeoutMs)) {
+        output += tool.readAllStandardOutput();
+    }
+    ASSERT_TRUE(QDir(folder.filePath("gone")).removeRecursively());
+    ASSERT_TRUE(tool.waitForFinished(ProcessTimeoutMs));
+    output += tool.readAllStandardOutput();
+    const QStringList lines = QString::fromUtf8(output).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(tool.exitCode(), 1);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.last().startsWith("linearity: max deviation ")) << lines.last().toStdString();
+    EXPECT_TRUE(lines.last().endsWith(": PASS")) << lines.last().toStdString();
+    EXPECT_EQ(pointRows(lines).size(), 2);
+    const QString errors = QString::fromUtf8(tool.readAllStandardError());
+    EXPECT_TRUE(errors.contains("cannot write the summary: " + summary)) << errors.toStdString();
 }
 
 TEST(LinearityEndToEnd, ALineLostDuringTheTestFailsItAndSaysWhy) {

@@ -13,8 +13,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tooltest;
@@ -300,6 +304,114 @@ TEST(RecordingOfTheRunner, RefusesFilesItCannotWriteBeforeOpeningThePort) {
             << result.errors.toStdString();
     }
     EXPECT_FALSE(QFile::exists(folder.filePath("r.csv")));
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+TEST(RecordingOfTheRunner, ASummaryThatWouldReplaceARecordingIsRefusedBeforeAnythingIsOpened) {
+    QTemporaryDir folder;
+    const QString record = folder.filePath("record.csv");
+    const QString summary = folder.filePath("summary.json");
+    const QByteArray earlierRecording = "an earlier recording\n";
+    const QByteArray earlierSummary = "{\"an earlier\": \"summary\"}\n";
+    for (const auto& [path, content] :
+         {std::pair{record, earlierRecording}, std::pair{record + ".1", earlierRecording},
+          std::pair{summary, earlierSummary}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    ASSERT_TRUE(QFile::link(record, folder.filePath("link.json")));
+    const QString port = "/dev/kestro-no-such-port";
+
+    // The same file by any name, and the older recordings kept beside it.
+    for (const QString& clash :
+         {record, folder.path() + "/./record.csv", folder.filePath("link.json"), record + ".1"}) {
+        SCOPED_TRACE(clash.toStdString());
+        const RunResult result =
+            runTool({"--headless", "--port", port, "--record", record, "--summary", clash});
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.errors.contains("the summary would replace it"))
+            << result.errors.toStdString();
+        EXPECT_TRUE(result.lines.isEmpty());
+        EXPECT_EQ(contentOf(record), earlierRecording);
+        EXPECT_EQ(contentOf(record + ".1"), earlierRecording);
+        EXPECT_FALSE(QFile::exists(record + ".2"));
+    }
+
+    // A summary of its own is checked at the start, but only replaced at the
+    // end: a run that ends early leaves the earlier one as it was.
+    const RunResult result =
+        runTool({"--headless", "--port", port, "--record", record, "--summary", summary});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.errors.contains("串口打开失败")) << result.errors.toStdString();
+    EXPECT_EQ(contentOf(summary), earlierSummary);
+}
+
+TEST(RecordingOfTheRunner, ARecordingIntoAPipeIsRefusedAtOnce) {
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath("pipe.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QElapsedTimer clock;
+    clock.start();
+    const RunResult result =
+        runTool({"--headless", "--port", "/dev/kestro-no-such-port", "--record", pipe});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.errors.contains(pipe + ": not a regular file"))
+        << result.errors.toStdString();
+    EXPECT_FALSE(result.errors.contains("串口打开失败")) << result.errors.toStdString();
+    EXPECT_LT(clock.elapsed(), 20000);
+}
+
+// A file system of 16 kB, so that the disk fills up, not a file size limit.
+class SmallDisk : public ::testing::Test {
+protected:
+    static constexpr qint64 Capacity = 16 * 1024;
+
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "mounting a small tmpfs needs root";
+        }
+        const QByteArray where = QFile::encodeName(m_folder.path());
+        if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=16k") != 0) {
+            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+        }
+        m_mounted = true;
+    }
+    void TearDown() override {
+        if (m_mounted) {
+            ::umount2(QFile::encodeName(m_folder.path()).constData(), MNT_DETACH);
+        }
+    }
+    QString filePath(const QString& name) const { return m_folder.filePath(name); }
+
+private:
+    QTemporaryDir m_folder;
+    bool m_mounted = false;
+};
+
+TEST_F(SmallDisk, AFullDiskKeepsEveryWholeRowItTook) {
+    const QString record = filePath("record.csv");
+    const RunResult result = runTool(
+        {"--headless", "--simulate", "--baud", "115200", "--cycles", "400", "--record", record});
+    ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(result.errors.count("the recording stopped"), 1) << result.errors.toStdString();
+    EXPECT_TRUE(result.errors.contains("No space left on device")) << result.errors.toStdString();
+    const QByteArray written = contentOf(record);
+    EXPECT_TRUE(written.endsWith('\n'));
+    const Recording recording = readRecording(record);
+    EXPECT_TRUE(recording.badRows.isEmpty()) << recording.badRows.join('\n').toStdString();
+    // The disk took rows up to its last byte: only the row that did not fit
+    // whole is missing, never the rows gathered with it.
+    qsizetype longestRow = 0;
+    for (const QByteArray& row : written.split('\n')) {
+        longestRow = std::max(longestRow, row.size() + 1);
+    }
+    EXPECT_GT(written.size(), Capacity - longestRow)
+        << written.size() << " bytes of " << Capacity << ", rows up to " << longestRow;
 }
 
 TEST(RecordingOfTheWindow, RecordFromTheCommandLineRecordsWhatTheWindowPollsUntilItIsTerminated) {

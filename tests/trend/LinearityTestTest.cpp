@@ -92,10 +92,11 @@ LinearityPlan twoPoints() {
 
 TEST(LinearityOnTheEngine, MeansTheReadsOfTheLastQuarterSecondAndWritesTheOutputBack) {
     ScriptedModule module;
-    // The write is confirmed by the read 50 ms after it, so the settle time
-    // runs from there to 350 ms and the window holds the reads from 100 to
-    // 350 ms: 6 of them. The first point reads 2, 4 ... 12 above its output
-    // there (mean +7) after a wild start; the second stays 15 above.
+    // The write is answered at once and confirmed by the read 50 ms after
+    // it; the settle time runs from the write's reply to 350 ms, so the
+    // window holds the reads from 100 to 350 ms: 6 of them. The first point
+    // reads 2, 4 ... 12 above its output there (mean +7) after a wild start;
+    // the second stays 15 above.
     module.feedback = [](int out, milliseconds since) {
         if (since < 100ms) {
             return out + 300;
@@ -105,7 +106,9 @@ TEST(LinearityOnTheEngine, MeansTheReadsOfTheLastQuarterSecondAndWritesTheOutput
         }
         return out + 15;
     };
-    LinearityTest test(module.cycle, twoPoints());
+    LinearityPlan plan = twoPoints();
+    plan.settle = 350ms;
+    LinearityTest test(module.cycle, plan);
     std::optional<LinearityResult> told;
     test.SetOnFinished([&](const LinearityResult& result) { told = result; });
     test.Start();
@@ -136,7 +139,7 @@ TEST(LinearityOnTheEngine, MeansTheReadsOfTheLastQuarterSecondAndWritesTheOutput
     // Within a 1 % tolerance the same readings pass.
     ScriptedModule again;
     again.feedback = module.feedback;
-    LinearityPlan wide = twoPoints();
+    LinearityPlan wide = plan;
     wide.tolerancePercent = 1.0;
     LinearityTest passing(again.cycle, wide);
     passing.Start();

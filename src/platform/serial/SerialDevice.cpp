@@ -367,9 +367,10 @@ SerialIoResult SerialDevice::read(void* buffer, int count) {
             until =
                 std::min(until, Clock::now() + std::chrono::milliseconds(m_timeouts.readInterval));
         }
-        // While bytes are read ahead, the event thread may take the ones this
-        // read waits for; it then wakes the read.
-        const int keptFd = m_readAhead.enabled() ? m_readAhead.beginWaiting() : -1;
+        // The event thread may take the bytes this read waits for into the
+        // buffer (reading ahead, or keeping bytes it holds safe); it then
+        // wakes the read.
+        const int keptFd = m_readAhead.beginWaiting();
         guard.unlock();
         const int waited = waitFor(m_fd, POLLIN, until, keptFd);
         if (keptFd >= 0) {

@@ -94,7 +94,9 @@ public:
     void setReadAhead(bool on, std::function<void()> onEventChar = {});
     /// Takes what the driver holds into the buffer, through the receive
     /// options, and says whether the event character was among it. For the
-    /// event thread; safe beside read() on another thread.
+    /// event thread, also while reading ahead is off (bytes it holds back
+    /// are kept safe from a hang-up that way); safe beside read() on another
+    /// thread, which serves the buffer first.
     SerialReadAheadResult readAhead();
     /// Writes count bytes, waiting for room up to the write timeout; the
     /// count is what the driver took.

@@ -208,10 +208,11 @@ QString TrendWindow::VerdictText(const LinearityResult& result) {
     const QString verdict = result.Passed() ? tr("合格") : tr("不合格");
     QString text;
     if (const auto worst = result.WorstPoint()) {
-        text = tr("最大偏差 %1%（输出 %2），允许 %3%：%4")
-                   .arg(QString::number(worst->DeviationPercent(), 'f', 3))
-                   .arg(worst->output)
-                   .arg(tolerance, verdict);
+        text =
+            tr("最大偏差 %1%（输出 %2），允许 %3%：%4")
+                .arg(DeviationPercentText(worst->DeviationPercent(), result.plan.tolerancePercent))
+                .arg(worst->output)
+                .arg(tolerance, verdict);
     } else {
         text = tr("未测得任何点，允许 %1%：%2").arg(tolerance, verdict);
     }

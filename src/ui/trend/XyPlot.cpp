@@ -64,7 +64,7 @@ QPoint XyPlot::PixelOf(double output, double feedback) const {
 }
 
 bool XyPlot::WithinTolerance(double output, double feedback) const {
-    return std::abs(feedback - output) <= m_tolerance * OutputFullScale / 100.0 + 1e-9;
+    return ::WithinTolerance(output, feedback, m_tolerance);
 }
 
 QString XyPlot::PointerText() const {

@@ -2,6 +2,7 @@
 // 125, 150 and 200 %: rendered through their own paint path into an image of
 // that device pixel ratio, as the window's backing store is on such a screen.
 
+#include "tests/support/ScreenPixels.h"
 #include "tests/ui/main/WindowTestSupport.h"
 
 #include "widgets/instrument/iLabel.h"
@@ -26,29 +27,6 @@ QImage renderAt(QWidget& widget, qreal ratio) {
     widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     image.setDevicePixelRatio(1.0);
     return image.convertToFormat(QImage::Format_RGB32);
-}
-
-struct BlockCount {
-    int inked = 0; // 2 × 2 blocks with any pixel not of the background
-    int mixed = 0; // ... of which not all four pixels are of one colour
-};
-
-// The 2 × 2 blocks of a picture twice the size of the widget.
-BlockCount blocksOf(const QImage& image, QRgb background) {
-    BlockCount count;
-    for (int y = 0; y + 1 < image.height(); y += 2) {
-        for (int x = 0; x + 1 < image.width(); x += 2) {
-            const QRgb pixels[] = {image.pixel(x, y), image.pixel(x + 1, y), image.pixel(x, y + 1),
-                                   image.pixel(x + 1, y + 1)};
-            const bool inked = std::any_of(std::begin(pixels), std::end(pixels),
-                                           [&](QRgb pixel) { return pixel != background; });
-            const bool single = std::all_of(std::begin(pixels), std::end(pixels),
-                                            [&](QRgb pixel) { return pixel == pixels[0]; });
-            count.inked += inked ? 1 : 0;
-            count.mixed += inked && !single ? 1 : 0;
-        }
-    }
-    return count;
 }
 
 int countOf(const QImage& image, const QColor& color) {

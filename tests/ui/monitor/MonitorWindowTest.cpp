@@ -19,8 +19,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableWidget>
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -244,6 +249,34 @@ TEST_F(MonitorWindowTest, TheStatisticsFollowThePollingAndStartResetsThem) {
     EXPECT_EQ(statistics->ValueOf("no-reply"), "");
     clickStop();
     ASSERT_TRUE(waitFor([this] { return !form->ComPort.Connected(); }));
+}
+
+TEST_F(MonitorWindowTest, ARecordingIntoAPipeIsRefusedWithoutHoldingTheWindowUp) {
+    const QString pipe = m_config.filePath("pipe.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // Should the opening wait for a reader, one comes after five seconds, so
+    // that the test ends (and fails) instead of hanging.
+    std::atomic<bool> returned = false;
+    int reader = -1;
+    std::thread rescue([&] {
+        for (int waited = 0; waited < 50 && !returned; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!returned) {
+            reader = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+        }
+    });
+    const QString error = form->StartRecording(pipe);
+    returned = true;
+    rescue.join();
+    const bool recording = form->Commands().Recorder().Recording();
+    form->Commands().StopRecording();
+    if (reader >= 0) {
+        ::close(reader);
+    }
+    EXPECT_EQ(error, pipe + ": not a regular file (a pipe, device or socket); choose a file");
+    EXPECT_FALSE(recording);
+    EXPECT_FALSE(portPanel().contains("记录")) << portPanel().toStdString();
 }
 
 TEST_F(MonitorWindowTest, ARecordingThatCannotGrowIsToldOnceAndPollingGoesOn) {

@@ -153,3 +153,47 @@ TEST(XyViewPixels, IdealLineToleranceBandSamplesAndPointsLandWhereTheyShould) {
     }
     EXPECT_NE(image.pixelColor(56 + 220 + 3, 482 - 220), PlotColors::Point);
 }
+
+TEST(XyViewAndVerdict, AgreeAtTheToleranceEdgeAndShowTheToleranceAsGiven) {
+    struct Case {
+        double tolerance;
+        double deviation; // counts above the output
+        bool passes;
+        const char* toleranceText;
+        const char* summary;
+    };
+    // 0.5 % of 2200 is 11 counts, 0.0001 % is 0.0022 counts.
+    const Case cases[] = {
+        {0.5, 11.0, true, "0.5", "max deviation 0.500% at output 1100, tolerance 0.5%: PASS"},
+        {0.5, 11.0088, false, "0.5", "max deviation 0.5004% at output 1100, tolerance 0.5%: FAIL"},
+        {0.1, 2.2, true, "0.1", "max deviation 0.100% at output 1100, tolerance 0.1%: PASS"},
+        {0.0001, 0.0044, false, "0.0001",
+         "max deviation 0.0002% at output 1100, tolerance 0.0001%: FAIL"},
+        {0.0001, 0.0022, true, "0.0001",
+         "max deviation 0.0001% at output 1100, tolerance 0.0001%: PASS"},
+    };
+    TrendHistory history;
+    XyPlot plot(history);
+    plot.resize(56 + 463 + 8, 20 + 463 + 36);
+    for (const Case& edge : cases) {
+        SCOPED_TRACE(edge.summary);
+        LinearityResult result;
+        result.plan.from = result.plan.to = 1100;
+        result.plan.tolerancePercent = edge.tolerance;
+        result.plannedPoints = 1;
+        result.points = {LinearityPoint{1100, 1100.0 + edge.deviation, 4}};
+        EXPECT_EQ(result.Passed(), edge.passes);
+        EXPECT_EQ(LinearitySummaryLine(result).toStdString(),
+                  std::string("linearity: ") + edge.summary);
+        const QString verdict = TrendWindow::VerdictText(result);
+        EXPECT_TRUE(verdict.contains(QStringLiteral("允许 %1%：").arg(edge.toleranceText)))
+            << verdict.toStdString();
+
+        // The point's square in the X-Y view: white inside the band, yellow outside.
+        plot.SetTolerance(edge.tolerance);
+        plot.SetPoints(result.points);
+        const QImage image = plot.grab().toImage();
+        EXPECT_EQ(image.pixelColor(56 + 220, 482 - 220),
+                  edge.passes ? PlotColors::Point : PlotColors::Stray);
+    }
+}
