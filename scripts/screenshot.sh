@@ -2,8 +2,9 @@
 # Starts the tool on the virtual module under a virtual X display, lets it
 # poll for a few seconds and saves a picture of the screen as PNG, with the
 # texts in the language given (zh, the default, en or auto; see --lang), on
-# a desktop scaled by SCALE (1, the default, 1.5 for 150 %, 2 for 200 %; the
-# screen grows with it, so the whole window is in the picture).
+# a desktop scaled by SCALE (1, the default, 1.5 for 150 %, 2 for 200 %) the
+# way X desktops scale their programs: Xft.dpi set to 96 × SCALE with xrdb.
+# The screen grows with it, so the whole window is in the picture.
 #
 #   scripts/screenshot.sh [BUILD_DIR] [OUTPUT.png] [LANGUAGE] [SCALE]
 set -eu
@@ -27,9 +28,12 @@ if ! screen_size=$(awk -v scale="$scale" 'BEGIN {
     echo "screenshot.sh: the scale must be a number from 1 to 4, not $scale" >&2
     exit 2
 fi
+dpi=$(awk -v scale="$scale" 'BEGIN { printf "%d", 96 * scale + 0.5 }')
 
 config_dir=$(mktemp -d)
-Xvfb "$display_number" -screen 0 "${screen_size}x24" -nolisten tcp >/dev/null 2>&1 &
+# Without -noreset the server would reset, and lose the resources xrdb loads
+# below, as soon as xrdb, its first client, leaves.
+Xvfb "$display_number" -noreset -screen 0 "${screen_size}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 tool_pid=
 cleanup() {
@@ -39,10 +43,11 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 sleep 1
+echo "Xft.dpi: $dpi" | DISPLAY="$display_number" xrdb -merge
 
 # A configuration folder of its own, so the operator's settings stay as they are.
 DISPLAY="$display_number" KESTRO_CONFIG_DIR="$config_dir" QT_QPA_PLATFORM=xcb \
-    QT_SCALE_FACTOR="$scale" "$program" --simulate --start --lang "$language" &
+    "$program" --simulate --start --lang "$language" &
 tool_pid=$!
 sleep "$settle_seconds"
 DISPLAY="$display_number" import -window root "$output"

@@ -72,30 +72,6 @@
         <translation>--simulate and --port exclude each other</translation>
     </message>
     <message>
-        <source>--headless needs --port PATH or --simulate</source>
-        <translation>--headless needs --port PATH or --simulate</translation>
-    </message>
-    <message>
-        <source>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
-  (no option)        the operator window on the stored port
-  --simulate         the window on the built-in virtual module; the stored
-                     port settings are read but not overwritten
-  --start            press Start once the window is up
-  --record FILE      record the traffic in FILE from the start (CSV), as the
-                     monitor&apos;s context menu does
-  --record-max-mb N  as for the runner
-</source>
-        <translation>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
-  (no option)        the operator window on the stored port
-  --simulate         the window on the built-in virtual module; the stored
-                     port settings are read but not overwritten
-  --start            press Start once the window is up
-  --record FILE      record the traffic in FILE from the start (CSV), as the
-                     monitor&apos;s context menu does
-  --record-max-mb N  as for the runner
-</translation>
-    </message>
-    <message>
         <source>--settle needs a whole number of milliseconds, got &quot;%1&quot;</source>
         <translation>--settle needs a whole number of milliseconds, got &quot;%1&quot;</translation>
     </message>
@@ -112,11 +88,138 @@
         <translation>--linearity ends the run itself; leave out --cycles</translation>
     </message>
     <message>
+        <source>--listen and %1 exclude each other</source>
+        <translation>--listen and %1 exclude each other</translation>
+    </message>
+    <message>
+        <source>--listen needs --port PATH</source>
+        <translation>--listen needs --port PATH</translation>
+    </message>
+    <message>
+        <source>--print-plan takes no other option than --headless</source>
+        <translation>--print-plan takes no other option than --headless</translation>
+    </message>
+    <message>
+        <source>%1 belongs to --test</source>
+        <translation>%1 belongs to --test</translation>
+    </message>
+    <message>
+        <source>--test and %1 exclude each other</source>
+        <translation>--test and %1 exclude each other</translation>
+    </message>
+    <message>
+        <source>--test needs --serial SN</source>
+        <translation>--test needs --serial SN</translation>
+    </message>
+    <message>
+        <source>--serial must be 1 to 64 letters, digits, &apos;-&apos;, &apos;_&apos; or &apos;.&apos;, got &quot;%1&quot;</source>
+        <translation>--serial must be 1 to 64 letters, digits, &apos;-&apos;, &apos;_&apos; or &apos;.&apos;, got &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>
+The function test of one unit:
+       kestro-modbus-m --headless (--port PATH | --simulate) --test --serial SN
+                       [--plan FILE] [--report-dir DIR] [--station-log FILE]
+                       [--baud RATE] [--address N]
+       kestro-modbus-m --headless --print-plan
+
+  --test             run the plan&apos;s steps on the unit, then leave it safe (relay
+                     off, output 0); prints &quot;step NAME: PASS|FAIL|SKIP&quot; with the
+                     measurements, then &quot;test SN: PASS&quot; or &quot;test SN: FAIL
+                     (failed: NAME,...)&quot;
+  --serial SN        the unit&apos;s serial number: 1 to 64 letters, digits, - _ .
+  --plan FILE        the test plan (JSON); default: the built-in plan
+  --report-dir DIR   where SN-&lt;time&gt;-&lt;attempt&gt;.json and .pdf go (default: .)
+  --station-log FILE one CSV row per test (default: DIR/station-log.csv)
+  --baud, --address  the line&apos;s rate and the unit&apos;s address, instead of the plan&apos;s
+  --print-plan       write the built-in plan to standard output
+
+Exit status of a test: 0 PASS, 3 FAIL, 1 the test could not run or was
+interrupted (ABORTED), 2 a bad command line or plan.
+</source>
+        <translation>
+The function test of one unit:
+       kestro-modbus-m --headless (--port PATH | --simulate) --test --serial SN
+                       [--plan FILE] [--report-dir DIR] [--station-log FILE]
+                       [--baud RATE] [--address N]
+       kestro-modbus-m --headless --print-plan
+
+  --test             run the plan&apos;s steps on the unit, then leave it safe (relay
+                     off, output 0); prints &quot;step NAME: PASS|FAIL|SKIP&quot; with the
+                     measurements, then &quot;test SN: PASS&quot; or &quot;test SN: FAIL
+                     (failed: NAME,...)&quot;
+  --serial SN        the unit&apos;s serial number: 1 to 64 letters, digits, - _ .
+  --plan FILE        the test plan (JSON); default: the built-in plan
+  --report-dir DIR   where SN-&lt;time&gt;-&lt;attempt&gt;.json and .pdf go (default: .)
+  --station-log FILE one CSV row per test (default: DIR/station-log.csv)
+  --baud, --address  the line&apos;s rate and the unit&apos;s address, instead of the plan&apos;s
+  --print-plan       write the built-in plan to standard output
+
+Exit status of a test: 0 PASS, 3 FAIL, 1 the test could not run or was
+interrupted (ABORTED), 2 a bad command line or plan.
+</translation>
+    </message>
+    <message>
+        <source>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
+                       [--test] [--plan FILE] [--report-dir DIR] [--station-log FILE]
+  (no option)        the operator window on the stored port
+  --simulate         the window on the built-in virtual module; the stored
+                     port settings are read but not overwritten
+  --start            press Start once the window is up
+  --record FILE      record the traffic in FILE from the start (CSV), as the
+                     monitor&apos;s context menu does
+  --record-max-mb N  as for the runner
+  --test             open the production test window (F6) once the window is up
+  --plan FILE, --report-dir DIR, --station-log FILE
+                     the production test&apos;s plan and records, as for the runner
+</source>
+        <translation>       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]
+                       [--test] [--plan FILE] [--report-dir DIR] [--station-log FILE]
+  (no option)        the operator window on the stored port
+  --simulate         the window on the built-in virtual module; the stored
+                     port settings are read but not overwritten
+  --start            press Start once the window is up
+  --record FILE      record the traffic in FILE from the start (CSV), as the
+                     monitor&apos;s context menu does
+  --record-max-mb N  as for the runner
+  --test             open the production test window (F6) once the window is up
+  --plan FILE, --report-dir DIR, --station-log FILE
+                     the production test&apos;s plan and records, as for the runner
+</translation>
+    </message>
+    <message>
+        <source>--tcp and --rtu-over-tcp exclude each other</source>
+        <translation>--tcp and --rtu-over-tcp exclude each other</translation>
+    </message>
+    <message>
+        <source>%1 port must be 1..65535, got &quot;%2&quot;</source>
+        <translation>%1 port must be 1..65535, got &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>%1 needs HOST[:PORT], got &quot;%2&quot;</source>
+        <translation>%1 needs HOST[:PORT], got &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>%1 and %2 exclude each other</source>
+        <translation>%1 and %2 exclude each other</translation>
+    </message>
+    <message>
+        <source>--scan over a network line takes one --baud at most: the rate of the serial line behind the gateway</source>
+        <translation>--scan over a network line takes one --baud at most: the rate of the serial line behind the gateway</translation>
+    </message>
+    <message>
+        <source>--headless needs --port PATH, --tcp HOST[:PORT], --rtu-over-tcp HOST[:PORT] or --simulate</source>
+        <translation>--headless needs --port PATH, --tcp HOST[:PORT], --rtu-over-tcp HOST[:PORT] or --simulate</translation>
+    </message>
+    <message>
         <source>usage: kestro-modbus-m --headless (--port PATH | --simulate) [--baud RATE]
                        [--address N] [--cycles K] [--write REG=VALUE]...
                        [--record FILE] [--record-max-mb N] [--summary FILE]
                        [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
        kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       kestro-modbus-m --headless --listen --port PATH [--baud RATE]
+                       [--address N] [--record FILE] [--summary FILE]
+       (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT] in place of --port)
        kestro-modbus-m --simulate
 
 Polls the 20 holding registers of one Modbus RTU slave and prints every
@@ -126,6 +229,15 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
 
   --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
                      no parity, no flow control)
+  --tcp HOST[:PORT]  poll over Modbus TCP (port 502 by default): a gateway, or
+                     a device that speaks Modbus TCP itself
+  --rtu-over-tcp HOST[:PORT]
+                     poll through a serial device server that passes the RTU
+                     frames through (port 502 by default); on both network
+                     lines --baud is the rate of the serial line behind, which
+                     sets the pause after a reply (without it a Modbus TCP
+                     device takes the shortest pause, a device server 9600),
+                     and a lost connection is made again every second
   --simulate         poll the built-in virtual module instead of a device
   --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
                      19200, 38400, 56000, 57600, 115200, 128000 or 256000
@@ -155,9 +267,17 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
                      19200, 38400, 57600, 115200, 4800, 2400) ask addresses
                      1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
                      for each that answers; progress goes to standard error
+  --listen           listen to a bus another master polls, sending nothing
+                     (the port is opened for reading only; DTR and RTS are
+                     not set): the master&apos;s frames print as Tx- lines, the
+                     slaves&apos; and bytes that make no frame as Rx- lines; at
+                     SIGINT or SIGTERM Tx= counts the master&apos;s requests, Er=
+                     those without a sound reply, and registers= the values
+                     the master last read from --address (see docs/listen.md)
 
 Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
-port could not be opened or a file could not be written, 2 a bad command line,
+port could not be opened, the host of a network line could not be found or a file
+could not be written, 2 a bad command line,
 3 a scan found no module or the linearity test failed (a deviation beyond the
 tolerance, or the line was lost).
 </source>
@@ -166,6 +286,9 @@ tolerance, or the line was lost).
                        [--record FILE] [--record-max-mb N] [--summary FILE]
                        [--linearity FROM:TO:STEP [--settle MS] [--tolerance PCT]]
        kestro-modbus-m --headless --port PATH --scan [--baud RATE]...
+       kestro-modbus-m --headless --listen --port PATH [--baud RATE]
+                       [--address N] [--record FILE] [--summary FILE]
+       (--tcp HOST[:PORT] or --rtu-over-tcp HOST[:PORT] in place of --port)
        kestro-modbus-m --simulate
 
 Polls the 20 holding registers of one Modbus RTU slave and prints every
@@ -175,6 +298,15 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
 
   --port PATH        serial device, e.g. /dev/ttyUSB0 (8 data bits, 2 stop bits,
                      no parity, no flow control)
+  --tcp HOST[:PORT]  poll over Modbus TCP (port 502 by default): a gateway, or
+                     a device that speaks Modbus TCP itself
+  --rtu-over-tcp HOST[:PORT]
+                     poll through a serial device server that passes the RTU
+                     frames through (port 502 by default); on both network
+                     lines --baud is the rate of the serial line behind, which
+                     sets the pause after a reply (without it a Modbus TCP
+                     device takes the shortest pause, a device server 9600),
+                     and a lost connection is made again every second
   --simulate         poll the built-in virtual module instead of a device
   --baud RATE        110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400,
                      19200, 38400, 56000, 57600, 115200, 128000 or 256000
@@ -204,9 +336,17 @@ request (Tx-) and reply (Rx-) as a hexadecimal traffic line, then
                      19200, 38400, 57600, 115200, 4800, 2400) ask addresses
                      1 to 127 in turn and print &quot;found address=N baud=RATE&quot;
                      for each that answers; progress goes to standard error
+  --listen           listen to a bus another master polls, sending nothing
+                     (the port is opened for reading only; DTR and RTS are
+                     not set): the master&apos;s frames print as Tx- lines, the
+                     slaves&apos; and bytes that make no frame as Rx- lines; at
+                     SIGINT or SIGTERM Tx= counts the master&apos;s requests, Er=
+                     those without a sound reply, and registers= the values
+                     the master last read from --address (see docs/listen.md)
 
 Exit status: 0 done (a scan: found a module; a linearity test: it passed), 1 the
-port could not be opened or a file could not be written, 2 a bad command line,
+port could not be opened, the host of a network line could not be found or a file
+could not be written, 2 a bad command line,
 3 a scan found no module or the linearity test failed (a deviation beyond the
 tolerance, or the line was lost).
 </translation>
@@ -245,6 +385,10 @@ tolerance, or the line was lost).
         <source>the virtual module could not start: %1</source>
         <translation>the virtual module could not start: %1</translation>
     </message>
+    <message>
+        <source>kestro-modbus-m: cannot find the host %1: %2</source>
+        <translation>kestro-modbus-m: cannot find the host %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>HeadlessRunner</name>
@@ -263,6 +407,17 @@ tolerance, or the line was lost).
     <message>
         <source>the output could not be written back to %1</source>
         <translation>the output could not be written back to %1</translation>
+    </message>
+    <message>
+        <source>--summary %1 is the recording %2: the summary would replace it; name another file</source>
+        <translation>--summary %1 is the recording %2: the summary would replace it; name another file</translation>
+    </message>
+</context>
+<context>
+    <name>HostResolver</name>
+    <message>
+        <source>the name service gave no answer within %1 s</source>
+        <translation>the name service gave no answer within %1 s</translation>
     </message>
 </context>
 <context>
@@ -347,12 +502,12 @@ tolerance, or the line was lost).
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>起始输出 (0-2200)</source>
-        <translation>From output (0-2200)</translation>
+        <source>起始输出 (0-%1)</source>
+        <translation>From output (0-%1)</translation>
     </message>
     <message>
-        <source>终止输出 (0-2200)</source>
-        <translation>To output (0-2200)</translation>
+        <source>终止输出 (0-%1)</source>
+        <translation>To output (0-%1)</translation>
     </message>
     <message>
         <source>步长</source>
@@ -363,8 +518,8 @@ tolerance, or the line was lost).
         <translation>Settle time</translation>
     </message>
     <message>
-        <source>允许偏差 (满量程 2200)</source>
-        <translation>Tolerance (of full scale 2200)</translation>
+        <source>允许偏差 (满量程 %1)</source>
+        <translation>Tolerance (of full scale %1)</translation>
     </message>
     <message>
         <source>起始输出不能大于终止输出。</source>
@@ -396,6 +551,70 @@ tolerance, or the line was lost).
     <message>
         <source>--linearity needs FROM:TO:STEP, three whole numbers, got &quot;%1&quot;</source>
         <translation>--linearity needs FROM:TO:STEP, three whole numbers, got &quot;%1&quot;</translation>
+    </message>
+</context>
+<context>
+    <name>ListenChoice</name>
+    <message>
+        <source>只听总线（不发送）</source>
+        <translation>Listen to the bus only (send nothing)</translation>
+    </message>
+    <message>
+        <source>停止监听</source>
+        <translation>Stop listening</translation>
+    </message>
+    <message>
+        <source>正在监听总线，不能写寄存器</source>
+        <translation>Listening to the bus: registers cannot be written</translation>
+    </message>
+    <message>
+        <source>正在轮询：先按“停止”，再选择只听总线</source>
+        <translation>Polling: press Stop first, then choose to listen to the bus</translation>
+    </message>
+    <message>
+        <source>只听总线，不发送</source>
+        <translation>Listening to the bus, sending nothing</translation>
+    </message>
+    <message>
+        <source>USB 适配器延迟 %1 ms，应答时间为粗略值；改为 1 ms 的 udev 规则（写入 %2 后重插）：%3</source>
+        <translation>USB adapter latency %1 ms: response times are coarse. The udev rule that makes it 1 ms (put it into %2, then plug the adapter in again): %3</translation>
+    </message>
+</context>
+<context>
+    <name>ListenEngine</name>
+    <message>
+        <source>%1: the USB adapter holds received bytes for %2 ms (its latency timer), so response times are coarse. To lower it to 1 ms, put this rule into %3 and plug the adapter in again: %4</source>
+        <translation>%1: the USB adapter holds received bytes for %2 ms (its latency timer), so response times are coarse. To lower it to 1 ms, put this rule into %3 and plug the adapter in again: %4</translation>
+    </message>
+</context>
+<context>
+    <name>ListenRunner</name>
+    <message>
+        <source>the recording stopped, listening goes on: %1</source>
+        <translation>the recording stopped, listening goes on: %1</translation>
+    </message>
+    <message>
+        <source>listening on %1 at %2 baud; nothing is sent</source>
+        <translation>listening on %1 at %2 baud; nothing is sent</translation>
+    </message>
+    <message>
+        <source>cannot record the traffic: %1</source>
+        <translation>cannot record the traffic: %1</translation>
+    </message>
+    <message>
+        <source>cannot write the summary: %1</source>
+        <translation>cannot write the summary: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ModbusTcpFraming</name>
+    <message>
+        <source>The peer sent a frame with protocol id %1, which is not Modbus TCP.</source>
+        <translation>The peer sent a frame with protocol id %1, which is not Modbus TCP.</translation>
+    </message>
+    <message>
+        <source>The peer sent a frame length of %1 bytes, which no Modbus frame has.</source>
+        <translation>The peer sent a frame length of %1 bytes, which no Modbus frame has.</translation>
     </message>
 </context>
 <context>
@@ -470,6 +689,95 @@ tolerance, or the line was lost).
     </message>
 </context>
 <context>
+    <name>NetworkLine</name>
+    <message>
+        <source>Cannot connect to %1: %2.</source>
+        <translation>Cannot connect to %1: %2.</translation>
+    </message>
+    <message>
+        <source>The network line has no host.</source>
+        <translation>The network line has no host.</translation>
+    </message>
+    <message>
+        <source>Cannot find the host %1: %2.</source>
+        <translation>Cannot find the host %1: %2.</translation>
+    </message>
+    <message>
+        <source>it has no address</source>
+        <translation>it has no address</translation>
+    </message>
+    <message>
+        <source>The network line is not open.</source>
+        <translation>The network line is not open.</translation>
+    </message>
+    <message>
+        <source>The connection to %1 failed: %2.</source>
+        <translation>The connection to %1 failed: %2.</translation>
+    </message>
+    <message>
+        <source>%1 closed the connection.</source>
+        <translation>%1 closed the connection.</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkLineDialog</name>
+    <message>
+        <source>网络连接</source>
+        <translation>Network line</translation>
+    </message>
+    <message>
+        <source>主机名或 IP 地址</source>
+        <translation>host name or IP address</translation>
+    </message>
+    <message>
+        <source>Modbus TCP 设备本身（无串口网关）</source>
+        <translation>A Modbus TCP device itself (no serial gateway)</translation>
+    </message>
+    <message>
+        <source>经网关或串口服务器时，回复后的间隔按串口设置中的波特率（网关后串口的速率）。</source>
+        <translation>Through a gateway or device server, the pause after a reply follows the baud rate of the serial settings (the rate of the serial line behind it).</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>帧格式</source>
+        <translation>Framing</translation>
+    </message>
+    <message>
+        <source>请填写主机名或 IP 地址（端口另填）。</source>
+        <translation>Enter a host name or IP address (the port goes in its own field).</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkLineStore</name>
+    <message>
+        <source>The settings file is damaged.</source>
+        <translation>The settings file is damaged.</translation>
+    </message>
+    <message>
+        <source>The network line&apos;s settings cannot be read.</source>
+        <translation>The network line&apos;s settings cannot be read.</translation>
+    </message>
+    <message>
+        <source>The network line&apos;s settings cannot be stored.</source>
+        <translation>The network line&apos;s settings cannot be stored.</translation>
+    </message>
+</context>
+<context>
     <name>OpenFailure</name>
     <message>
         <source>(no port chosen)</source>
@@ -479,16 +787,130 @@ tolerance, or the line was lost).
 <context>
     <name>PollCycle</name>
     <message>
-        <source>The port refused the request.</source>
-        <translation>The port refused the request.</translation>
-    </message>
-    <message>
         <source>The line echoes every request (an RS-485 adapter with local echo); the echo is dropped.</source>
         <translation>The line echoes every request (an RS-485 adapter with local echo); the echo is dropped.</translation>
     </message>
     <message>
         <source>串口打开失败，串口号可能不存在，请检查设置</source>
         <translation>The port could not be opened; it may not exist. Check the settings.</translation>
+    </message>
+</context>
+<context>
+    <name>PollPort</name>
+    <message>
+        <source>This line has no rate of its own.</source>
+        <translation>This line has no rate of its own.</translation>
+    </message>
+    <message>
+        <source>This line cannot be opened for listening only.</source>
+        <translation>This line cannot be opened for listening only.</translation>
+    </message>
+</context>
+<context>
+    <name>ProductionTestWindow</name>
+    <message>
+        <source>请扫描序列号</source>
+        <translation>Scan a serial number</translation>
+    </message>
+    <message>
+        <source>出厂测试</source>
+        <translation>Production test</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>Serial</translation>
+    </message>
+    <message>
+        <source>扫描或输入序列号后按回车</source>
+        <translation>Scan or type the serial number, then Enter</translation>
+    </message>
+    <message>
+        <source>停止测试</source>
+        <translation>Stop test</translation>
+    </message>
+    <message>
+        <source>步骤</source>
+        <translation>Step</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>测量值</source>
+        <translation>Measurements</translation>
+    </message>
+    <message>
+        <source>测试进行中，请等待结果。</source>
+        <translation>A test is running; wait for its result.</translation>
+    </message>
+    <message>
+        <source>序列号无效：“%1”。只能用字母、数字、-、_ 和 .，最长 64 个字符。</source>
+        <translation>Invalid serial number &quot;%1&quot;: letters, digits, -, _ and . only, at most 64 characters.</translation>
+    </message>
+    <message>
+        <source>测试计划无法读取：%1</source>
+        <translation>The test plan cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>无法写入报告：%1</source>
+        <translation>Cannot write the report: %1</translation>
+    </message>
+    <message>
+        <source>串口无法打开，测试没有开始。</source>
+        <translation>The port cannot be opened; the test did not start.</translation>
+    </message>
+    <message>
+        <source>测试中…</source>
+        <translation>Testing…</translation>
+    </message>
+    <message>
+        <source>正在测试 %1</source>
+        <translation>Testing %1</translation>
+    </message>
+    <message>
+        <source>等待</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>测试中</source>
+        <translation>Testing</translation>
+    </message>
+    <message>
+        <source>%1：%2。报告：%3</source>
+        <translation>%1: %2. Report: %3</translation>
+    </message>
+    <message>
+        <source>%1：%2。无法写入报告：%3</source>
+        <translation>%1: %2. Cannot write the records: %3</translation>
+    </message>
+    <message>
+        <source>已测 %1    合格 %2    良率 %3</source>
+        <translation>Tested %1    Passed %2    Yield %3</translation>
+    </message>
+    <message>
+        <source>通信</source>
+        <translation>Communication</translation>
+    </message>
+    <message>
+        <source>地址和波特率</source>
+        <translation>Address and rate</translation>
+    </message>
+    <message>
+        <source>继电器</source>
+        <translation>Relay</translation>
+    </message>
+    <message>
+        <source>输出线性</source>
+        <translation>Output linearity</translation>
+    </message>
+    <message>
+        <source>校准</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>恢复安全状态</source>
+        <translation>Left safe</translation>
     </message>
 </context>
 <context>
@@ -571,6 +993,13 @@ tolerance, or the line was lost).
     </message>
 </context>
 <context>
+    <name>RtuOverTcpFraming</name>
+    <message>
+        <source>The peer sent more than %1 bytes for one request, more than any Modbus RTU frame holds.</source>
+        <translation>The peer sent more than %1 bytes for one request, more than any Modbus RTU frame holds.</translation>
+    </message>
+</context>
+<context>
     <name>ScanRunner</name>
     <message>
         <source>scan: no module answered</source>
@@ -583,6 +1012,17 @@ tolerance, or the line was lost).
     <message>
         <source>scan: %1 baud, addresses %2 to %3, up to %4 s</source>
         <translation>scan: %1 baud, addresses %2 to %3, up to %4 s</translation>
+    </message>
+    <message>
+        <source>scan: the line echoes every request (an RS-485 adapter with local echo); the echo is dropped</source>
+        <translation>scan: the line echoes every request (an RS-485 adapter with local echo); the echo is dropped</translation>
+    </message>
+</context>
+<context>
+    <name>SharedLine</name>
+    <message>
+        <source>The line is in use: polling and listening take turns.</source>
+        <translation>The line is in use: polling and listening take turns.</translation>
     </message>
 </context>
 <context>
@@ -638,6 +1078,14 @@ tolerance, or the line was lost).
     <message>
         <source>应答时间 最大</source>
         <translation>Response max</translation>
+    </message>
+    <message>
+        <source>应答时间 粗略</source>
+        <translation>Response coarse</translation>
+    </message>
+    <message>
+        <source>%1 个（USB 适配器延迟）</source>
+        <translation>%1 (USB adapter latency)</translation>
     </message>
 </context>
 <context>
@@ -737,6 +1185,26 @@ tolerance, or the line was lost).
         <source>停止</source>
         <translation>Stop</translation>
     </message>
+    <message>
+        <source>正在只听总线：先按“停止”，再开始轮询</source>
+        <translation>Listening to the bus: press Stop first, then start polling</translation>
+    </message>
+    <message>
+        <source>串口</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>网络连接 %1</source>
+        <translation>Network line %1</translation>
+    </message>
+    <message>
+        <source>网络连接</source>
+        <translation>Network line</translation>
+    </message>
+    <message>
+        <source>网络连接设置...</source>
+        <translation>Network line settings...</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -791,6 +1259,32 @@ tolerance, or the line was lost).
     <message>
         <source>值:</source>
         <translation>=</translation>
+    </message>
+</context>
+<context>
+    <name>TcpClient</name>
+    <message>
+        <source>no answer within %1 s</source>
+        <translation>no answer within %1 s</translation>
+    </message>
+    <message>
+        <source>the peer takes no more data</source>
+        <translation>the peer takes no more data</translation>
+    </message>
+</context>
+<context>
+    <name>TestRunner</name>
+    <message>
+        <source>kestro-modbus-m: cannot write reports: %1</source>
+        <translation>kestro-modbus-m: cannot write reports: %1</translation>
+    </message>
+    <message>
+        <source>kestro-modbus-m: cannot write the report: %1</source>
+        <translation>kestro-modbus-m: cannot write the report: %1</translation>
+    </message>
+    <message>
+        <source>kestro-modbus-m: cannot write the test&apos;s records: %1</source>
+        <translation>kestro-modbus-m: cannot write the test&apos;s records: %1</translation>
     </message>
 </context>
 <context>

@@ -16,10 +16,10 @@
 // cost of handing work from one sleeping thread to another and back is
 // measured on its own, as the floor of what any threaded hand-over costs.
 
-#include "app/RunnerView.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/ComPortAdapter.h"
 #include "poll/PollCycle.h"
+#include "runner/RunnerView.h"
 #include "serial/ComPort.h"
 #include "sim/VirtualModule.h"
 #include "tests/support/RelayPort.h"
@@ -87,10 +87,11 @@ struct ModuleStamps {
 class TimedPort : public RelayPort {
 public:
     using RelayPort::RelayPort;
-    void WriteData(const void* buffer, int count) override {
+    PortResult Write(const std::uint8_t* bytes, int count) override {
         writeCalled = Clock::now();
-        m_port.WriteData(buffer, count);
+        PortResult result = m_port.Write(bytes, count);
         writeReturned = Clock::now();
+        return result;
     }
 
     Clock::time_point writeCalled{};
@@ -127,8 +128,8 @@ void engineRound(const std::string& path, int cycles, TComEvents events, const M
     int ticks = 0;
     adapter.SetOnRxChar([&](int count) {
         const Clock::time_point arrived = Clock::now();
-        cycle.ComPortRxChar(count);
-        if (cycle.ReplyCode() == ReplyRead && ticks > WarmUpTicks) {
+        cycle.BytesArrived(count);
+        if (cycle.Reply() == ReplyState::Read && ticks > WarmUpTicks) {
             const Clock::time_point done = Clock::now();
             decodedTime = done;
             samples.handling.push_back(milliseconds(done - arrived));
@@ -147,7 +148,7 @@ void engineRound(const std::string& path, int cycles, TComEvents events, const M
             }
         }
         tickTime = now;
-        cycle.tmr1Timer();
+        cycle.Tick();
         if (ticks > WarmUpTicks) {
             samples.writes.push_back(milliseconds(Clock::now() - now));
             samples.writeCalls.push_back(milliseconds(timed.writeCalled - now));
@@ -156,12 +157,12 @@ void engineRound(const std::string& path, int cycles, TComEvents events, const M
         if (!cycle.Polling()) {
             loop.quit();
         } else if (++ticks >= cycles + WarmUpTicks) {
-            cycle.skButton3Click();
+            cycle.Stop();
         }
     });
-    if (cycle.skButton2Click()) {
+    if (cycle.Start()) {
         loop.exec();
-        samples.misses += view.PanelText(PanelErCount).toInt();
+        samples.misses += static_cast<int>(cycle.ErCount());
     } else {
         std::fprintf(stderr, "cannot open %s\n", path.c_str());
     }

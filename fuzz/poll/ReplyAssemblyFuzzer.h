@@ -8,14 +8,13 @@
 // The rules checked at every step: the engine reads only what a delivery
 // announced and never past its reply buffer, the port is drained, every
 // request sent is a whole, correctly summed frame to a register that exists,
-// and the table, the read-outs and the lamp only ever show the bytes of a
-// sound reply from the polled slave.
+// and the registers shown are only ever the bytes of a sound reply from the
+// polled slave.
 
 #include "fuzz/support/FuzzReport.h"
 #include "tests/poll/EngineFakes.h"
 
 #include "poll/PollCycle.h"
-#include "poll/RegisterMap.h"
 
 #include <random>
 #include <string>
@@ -27,14 +26,14 @@ class Engine;
 // A port whose reads are checked against what was announced.
 class FuzzPort : public FakePort {
 public:
-    int ReadData(void* buffer, int count) override {
+    PortRead Read(std::uint8_t* buffer, int count) override {
         if (buffer == nullptr || count <= 0 || count > announced) {
             report->fail("a read of " + std::to_string(count) + " bytes after " +
                          std::to_string(announced) + " were announced");
-            return 0;
+            return {};
         }
-        const int taken = FakePort::ReadData(buffer, count);
-        announced -= taken;
+        const PortRead taken = FakePort::Read(buffer, count);
+        announced -= taken.count;
         return taken;
     }
 
@@ -57,28 +56,19 @@ public:
 // A window that checks every value it is given against the reply buffer.
 class GuardedView : public FakeView {
 public:
-    void SetCellText(int column, int row, const QString& text) override {
-        FakeView::SetCellText(column, row, text);
-        if (cycle == nullptr || !IsValueCell(column, row)) {
+    void ShowRegisters(const RegisterValues& values) override {
+        FakeView::ShowRegisters(values);
+        if (cycle == nullptr || !showsSoundReply("the registers")) {
             return;
         }
-        if (!showsSoundReply("a table value")) {
-            return;
+        for (int i = 0; i < RegisterCount; ++i) {
+            const std::uint16_t shown = values[static_cast<std::size_t>(i)];
+            if (shown != RegisterValue(cycle->RxFrame(), i)) {
+                report->fail("register " + std::to_string(i) + " shows " + std::to_string(shown) +
+                             ", not the reply's value");
+            }
         }
-        const int registerIndex = RegisterOfCell(column, row);
-        if (text != QString::number(RegisterValue(cycle->RxFrame(), registerIndex))) {
-            report->fail("register " + std::to_string(registerIndex) + " shows " +
-                         text.toStdString() + ", not the reply's value");
-        }
-        report->count("values shown");
-    }
-    void SetRelayActive(bool active) override {
-        FakeView::SetRelayActive(active);
-        showsSoundReply("the relay lamp");
-    }
-    void SetReadoutValue(Readout readout, double value) override {
-        FakeView::SetReadoutValue(readout, value);
-        showsSoundReply("a read-out");
+        report->count("values shown", RegisterCount);
     }
 
     const PollCycle* cycle = nullptr;
@@ -102,7 +92,7 @@ public:
         m_port.report = &report;
         m_view.report = &report;
         m_view.cycle = &m_cycle;
-        if (!m_cycle.skButton2Click()) {
+        if (!m_cycle.Start()) {
             report.fail("Start did not open the port");
         }
     }
@@ -111,7 +101,7 @@ public:
     void step() {
         const int choice = below(100);
         if (choice < 15) {
-            m_cycle.tmr1Timer();
+            m_cycle.Tick();
         } else if (choice < 30) {
             const bool corrupt = choice < 22;
             m_report.count(corrupt ? "corrupt replies" : "sound replies");
@@ -121,13 +111,11 @@ public:
         } else if (choice < 38) {
             deliverInPieces(writeEcho());
         } else if (choice < 40) {
-            m_cycle.skButton3Click();
-            m_cycle.tmr1Timer();
-            m_cycle.skButton2Click();
+            m_cycle.Stop();
+            m_cycle.Tick();
+            m_cycle.Start();
         } else if (choice < 43) {
-            m_view.column = below(6);
-            m_view.row = below(12);
-            m_cycle.RequestWrite(below(256) * 300);
+            m_cycle.RequestWrite(below(RegisterCount + 4) - 2, below(256) * 300);
         } else if (choice < 45) {
             deliverInPieces(randomBytes(100 + below(5000)));
         } else {
@@ -190,11 +178,6 @@ private:
         if (!m_port.incoming.empty()) {
             m_report.fail("bytes were left in the port");
         }
-        const int code = m_cycle.ReplyCode();
-        if (code != ReplyNone && code != ReplyRead && code != ReplyWrite && code != ReplyOverflow &&
-            code != ReplyStarted) {
-            m_report.fail("an unknown reply code " + std::to_string(code));
-        }
         for (const Bytes& frame : m_port.written) {
             if (frame.size() != 8 || Crc16Of(frame.data(), frame.size()) != 0) {
                 m_report.fail("a request that is not a whole, correctly summed frame");
@@ -205,9 +188,7 @@ private:
         m_report.count("requests sent", m_port.written.size());
         m_port.written.clear();
         // The fake window keeps everything it is told; a long run must not.
-        m_view.cellWrites.clear();
         m_view.monitor.clear();
-        m_view.readoutLog.clear();
     }
 
     FuzzReport& m_report;

@@ -1,12 +1,13 @@
 // Program entry: the windows, or the headless runner with --headless.
 
-#include "app/HeadlessMain.h"
+#include "app/CommandLine.h"
 #include "app/Language.h"
-#include "app/RunnerOptions.h"
 #include "app/WindowMain.h"
+#include "runner/HeadlessMain.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 
 namespace {
@@ -103,17 +104,32 @@ int main(int argc, char** argv) {
     const bool headless =
         arguments.contains(QStringLiteral("--headless")) || asksForHelp(arguments);
     if (!headless && DisplayAvailable()) {
-        // Window positions are pixels at 96 dots per inch, whatever the screen.
-        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+        // Window positions are pixels at 96 dots per inch. Qt scales them by
+        // the desktop's own factor (Xft.dpi on X11, the compositor's scale on
+        // Wayland, QT_SCALE_FACTOR on top), as it does for every Qt program,
+        // and the self-drawn controls paint at the resulting pixel ratio; at
+        // 96 dots per inch the ratio is 1 and every pixel is as laid out.
         QApplication app(argc, argv);
+        QCoreApplication::setApplicationVersion(QStringLiteral(KESTRO_VERSION));
         InstallCatalogue(app, *language.language, stderr);
         return runWindowCommandLine(arguments, true);
     }
     // Without a window Qt's plain Unix event loop is enough, and it wakes for
     // a timer or a hand-over from the port's event thread with fewer system
-    // calls than the GLib one: a poll costs about a tenth less.
+    // calls than the GLib one, so each poll costs less CPU (poll_cpu_bench;
+    // docs/performance.md).
     qputenv("QT_NO_GLIB", "1");
+    if (headless && arguments.contains(QStringLiteral("--test"))) {
+        // The function test lays out its PDF report with Qt's fonts, which
+        // need a platform; it shows no window, so none on screen.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        QCoreApplication::setApplicationVersion(QStringLiteral(KESTRO_VERSION));
+        InstallCatalogue(app, *language.language, stderr);
+        return runHeadless(arguments, false);
+    }
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRO_VERSION));
     InstallCatalogue(app, *language.language, stderr);
     return headless ? runHeadless(arguments, false) : runWindowCommandLine(arguments, false);
 }

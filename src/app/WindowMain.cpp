@@ -1,12 +1,14 @@
 #include "app/WindowMain.h"
 
-#include "app/MonitorCommands.h"
-#include "app/Unit1.h"
-#include "app/popwin.h"
+#include "app/CommandLine.h"
+
 #include "platform/system/ApplicationErrors.h"
 #include "platform/system/SignalWatcher.h"
 #include "platform/system/TimerSlack.h"
 #include "sim/VirtualModule.h"
+#include "ui/main/Unit1.h"
+#include "ui/main/popwin.h"
+#include "ui/monitor/MonitorCommands.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -34,6 +36,19 @@ WindowArguments ParseWindowArguments(const QStringList& arguments) {
                 !error.isEmpty()) {
                 return {std::nullopt, error};
             }
+        } else if (name == "--plan" || name == "--report-dir" || name == "--station-log") {
+            if (!value) {
+                if (index + 1 >= arguments.size()) {
+                    return {std::nullopt, CommandLine::tr("%1 needs a value").arg(name)};
+                }
+                value = arguments[++index];
+            }
+            QString& target = name == "--plan"         ? options.test.planPath
+                              : name == "--report-dir" ? options.test.reportDir
+                                                       : options.test.stationLog;
+            target = *value;
+        } else if (name == "--test" && !value) {
+            options.openTest = true;
         } else if (name == "--simulate" && !value) {
             options.simulate = true;
         } else if (name == "--start" && !value) {
@@ -48,13 +63,17 @@ WindowArguments ParseWindowArguments(const QStringList& arguments) {
 QString WindowUsage() {
     return CommandLine::tr(
         "       kestro-modbus-m [--simulate] [--start] [--record FILE] [--record-max-mb N]\n"
+        "                       [--test] [--plan FILE] [--report-dir DIR] [--station-log FILE]\n"
         "  (no option)        the operator window on the stored port\n"
         "  --simulate         the window on the built-in virtual module; the stored\n"
         "                     port settings are read but not overwritten\n"
         "  --start            press Start once the window is up\n"
         "  --record FILE      record the traffic in FILE from the start (CSV), as the\n"
         "                     monitor's context menu does\n"
-        "  --record-max-mb N  as for the runner\n");
+        "  --record-max-mb N  as for the runner\n"
+        "  --test             open the production test window (F6) once the window is up\n"
+        "  --plan FILE, --report-dir DIR, --station-log FILE\n"
+        "                     the production test's plan and records, as for the runner\n");
 }
 
 bool DisplayAvailable() {
@@ -101,6 +120,7 @@ int RunWindows(const WindowOptions& options) {
             });
         }
     }
+    mainWindow.SetTestFiles(options.test);
     TForm2 writeDialog(mainWindow);
     mainWindow.SetWriteDialog(&writeDialog);
     // SIGINT (Ctrl+C where it was started) or SIGTERM (a shutdown, a script
@@ -112,6 +132,9 @@ int RunWindows(const WindowOptions& options) {
     mainWindow.show();
     if (options.pressStart) {
         QTimer::singleShot(0, &mainWindow, [&mainWindow] { mainWindow.skButton2Click(); });
+    }
+    if (options.openTest) {
+        QTimer::singleShot(0, &mainWindow, [&mainWindow] { mainWindow.OpenProductionTest(); });
     }
     const int status = QApplication::exec();
     if (module) {

@@ -2,7 +2,8 @@
 // The program with its windows: the main window, then the hidden write
 // dialog, then the message loop until the main window closes.
 
-#include "app/RunnerOptions.h"
+#include "runner/RunnerOptions.h"
+#include "ui/functest/ProductionTestWindow.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,10 @@ struct WindowOptions {
     bool pressStart = false;
     /// Record the traffic from the start, and the size of a recording file.
     RecordOptions record;
+    /// The production test's plan, report folder and station log.
+    TestFiles test;
+    /// Open the production test window once the main window is up.
+    bool openTest = false;
 };
 
 struct WindowArguments {

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-LineKeeper::LineKeeper(PollPort& line) : m_line(line) {
+LineKeeper::LineKeeper(PollPort& line) : ForwardingLine(line), m_line(line) {
     m_retry.SetEnabled(false);
     m_retry.SetInterval(static_cast<int>(RetryInterval.count()));
     m_retry.SetOnTimer([this] { retry(); });
@@ -17,47 +17,55 @@ bool LineKeeper::Connected() const {
     return m_lost || m_line.Connected();
 }
 
-void LineKeeper::SetConnected(bool connected) {
-    if (!connected && m_lost) {
+PortResult LineKeeper::Open() {
+    return m_line.Open();
+}
+
+PortResult LineKeeper::Close() {
+    if (m_lost) {
         // The dead device was let go when the line went away; what is left
         // is to stop looking for it.
         m_lost = false;
         m_retry.SetEnabled(false);
-        return;
+        return std::nullopt;
     }
-    m_line.SetConnected(connected);
+    return m_line.Close();
 }
 
-QString LineKeeper::Port() const {
-    return m_line.Port();
-}
-
-TBaudRate LineKeeper::BaudRate() const {
-    return m_line.BaudRate();
-}
-
-void LineKeeper::WriteData(const void* buffer, int count) {
+PortResult LineKeeper::Write(const std::uint8_t* bytes, int count) {
     if (m_lost) {
-        throw LineLostError(m_reason.toStdString());
+        return lostError();
     }
-    try {
-        m_line.WriteData(buffer, count);
-    } catch (const LineLostError& error) {
-        lose(QString::fromUtf8(error.what()));
-        throw LineLostError(m_reason.toStdString());
+    PortResult failure = m_line.Write(bytes, count);
+    if (failure && failure->kind == PortError::Kind::LineLost) {
+        lose(failure->text);
+        return lostError();
     }
+    return failure;
 }
 
-int LineKeeper::ReadData(void* buffer, int count) {
+PortRead LineKeeper::Read(std::uint8_t* buffer, int count) {
     if (m_lost) {
-        return 0;
+        return {};
     }
-    try {
-        return m_line.ReadData(buffer, count);
-    } catch (const LineLostError& error) {
-        lose(QString::fromUtf8(error.what()));
-        return 0;
+    PortRead read = m_line.Read(buffer, count);
+    if (read.error && read.error->kind == PortError::Kind::LineLost) {
+        lose(read.error->text);
+        return {};
     }
+    return read;
+}
+
+int LineKeeper::PendingInput() const {
+    return m_lost ? 0 : m_line.PendingInput();
+}
+
+PortResult LineKeeper::SetLineRate(TBaudRate rate) {
+    return m_lost ? lostError() : m_line.SetLineRate(rate);
+}
+
+PortError LineKeeper::lostError() const {
+    return PortError{PortError::Kind::LineLost, m_reason};
 }
 
 void LineKeeper::ExpectReply(int count) {
@@ -66,33 +74,30 @@ void LineKeeper::ExpectReply(int count) {
     }
 }
 
-void LineKeeper::SetOnRxChar(std::function<void(int count)> handler) {
-    m_line.SetOnRxChar(std::move(handler));
-}
-
-std::chrono::steady_clock::time_point LineKeeper::LastRxTime() const {
-    return m_line.LastRxTime();
-}
-
 void LineKeeper::SetOnLineChange(std::function<void(const LineChange& change)> handler) {
     m_onLineChange = std::move(handler);
+}
+
+QString LineKeeper::LostText(const QString& reason) {
+    return reason + QLatin1Char(' ') + tr("Trying to open it again every second.");
+}
+
+QString LineKeeper::BackText(std::chrono::steady_clock::duration away) {
+    const auto seconds = std::chrono::duration<double>(away);
+    return tr("The line is back after %1 s.").arg(seconds.count(), 0, 'f', 1);
 }
 
 void LineKeeper::lose(const QString& reason) {
     m_lost = true;
     m_lostAt = std::chrono::steady_clock::now();
     const bool reopen = m_line.CanReopen();
-    m_lostReason =
-        reopen ? reason + QLatin1Char(' ') + tr("Trying to open it again every second.") : reason;
+    m_lostReason = reopen ? LostText(reason) : reason;
     m_reason = m_lostReason;
     // The dead device is let go at once: its event thread has stopped
     // listening, and a USB adapter plugged back in gets its old name again
     // only once nothing holds that name any more.
-    try {
-        m_line.SetConnected(false);
-    } catch (...) {
-        // A device that is gone cannot be restored; it is released anyway.
-    }
+    // A device that is gone cannot be restored; it is released anyway.
+    static_cast<void>(m_line.Close());
     // A line that cannot come back under its name is not looked for; the
     // engine polls on as before, every request failing with the reason.
     m_retry.SetEnabled(reopen);
@@ -104,13 +109,14 @@ void LineKeeper::retry() {
     QString refusal;
     bool opened = false;
     m_retrying = true;
-    try {
-        m_line.SetConnected(true);
+    if (const PortResult failure = m_line.Open()) {
+        // Not there yet, unless the name now leads to another adapter; the
+        // next attempt comes in a second.
+        if (failure->kind == PortError::Kind::AdapterChanged) {
+            refusal = failure->text;
+        }
+    } else {
         opened = true;
-    } catch (const AdapterRefusedError& error) {
-        refusal = QString::fromUtf8(error.what());
-    } catch (...) {
-        // Not there yet; the next attempt comes in a second.
     }
     m_retrying = false;
     if (!opened) {
@@ -121,8 +127,7 @@ void LineKeeper::retry() {
     }
     m_lost = false;
     m_retry.SetEnabled(false);
-    const auto away = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_lostAt);
-    QString text = tr("The line is back after %1 s.").arg(away.count(), 0, 'f', 1);
+    QString text = BackText(std::chrono::steady_clock::now() - m_lostAt);
     if (!m_renamed.isEmpty()) {
         text += QLatin1Char(' ') + m_renamed;
     }

@@ -1,6 +1,6 @@
 #pragma once
 // Keeps the poll engine's line through a re-plug. When the line goes away
-// under the open port (a write or a read raises LineLostError), the dead
+// under the open port (a write or a read fails with a LineLost error), the dead
 // device is let go and, unless the port says its name cannot lead back to
 // the same line, the same port is opened again about once a second,
 // on the main thread's timer, until it opens; the port's settings are pushed
@@ -17,12 +17,12 @@
 // window or the runner.
 
 #include "platform/system/Timer.h"
-#include "poll/PollPort.h"
+#include "poll/ForwardingLine.h"
 
 #include <QCoreApplication>
 #include <chrono>
 
-class LineKeeper : public PollPort {
+class LineKeeper : public ForwardingLine {
     Q_DECLARE_TR_FUNCTIONS(LineKeeper)
 
 public:
@@ -35,23 +35,31 @@ public:
 
     /// Open, or lost and being opened again.
     bool Connected() const override;
-    void SetConnected(bool connected) override;
-    QString Port() const override;
-    TBaudRate BaudRate() const override;
-    /// While the line is lost, raises with the reason and sends nothing.
-    void WriteData(const void* buffer, int count) override;
+    PortResult Open() override;
+    /// Also stops looking for a lost line.
+    PortResult Close() override;
+    /// While the line is lost, fails with the reason and sends nothing.
+    PortResult Write(const std::uint8_t* bytes, int count) override;
     /// While the line is lost, nothing is waiting.
-    int ReadData(void* buffer, int count) override;
+    PortRead Read(std::uint8_t* buffer, int count) override;
+    int PendingInput() const override;
     void ExpectReply(int count) override;
-    void SetOnRxChar(std::function<void(int count)> handler) override;
-    std::chrono::steady_clock::time_point LastRxTime() const override;
+    PortResult SetLineRate(TBaudRate rate) override;
     void SetOnLineChange(std::function<void(const LineChange& change)> handler) override;
 
     /// Whether the line is lost and being opened again.
     bool Lost() const { return m_lost; }
 
+    /// What requests are refused with while a line that went away for the
+    /// reason given is opened again every second. A line that keeps itself
+    /// (a network connection) tells its losses in the same words.
+    static QString LostText(const QString& reason);
+    /// The note when a line is back after being away for the time given.
+    static QString BackText(std::chrono::steady_clock::duration away);
+
 private:
     void lose(const QString& reason);
+    PortError lostError() const;
     void retry();
     void lineChanged(const LineChange& change);
     void tell(LineChange::Kind kind, const QString& text);

@@ -4,7 +4,6 @@
 #include "serial/EComPort.h"
 
 #include <QCoreApplication>
-#include <stdexcept>
 
 QString OpenFailureReason(const QString& port, const EComPort& error) {
     const QString name = port.trimmed().isEmpty()
@@ -16,14 +15,7 @@ QString OpenFailureReason(const QString& port, const EComPort& error) {
 OperatorPortAdapter::OperatorPortAdapter(TCustomComPort& port)
     : ComPortAdapter(port), m_port(port) {}
 
-void OperatorPortAdapter::SetConnected(bool connected) {
-    try {
-        ComPortAdapter::SetConnected(connected);
-    } catch (const EComPort& error) {
-        if (!connected) {
-            throw;
-        }
-        throw std::runtime_error(
-            OpenFailureReason(QString::fromStdString(m_port.Port()), error).toStdString());
-    }
+PortError OperatorPortAdapter::OpenFailure(const EComPort& error) const {
+    return PortError{PortError::Kind::Refused,
+                     OpenFailureReason(QString::fromStdString(m_port.Port()), error)};
 }

@@ -19,7 +19,8 @@ class OperatorPortAdapter : public ComPortAdapter {
 public:
     explicit OperatorPortAdapter(TCustomComPort& port);
 
-    void SetConnected(bool connected) override;
+protected:
+    PortError OpenFailure(const EComPort& error) const override;
 
 private:
     TCustomComPort& m_port;

@@ -1,8 +1,6 @@
 #include "poll/PollCycle.h"
 
-#include "poll/PollPort.h"
 #include "poll/PollView.h"
-#include "poll/RegisterMap.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -68,62 +66,78 @@ QString TrafficLine(const QString& prefix, const TimeOfDay& time, const std::uin
     return line;
 }
 
+class PollCycle::FrameScope {
+public:
+    FrameScope(PollView& view, PollView::Frame frame) : m_view(view) { m_view.BeginFrame(frame); }
+    ~FrameScope() { m_view.EndFrame(); }
+    FrameScope(const FrameScope&) = delete;
+    FrameScope& operator=(const FrameScope&) = delete;
+
+private:
+    PollView& m_view;
+};
+
 PollCycle::PollCycle(PollPort& port, PollView& view, ClockFunction clock)
     : m_port(port), m_view(view), m_clock(std::move(clock)) {
     m_timer.SetEnabled(false);
     m_timer.SetInterval(static_cast<int>(StartInterval.count()));
-    m_timer.SetOnTimer([this] { tmr1Timer(); });
-    m_port.SetOnRxChar([this](int count) { ComPortRxChar(count); });
+    m_timer.SetOnTimer([this] { Tick(); });
+    m_port.SetOnRxChar([this](int count) { BytesArrived(count); });
     m_port.SetOnLineChange([this](const LineChange& change) { lineChanged(change); });
+    // A line that wraps the frames (Modbus TCP) has them recorded as they went
+    // over it, and tells the replies it dropped itself.
+    m_judge.SetWireForm([this](const std::uint8_t* bytes, std::size_t count) {
+        return m_port.WireForm(bytes, count, false);
+    });
+    m_port.SetOnDroppedFrame([this](const std::uint8_t* bytes, std::size_t count,
+                                    TrafficVerdict verdict, TrafficJudge::Clock::time_point time) {
+        m_judge.Dropped(bytes, count, verdict, time);
+    });
 }
 
 PollCycle::~PollCycle() {
     m_port.SetOnRxChar(nullptr);
     m_port.SetOnLineChange(nullptr);
+    m_port.SetOnDroppedFrame(nullptr);
 }
 
-bool PollCycle::skButton2Click() {
+bool PollCycle::Start() {
     if (m_port.Connected()) {
         return true;
     }
-    try {
-        m_port.SetConnected(true);
-        m_replyCode = ReplyStarted;
-        m_view.ClearMonitor();
-        m_writeMode = WriteModeRead;
-        setInterval(StartInterval);
-        m_timer.SetEnabled(true);
-        m_polling = true;
-        m_rxCount = 0;
-        m_echo.Reset();
-        m_writeFailure.clear();
-        m_view.SetPanelText(PanelTxCount, QStringLiteral("0"));
-        m_view.SetPanelText(PanelErCount, QStringLiteral("0"));
-        m_view.SetPanelText(PanelPort, m_port.Port() + QStringLiteral(" | "));
-        m_judge.Started();
-    } catch (const std::exception& error) {
-        m_view.ShowOpenFailure(OpenFailureText(), QString::fromUtf8(error.what()));
-        return false;
-    } catch (...) {
-        m_view.ShowOpenFailure(OpenFailureText(), QString());
+    if (const PortResult failure = m_port.Open()) {
+        m_view.ShowOpenFailure(*failure);
         return false;
     }
+    m_replyState = ReplyState::Started;
+    m_view.ClearMonitor();
+    m_writeMode = WriteMode::Read;
+    setInterval(StartInterval);
+    m_timer.SetEnabled(true);
+    m_polling = true;
+    m_rxCount = 0;
+    m_echo.Reset();
+    m_writeFailure.reset();
+    m_txCount = 0;
+    m_erCount = 0;
+    showCounters();
+    m_view.ShowPolledPort(m_port.Port());
+    m_judge.Started();
     return true;
 }
 
-void PollCycle::skButton3Click() {
-    if (m_polling) {
-        m_polling = false;
-    }
+void PollCycle::Stop() {
+    m_polling = false;
 }
 
-void PollCycle::tmr1Timer() {
+void PollCycle::Tick() {
+    // A request changes a counter, which waits for the reply's frame.
+    const FrameScope frame(m_view, PollView::Frame::Request);
     m_judge.TickStarted();
-    if (m_replyCode == ReplyNone) {
-        incrementPanel(PanelErCount);
-        m_judge.MissCounted(static_cast<std::size_t>(m_rxCount));
+    if (m_replyState == ReplyState::None) {
+        countMiss();
     }
-    m_replyCode = ReplyNone;
+    m_replyState = ReplyState::None;
     if (!m_polling) {
         stopLoop();
         return;
@@ -131,10 +145,14 @@ void PollCycle::tmr1Timer() {
     sendRequest();
 }
 
+void PollCycle::countMiss() {
+    ++m_erCount;
+    showCounters();
+    m_judge.MissCounted(static_cast<std::size_t>(m_rxCount));
+}
+
 void PollCycle::stopLoop() {
-    try {
-        m_port.SetConnected(false);
-    } catch (...) {
+    if (m_port.Close()) {
         // The port refused to close and is still open, so Start would find it
         // open and do nothing. The timer keeps running at the calm reply
         // time-out and the next tick tries to close it again.
@@ -145,34 +163,38 @@ void PollCycle::stopLoop() {
 }
 
 void PollCycle::sendRequest() {
-    const int address = m_view.AddressValue();
-    if (m_writeMode == WriteModeRequested) {
-        m_writeMode = WriteModeSent;
-        BuildWriteRequest(m_txFrame, address, static_cast<std::uint8_t>(m_writeRegister),
-                          static_cast<std::uint16_t>(m_writeValue & 0xFFFF));
+    PollRequest request;
+    if (m_writeMode == WriteMode::Requested) {
+        m_writeMode = WriteMode::Sent;
+        request.kind = PollRequest::Kind::Write;
+        request.registerIndex = m_writeRegister;
+        request.value = static_cast<std::uint16_t>(m_writeValue & 0xFFFF);
+        BuildWriteRequest(m_txFrame, m_address, static_cast<std::uint8_t>(m_writeRegister),
+                          request.value);
     } else {
-        m_writeMode = WriteModeRead;
-        BuildReadRequest(m_txFrame, address);
+        m_writeMode = WriteMode::Read;
+        BuildReadRequest(m_txFrame, m_address);
     }
-    appendTraffic(QStringLiteral("Tx-"), m_txFrame.data(), static_cast<int>(m_txFrame.size()));
-    incrementPanel(PanelTxCount);
+    // The request as it goes over the line, the same on the monitor and on record.
+    const std::vector<std::uint8_t> wire =
+        m_port.WireForm(m_txFrame.data(), m_txFrame.size(), true);
+    const std::uint8_t* sent = wire.empty() ? m_txFrame.data() : wire.data();
+    const std::size_t sentCount = wire.empty() ? m_txFrame.size() : wire.size();
+    appendTraffic(QStringLiteral("Tx-"), sent, static_cast<int>(sentCount));
+    ++m_txCount;
+    showCounters();
     m_rxCount = 0;
     m_echo.RequestSent(m_txFrame);
     m_exceptionLogged = false;
     m_readoutTaken = false;
     m_port.ExpectReply(ExpectedReplySize(m_txFrame, m_echo.LineEchoes()));
-    bool written = false;
-    QString failure;
-    try {
-        m_port.WriteData(m_txFrame.data(), static_cast<int>(m_txFrame.size()));
-        written = true;
-    } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
-    } catch (...) {
-        failure = QCoreApplication::translate("PollCycle", "The port refused the request.");
-    }
+    const PortResult failure = m_port.Write(m_txFrame.data(), static_cast<int>(m_txFrame.size()));
+    request.written = !failure;
     // Straight after the write returned: reply times count from here.
-    m_judge.RequestSent(m_txFrame.data(), m_txFrame.size(), written);
+    m_judge.RequestSent(sent, sentCount, request.written);
+    for (PollListener* listener : m_listeners) {
+        listener->OnRequestSent(request);
+    }
     setWriteFailure(failure);
     // A refused request is logged and counted like a sent one and the next
     // tick counts it as missed. It waits out the reply time-out all the same:
@@ -182,12 +204,12 @@ void PollCycle::sendRequest() {
     setInterval(ReplyTimeout);
 }
 
-void PollCycle::setWriteFailure(const QString& reason) {
-    if (reason == m_writeFailure) {
+void PollCycle::setWriteFailure(const PortResult& failure) {
+    if (failure == m_writeFailure) {
         return;
     }
-    m_writeFailure = reason;
-    m_view.ShowWriteFailure(reason);
+    m_writeFailure = failure;
+    m_view.ShowWriteFailure(failure);
 }
 
 void PollCycle::lineChanged(const LineChange& change) {
@@ -220,7 +242,10 @@ bool PollCycle::dropEcho(TrafficJudge::Clock::time_point rxTime) {
     return outcome != EchoFilter::Outcome::FoundAfterReply;
 }
 
-void PollCycle::ComPortRxChar(int count) {
+void PollCycle::BytesArrived(int count) {
+    // The reply's cells, read-outs and counters make one frame; a reply that
+    // changed no cell still shows the counters.
+    const FrameScope frame(m_view, PollView::Frame::Reply);
     if (count <= 0) {
         return;
     }
@@ -233,7 +258,7 @@ void PollCycle::ComPortRxChar(int count) {
         // The delivery would run past the reply buffer: drop it whole and poll
         // again at once. The buffer keeps what it held.
         setInterval(OverflowInterval);
-        m_replyCode = ReplyOverflow;
+        m_replyState = ReplyState::Overflow;
         m_judge.Overflowed(m_rxScratch.data(), std::min<std::size_t>(received, RxScratchSize),
                            rxTime);
         return;
@@ -243,8 +268,12 @@ void PollCycle::ComPortRxChar(int count) {
     if (!dropEcho(rxTime)) {
         return;
     }
-    m_judge.Received(m_rxFrame.data(), static_cast<std::size_t>(m_rxCount), m_txFrame[0], rxTime);
-    settleReply(rxTime);
+    // The one judgement of the bytes so far: the record's verdict and whether
+    // the engine takes the reply both follow from it.
+    const ReplyCheck check =
+        CheckReply(m_rxFrame.data(), static_cast<std::size_t>(m_rxCount), m_txFrame[0]);
+    m_judge.Received(m_rxFrame.data(), static_cast<std::size_t>(m_rxCount), check, rxTime);
+    settleReply(check, rxTime);
 }
 
 int PollCycle::drainPort(int count) {
@@ -258,12 +287,7 @@ int PollCycle::drainPort(int count) {
         std::uint8_t* target = m_rxScratch.data() + offset;
         const int room = RxScratchSize - offset;
         const int wanted = std::min(count - received, room);
-        int got = 0;
-        try {
-            got = std::min(m_port.ReadData(target, wanted), wanted);
-        } catch (...) {
-            got = 0;
-        }
+        const int got = std::min(m_port.Read(target, wanted).count, wanted);
         if (got <= 0) {
             break;
         }
@@ -272,7 +296,7 @@ int PollCycle::drainPort(int count) {
     return received;
 }
 
-void PollCycle::settleReply(std::chrono::steady_clock::time_point rxTime) {
+void PollCycle::settleReply(ReplyCheck check, std::chrono::steady_clock::time_point rxTime) {
     const std::uint8_t* bytes = m_rxFrame.data();
     const auto rxCount = static_cast<std::size_t>(m_rxCount);
     if (!ReplyIsComplete(bytes, rxCount)) {
@@ -280,19 +304,19 @@ void PollCycle::settleReply(std::chrono::steady_clock::time_point rxTime) {
         // why the slave refused. It stays a miss for the counters.
         if (!m_exceptionLogged && IsExceptionReply(bytes, rxCount)) {
             m_exceptionLogged = true;
-            appendTraffic(QStringLiteral("Rx-"), bytes, m_rxCount);
+            appendReceived(bytes, m_rxCount);
         }
         return;
     }
-    appendTraffic(QStringLiteral("Rx-"), bytes, m_rxCount);
+    appendReceived(bytes, m_rxCount);
     // Only a reply that comes from the slave just polled, carries a right CRC
     // and, for a read, the 40 bytes asked for counts as an answer; anything else
     // is logged for the operator and then treated as no reply.
-    if (!ReplyIsSound(bytes, rxCount, m_txFrame[0])) {
+    if (check != ReplyCheck::Ok) {
         return;
     }
     const std::uint8_t function = m_rxFrame[1];
-    m_replyCode = function == FunctionReadHolding ? ReplyRead : ReplyWrite;
+    m_replyState = function == FunctionReadHolding ? ReplyState::Read : ReplyState::Write;
     m_echo.ReplyAccepted();
     if (const auto pause = PauseAfterReply(m_port.BaudRate())) {
         // The pause counts from the reply's end on the line, not from when
@@ -300,58 +324,68 @@ void PollCycle::settleReply(std::chrono::steady_clock::time_point rxTime) {
         m_timer.SetInterval(static_cast<int>(pause->count()), rxTime);
     }
     if (function == FunctionReadHolding) {
-        DecodeReply(m_rxFrame, m_view);
-        // Bytes after a whole reply have the reply decoded again; the sample
-        // stands for the reply, so it goes out once, when the reply came in.
-        if (!m_readoutTaken) {
-            m_readoutTaken = true;
-            const ReadoutSample sample = ReadoutOf(m_rxFrame, rxTime);
-            for (ReadoutListener* listener : m_readoutListeners) {
-                listener->OnReadout(sample);
-            }
-        }
+        acceptRead(rxTime);
     }
 }
 
-void PollCycle::AddReadoutListener(ReadoutListener& listener) {
-    if (std::find(m_readoutListeners.begin(), m_readoutListeners.end(), &listener) ==
-        m_readoutListeners.end()) {
-        m_readoutListeners.push_back(&listener);
+void PollCycle::acceptRead(std::chrono::steady_clock::time_point rxTime) {
+    for (int i = 0; i < RegisterCount; ++i) {
+        m_registers[static_cast<std::size_t>(i)] = RegisterValue(m_rxFrame, i);
+    }
+    m_view.ShowRegisters(m_registers);
+    // Bytes after a whole reply have the reply shown again; the sample stands
+    // for the reply, so it goes out once, when the reply came in.
+    if (m_readoutTaken) {
+        return;
+    }
+    m_readoutTaken = true;
+    ReadoutSample sample;
+    sample.time = rxTime;
+    sample.output = m_registers[ModuleRegister::OutputDisplay];
+    sample.feedback = m_registers[ModuleRegister::FeedbackDisplay];
+    sample.displayMode = m_registers[ModuleRegister::DisplayMode];
+    sample.registers = m_registers;
+    for (PollListener* listener : m_listeners) {
+        listener->OnReadout(sample);
     }
 }
 
-void PollCycle::RemoveReadoutListener(ReadoutListener& listener) {
-    std::erase(m_readoutListeners, &listener);
-}
-
-bool PollCycle::RequestWrite(int value) {
-    const int column = m_view.CurrentColumn();
-    const int row = m_view.CurrentRow();
-    if (!IsValueCell(column, row)) {
-        return false;
+void PollCycle::AddListener(PollListener& listener) {
+    if (std::find(m_listeners.begin(), m_listeners.end(), &listener) == m_listeners.end()) {
+        m_listeners.push_back(&listener);
     }
-    return RequestWriteToRegister(RegisterOfCell(column, row), value);
 }
 
-bool PollCycle::RequestWriteToRegister(int registerIndex, int value) {
+void PollCycle::RemoveListener(PollListener& listener) {
+    std::erase(m_listeners, &listener);
+}
+
+bool PollCycle::RequestWrite(int registerIndex, int value) {
     if (registerIndex < 0 || registerIndex >= RegisterCount) {
         return false;
     }
     m_writeRegister = registerIndex;
     m_writeValue = value;
-    m_writeMode = WriteModeRequested;
+    m_writeMode = WriteMode::Requested;
     return true;
 }
 
-void PollCycle::incrementPanel(int panel) {
-    // The panel text is the counter; text that is not a number starts it afresh.
-    bool isNumber = false;
-    const qlonglong current = m_view.PanelText(panel).toLongLong(&isNumber);
-    m_view.SetPanelText(panel, QString::number(isNumber ? current + 1 : 1));
+void PollCycle::showCounters() {
+    m_view.ShowCounters(m_txCount, m_erCount);
 }
 
 void PollCycle::appendTraffic(const QString& prefix, const std::uint8_t* bytes, int count) {
     m_view.AppendMonitorLine(TrafficLine(prefix, m_clock(), bytes, count));
+}
+
+void PollCycle::appendReceived(const std::uint8_t* bytes, int count) {
+    const std::vector<std::uint8_t> wire =
+        m_port.WireForm(bytes, static_cast<std::size_t>(count), false);
+    if (wire.empty()) {
+        appendTraffic(QStringLiteral("Rx-"), bytes, count);
+        return;
+    }
+    appendTraffic(QStringLiteral("Rx-"), wire.data(), static_cast<int>(wire.size()));
 }
 
 void PollCycle::setInterval(std::chrono::milliseconds interval) {

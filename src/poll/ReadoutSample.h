@@ -1,8 +1,11 @@
 #pragma once
-// What the module's own test follows: the output value (register 3) and the
-// feedback read back from it (register 2), taken from every sound read reply
-// with the moment the reply arrived. The display mode (register 5) travels
-// along so that a plot can use the read-outs' scale.
+// What the module's own tests follow: the output value and the feedback read
+// back from it, taken from every sound read reply with the moment the reply
+// arrived. The display mode travels along so that a plot can use the
+// read-outs' scale, and the reply's registers for the tests that look at
+// others (the relay, the device ID, a command carried out).
+
+#include "modbus/Module.h"
 
 #include <chrono>
 #include <cstdint>
@@ -13,6 +16,8 @@ struct ReadoutSample {
     std::uint16_t output = 0;
     std::uint16_t feedback = 0;
     std::uint16_t displayMode = 0;
+    /// Every register of the reply.
+    RegisterValues registers{};
 };
 
 /// The read-outs' divisor for a display mode: tenths when the mode is not 0,
@@ -25,11 +30,3 @@ inline double ReadoutDivisor(std::uint16_t displayMode) {
 inline int ReadoutPrecision(std::uint16_t displayMode) {
     return displayMode != 0 ? 1 : 2;
 }
-
-// Receives a sample for every sound read reply, on the thread that runs the
-// engine, right after the reply was shown in the table and the read-outs.
-class ReadoutListener {
-public:
-    virtual ~ReadoutListener() = default;
-    virtual void OnReadout(const ReadoutSample& sample) = 0;
-};

@@ -8,7 +8,7 @@ namespace {
 constexpr std::array<const char*, TrafficVerdictCount> VerdictNames = {
     "sent",        "write-failed", "ok",        "bad-crc",    "wrong-address",
     "wrong-count", "exception",    "overflow",  "unexpected", "no-reply",
-    "incomplete",  "echo",         "line-lost", "line-back",
+    "incomplete",  "echo",         "line-lost", "line-back",  "late",
 };
 
 constexpr char16_t HexDigits[] = u"0123456789ABCDEF";

@@ -17,8 +17,8 @@ enum class TrafficDirection {
 };
 
 // Every verdict an entry can carry. Tx entries: Sent, WriteFailed. Rx entries:
-// Ok to Unexpected, and Echo. "--" entries: NoReply, Incomplete, LineLost,
-// LineBack.
+// Ok to Unexpected, Echo and Late. "--" entries: NoReply, Incomplete,
+// LineLost, LineBack.
 enum class TrafficVerdict {
     Sent,         ///< the request went to the port
     WriteFailed,  ///< the port refused the request
@@ -34,9 +34,10 @@ enum class TrafficVerdict {
     Echo,         ///< the request handed back by the line itself, dropped
     LineLost,     ///< the line went away (an adapter pulled out)
     LineBack,     ///< the line was opened again
+    Late,         ///< a reply to an earlier request (its transaction id says so), dropped
 };
 
-inline constexpr int TrafficVerdictCount = static_cast<int>(TrafficVerdict::LineBack) + 1;
+inline constexpr int TrafficVerdictCount = static_cast<int>(TrafficVerdict::Late) + 1;
 
 struct TrafficEvent {
     using Clock = std::chrono::steady_clock;
@@ -54,6 +55,10 @@ struct TrafficEvent {
     /// Rx entries: from the return of the request's write to the arrival of
     /// the last byte.
     std::optional<std::chrono::microseconds> responseTime;
+    /// The response time is only as fine as the latency timer of the USB
+    /// adapter the bytes came through (a listener's, holding them for
+    /// milliseconds).
+    bool coarseTime = false;
 };
 
 /// "Tx", "Rx" or "--".
@@ -70,19 +75,3 @@ QString TrafficBytesText(const std::uint8_t* bytes, std::size_t count);
 inline QString TrafficBytesText(const std::vector<std::uint8_t>& bytes) {
     return TrafficBytesText(bytes.data(), bytes.size());
 }
-
-// Receives the traffic record as the engine writes it. Everything is called on
-// the thread that runs the engine (the main thread).
-class TrafficListener {
-public:
-    virtual ~TrafficListener() = default;
-
-    /// One entry, in the order the events happened.
-    virtual void OnTraffic(const TrafficEvent& event) = 0;
-    /// The engine counted a missed reply (the Er count rose). A request that
-    /// got no whole reply has its "--" entry just before; one whose whole
-    /// reply was unsound has had its Rx entry.
-    virtual void OnMissCounted() {}
-    /// Start: a new run begins and elapsed times count from here.
-    virtual void OnStarted() {}
-};

@@ -35,23 +35,13 @@ std::chrono::system_clock::time_point wallTimeOf(TrafficJudge::Clock::time_point
 
 } // namespace
 
-void TrafficJudge::AddListener(TrafficListener& listener) {
-    if (std::find(m_listeners.begin(), m_listeners.end(), &listener) == m_listeners.end()) {
-        m_listeners.push_back(&listener);
-    }
-}
-
-void TrafficJudge::RemoveListener(TrafficListener& listener) {
-    std::erase(m_listeners, &listener);
-}
-
 void TrafficJudge::Started() {
     recordStrayBytes();
     m_start = Clock::now();
     m_lastWrite.reset();
     m_waiting = false;
     m_recorded = 0;
-    for (TrafficListener* listener : m_listeners) {
+    for (PollListener* listener : m_listeners) {
         listener->OnStarted();
     }
 }
@@ -65,10 +55,9 @@ void TrafficJudge::RequestSent(const std::uint8_t* frame, std::size_t count, boo
               frame, count, now, false);
 }
 
-void TrafficJudge::Received(const std::uint8_t* rxFrame, std::size_t rxCount, int address,
+void TrafficJudge::Received(const std::uint8_t* rxFrame, std::size_t rxCount, ReplyCheck check,
                             Clock::time_point rxTime) {
     if (m_waiting) {
-        const ReplyCheck check = CheckReply(rxFrame, rxCount, address);
         if (check == ReplyCheck::Incomplete) {
             return;
         }
@@ -116,7 +105,7 @@ void TrafficJudge::MissCounted(std::size_t rxCount) {
                   rxCount > 0 ? TrafficVerdict::Incomplete : TrafficVerdict::NoReply, nullptr, 0,
                   Clock::now(), false);
     }
-    for (TrafficListener* listener : m_listeners) {
+    for (PollListener* listener : m_listeners) {
         listener->OnMissCounted();
     }
 }
@@ -131,9 +120,15 @@ void TrafficJudge::LineChanged(bool back) {
               nullptr, 0, Clock::now(), false);
 }
 
+void TrafficJudge::Dropped(const std::uint8_t* bytes, std::size_t count, TrafficVerdict verdict,
+                           Clock::time_point time) {
+    recordStrayBytes();
+    emitEntry(TrafficDirection::Rx, verdict, bytes, count, time, true, 0, false);
+}
+
 void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
                              const std::uint8_t* bytes, std::size_t count, Clock::time_point when,
-                             bool received, std::uint8_t exceptionCode) {
+                             bool received, std::uint8_t exceptionCode, bool answersRequest) {
     if (m_listeners.empty()) {
         return;
     }
@@ -152,13 +147,19 @@ void TrafficJudge::emitEntry(TrafficDirection direction, TrafficVerdict verdict,
     event.verdict = verdict;
     event.exceptionCode = exceptionCode;
     if (count > 0) {
-        event.bytes.assign(bytes, bytes + count);
+        // A frame the line dropped is on record as it came already.
+        if (received && answersRequest && m_wireForm) {
+            event.bytes = m_wireForm(bytes, count);
+        }
+        if (event.bytes.empty()) {
+            event.bytes.assign(bytes, bytes + count);
+        }
     }
-    if (received && m_lastWrite) {
+    if (received && answersRequest && m_lastWrite) {
         event.responseTime =
             std::chrono::duration_cast<std::chrono::microseconds>(when - *m_lastWrite);
     }
-    for (TrafficListener* listener : m_listeners) {
+    for (PollListener* listener : m_listeners) {
         listener->OnTraffic(event);
     }
 }

@@ -5,11 +5,13 @@
 // where a request is sent, bytes arrive and the tick settles a request; the
 // engine's own behaviour does not depend on it.
 
-#include "poll/TrafficEvent.h"
+#include "modbus/RtuFrame.h"
+#include "poll/PollListener.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -17,10 +19,8 @@ class TrafficJudge {
 public:
     using Clock = std::chrono::steady_clock;
 
-    /// Listeners are told in the order they were added; they must outlive
-    /// their registration.
-    void AddListener(TrafficListener& listener);
-    void RemoveListener(TrafficListener& listener);
+    /// Tells the engine's listeners, in their order.
+    explicit TrafficJudge(const std::vector<PollListener*>& listeners) : m_listeners(listeners) {}
 
     /// Start: elapsed times count from now, no request is waiting.
     void Started();
@@ -28,11 +28,12 @@ public:
     /// stamped now, and the replies' response times count from now.
     void RequestSent(const std::uint8_t* frame, std::size_t count, bool written);
     /// The reply buffer holds rxCount bytes after a delivery whose last byte
-    /// arrived at rxTime. Bytes not yet on record are judged: the whole reply
-    /// once it is in, and anything after it as unexpected. Unexpected bytes
-    /// are gathered into one entry until the request is over (a stray frame
-    /// may come a byte at a time).
-    void Received(const std::uint8_t* rxFrame, std::size_t rxCount, int address,
+    /// arrived at rxTime; check is the engine's judgement of them. Bytes not
+    /// yet on record go on record: the whole reply once it is in, with that
+    /// verdict, and anything after it as unexpected. Unexpected bytes are
+    /// gathered into one entry until the request is over (a stray frame may
+    /// come a byte at a time).
+    void Received(const std::uint8_t* rxFrame, std::size_t rxCount, ReplyCheck check,
                   Clock::time_point rxTime);
     /// A delivery was dropped because it would have run past the reply buffer.
     void Overflowed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime);
@@ -46,14 +47,26 @@ public:
     void Echoed(const std::uint8_t* bytes, std::size_t count, Clock::time_point rxTime);
     /// The line went away, or was opened again after that.
     void LineChanged(bool back);
+    /// The line dropped a frame itself (a late reply): recorded as it came,
+    /// with the line's verdict and no response time, since it answers no
+    /// request on the line.
+    void Dropped(const std::uint8_t* bytes, std::size_t count, TrafficVerdict verdict,
+                 Clock::time_point time);
+
+    /// Received bytes as they went over the line, for a line that carries the
+    /// engine's frames in another form; none for one that does not.
+    using WireForm =
+        std::function<std::vector<std::uint8_t>(const std::uint8_t* bytes, std::size_t count)>;
+    void SetWireForm(WireForm wireForm) { m_wireForm = std::move(wireForm); }
 
 private:
     void recordStrayBytes();
     void emitEntry(TrafficDirection direction, TrafficVerdict verdict, const std::uint8_t* bytes,
                    std::size_t count, Clock::time_point when, bool received,
-                   std::uint8_t exceptionCode = 0);
+                   std::uint8_t exceptionCode = 0, bool answersRequest = true);
 
-    std::vector<TrafficListener*> m_listeners;
+    const std::vector<PollListener*>& m_listeners;
+    WireForm m_wireForm;
     Clock::time_point m_start = Clock::now();
     std::optional<Clock::time_point> m_lastWrite;
     // Whether a request waits for its whole reply, and how many bytes of the

@@ -9,6 +9,9 @@ void LinkStatistics::OnTraffic(const TrafficEvent& event) {
     ++m_verdicts[{event.verdict, event.exceptionCode}];
     if (event.verdict == TrafficVerdict::Ok && event.responseTime) {
         m_responses.Add(*event.responseTime);
+        if (event.coarseTime) {
+            ++m_coarse;
+        }
     }
 }
 
@@ -17,6 +20,7 @@ void LinkStatistics::Clear() {
     m_requests = 0;
     m_missed = 0;
     m_responses.Clear();
+    m_coarse = 0;
 }
 
 std::int64_t LinkStatistics::Replies() const {

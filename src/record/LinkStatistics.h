@@ -4,7 +4,7 @@
 // occurred, and the response times of the sound replies. Start clears it,
 // as it clears the counters.
 
-#include "poll/TrafficEvent.h"
+#include "poll/PollListener.h"
 #include "record/ResponseTimes.h"
 
 #include <QString>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-class LinkStatistics : public TrafficListener {
+class LinkStatistics : public PollListener {
 public:
     struct VerdictCount {
         QString verdict; ///< as in the record: "ok", "bad-crc", "exception-02", ...
@@ -35,6 +35,9 @@ public:
     std::vector<VerdictCount> Verdicts() const;
     /// The response times of the sound replies.
     const ResponseTimes& Responses() const { return m_responses; }
+    /// How many of them were coarse: measured through an adapter that holds
+    /// received bytes for milliseconds.
+    std::int64_t CoarseResponses() const { return m_coarse; }
 
 private:
     // By verdict, then exception code: the order of the verdicts' list.
@@ -42,4 +45,5 @@ private:
     std::int64_t m_requests = 0;
     std::int64_t m_missed = 0;
     ResponseTimes m_responses;
+    std::int64_t m_coarse = 0;
 };

@@ -21,7 +21,7 @@ QByteArray LinkSummaryJson(const LinkStatistics& statistics) {
         verdicts.append('"' + entry.verdict.toLatin1() + "\": " + number(entry.count));
     }
     const ResponseTimes& times = statistics.Responses();
-    const QList<QByteArray> response = {
+    QList<QByteArray> response = {
         "\"min\": " + number(times.Min().count()),
         "\"mean\": " + number(times.Mean().count()),
         "\"p50\": " + number(times.Percentile(50).count()),
@@ -29,6 +29,11 @@ QByteArray LinkSummaryJson(const LinkStatistics& statistics) {
         "\"p99\": " + number(times.Percentile(99).count()),
         "\"max\": " + number(times.Max().count()),
     };
+    // Times taken through an adapter that holds bytes for milliseconds are
+    // marked, so that nobody reads microseconds into them.
+    if (statistics.CoarseResponses() > 0) {
+        response.append("\"coarse\": " + number(statistics.CoarseResponses()));
+    }
     QList<QByteArray> histogram;
     for (const ResponseTimes::Bin& bin : times.Histogram()) {
         histogram.append("{\"upto_us\": " + number(bin.upTo.count()) +

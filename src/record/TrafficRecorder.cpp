@@ -13,6 +13,10 @@ constexpr qsizetype PendingLimit = 64 * 1024;
 } // namespace
 
 QString RecordingFailureText(const QString& path, int error) {
+    if (error == NotARegularFile) {
+        return QStringLiteral("%1: not a regular file (a pipe, device or socket); choose a file")
+            .arg(path);
+    }
     return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
@@ -61,7 +65,7 @@ void TrafficRecorder::OnTraffic(const TrafficEvent& event) {
     // A file that holds nothing but its header takes the row whatever its
     // size, so that a row larger than the limit cannot turn the files over
     // for ever.
-    if (m_file.isRegular() && held + row.size() > m_limit && held > TrafficCsvHeader().size()) {
+    if (held + row.size() > m_limit && held > TrafficCsvHeader().size()) {
         Flush();
         if (!m_file.isOpen()) {
             return;
@@ -90,6 +94,7 @@ void TrafficRecorder::Flush() {
         m_pending.clear();
         return;
     }
+    // On a full disk the file keeps every whole row the disk took.
     const int error = m_file.write(m_pending);
     m_pending.clear();
     if (error != 0) {

@@ -9,11 +9,11 @@
 //     TrafficRecorder recorder;
 //     recorder.SetOnFailure([](const QString& reason) { ... });
 //     if (const QString error = recorder.Start(path); !error.isEmpty()) ...
-//     cycle.AddTrafficListener(recorder);
+//     cycle.AddListener(recorder);
 
 #include "platform/storage/AppendFile.h"
 #include "platform/system/Timer.h"
-#include "poll/TrafficEvent.h"
+#include "poll/PollListener.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <functional>
 
-class TrafficRecorder : public TrafficListener {
+class TrafficRecorder : public PollListener {
 public:
     static constexpr std::int64_t BytesPerMegabyte = 1024 * 1024;
     static constexpr int DefaultLimitMegabytes = 1024;

@@ -82,3 +82,8 @@ bool PortCanBeReopened(const std::string& Port) {
 QString DescribePort(const QString& PortName) {
     return AdapterOfPort(PortName.toStdString()).description();
 }
+
+std::optional<int> AdapterLatencyTimer(const std::string& Port) {
+    const QString tty = ttyNameOf(Port);
+    return tty.isEmpty() ? std::nullopt : serialLatencyTimerOf(serialSysfsRoot(), tty);
+}

@@ -7,6 +7,7 @@
 #include "platform/serial/SerialAdapter.h"
 
 #include <QString>
+#include <optional>
 #include <string>
 
 struct TAdapterCheck {
@@ -39,3 +40,7 @@ bool PortCanBeReopened(const std::string& Port);
 /// What a listed port is, for people ("FTDI FT232R USB UART, serial ...");
 /// empty when it is not a known USB adapter.
 QString DescribePort(const QString& PortName);
+
+/// The latency timer of the USB adapter behind a port given by a plain name,
+/// in milliseconds (see serialLatencyTimerOf); nothing for any other port.
+std::optional<int> AdapterLatencyTimer(const std::string& Port);

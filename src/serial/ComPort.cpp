@@ -212,6 +212,16 @@ void TCustomComPort::SetBuffer(const TComBuffer& Value) {
     ApplyBufferSizes();
 }
 
+void TCustomComPort::SetListenOnly(bool Value) {
+    if (Value == m_listenOnly) {
+        return;
+    }
+    if (m_connected && acting()) {
+        throw EComPort(CError_ConnChangeProp);
+    }
+    m_listenOnly = Value;
+}
+
 void TCustomComPort::SetSyncMethod(TSyncMethod Value) {
     if (Value == m_syncMethod) {
         return;
@@ -322,6 +332,7 @@ void TCustomComPort::ApplyAllSettings() {
 }
 
 void TCustomComPort::OpenDevice() {
+    m_device->setListenOnly(m_listenOnly);
     if (const int error = m_device->open(SerialDevice::DevicePath(m_port)); error != 0) {
         throw systemError(error, CError_OpenFailed);
     }
@@ -522,15 +533,29 @@ void TCustomComPort::stampReceived(int count) {
     // The delivery covers the bytes up to this total. When the event thread
     // saw the total reach it, its stamp is when the last of them arrived;
     // bytes that came after its look are first seen here.
-    const std::uint64_t end = m_device->consumedBytes() + std::uint64_t(std::max(count, 0));
-    if (const TComThread* thread = m_thread ? m_thread.get() : m_stoppingThread) {
-        const TComThread::InputMark mark = thread->LastInputMark();
+    const std::uint64_t begin = m_device->consumedBytes();
+    const std::uint64_t end = begin + std::uint64_t(std::max(count, 0));
+    const auto now = std::chrono::steady_clock::now();
+    m_lastRxArrivals.clear();
+    m_lastRxTime = now;
+    const TComThread* thread = m_thread ? m_thread.get() : m_stoppingThread;
+    if (thread == nullptr) {
+        m_lastRxArrivals.push_back({count, now});
+        return;
+    }
+    if (const TComThread::InputMark mark = thread->LastInputMark(); mark.received >= end) {
+        m_lastRxTime = mark.seen;
+    }
+    // The thread's looks during the delivery's gathering tell when each part
+    // of it had come, which a listener needs to find the frames in it.
+    for (const TComThread::InputMark& mark : thread->InputMarksAfter(begin)) {
+        const int upTo = int(std::min(mark.received, end) - begin);
+        m_lastRxArrivals.push_back({upTo, mark.seen});
         if (mark.received >= end) {
-            m_lastRxTime = mark.seen;
             return;
         }
     }
-    m_lastRxTime = std::chrono::steady_clock::now();
+    m_lastRxArrivals.push_back({count, now});
 }
 
 void TCustomComPort::ExpectInput(int Count) {

@@ -181,6 +181,23 @@ public:
     /// thread saw them, or, for bytes that came after its last look, the
     /// moment the delivery counted them.
     std::chrono::steady_clock::time_point LastRxTime() const { return m_lastRxTime; }
+    /// Where the bytes of the latest OnRxChar came in, piece by piece as the
+    /// event thread saw them: each piece ends End bytes into the delivery
+    /// and its last byte had arrived at Time. Bytes after the last piece came
+    /// after the thread's last look.
+    struct TRxArrival {
+        int End = 0;
+        std::chrono::steady_clock::time_point Time;
+    };
+    const std::vector<TRxArrival>& LastRxArrivals() const { return m_lastRxArrivals; }
+
+    /// Listening only: the port sends nothing and leaves the lines it drives
+    /// alone. It is opened for reading only; DTR, RTS and the RS-485 mode
+    /// are not set, neither hardware flow control (which drives RTS) nor
+    /// XON/XOFF (which sends) is asked of the driver, and writes are refused.
+    /// Takes effect at the next opening; refused with code 14 while open.
+    bool ListenOnly() const { return m_listenOnly; }
+    void SetListenOnly(bool Value);
 
     // Event steps, run by the event thread's deliveries.
     void HandleError();
@@ -280,6 +297,8 @@ private:
     // The thread being stopped, while it hands over what it still held.
     TComThread* m_stoppingThread = nullptr;
     std::chrono::steady_clock::time_point m_lastRxTime;
+    std::vector<TRxArrival> m_lastRxArrivals;
+    bool m_listenOnly = false;
     // Threads told to stop from inside their own delivery; they end as soon
     // as that delivery returns and are joined later.
     std::vector<std::unique_ptr<TComThread>> m_finishingThreads;

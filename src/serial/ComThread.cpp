@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -163,8 +164,20 @@ TComEvents TComThread::MaskToEvents(std::uint32_t Mask) {
     return events;
 }
 
+TComEvents TComThread::WatchedEvents(const TCustomComPort& port) {
+    TComEvents events = port.Events();
+    // Seeing the event character means reading every byte ahead through a
+    // buffer and its lock; with nobody to tell, the driver keeps the bytes
+    // until they are read. The handler is looked at when the port opens, as
+    // Events themselves are.
+    if (!port.OnRxFlag) {
+        events.Exclude(evRxFlag);
+    }
+    return events;
+}
+
 TComThread::TComThread(TCustomComPort* ComPort)
-    : m_comPort(ComPort), m_watched(ComPort->Events()), m_syncMethod(ComPort->SyncMethod()),
+    : m_comPort(ComPort), m_watched(WatchedEvents(*ComPort)), m_syncMethod(ComPort->SyncMethod()),
       m_priority(int(ComPort->EventPriority()) - int(tpNormal)),
       m_fullMark(int(std::int64_t(ComPort->Buffer().InputSize()) * 8 / 10)),
       m_characterTime(ComPort->CharacterTime().count()) {
@@ -220,7 +233,20 @@ void TComThread::NotifyWrite(int count) {
 
 TComThread::InputMark TComThread::LastInputMark() const {
     const std::lock_guard lock(m_markMutex);
-    return m_inputMark;
+    return m_markCount == 0 ? InputMark{} : m_marks[(m_markCount - 1) % MarkHistory];
+}
+
+std::vector<TComThread::InputMark> TComThread::InputMarksAfter(std::uint64_t total) const {
+    const std::lock_guard lock(m_markMutex);
+    std::vector<InputMark> marks;
+    const std::size_t kept = std::min(m_markCount, MarkHistory);
+    for (std::size_t index = m_markCount - kept; index < m_markCount; ++index) {
+        const InputMark& mark = m_marks[index % MarkHistory];
+        if (mark.received > total) {
+            marks.push_back(mark);
+        }
+    }
+    return marks;
 }
 
 void TComThread::DeliverEvents() {
@@ -404,7 +430,8 @@ bool TComThread::lookAtInput(WatchState& state, bool readable, TComEvents& batch
         // The moment the bytes were seen, for the reply times of whoever
         // reads them; taken here, not when the delivery reaches its thread.
         const std::lock_guard lock(m_markMutex);
-        m_inputMark = InputMark{received, std::chrono::steady_clock::now()};
+        m_marks[m_markCount++ % MarkHistory] =
+            InputMark{received, std::chrono::steady_clock::now()};
     }
     // A device that reads as ready with nothing new is also only looked at
     // again after the interval, never in a tight loop. Bytes read ahead no
@@ -488,6 +515,21 @@ bool TComThread::handOverDue(WatchState& state, bool newBytes) {
     return false;
 }
 
+void TComThread::takeHeldBytesIn(WatchState& state) {
+    // Bytes held for the rest of their frame wait in the driver, which drops
+    // them when the line hangs up (an adapter pulled out). Taken into the
+    // device's own buffer they are still handed over then, and reads and the
+    // queue count see them as before. A port that reads every byte ahead
+    // has them there already.
+    if (state.readsAhead || !state.held.Contains(evRxChar)) {
+        return;
+    }
+    if (state.device.readAhead().error == 0) {
+        // They no longer keep the device ready; new bytes wake the thread.
+        state.unreadWaiting = false;
+    }
+}
+
 bool TComThread::handOverHeld(WatchState& state) {
     state.nextInputLook.reset();
     state.gathering.HandedOver(state.announced);
@@ -552,6 +594,7 @@ void TComThread::Execute() {
         batch = intersect(batch, m_watched);
         state.held = TComEvents::FromBits(std::uint16_t(state.held.ToBits() | batch.ToBits()));
         if (state.held.Empty() || !handOverDue(state, batch.Contains(evRxChar))) {
+            takeHeldBytesIn(state);
             continue;
         }
         if (!handOverHeld(state) || m_stopEvent.stopped()) {

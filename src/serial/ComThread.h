@@ -8,12 +8,14 @@
 
 #include "platform/serial/SerialEventWaiter.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 class TCustomComPort;
 
@@ -55,6 +57,11 @@ public:
     };
     /// May be called from any thread.
     InputMark LastInputMark() const;
+    /// The marks, oldest first, of every look since the total passed
+    /// `total`, as far as the thread keeps them (the latest MarkHistory): when
+    /// each part of the bytes after it arrived. May be called from any thread.
+    std::vector<InputMark> InputMarksAfter(std::uint64_t total) const;
+    static constexpr std::size_t MarkHistory = 64;
 
     /// The batch received last.
     TComEvents Events() const { return m_events; }
@@ -79,10 +86,13 @@ private:
     /// Hands over what is held (at a stop or a hang-up, so that no byte
     /// announced to nobody is left behind); false when the thread must end.
     bool handOverHeld(WatchState& state);
+    void takeHeldBytesIn(WatchState& state);
     void lookAtTransmitQueue(WatchState& state, TComEvents& batch);
     void lookAtLines(WatchState& state, TComEvents& batch);
     bool DispatchEvents();
     void SendEventMessages();
+    /// The port's Events, less those that no handler would hear of.
+    static TComEvents WatchedEvents(const TCustomComPort& port);
 
     TCustomComPort* m_comPort = nullptr;
     SerialEventWaiter m_stopEvent;
@@ -105,6 +115,8 @@ private:
     std::atomic<bool> m_delivering = false;
     std::atomic<bool> m_finished = false;
     mutable std::mutex m_markMutex;
-    InputMark m_inputMark;
+    // The latest marks, in a ring; m_markCount counts every mark ever made.
+    std::array<InputMark, MarkHistory> m_marks{};
+    std::size_t m_markCount = 0;
     std::thread m_thread;
 };

@@ -13,6 +13,8 @@ constexpr unsigned LargestReplyBytes = 4096;
 constexpr unsigned LargestNoise = 1000;
 constexpr double LargestFeedbackGain = 10.0;
 constexpr int LargestFeedbackOffset = 0xFFFF;
+// USB adapters take latency timers of 1 to 255 ms.
+constexpr unsigned LongestTapLatency = 255;
 
 std::optional<unsigned> parseNumber(std::string_view text, unsigned lowest, unsigned highest) {
     unsigned value = 0;
@@ -49,8 +51,22 @@ public:
     explicit Parser(const std::vector<std::string_view>& arguments) : m_arguments(arguments) {}
 
     CommandLineOptions Run() {
+        bool paced = false;
         while (m_next < m_arguments.size() && m_options.error.empty() && !m_options.help) {
-            parseOption(m_arguments[m_next++]);
+            const std::string_view option = m_arguments[m_next++];
+            paced = paced || option == "-p" || option == "--pace";
+            parseOption(option);
+        }
+        // The bus paces the line itself; a module pacing its replies as well
+        // would put them on the line twice as slowly.
+        if (m_options.bus && paced) {
+            fail("--bus paces the line itself; leave out --pace");
+        }
+        if (!m_options.bus && m_options.tapLatency.count() > 0) {
+            fail("--tap-latency belongs to --bus");
+        }
+        if (m_options.rtuOverTcp && !m_options.tcpListen) {
+            fail("--rtu-over-tcp belongs to --tcp-listen [HOST:]PORT");
         }
         return m_options;
     }
@@ -107,8 +123,20 @@ private:
             parsePacing(option);
         } else if (option == "--strict-baud") {
             options.module.strictBaudRate = true;
+        } else if (option == "--bus") {
+            options.bus = true;
+        } else if (option == "--tap-latency") {
+            if (const auto latency = number(option, 1, LongestTapLatency)) {
+                options.tapLatency = std::chrono::milliseconds{*latency};
+            }
         } else if (option == "--echo") {
             options.module.echo = true;
+        } else if (option == "--relay-stuck") {
+            options.module.unitFaults.relayStuck = true;
+        } else if (option == "--ignore-calibration") {
+            options.module.unitFaults.ignoreCalibration = true;
+        } else if (option == "--loopback") {
+            options.module.unitFaults.relayLoopback = true;
         } else if (option == "--link") {
             if (const auto path = value(option)) {
                 if (path->empty()) {
@@ -141,6 +169,10 @@ private:
             store(option, 1, LargestReplyBytes, options.trailingByteCount);
         } else if (option == "--burst") {
             store(option, 101, LargestReplyBytes, options.burstSize);
+        } else if (option == "--tcp-listen") {
+            parseListen(option);
+        } else if (option == "--rtu-over-tcp") {
+            options.rtuOverTcp = true;
         } else {
             fail("unknown option \"" + std::string(option) + "\"");
         }
@@ -182,6 +214,27 @@ private:
             fail(std::string(option) + " takes off, line, fixed or a baud rate, not \"" +
                  std::string(*text) + "\"");
         }
+    }
+
+    void parseListen(std::string_view option) {
+        const auto text = value(option);
+        if (!text) {
+            return;
+        }
+        // The port may not be left out (only the host may); port 0 takes any
+        // free port, and the one bound is printed.
+        const QString endpoint =
+            QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size()));
+        const bool portGiven =
+            endpoint.lastIndexOf(u':') > endpoint.lastIndexOf(u']') || !endpoint.contains(u':');
+        const EndpointParse parsed = ParseEndpoint(endpoint, ModbusTcpPort, 0, true);
+        if (!parsed.endpoint || !portGiven ||
+            (!endpoint.contains(u':') && !parsed.endpoint->host.isEmpty())) {
+            fail(std::string(option) + " takes [HOST:]PORT with a port from 0 to 65535, not \"" +
+                 std::string(*text) + "\"");
+            return;
+        }
+        m_options.tcpListen = parsed.endpoint;
     }
 
     void parseFault(std::string_view option) {
@@ -262,7 +315,10 @@ std::string UsageText() {
 Serves a simulated analog signal module as a Modbus RTU slave on a
 pseudo-terminal, so that the tool or any other master can be tried without
 hardware. The first line printed is the port's path (for example /dev/pts/3);
-open it like a serial port at any speed. The module runs until SIGINT or
+open it like a serial port at any speed. With --tcp-listen it serves over TCP
+instead, one client at a time (others wait until it leaves), and the first
+line printed is HOST:PORT; SIGUSR2 then takes the server away (its client's
+connection is closed and new ones are refused) and SIGUSR1 brings it back. The module runs until SIGINT or
 SIGTERM; SIGHUP restarts it, which applies a device ID or baud rate written
 to registers 7 and 8. SIGUSR2 pulls its adapter out (the port closes, so a
 client's line hangs up, and the --link is removed); SIGUSR1 plugs it in
@@ -282,6 +338,16 @@ Options:
                          rate), or a baud rate (fixed pacing at that rate)
       --strict-baud      hear only a client whose line runs at the module's own
                          rate (after a restart, the rate in register 8)
+      --bus              put the module on an emulated RS-485 bus instead of
+                         serving its port alone: the first line printed is then
+                         the port for a master, the second the port for a
+                         listener (such as kestro-modbus-m --headless --listen);
+                         the bus carries every byte at the module's rate (-b)
+                         and never hands a byte back to its sender. The adapter
+                         signals (SIGUSR1, SIGUSR2) are not for the bus
+      --tap-latency MS   with --bus: the listener's port gets the bytes in
+                         bunches every MS milliseconds (1 to 255), as through a
+                         USB adapter's latency timer (default: byte by byte)
       --echo             hand every byte the client sends straight back before
                          answering, as a two-wire RS-485 adapter with local
                          echo does
@@ -296,6 +362,12 @@ Options:
       --feedback-lag MS  after a write of the output the feedback takes MS
                          milliseconds (up to 60000) to reach the new value,
                          moving in a straight line (default 0: at once)
+      --relay-stuck      the relay ignores writes (register 10 stays as it is)
+      --ignore-calibration
+                         calibration commands are taken but never carried out
+                         (the command register keeps the command)
+      --loopback         the relay's contact is wired to the dry-contact input
+                         (register 9 follows bit 0 of register 10)
   -f, --fault KIND[:N]   inject a fault into the next N requests, or into all
                          of them without :N; may be given several times
       --split CHUNK[:MS] chunk size and gap of the split fault (default 3:20)
@@ -303,6 +375,13 @@ Options:
       --exception-code C exception code of the exception fault (default 4)
       --trailing N       filler bytes of the trailing fault (default 3)
       --burst N          total length of the burst fault, over 100 (default 120)
+      --tcp-listen [HOST:]PORT
+                         serve over TCP instead of a pseudo-terminal: Modbus
+                         TCP on PORT (0: any free port) of HOST (default: every
+                         IPv4 interface); the first line printed is HOST:PORT
+      --rtu-over-tcp     with --tcp-listen, pass the RTU frames (with CRC)
+                         through as a serial device server does, instead of
+                         Modbus TCP
   -v, --verbose          log every request and reply as hex on standard error
   -h, --help             show this text
       --version          print the program's name and version

@@ -2,6 +2,7 @@
 // The options of kestro-virtual-module, parsed without side effects so that
 // they can be checked on their own.
 
+#include "platform/net/NetEndpoint.h"
 #include "sim/FaultInjector.h"
 #include "sim/VirtualModule.h"
 
@@ -27,6 +28,14 @@ struct CommandLineOptions {
     std::optional<std::uint8_t> exceptionCode;
     std::optional<std::size_t> trailingByteCount;
     std::optional<std::size_t> burstSize;
+    /// Put the module on an emulated bus with a master's and a listener's port.
+    bool bus = false;
+    /// The listener's port receives in bunches this far apart (--bus only).
+    std::chrono::milliseconds tapLatency{0};
+    /// Serve over TCP on this endpoint instead of a pseudo-terminal.
+    std::optional<NetEndpoint> tcpListen;
+    /// Over TCP, pass the RTU frames through rather than speak Modbus TCP.
+    bool rtuOverTcp = false;
     bool verbose = false;
     bool help = false;
     bool version = false;

@@ -9,7 +9,7 @@ constexpr std::array<unsigned, 8> StandardBaudRates = {1200,  2400,  4800,  9600
                                                        19200, 38400, 57600, 115200};
 
 bool isRegister(int index) {
-    return index >= 0 && index < ModuleRegisterCount;
+    return index >= 0 && index < RegisterCount;
 }
 
 bool isStandardBaudRate(unsigned rate) {
@@ -45,12 +45,26 @@ WriteOutcome ModuleRegisters::Write(int index, std::uint16_t value) {
     switch (index) {
     case ModuleRegister::OutputDisplay:
         // The output stage cannot drive more than 22 mA; larger values are held.
-        m_values[ModuleRegister::OutputDisplay] = std::min(value, ModuleCommand::OutputMaximum);
+        m_values[ModuleRegister::OutputDisplay] = std::min(value, OutputFullScale);
         m_feedback.OutputWritten(m_values[ModuleRegister::OutputDisplay]);
         Sample();
         return WriteOutcome::Accepted;
     case ModuleRegister::CalibrationCommand:
+        if (m_faults.ignoreCalibration) {
+            // Taken, and left standing: the command is never carried out.
+            m_values[ModuleRegister::CalibrationCommand] = value;
+            return WriteOutcome::Accepted;
+        }
         return runCalibrationCommand(value);
+    case ModuleRegister::Relay:
+        if (!m_faults.relayStuck) {
+            m_values[ModuleRegister::Relay] = value;
+        }
+        if (m_faults.relayLoopback) {
+            // The contact closes the input while the relay is on.
+            m_values[ModuleRegister::DryContact] = m_values[ModuleRegister::Relay] & 1U;
+        }
+        return WriteOutcome::Accepted;
     default:
         // The device ID and baud rate are only stored here; Restart() applies them.
         m_values[static_cast<std::size_t>(index)] = value;

@@ -5,47 +5,24 @@
 // carried out and cleared; a new device ID or baud rate waits for a restart.
 // Not thread-safe on its own; the virtual module guards it.
 
+#include "modbus/Module.h"
 #include "sim/FeedbackInput.h"
 
 #include <array>
 #include <cstdint>
 
-inline constexpr int ModuleRegisterCount = 20;
-
-// Register numbers, as the module's manual lists them.
-namespace ModuleRegister {
-inline constexpr int FeedbackCurrent = 1;
-inline constexpr int FeedbackDisplay = 2;
-inline constexpr int OutputDisplay = 3;
-inline constexpr int OutputRange = 4;
-inline constexpr int DisplayMode = 5;
-inline constexpr int OutputFactor = 6;
-inline constexpr int DeviceId = 7;
-inline constexpr int BaudRate = 8;
-inline constexpr int DryContact = 9;
-inline constexpr int Relay = 10;
-inline constexpr int OutputSpan = 17;
-inline constexpr int CalibrationCommand = 18;
-} // namespace ModuleRegister
-
-// Command values of the calibration register and the limits they work with.
-namespace ModuleCommand {
-inline constexpr std::uint16_t CalibrateInputZero = 0x6961;
-inline constexpr std::uint16_t CalibrateInput20mA = 0x6963;
-inline constexpr std::uint16_t CalibrateOutputSpan = 0x5A53;
-inline constexpr std::uint16_t OutputSpanMinimum = 19000;
-inline constexpr std::uint16_t OutputSpanMaximum = 21000;
-inline constexpr std::uint16_t OutputSpanNominal = 20000;
-inline constexpr std::uint16_t OutputMaximum = 2200;
-// The baud-rate register holds the rate in hundreds of bits per second, so
-// that 115200 fits into 16 bits.
-inline constexpr unsigned BaudRateUnit = 100;
-} // namespace ModuleCommand
-
 enum class WriteOutcome {
     Accepted,
     IllegalAddress, ///< no such register
     IllegalValue,   ///< the register refuses the value (unknown command)
+};
+
+/// Faults of a unit that a function test must find.
+struct UnitFaults {
+    bool relayStuck = false;        ///< the relay ignores writes
+    bool ignoreCalibration = false; ///< calibration commands are never carried out
+    /// A test fixture that wires the relay's contact to the dry-contact input.
+    bool relayLoopback = false;
 };
 
 /// What the calibration commands have done so far.
@@ -64,7 +41,7 @@ public:
 
     /// The register's value; 0 for numbers outside 0..19.
     std::uint16_t Value(int index) const;
-    std::array<std::uint16_t, ModuleRegisterCount> Values() const { return m_values; }
+    RegisterValues Values() const { return m_values; }
 
     /// Sets a register directly, the way a test rig would wire an input or
     /// preload a value; no command is carried out. Out-of-range numbers are ignored.
@@ -82,6 +59,7 @@ public:
     void SetFeedbackErrors(const FeedbackErrors& errors);
     /// Whether the output is wired to the feedback input (the default).
     void SetLoopback(bool wired);
+    void SetUnitFaults(const UnitFaults& faults) { m_faults = faults; }
 
     /// The address and rate in effect; the registers only take over at Restart().
     std::uint8_t Address() const { return m_address; }
@@ -97,10 +75,11 @@ public:
 private:
     WriteOutcome runCalibrationCommand(std::uint16_t command);
 
-    std::array<std::uint16_t, ModuleRegisterCount> m_values{};
+    RegisterValues m_values{};
     std::uint8_t m_address = 1;
     unsigned m_baudRate = 9600;
     CalibrationRecord m_calibration;
     bool m_loopback = true;
+    UnitFaults m_faults;
     FeedbackInput m_feedback;
 };

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 struct TransmitPlan {
@@ -21,4 +22,11 @@ std::chrono::nanoseconds CharacterTime(unsigned baudRate, unsigned bitsPerCharac
 
 /// Writes the reply to fd. Returns false when stopFd ended it early.
 bool TransmitReply(int fd, int stopFd, std::span<const std::uint8_t> reply,
+                   const TransmitPlan& plan);
+
+/// Puts bytes on a line other than a descriptor (a TCP connection); false
+/// when they could not all go.
+using ReplyWriter = std::function<bool(std::span<const std::uint8_t> bytes)>;
+/// The same, through a writer.
+bool TransmitReply(const ReplyWriter& write, int stopFd, std::span<const std::uint8_t> reply,
                    const TransmitPlan& plan);

@@ -32,7 +32,7 @@ std::vector<std::uint8_t> readHoldingRegisters(ModuleRegisters& registers,
         return BuildExceptionReply(address, ReadHoldingRegisters,
                                    ModbusException::IllegalDataValue);
     }
-    if (first + quantity > ModuleRegisterCount) {
+    if (first + quantity > RegisterCount) {
         return BuildExceptionReply(address, ReadHoldingRegisters,
                                    ModbusException::IllegalDataAddress);
     }

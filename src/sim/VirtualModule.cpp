@@ -30,6 +30,7 @@ VirtualModule::VirtualModule(const VirtualModuleOptions& options)
       m_strictBaudRate(options.strictBaudRate), m_echo(options.echo), m_link(options.link) {
     m_registers.SetNoise(options.noise, options.seed);
     m_registers.SetFeedbackErrors(options.feedback);
+    m_registers.SetUnitFaults(options.unitFaults);
 }
 
 VirtualModule::~VirtualModule() {
@@ -145,7 +146,7 @@ std::uint16_t VirtualModule::Register(int index) const {
     return m_registers.Value(index);
 }
 
-std::array<std::uint16_t, ModuleRegisterCount> VirtualModule::Registers() const {
+std::array<std::uint16_t, RegisterCount> VirtualModule::Registers() const {
     std::lock_guard lock(m_mutex);
     return m_registers.Values();
 }
@@ -308,14 +309,14 @@ void VirtualModule::publishDiscarded() {
 }
 
 void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
-    observe(true, request);
     publishDiscarded();
-    FaultPlan plan;
-    std::optional<std::vector<std::uint8_t>> reply = answer(request, plan);
-    if (!reply || plan.Has(Fault::NoReply)) {
+    std::optional<Answer> answered = Serve(request);
+    if (!answered) {
         return;
     }
-    ApplyReplyFaults(*reply, plan);
+    std::vector<std::uint8_t>& reply = answered->reply;
+    const FaultPlan& plan = answered->plan;
+    ApplyReplyFaults(reply, plan);
     if (plan.Has(Fault::LateReply) && FdIo::SleepUnlessStopped(m_stop.Fd(), plan.lateDelay)) {
         return;
     }
@@ -325,14 +326,29 @@ void VirtualModule::handleRequest(const std::vector<std::uint8_t>& request) {
         transmit.chunkSize = plan.splitChunkSize;
         transmit.chunkGap = plan.splitGap;
     }
-    if (!TransmitReply(m_terminal->MasterFd(), m_stop.Fd(), *reply, transmit)) {
+    if (!TransmitReply(m_terminal->MasterFd(), m_stop.Fd(), reply, transmit)) {
         return;
     }
+    ReplySent(reply);
+}
+
+std::optional<VirtualModule::Answer>
+VirtualModule::Serve(const std::vector<std::uint8_t>& request) {
+    observe(true, request);
+    FaultPlan plan;
+    std::optional<std::vector<std::uint8_t>> reply = answer(request, plan);
+    if (!reply || plan.Has(Fault::NoReply)) {
+        return std::nullopt;
+    }
+    return Answer{std::move(*reply), plan};
+}
+
+void VirtualModule::ReplySent(std::span<const std::uint8_t> reply) {
     {
         std::lock_guard lock(m_mutex);
         ++m_statistics.replies;
     }
-    observe(false, *reply);
+    observe(false, reply);
 }
 
 std::optional<std::vector<std::uint8_t>>

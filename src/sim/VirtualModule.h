@@ -57,6 +57,7 @@ struct VirtualModuleOptions {
     /// keeps one to an adapter; empty for none.
     std::string link;
     FeedbackErrors feedback; ///< gain, offset and lag of the feedback input
+    UnitFaults unitFaults;   ///< a stuck relay, calibration ignored, the relay looped back
 };
 
 struct ModuleStatistics {
@@ -99,7 +100,7 @@ public:
     std::string PortPath() const;
 
     std::uint16_t Register(int index) const;
-    std::array<std::uint16_t, ModuleRegisterCount> Registers() const;
+    std::array<std::uint16_t, RegisterCount> Registers() const;
     /// Sets a register directly (an input wired on the bench, a preset value).
     void SetRegister(int index, std::uint16_t value);
 
@@ -123,6 +124,20 @@ public:
 
     /// Set it before Start().
     void SetTrafficObserver(TrafficObserver observer);
+
+    /// A reply to a request, before the faults that bend its bytes.
+    struct Answer {
+        std::vector<std::uint8_t> reply;
+        FaultPlan plan; ///< the faults that apply to it
+    };
+    /// Carries out one whole RTU request that came over another transport
+    /// than the module's own port (its TCP server): taken, counted and
+    /// observed as on the port. Nothing when the module stays silent
+    /// (another slave's request, a broadcast, the no-reply fault). Safe from
+    /// any thread; the module need not be started.
+    std::optional<Answer> Serve(const std::vector<std::uint8_t>& request);
+    /// A reply went out over that transport.
+    void ReplySent(std::span<const std::uint8_t> reply);
 
 private:
     void startServing();

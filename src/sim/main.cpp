@@ -3,6 +3,9 @@
 
 #include "platform/system/ServiceSignals.h"
 #include "sim/CommandLine.h"
+#include "sim/ModuleServer.h"
+#include "sim/ReplyTransmitter.h"
+#include "sim/VirtualBus.h"
 #include "sim/VirtualModule.h"
 
 #include <cstdio>
@@ -13,6 +16,8 @@ namespace {
 
 constexpr int ExitUsage = 2;
 constexpr int ExitFailure = 1;
+// A start bit, eight data bits and two stop bits: the module's framing.
+constexpr unsigned BitsPerCharacter = 11;
 
 void logTraffic(bool received, std::span<const std::uint8_t> bytes) {
     std::string line = received ? "Rx-" : "Tx-";
@@ -56,6 +61,85 @@ bool serveRequest(VirtualModule& module, ServiceSignals::Request request) {
     return false;
 }
 
+// The module on an emulated bus: a master's port and a listener's port, one
+// line each, until interrupted.
+int serveBus(VirtualModule& module, const CommandLineOptions& options) {
+    VirtualBusOptions busOptions;
+    busOptions.baudRate = options.module.baudRate;
+    busOptions.tapLatency = options.tapLatency;
+    VirtualBus bus(busOptions);
+    if (const int error = bus.Start(module.PortPath()); error != 0) {
+        std::fprintf(stderr, "kestro-virtual-module: cannot create the bus: %s\n",
+                     std::strerror(error));
+        module.Stop();
+        return ExitFailure;
+    }
+    std::printf("%s\n%s\n", bus.MasterPath().c_str(), bus.TapPath().c_str());
+    std::fflush(stdout);
+    for (ServiceSignals::Request request = ServiceSignals::Wait();
+         request != ServiceSignals::Request::Terminate; request = ServiceSignals::Wait()) {
+        if (request == ServiceSignals::Request::Restart) {
+            module.Restart();
+        }
+    }
+    bus.Stop();
+    module.Stop();
+    if (bus.BytesFromTap() > 0) {
+        std::fprintf(stderr, "kestro-virtual-module: the listener sent %llu bytes\n",
+                     static_cast<unsigned long long>(bus.BytesFromTap()));
+    }
+    return 0;
+}
+
+// The module over TCP until it is told to end: SIGUSR2 takes the server
+// away, SIGUSR1 brings it back, SIGHUP restarts the module.
+int serveOverTcp(VirtualModule& module, const CommandLineOptions& options) {
+    // Line pacing follows the client's port, which TCP does not have.
+    const auto characterTime = options.module.pacing == Pacing::Fixed
+                                   ? CharacterTime(options.module.baudRate, BitsPerCharacter)
+                                   : std::chrono::nanoseconds::zero();
+    ModuleServer server(module,
+                        options.rtuOverTcp ? ModuleServer::Framing::RtuOverTcp
+                                           : ModuleServer::Framing::ModbusTcp,
+                        characterTime);
+    if (const NetResult failure = server.Start(*options.tcpListen)) {
+        std::fprintf(stderr, "kestro-virtual-module: cannot listen on %s: %s\n",
+                     EndpointText(*options.tcpListen).toUtf8().constData(),
+                     failure->text.toUtf8().constData());
+        return ExitFailure;
+    }
+    const auto printEndpoint = [&server] {
+        std::printf("%s\n", EndpointText(server.Bound()).toUtf8().constData());
+        std::fflush(stdout);
+    };
+    printEndpoint();
+    for (;;) {
+        switch (ServiceSignals::Wait()) {
+        case ServiceSignals::Request::Restart:
+            module.Restart();
+            std::fprintf(stderr, "kestro-virtual-module: restarted at address %u\n",
+                         static_cast<unsigned>(module.Address()));
+            break;
+        case ServiceSignals::Request::Unplug:
+            server.Unplug();
+            std::fprintf(stderr, "kestro-virtual-module: server gone\n");
+            break;
+        case ServiceSignals::Request::PlugIn:
+            if (const NetResult failure = server.PlugIn()) {
+                std::fprintf(stderr, "kestro-virtual-module: cannot listen again: %s\n",
+                             failure->text.toUtf8().constData());
+                break;
+            }
+            std::fprintf(stderr, "kestro-virtual-module: server back\n");
+            printEndpoint();
+            break;
+        case ServiceSignals::Request::Terminate:
+            server.Stop();
+            return 0;
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -82,10 +166,16 @@ int main(int argc, char** argv) {
     if (options.verbose) {
         module.SetTrafficObserver(logTraffic);
     }
+    if (options.tcpListen) {
+        return serveOverTcp(module, options);
+    }
     if (const int error = module.Start(); error != 0) {
         std::fprintf(stderr, "kestro-virtual-module: cannot create the port: %s\n",
                      std::strerror(error));
         return ExitFailure;
+    }
+    if (options.bus) {
+        return serveBus(module, options);
     }
     printPort(module);
     while (serveRequest(module, ServiceSignals::Wait())) {

@@ -1,15 +1,16 @@
 #include "trend/LinearityPlan.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QStringList>
 #include <cmath>
 
 QString LinearityPlanError(const LinearityPlan& plan) {
-    const auto inRange = [](int value) { return value >= 0 && value <= LinearityFullScale; };
+    const auto inRange = [](int value) { return value >= 0 && value <= OutputFullScale; };
     if (!inRange(plan.from) || !inRange(plan.to)) {
         return QCoreApplication::translate("LinearityPlan",
                                            "--linearity values must be 0..%1, got %2:%3")
-            .arg(LinearityFullScale)
+            .arg(OutputFullScale)
             .arg(plan.from)
             .arg(plan.to);
     }
@@ -19,10 +20,10 @@ QString LinearityPlanError(const LinearityPlan& plan) {
             .arg(plan.from)
             .arg(plan.to);
     }
-    if (plan.step < 1 || plan.step > LinearityFullScale) {
+    if (plan.step < 1 || plan.step > OutputFullScale) {
         return QCoreApplication::translate("LinearityPlan",
                                            "--linearity STEP must be 1..%1, got %2")
-            .arg(LinearityFullScale)
+            .arg(OutputFullScale)
             .arg(plan.step);
     }
     if (plan.settle < ShortestSettle) {
@@ -76,10 +77,8 @@ std::vector<int> LinearityOutputs(const LinearityPlan& plan) {
 }
 
 QString PercentText(double percent) {
-    // Up to three decimals, without trailing zeros: 0.5, 0.045, 1.
-    QString text = QString::number(percent, 'f', 3);
-    while (text.contains('.') && (text.endsWith('0') || text.endsWith('.'))) {
-        text.chop(1);
-    }
+    // As few digits as tell the number apart from every other: 0.5, 1,
+    // 0.0001 as it was given, never rounded to another tolerance.
+    const QString text = QString::number(percent, 'f', QLocale::FloatingPointShortest);
     return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
 }

@@ -3,12 +3,12 @@
 // it lets each settle and how far the feedback may stray. The same plan comes
 // from the runner's command line and from the trend window's dialog.
 
+#include "modbus/Module.h"
+
 #include <QString>
 #include <chrono>
 #include <vector>
 
-/// The output register's full scale: 2200 counts, shown as 22.00.
-inline constexpr int LinearityFullScale = 2200;
 /// The feedback of a point is the mean over the reads of this last part of
 /// its settle time.
 inline constexpr std::chrono::milliseconds LinearityWindow{250};
@@ -17,7 +17,7 @@ inline constexpr std::chrono::milliseconds ShortestSettle{300};
 
 struct LinearityPlan {
     int from = 0;
-    int to = LinearityFullScale;
+    int to = OutputFullScale;
     int step = 100;
     std::chrono::milliseconds settle{1000};
     double tolerancePercent = 0.5; ///< of the full scale
@@ -34,5 +34,5 @@ QString ParseLinearityRange(const QString& text, LinearityPlan& plan);
 /// do not pass to.
 std::vector<int> LinearityOutputs(const LinearityPlan& plan);
 
-/// A tolerance or a deviation as it is printed: "0.5", "0.045", "1".
+/// A tolerance as it is printed: as given, "0.5", "0.0001", "1".
 QString PercentText(double percent);

@@ -1,5 +1,6 @@
 #include "trend/LinearityResult.h"
 
+#include <algorithm>
 #include <cmath>
 
 std::optional<LinearityPoint> LinearityResult::WorstPoint() const {
@@ -12,14 +13,53 @@ std::optional<LinearityPoint> LinearityResult::WorstPoint() const {
     return worst;
 }
 
+namespace {
+
+// A billionth of a count: far below what a mean of whole readings can tell
+// apart, far above what the arithmetic of a tolerance given in decimals
+// (0.1 % is 2.2 counts) rounds off.
+constexpr double RoundingAllowance = 1e-9;
+
+constexpr int DeviationDecimals = 3;
+constexpr int MostDeviationDecimals = 9;
+
+int decimalsOf(const QString& number) {
+    const qsizetype point = number.indexOf(QLatin1Char('.'));
+    return point < 0 ? 0 : static_cast<int>(number.size() - point - 1);
+}
+
+} // namespace
+
+bool WithinTolerance(double output, double feedback, double tolerancePercent) {
+    return std::abs(feedback - output) <=
+           tolerancePercent * OutputFullScale / 100.0 + RoundingAllowance;
+}
+
+QString DeviationPercentText(double deviationPercent, double tolerancePercent) {
+    const QString tolerance = PercentText(tolerancePercent);
+    const bool within =
+        WithinTolerance(0.0, deviationPercent * OutputFullScale / 100.0, tolerancePercent);
+    int decimals = std::max(DeviationDecimals, decimalsOf(tolerance));
+    QString text = QString::number(deviationPercent, 'f', decimals);
+    // Shown as the tolerance itself, the deviation must also pass as such.
+    while (!within && decimals < MostDeviationDecimals &&
+           std::abs(text.toDouble()) <= tolerancePercent) {
+        text = QString::number(deviationPercent, 'f', ++decimals);
+    }
+    while (within && decimals < MostDeviationDecimals &&
+           std::abs(text.toDouble()) > tolerancePercent) {
+        text = QString::number(deviationPercent, 'f', ++decimals);
+    }
+    return text;
+}
+
 bool LinearityResult::Passed() const {
     if (!Complete() || points.empty()) {
         return false;
     }
-    // The comparison is on the printed percentage, so that a deviation shown
-    // as the tolerance itself passes, as the operator reads it.
-    const double worst = std::abs(WorstPoint()->DeviationPercent());
-    return std::round(worst * 1000.0) <= std::round(plan.tolerancePercent * 1000.0);
+    return std::all_of(points.begin(), points.end(), [this](const LinearityPoint& point) {
+        return WithinTolerance(point.output, point.feedback, plan.tolerancePercent);
+    });
 }
 
 QString LinearityStopText(const LinearityResult& result) {
@@ -54,10 +94,11 @@ QString LinearitySummaryLine(const LinearityResult& result) {
     const QString tolerance = PercentText(result.plan.tolerancePercent);
     QString line;
     if (const auto worst = result.WorstPoint()) {
-        line = QStringLiteral("linearity: max deviation %1% at output %2, tolerance %3%: ")
-                   .arg(QString::number(worst->DeviationPercent(), 'f', 3))
-                   .arg(worst->output)
-                   .arg(tolerance);
+        line =
+            QStringLiteral("linearity: max deviation %1% at output %2, tolerance %3%: ")
+                .arg(DeviationPercentText(worst->DeviationPercent(), result.plan.tolerancePercent))
+                .arg(worst->output)
+                .arg(tolerance);
     } else {
         line = QStringLiteral("linearity: no point measured, tolerance %1%: ").arg(tolerance);
     }

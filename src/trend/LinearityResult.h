@@ -15,7 +15,7 @@ struct LinearityPoint {
     double feedback = 0.0; ///< the mean of the reads at the end of the settle time
     int readings = 0;      ///< how many reads the mean is over
     double Deviation() const { return feedback - output; }
-    double DeviationPercent() const { return Deviation() * 100.0 / LinearityFullScale; }
+    double DeviationPercent() const { return Deviation() * 100.0 / OutputFullScale; }
 };
 
 /// Why a test ended before its last point.
@@ -53,6 +53,17 @@ struct LinearityResult {
     std::optional<LinearityPoint> WorstPoint() const;
     bool Passed() const;
 };
+
+/// Whether a feedback lies within the tolerance (per cent of the full scale)
+/// of its output. The verdict, the X-Y view's band and the points' colours
+/// all ask this, on the values themselves, so they never disagree.
+bool WithinTolerance(double output, double feedback, double tolerancePercent);
+
+/// A deviation in per cent as it is printed beside the tolerance: three
+/// decimals, or as many as the tolerance was given with, and more where
+/// fewer would show a deviation beyond the tolerance as equal to it (or one
+/// within it as equal to one beyond).
+QString DeviationPercentText(double deviationPercent, double tolerancePercent);
 
 /// Why the test stopped, in the runner's words; empty when it ran to its end.
 QString LinearityStopText(const LinearityResult& result);

@@ -1,20 +1,17 @@
 #include "trend/LinearityTest.h"
 
-#include "modbus/RtuFrame.h"
+#include "modbus/Module.h"
 #include "poll/PollCycle.h"
-#include "poll/RegisterMap.h"
 
 LinearityTest::LinearityTest(PollCycle& cycle, const LinearityPlan& plan)
     : m_cycle(cycle), m_outputs(LinearityOutputs(plan)) {
     m_result.plan = plan;
     m_result.plannedPoints = static_cast<int>(m_outputs.size());
-    m_cycle.AddReadoutListener(*this);
-    m_cycle.AddTrafficListener(*this);
+    m_cycle.AddListener(*this);
 }
 
 LinearityTest::~LinearityTest() {
-    m_cycle.RemoveReadoutListener(*this);
-    m_cycle.RemoveTrafficListener(*this);
+    m_cycle.RemoveListener(*this);
 }
 
 void LinearityTest::Start() {
@@ -42,12 +39,14 @@ void LinearityTest::OnReadout(const ReadoutSample& sample) {
         case WriteState::Waiting:
             break;
         case WriteState::Arrived:
-            // The module has the value: its settle time runs from this read.
+            // The module has had the value since it answered the write.
             m_phase = Phase::Settling;
-            m_settleEnd = sample.time + m_result.plan.settle;
+            m_settleEnd = settleStart(sample) + m_result.plan.settle;
             m_windowStart = m_settleEnd - LinearityWindow;
             m_feedbackSum = 0.0;
             m_readings = 0;
+            // A short settle time may begin its window with this very read.
+            settling(sample);
             break;
         case WriteState::Refused:
             stop(LinearityStop::OutputRefused, sample.output);
@@ -99,33 +98,45 @@ void LinearityTest::settling(const ReadoutSample& sample) {
 }
 
 void LinearityTest::OnTraffic(const TrafficEvent& event) {
+    if (!Running() || event.direction != TrafficDirection::Rx ||
+        event.verdict != TrafficVerdict::Ok) {
+        return;
+    }
+    m_missedInRow = 0;
+    m_lastSoundReply = event.elapsed;
+    // The first sound reply after the write went out, before any read, is
+    // the write's own.
+    const bool awaitingWrite = m_phase == Phase::Writing || m_phase == Phase::Restoring;
+    if (awaitingWrite && m_writeSent && !m_readAfterWrite) {
+        m_writeAnswered = event.elapsed;
+    }
+}
+
+LinearityTest::Clock::time_point
+LinearityTest::settleStart(const ReadoutSample& confirmingRead) const {
+    if (!m_writeAnswered || *m_writeAnswered > m_lastSoundReply) {
+        return confirmingRead.time;
+    }
+    return confirmingRead.time - (m_lastSoundReply - *m_writeAnswered);
+}
+
+void LinearityTest::OnRequestSent(const PollRequest& request) {
     if (!Running()) {
         return;
     }
-    if (event.direction != TrafficDirection::Tx) {
-        if (event.verdict == TrafficVerdict::Ok) {
-            m_missedInRow = 0;
-        }
-        return;
-    }
-    if (event.verdict == TrafficVerdict::WriteFailed) {
+    if (!request.written) {
         stop(LinearityStop::WriteFailed);
         return;
     }
-    if (event.bytes.size() < 6) {
-        return;
-    }
-    const std::uint8_t function = event.bytes[1];
-    const int target = event.bytes[2] << 8 | event.bytes[3];
-    const int value = event.bytes[4] << 8 | event.bytes[5];
     const bool awaitingWrite = m_phase == Phase::Writing || m_phase == Phase::Restoring;
-    if (function == FunctionWriteSingle && awaitingWrite && target == RegisterOutputDisplay &&
-        value == m_pendingValue) {
+    if (request.kind == PollRequest::Kind::Write && awaitingWrite &&
+        request.registerIndex == ModuleRegister::OutputDisplay && request.value == m_pendingValue) {
         m_writeSent = true;
         m_readAfterWrite = false;
+        m_writeAnswered.reset();
         ++m_attempts;
         m_result.outputWritten = true;
-    } else if (function == FunctionReadHolding && m_writeSent) {
+    } else if (request.kind == PollRequest::Kind::Read && m_writeSent) {
         m_readAfterWrite = true;
     }
 }
@@ -146,6 +157,7 @@ void LinearityTest::requestWrite(int value) {
     m_pendingValue = value;
     m_writeSent = false;
     m_readAfterWrite = false;
+    m_writeAnswered.reset();
     m_attempts = 0;
     askMailbox();
 }
@@ -153,8 +165,8 @@ void LinearityTest::requestWrite(int value) {
 void LinearityTest::askMailbox() {
     // As the ramp does: only into an empty mailbox, so a write the operator
     // asked for is not overwritten and every write is followed by a read.
-    if (m_cycle.WriteMode() == WriteModeRead) {
-        m_cycle.RequestWriteToRegister(RegisterOutputDisplay, m_pendingValue);
+    if (m_cycle.Mailbox() == WriteMode::Read) {
+        m_cycle.RequestWrite(ModuleRegister::OutputDisplay, m_pendingValue);
     }
 }
 

@@ -11,23 +11,25 @@
 //     test.Start();
 //
 // A write counts as arrived once a read after it shows the new output; the
-// settle time runs from that read. A write that a read does not confirm is
-// sent again, twice at most. The test ends early, and fails, when the line is
-// lost (a request the port refuses, or three replies missed in a row), when
-// the output register does not take a value or changes under the test, or
-// when it is aborted. Everything runs on the engine's thread; the test must
-// outlive its run and must not be destroyed from inside its finish handler.
+// settle time runs from the write's reply, when the module had taken the
+// value (from the confirming read where the write's reply was missed). A
+// write that a read does not confirm is sent again, twice at most. The test ends early, and fails,
+// when the line is lost (a request the port refuses, or three replies missed in a row), when the
+// output register does not take a value or changes under the test, or when it is aborted.
+// Everything runs on the engine's thread; the test must outlive its run and must not be destroyed
+// from inside its finish handler.
 
-#include "poll/ReadoutSample.h"
-#include "poll/TrafficEvent.h"
+#include "poll/PollListener.h"
 #include "trend/LinearityResult.h"
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class PollCycle;
 
-class LinearityTest : public ReadoutListener, public TrafficListener {
+class LinearityTest : public PollListener {
 public:
     using FinishedHandler = std::function<void(const LinearityResult&)>;
 
@@ -60,6 +62,7 @@ public:
 
     void OnReadout(const ReadoutSample& sample) override;
     void OnTraffic(const TrafficEvent& event) override;
+    void OnRequestSent(const PollRequest& request) override;
     void OnMissCounted() override;
 
 private:
@@ -80,6 +83,7 @@ private:
     void restore();
     void finish();
     std::optional<int> currentOutput() const;
+    Clock::time_point settleStart(const ReadoutSample& confirmingRead) const;
 
     PollCycle& m_cycle;
     std::vector<int> m_outputs;
@@ -94,6 +98,13 @@ private:
     bool m_writeSent = false;
     bool m_readAfterWrite = false;
     int m_attempts = 0;
+
+    // When the sound reply to the pending write came, and when the latest
+    // sound reply came, both as the traffic record counts them from Start:
+    // a read's readout follows its own traffic entry, so the two tell how
+    // long before that read the write was answered.
+    std::optional<std::chrono::microseconds> m_writeAnswered;
+    std::chrono::microseconds m_lastSoundReply{0};
 
     // The point settling: when its settle time ends and what its window holds.
     Clock::time_point m_windowStart;

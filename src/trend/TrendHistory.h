@@ -5,12 +5,13 @@
 // microseconds since the first sample (the origin) on the monotonic clock.
 // Memory stays bounded whatever the poll rate: at most FullSampleLimit
 // samples are kept whole (a poll every millisecond for ten minutes); a faster
-// stream has its oldest samples folded into their seconds early. A full day
-// at 115200 baud takes about 2.4 MB, a day at the limit about 10.5 MB.
+// stream has its oldest samples folded into their seconds early.
+// trend_history_bench measures what a day takes at a given rate; the figures
+// are in docs/performance.md.
 //
-// Fed by the poll engine as a ReadoutListener, read by the trend window.
+// Fed by the poll engine as a PollListener, read by the trend window.
 
-#include "poll/ReadoutSample.h"
+#include "poll/PollListener.h"
 
 #include <chrono>
 #include <cstdint>
@@ -19,7 +20,7 @@
 #include <optional>
 #include <vector>
 
-class TrendHistory : public ReadoutListener {
+class TrendHistory : public PollListener {
 public:
     using Clock = std::chrono::steady_clock;
     using Microseconds = std::chrono::microseconds;

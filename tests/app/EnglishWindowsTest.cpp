@@ -2,15 +2,16 @@
 // measured with its control's font against the room the control gives it, and
 // no Chinese character is left.
 
-#include "tests/app/WindowTestSupport.h"
+#include "tests/ui/main/WindowTestSupport.h"
 
-#include "app/FindDialog.h"
 #include "app/Language.h"
-#include "app/LinearityDialog.h"
-#include "app/MonitorCommands.h"
-#include "app/StatisticsDialog.h"
-#include "app/TrendPlot.h"
-#include "app/TrendWindow.h"
+#include "ui/functest/ProductionTestWindow.h"
+#include "ui/monitor/FindDialog.h"
+#include "ui/monitor/MonitorCommands.h"
+#include "ui/monitor/StatisticsDialog.h"
+#include "ui/trend/LinearityDialog.h"
+#include "ui/trend/TrendPlot.h"
+#include "ui/trend/TrendWindow.h"
 #include "widgets/instrument/iLabel.h"
 
 #include <QComboBox>
@@ -292,6 +293,25 @@ TEST_F(EnglishWindowsTest, EveryTextFitsItsControlAndNoneIsChinese) {
         << trend->Status()->text().toStdString();
     expectReadable(textsOf(trend));
     trend->close();
+
+    // The production test window after a short test.
+    QFile plan(m_config.filePath("plan.json"));
+    ASSERT_TRUE(plan.open(QIODevice::WriteOnly));
+    plan.write(R"({"steps": [{"name": "identity"}]})");
+    plan.close();
+    form->SetTestFiles(TestFiles{plan.fileName(), m_config.path(), QString()});
+    form->OpenProductionTest();
+    ProductionTestWindow* production = form->ProductionTest();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(production));
+    expectReadable(textsOf(production));
+    ASSERT_TRUE(production->StartTest(QStringLiteral("EN-1")));
+    ASSERT_TRUE(waitFor([&] { return production->Test()->Done(); }));
+    EXPECT_EQ(production->Counts()->text(), "Tested 1    Passed 1    Yield 100.0%");
+    for (int row = 0; row < production->StepTable()->rowCount(); ++row) {
+        EXPECT_FALSE(hasChinese(production->StepTable()->item(row, 0)->text())) << row;
+    }
+    expectReadable(textsOf(production));
+    production->close();
 
     // The messages the window shows: a port that cannot be opened, a
     // recording that cannot be made.

@@ -2,7 +2,7 @@
 // environment and the desktop, and what a missing or damaged catalogue does.
 // The runner's message about a port it cannot open shows which texts are in force.
 
-#include "tests/app/ToolProcess.h"
+#include "tests/runner/ToolProcess.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -119,6 +119,19 @@ TEST(Layers, EveryIncludeNamesItsOwnFolderOrOneBelow) {
     EXPECT_GT(checked, 300);
 }
 
+TEST(Layers, NoFolderGrowsPastFifteenSourceFiles) {
+    // A folder with more is holding more than one thing: split it by what it holds.
+    constexpr int Limit = 15;
+    for (const auto& entry : fs::recursive_directory_iterator(SourceRoot)) {
+        if (!entry.is_directory())
+            continue;
+        int sources = 0;
+        for (const auto& file : fs::directory_iterator(entry.path()))
+            sources += file.path().extension() == ".cpp" ? 1 : 0;
+        EXPECT_LE(sources, Limit) << entry.path();
+    }
+}
+
 TEST(Layers, ThePlatformFolderHoldsOnlyItsFourParts) {
     for (const auto& entry : fs::directory_iterator(SourceRoot / "platform"))
         EXPECT_TRUE(entry.is_directory()) << entry.path() << " lies directly in platform/";

@@ -12,7 +12,7 @@
 namespace {
 
 // "Rx echo 01 03 ..." for every entry of the traffic record.
-class Rows : public TrafficListener {
+class Rows : public PollListener {
 public:
     void OnTraffic(const TrafficEvent& event) override {
         rows.append((TrafficDirectionText(event.direction) + ' ' + TrafficVerdictText(event) + ' ' +
@@ -34,19 +34,19 @@ Bytes part(const Bytes& bytes, std::size_t from, std::size_t to) {
 
 class EchoTest : public ::testing::Test {
 protected:
-    EchoTest() { cycle.AddTrafficListener(record); }
+    EchoTest() { cycle.AddListener(record); }
 
     void start() {
-        ASSERT_TRUE(cycle.skButton2Click());
-        cycle.tmr1Timer();
+        ASSERT_TRUE(cycle.Start());
+        cycle.Tick();
     }
     Bytes request() const { return port.written.back(); }
     // The next request: a read, or a write of value to register 3.
     void next(std::optional<int> write = std::nullopt) {
         if (write) {
-            cycle.RequestWriteToRegister(3, *write);
+            cycle.RequestWrite(3, *write);
         }
-        cycle.tmr1Timer();
+        cycle.Tick();
     }
     int misses() const { return view.erCount(); }
 
@@ -64,8 +64,8 @@ TEST_F(EchoTest, OnALineThatEchoesReadsAndWritesAreTakenFromWhatTheSlaveSent) {
     start();
     // The echo and the reply in one delivery.
     port.deliver(request() + ReadReply);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyRead);
-    EXPECT_EQ(view.cell(2, 1), "500");
+    EXPECT_EQ(cycle.Reply(), ReplyState::Read);
+    EXPECT_EQ(view.value(0), "500");
     EXPECT_EQ(view.monitor.size(), 2);
     EXPECT_TRUE(view.monitor[1].endsWith("> " + TrafficBytesText(ReadReply)));
     EXPECT_EQ(view.lineNotes, QStringList{"The line echoes every request (an RS-485 adapter with "
@@ -80,9 +80,9 @@ TEST_F(EchoTest, OnALineThatEchoesReadsAndWritesAreTakenFromWhatTheSlaveSent) {
     ASSERT_EQ(write[1], FunctionWriteSingle);
     port.deliver(part(write, 0, 3));
     port.deliver(part(write, 3, 8));
-    EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+    EXPECT_EQ(cycle.Reply(), ReplyState::None);
     port.deliver(write);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyWrite);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Write);
     // Only the reply is shown, once.
     EXPECT_EQ(view.monitor.size(), 4);
     EXPECT_TRUE(view.monitor[3].endsWith("> " + TrafficBytesText(write)));
@@ -103,14 +103,14 @@ TEST_F(EchoTest, ALineThatDoesNotEchoNeverLosesARealReply) {
         next();
         port.deliver(part(ReadReply, 0, split));
         port.deliver(part(ReadReply, split, ReadReply.size()));
-        ASSERT_EQ(cycle.ReplyCode(), ReplyRead) << split;
+        ASSERT_EQ(cycle.Reply(), ReplyState::Read) << split;
     }
     for (std::size_t split = 1; split < 8; ++split) {
         next(static_cast<int>(split));
         const Bytes write = request();
         port.deliver(part(write, 0, split));
         port.deliver(part(write, split, 8));
-        ASSERT_EQ(cycle.ReplyCode(), ReplyWrite) << split;
+        ASSERT_EQ(cycle.Reply(), ReplyState::Write) << split;
     }
     const int missesBefore = misses();
 
@@ -119,13 +119,13 @@ TEST_F(EchoTest, ALineThatDoesNotEchoNeverLosesARealReply) {
     // request counted as missed, as on any line.
     next();
     port.deliver(part(request(), 0, 5) + ReadReply);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+    EXPECT_EQ(cycle.Reply(), ReplyState::None);
     EXPECT_TRUE(view.monitor.last().contains("> 01 03 00 00 00 01 03 28"));
     next();
     Bytes garbage = request();
     garbage[7] ^= 0xFF;
     port.deliver(garbage + ReadReply);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+    EXPECT_EQ(cycle.Reply(), ReplyState::None);
     next();
     EXPECT_EQ(misses(), missesBefore + 2);
     EXPECT_TRUE(view.lineNotes.isEmpty());
@@ -136,15 +136,15 @@ TEST_F(EchoTest, AWriteBeforeAnyReadLearnsThatTheLineEchoesFromItsReplyComingTwi
     // The copies in two deliveries, the second one split: the first copy is
     // taken as the reply at once; the second is known for the echo when whole.
     const auto firstWrite = [this](int value) {
-        ASSERT_TRUE(cycle.skButton2Click());
-        cycle.RequestWriteToRegister(3, value);
-        cycle.tmr1Timer();
+        ASSERT_TRUE(cycle.Start());
+        cycle.RequestWrite(3, value);
+        cycle.Tick();
         ASSERT_EQ(request()[1], FunctionWriteSingle);
     };
     firstWrite(1000);
     const Bytes write = request();
     port.deliver(write);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyWrite);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Write);
     port.deliver(part(write, 0, 4));
     port.deliver(part(write, 4, 8));
     // The second copy is not shown again; the record names it the echo.
@@ -157,19 +157,19 @@ TEST_F(EchoTest, AWriteBeforeAnyReadLearnsThatTheLineEchoesFromItsReplyComingTwi
     port.deliver(request() + ReadReply);
     next(1001);
     port.deliver(request());
-    EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+    EXPECT_EQ(cycle.Reply(), ReplyState::None);
     port.deliver(request());
-    EXPECT_EQ(cycle.ReplyCode(), ReplyWrite);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Write);
     EXPECT_EQ(misses(), 0);
 
     // After a fresh Start nothing is known: one copy with the start of the
     // next in one delivery is a reply with something after it, taken at once;
     // the rest of the copy shows that it was the echo.
-    cycle.skButton3Click();
-    cycle.tmr1Timer();
+    cycle.Stop();
+    cycle.Tick();
     firstWrite(1002);
     port.deliver(request() + part(request(), 0, 4));
-    EXPECT_EQ(cycle.ReplyCode(), ReplyWrite);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Write);
     port.deliver(part(request(), 4, 8));
     EXPECT_EQ(view.monitor.size(), 2);
     EXPECT_EQ(view.lineNotes.size(), 2);
@@ -179,13 +179,13 @@ TEST_F(EchoTest, AWriteBeforeAnyReadLearnsThatTheLineEchoesFromItsReplyComingTwi
 TEST_F(EchoTest, ALineThatStopsEchoingIsTakenForOneThatDoesNot) {
     start();
     port.deliver(request() + ReadReply);
-    ASSERT_EQ(cycle.ReplyCode(), ReplyRead);
+    ASSERT_EQ(cycle.Reply(), ReplyState::Read);
     // Another adapter now, without echo: a read answered without one ...
     next();
     port.deliver(ReadReply);
-    ASSERT_EQ(cycle.ReplyCode(), ReplyRead);
+    ASSERT_EQ(cycle.Reply(), ReplyState::Read);
     // ... so a write's eight bytes are its reply again.
     next(7);
     port.deliver(request());
-    EXPECT_EQ(cycle.ReplyCode(), ReplyWrite);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Write);
 }

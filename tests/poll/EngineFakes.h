@@ -3,6 +3,7 @@
 
 #include "modbus/CRC16.h"
 #include "modbus/RtuFrame.h"
+#include "poll/PollCycle.h"
 #include "poll/PollPort.h"
 #include "poll/PollView.h"
 
@@ -11,7 +12,7 @@
 #include <array>
 #include <chrono>
 #include <deque>
-#include <stdexcept>
+#include <optional>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -19,33 +20,38 @@ using Bytes = std::vector<std::uint8_t>;
 class FakePort : public PollPort {
 public:
     bool Connected() const override { return connected; }
-    void SetConnected(bool value) override {
-        if (value && failOpen) {
-            throw std::runtime_error("Unable to open com port");
+    PortResult Open() override {
+        if (failOpen) {
+            return PortError{PortError::Kind::Refused, QStringLiteral("Unable to open com port")};
         }
-        if (!value && failClose) {
-            throw std::runtime_error("Unable to close com port");
-        }
-        connected = value;
+        connected = true;
         ++connectedChanges;
+        return std::nullopt;
+    }
+    PortResult Close() override {
+        if (failClose) {
+            return PortError{PortError::Kind::Refused, QStringLiteral("Unable to close com port")};
+        }
+        connected = false;
+        ++connectedChanges;
+        return std::nullopt;
     }
     QString Port() const override { return portName; }
     TBaudRate BaudRate() const override { return baudRate; }
-    void WriteData(const void* buffer, int count) override {
+    PortResult Write(const std::uint8_t* bytes, int count) override {
         if (failWrite) {
-            throw std::runtime_error("write failed");
+            return PortError{PortError::Kind::Refused, QStringLiteral("write failed")};
         }
-        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
         written.emplace_back(bytes, bytes + count);
+        return std::nullopt;
     }
-    int ReadData(void* buffer, int count) override {
-        auto* bytes = static_cast<std::uint8_t*>(buffer);
+    PortRead Read(std::uint8_t* bytes, int count) override {
         int taken = 0;
         while (taken < count && !incoming.empty()) {
             bytes[taken++] = incoming.front();
             incoming.pop_front();
         }
-        return taken;
+        return {taken, std::nullopt};
     }
     void SetOnRxChar(std::function<void(int)> handler) override { onRxChar = std::move(handler); }
     std::chrono::steady_clock::time_point LastRxTime() const override { return rxTime; }
@@ -74,53 +80,39 @@ public:
     std::function<void(int)> onRxChar;
 };
 
+// Records what the engine shows: the counters, the registers of the last
+// read shown, the polled port, the monitor, failures and notes.
 class FakeView : public PollView {
 public:
-    FakeView() { panels = {"Tx=", "0", "Er=", "0", ""}; }
-
-    int AddressValue() const override { return address; }
-    int CurrentColumn() const override { return column; }
-    int CurrentRow() const override { return row; }
-    void SetCellText(int c, int r, const QString& text) override {
-        cells.at(static_cast<std::size_t>(c)).at(static_cast<std::size_t>(r)) = text;
-        cellWrites.append(QStringLiteral("%1,%2").arg(c).arg(r));
+    void ShowCounters(std::uint64_t requests, std::uint64_t misses) override {
+        tx = static_cast<int>(requests);
+        er = static_cast<int>(misses);
     }
+    void ShowRegisters(const RegisterValues& values) override { registers = values; }
+    void ShowPolledPort(const QString& port) override { polledPort = port; }
     void AppendMonitorLine(const QString& line) override { monitor.append(line); }
     void ClearMonitor() override { monitor.clear(); }
-    QString PanelText(int panel) const override {
-        return panels.at(static_cast<std::size_t>(panel));
+    void ShowOpenFailure(const PortError& error) override {
+        failures.append(OpenFailureText() + "|" + error.text);
     }
-    void SetPanelText(int panel, const QString& text) override {
-        panels.at(static_cast<std::size_t>(panel)) = text;
+    void ShowWriteFailure(const std::optional<PortError>& error) override {
+        writeFailures.append(error ? error->text : QString());
     }
-    void SetRelayActive(bool active) override { relay = active; }
-    void SetReadoutPrecision(Readout readout, int precision) override {
-        readoutLog.append(QStringLiteral("P%1=%2").arg(int(readout)).arg(precision));
-    }
-    void SetReadoutValue(Readout readout, double value) override {
-        readoutLog.append(QStringLiteral("V%1=%2").arg(int(readout)).arg(value));
-    }
-    void ShowOpenFailure(const QString& message, const QString& detail) override {
-        failures.append(message + "|" + detail);
-    }
-    void ShowWriteFailure(const QString& reason) override { writeFailures.append(reason); }
     void ShowLineNote(const QString& note) override { lineNotes.append(note); }
 
-    QString cell(int c, int r) const {
-        return cells.at(static_cast<std::size_t>(c)).at(static_cast<std::size_t>(r));
+    /// The value last shown for a register, as text; empty before the first read.
+    QString value(int registerIndex) const {
+        return registers ? QString::number((*registers)[static_cast<std::size_t>(registerIndex)])
+                         : QString();
     }
-    int txCount() const { return panels[1].toInt(); }
-    int erCount() const { return panels[3].toInt(); }
+    int txCount() const { return tx; }
+    int erCount() const { return er; }
 
-    int address = 1;
-    int column = 0;
-    int row = 0;
-    std::array<std::array<QString, 11>, 5> cells;
-    QStringList cellWrites;
+    int tx = 0;
+    int er = 0;
+    std::optional<RegisterValues> registers;
+    QString polledPort;
     QStringList monitor;
-    std::array<QString, 5> panels;
-    bool relay = false;
-    QStringList readoutLog;
     QStringList failures;
     QStringList writeFailures;
     QStringList lineNotes;
@@ -150,8 +142,10 @@ inline std::array<std::uint16_t, 20> countingRegisters(std::uint16_t first) {
 // A port whose slave answers every request on the next turn of the event loop.
 class EchoingPort : public FakePort {
 public:
-    void WriteData(const void* buffer, int count) override {
-        FakePort::WriteData(buffer, count);
+    PortResult Write(const std::uint8_t* bytes, int count) override {
+        if (PortResult failure = FakePort::Write(bytes, count)) {
+            return failure;
+        }
         const Bytes request = written.back();
         // The context object cancels answers still pending when the port goes away.
         QTimer::singleShot(0, &context, [this, request] {
@@ -164,6 +158,7 @@ public:
                 deliver(makeReadReply(request[0], countingRegisters(++replies)));
             }
         });
+        return std::nullopt;
     }
     std::uint16_t replies = 0;
     QObject context;

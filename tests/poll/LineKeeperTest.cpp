@@ -13,24 +13,27 @@ namespace {
 
 class PluggablePort : public FakePort {
 public:
-    void SetConnected(bool value) override {
-        attempts += value ? 1 : 0;
-        if (value && refusal) {
-            throw AdapterRefusedError(refusal);
+    PortResult Open() override {
+        ++attempts;
+        if (refusal) {
+            return PortError{PortError::Kind::AdapterChanged, QString::fromUtf8(refusal)};
         }
-        if (value && !pluggedIn) {
-            throw std::runtime_error("The port does not exist.");
+        if (!pluggedIn) {
+            return PortError{PortError::Kind::Refused, QStringLiteral("The port does not exist.")};
         }
-        FakePort::SetConnected(value);
-        if (value) {
+        PortResult result = FakePort::Open();
+        if (!result) {
             ++openings;
         }
+        return result;
     }
-    void WriteData(const void* buffer, int count) override {
+    PortResult Write(const std::uint8_t* bytes, int count) override {
         if (!pluggedIn) {
-            throw LineLostError("The port stopped working; the adapter may have been unplugged.");
+            return PortError{
+                PortError::Kind::LineLost,
+                QStringLiteral("The port stopped working; the adapter may have been unplugged.")};
         }
-        FakePort::WriteData(buffer, count);
+        return FakePort::Write(bytes, count);
     }
 
     bool pluggedIn = true;
@@ -39,7 +42,7 @@ public:
     int attempts = 0;
 };
 
-class Rows : public TrafficListener {
+class Rows : public PollListener {
 public:
     void OnTraffic(const TrafficEvent& event) override {
         rows.append(TrafficDirectionText(event.direction) + ' ' + TrafficVerdictText(event));
@@ -55,13 +58,13 @@ TEST(LineKeeper, ALostLineIsOpenedAgainEverySecondUntilItIsBackOrStopped) {
     FakeView view;
     PollCycle cycle(line, view);
     Rows record;
-    cycle.AddTrafficListener(record);
-    ASSERT_TRUE(cycle.skButton2Click());
-    cycle.tmr1Timer();
+    cycle.AddListener(record);
+    ASSERT_TRUE(cycle.Start());
+    cycle.Tick();
     ASSERT_EQ(port.openings, 1);
 
     port.pluggedIn = false;
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_TRUE(line.Lost());
     EXPECT_TRUE(line.Connected());
     EXPECT_FALSE(port.connected) << "the dead device is let go at once";
@@ -71,10 +74,10 @@ TEST(LineKeeper, ALostLineIsOpenedAgainEverySecondUntilItIsBackOrStopped) {
     EXPECT_EQ(record.rows.mid(2), QStringList({"-- line-lost", "Tx write-failed"}));
     // The engine polls on and counts the misses; Start changes nothing.
     const int missed = view.erCount();
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.erCount(), missed + 1);
     EXPECT_EQ(view.txCount(), 3);
-    EXPECT_TRUE(cycle.skButton2Click());
+    EXPECT_TRUE(cycle.Start());
     EXPECT_EQ(view.txCount(), 3);
 
     // Back, but as another adapter: refused, and requests say so.
@@ -82,7 +85,7 @@ TEST(LineKeeper, ALostLineIsOpenedAgainEverySecondUntilItIsBackOrStopped) {
     port.refusal = "ttyUSB0 is now another adapter";
     const int attempts = port.attempts;
     ASSERT_TRUE(QTest::qWaitFor([&] { return port.attempts > attempts; }, 1500));
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.writeFailures.last(), "ttyUSB0 is now another adapter");
     EXPECT_EQ(port.openings, 1);
 
@@ -91,7 +94,7 @@ TEST(LineKeeper, ALostLineIsOpenedAgainEverySecondUntilItIsBackOrStopped) {
     port.pluggedIn = false;
     const int refused = port.attempts;
     ASSERT_TRUE(QTest::qWaitFor([&] { return port.attempts > refused; }, 1500));
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.writeFailures.last(), view.writeFailures.first());
 
     // The right one: opened again within about a second, and told.
@@ -105,16 +108,16 @@ TEST(LineKeeper, ALostLineIsOpenedAgainEverySecondUntilItIsBackOrStopped) {
     EXPECT_EQ(record.rows.last(), "-- line-back");
     // The next request goes out at once, not at the end of the time-out.
     EXPECT_EQ(cycle.PollTimer().Interval(), 1);
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.writeFailures.last(), "");
     EXPECT_EQ(port.written.size(), 2U);
 
     // Lost again and stopped: the stopping tick ends the attempts at once.
     port.pluggedIn = false;
-    cycle.tmr1Timer();
+    cycle.Tick();
     ASSERT_TRUE(line.Lost());
-    cycle.skButton3Click();
-    cycle.tmr1Timer();
+    cycle.Stop();
+    cycle.Tick();
     EXPECT_FALSE(line.Connected());
     EXPECT_FALSE(cycle.PollTimer().Enabled());
     port.pluggedIn = true;

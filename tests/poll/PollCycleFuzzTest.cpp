@@ -23,17 +23,15 @@ TEST(PollCycleTimer, TheTimerDrivesTheLoopUntilStopped) {
     port.baudRate = br115200;
     FakeView view;
     PollCycle cycle(port, view);
-    ASSERT_TRUE(cycle.skButton2Click());
-    view.column = 2;
-    view.row = 4;
-    ASSERT_TRUE(cycle.RequestWrite(1000));
+    ASSERT_TRUE(cycle.Start());
+    ASSERT_TRUE(cycle.RequestWrite(3, 1000));
     QTRY_VERIFY_WITH_TIMEOUT(view.txCount() >= 20, 20000);
     EXPECT_EQ(view.erCount(), 0);
     EXPECT_EQ(cycle.PollTimer().Interval(), 2);
     EXPECT_EQ(port.written[0], (Bytes{0x01, 0x06, 0x00, 0x03, 0x03, 0xE8, 0x79, 0x74}));
-    EXPECT_NE(view.cell(2, 1), QString());
+    EXPECT_NE(view.value(0), QString());
 
-    cycle.skButton3Click();
+    cycle.Stop();
     QTRY_VERIFY_WITH_TIMEOUT(!port.connected, 20000);
     EXPECT_FALSE(cycle.PollTimer().Enabled());
     const std::size_t sent = port.written.size();

@@ -1,7 +1,6 @@
 #include "tests/poll/EngineFakes.h"
 
 #include "poll/PollCycle.h"
-#include "poll/RegisterMap.h"
 
 #include <QTest>
 #include <chrono>
@@ -16,8 +15,8 @@ protected:
 
     // Start, then the first tick: the read request is on the line.
     void startAndTick() {
-        ASSERT_TRUE(cycle.skButton2Click());
-        cycle.tmr1Timer();
+        ASSERT_TRUE(cycle.Start());
+        cycle.Tick();
     }
     int interval() const { return cycle.PollTimer().Interval(); }
 
@@ -28,32 +27,32 @@ protected:
 
 TEST_F(PollCycleTest, StartArmsTheLoopAndTheFirstTickSendsAReadWithoutAMiss) {
     view.monitor = {"old line"};
-    view.panels[1] = "17";
-    view.panels[3] = "4";
+    view.tx = 17;
+    view.er = 4;
     EXPECT_FALSE(cycle.PollTimer().Enabled());
-    ASSERT_TRUE(cycle.skButton2Click());
+    ASSERT_TRUE(cycle.Start());
     EXPECT_TRUE(port.connected);
     EXPECT_TRUE(cycle.Polling());
-    EXPECT_EQ(cycle.ReplyCode(), ReplyStarted);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Started);
     EXPECT_TRUE(cycle.PollTimer().Enabled());
     EXPECT_EQ(interval(), 1);
     EXPECT_TRUE(view.monitor.isEmpty());
-    EXPECT_EQ(view.panels[1], "0");
-    EXPECT_EQ(view.panels[3], "0");
-    EXPECT_EQ(view.panels[4], "COM3 | ");
+    EXPECT_EQ(view.tx, 0);
+    EXPECT_EQ(view.er, 0);
+    EXPECT_EQ(view.polledPort, "COM3");
 
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.erCount(), 0);
     EXPECT_EQ(view.txCount(), 1);
     ASSERT_EQ(port.written.size(), 1U);
     EXPECT_EQ(port.written[0], (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x14, 0x45, 0xC5}));
     EXPECT_EQ(view.monitor, QStringList{"Tx-12:045> 01 03 00 00 00 14 45 C5"});
     EXPECT_EQ(interval(), 500);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+    EXPECT_EQ(cycle.Reply(), ReplyState::None);
 
     // No reply: the next tick counts one miss and asks again, now of the new address.
-    view.address = 127;
-    cycle.tmr1Timer();
+    cycle.SetAddress(127);
+    cycle.Tick();
     EXPECT_EQ(view.erCount(), 1);
     EXPECT_EQ(view.txCount(), 2);
     EXPECT_EQ(port.written[1], (Bytes{0x7F, 0x03, 0x00, 0x00, 0x00, 0x14, 0x4F, 0xDB}));
@@ -61,15 +60,15 @@ TEST_F(PollCycleTest, StartArmsTheLoopAndTheFirstTickSendsAReadWithoutAMiss) {
 
 TEST_F(PollCycleTest, FailedOpenShowsTheMessageAndChangesNothing) {
     port.failOpen = true;
-    view.panels[1] = "8";
+    view.tx = 8;
     view.monitor = {"kept"};
-    EXPECT_FALSE(cycle.skButton2Click());
+    EXPECT_FALSE(cycle.Start());
     ASSERT_EQ(view.failures.size(), 1);
     EXPECT_EQ(view.failures[0],
               QStringLiteral("串口打开失败，串口号可能不存在，请检查设置|Unable to open com port"));
     EXPECT_FALSE(cycle.Polling());
     EXPECT_FALSE(cycle.PollTimer().Enabled());
-    EXPECT_EQ(view.panels[1], "8");
+    EXPECT_EQ(view.tx, 8);
     EXPECT_EQ(view.monitor, QStringList{"kept"});
 }
 
@@ -79,29 +78,29 @@ TEST_F(PollCycleTest, SplitReplyIsLoggedOnceAndDecodedWhenWhole) {
     port.deliver(Bytes(reply.begin(), reply.begin() + 3));
     port.deliver(Bytes(reply.begin() + 3, reply.begin() + 43));
     EXPECT_EQ(view.monitor.size(), 1);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+    EXPECT_EQ(cycle.Reply(), ReplyState::None);
     EXPECT_EQ(interval(), 500);
-    EXPECT_EQ(view.cell(2, 1), QString());
+    EXPECT_EQ(view.value(0), QString());
 
     port.deliver(Bytes(reply.begin() + 43, reply.end()));
     ASSERT_EQ(view.monitor.size(), 2);
     EXPECT_TRUE(view.monitor[1].startsWith("Rx-12:045> 01 03 28 00 64 00 65"));
     EXPECT_EQ(view.monitor[1].size(), QString("Rx-12:045>").size() + 45 * 3);
     EXPECT_EQ(cycle.RxCount(), 45);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyRead);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Read);
     EXPECT_EQ(interval(), 25);
-    EXPECT_EQ(view.cell(2, 1), "100");
-    EXPECT_EQ(view.cell(4, 10), "119");
+    EXPECT_EQ(view.value(0), "100");
+    EXPECT_EQ(view.value(19), "119");
 
     // Trailing bytes before the next tick: the reply is still whole, so it is
     // logged again with them and decoded again.
-    view.cells[2][1] = "stale";
+    view.registers.reset();
     port.deliver(Bytes{0xAB, 0xCD});
     ASSERT_EQ(view.monitor.size(), 3);
     EXPECT_TRUE(view.monitor[2].endsWith(" AB CD"));
-    EXPECT_EQ(view.cell(2, 1), "100");
+    EXPECT_EQ(view.value(0), "100");
 
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.erCount(), 0);
     EXPECT_EQ(cycle.RxCount(), 0);
 }
@@ -114,17 +113,17 @@ TEST_F(PollCycleTest, ReplyBufferTakesExactlyHundredBytesAndDropsAnOverflow) {
     port.deliver(first);
     port.deliver(Bytes(60, 0x22));
     EXPECT_EQ(cycle.RxCount(), 100);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+    EXPECT_EQ(cycle.Reply(), ReplyState::None);
 
     port.deliver(Bytes{0x33});
     EXPECT_EQ(cycle.RxCount(), 100);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyOverflow);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Overflow);
     EXPECT_EQ(interval(), 1);
     EXPECT_EQ(cycle.RxFrame()[99], 0x22);
     EXPECT_TRUE(port.incoming.empty());
 
     // An overflow is not a miss.
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.erCount(), 0);
     EXPECT_EQ(interval(), 500);
 
@@ -137,8 +136,8 @@ TEST_F(PollCycleTest, ReplyBufferTakesExactlyHundredBytesAndDropsAnOverflow) {
     EXPECT_EQ(cycle.RxCount(), 0);
     const Bytes reply = makeReadReply(1, countingRegisters(7));
     port.deliver(reply);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyRead);
-    EXPECT_EQ(view.cell(2, 1), "7");
+    EXPECT_EQ(cycle.Reply(), ReplyState::Read);
+    EXPECT_EQ(view.value(0), "7");
 }
 
 TEST_F(PollCycleTest, PauseAfterAReplyFollowsTheLineRate) {
@@ -146,12 +145,12 @@ TEST_F(PollCycleTest, PauseAfterAReplyFollowsTheLineRate) {
                                           500, 12,  6,   500, 4,   2,   500, 500};
     for (int rate = brCustom; rate <= br256000; ++rate) {
         port.baudRate = static_cast<TBaudRate>(rate);
-        cycle.tmr1Timer(); // leaves the loop stopped between rates
+        cycle.Tick(); // leaves the loop stopped between rates
         port.connected = false;
         startAndTick();
         port.deliver(makeReadReply(1, countingRegisters(0)));
         EXPECT_EQ(interval(), expected[static_cast<std::size_t>(rate)]) << "rate ordinal " << rate;
-        cycle.skButton3Click();
+        cycle.Stop();
     }
     EXPECT_EQ(PauseAfterReply(br14400), std::nullopt);
     EXPECT_EQ(PauseAfterReply(br115200), std::chrono::milliseconds(2));
@@ -177,22 +176,22 @@ TEST_F(PollCycleTest, ThePauseAfterAReplyCountsFromWhenItsLastBytesCame) {
 
 TEST_F(PollCycleTest, StopThenStartBeforeTheNextTickNeedsASecondStart) {
     startAndTick();
-    cycle.skButton3Click();
+    cycle.Stop();
     EXPECT_FALSE(cycle.Polling());
     EXPECT_TRUE(port.connected);
     const int changes = port.connectedChanges;
-    EXPECT_TRUE(cycle.skButton2Click()); // port still open: nothing happens
+    EXPECT_TRUE(cycle.Start()); // port still open: nothing happens
     EXPECT_EQ(port.connectedChanges, changes);
     EXPECT_FALSE(cycle.Polling());
 
     // The stopping tick still counts the unanswered request, then shuts down.
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.erCount(), 1);
     EXPECT_FALSE(port.connected);
     EXPECT_FALSE(cycle.PollTimer().Enabled());
     EXPECT_EQ(port.written.size(), 1U);
 
-    ASSERT_TRUE(cycle.skButton2Click());
+    ASSERT_TRUE(cycle.Start());
     EXPECT_TRUE(cycle.Polling());
     EXPECT_EQ(view.erCount(), 0);
 }
@@ -202,9 +201,9 @@ TEST_F(PollCycleTest, PortThatRefusesToCloseIsClosedAgainAtTheNextTick) {
     startAndTick();
     port.deliver(makeReadReply(1, countingRegisters(0)));
     ASSERT_EQ(interval(), 2);
-    cycle.skButton3Click();
+    cycle.Stop();
     port.failClose = true;
-    cycle.tmr1Timer();
+    cycle.Tick();
     // Still open: the loop must not go quiet, or Start would never work again.
     EXPECT_TRUE(port.connected);
     EXPECT_TRUE(cycle.PollTimer().Enabled());
@@ -212,44 +211,39 @@ TEST_F(PollCycleTest, PortThatRefusesToCloseIsClosedAgainAtTheNextTick) {
     EXPECT_EQ(port.written.size(), 1U);
 
     port.failClose = false;
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_FALSE(port.connected);
     EXPECT_FALSE(cycle.PollTimer().Enabled());
     EXPECT_EQ(port.written.size(), 1U);
-    ASSERT_TRUE(cycle.skButton2Click());
+    ASSERT_TRUE(cycle.Start());
     EXPECT_TRUE(cycle.Polling());
 }
 
 TEST_F(PollCycleTest, WriteMailboxSendsOneWriteThenReads) {
     startAndTick();
     port.deliver(makeReadReply(1, countingRegisters(0)));
-    view.column = 4;
-    view.row = 8;
-    ASSERT_TRUE(cycle.RequestWrite(20000));
-    EXPECT_EQ(cycle.WriteMode(), WriteModeRequested);
-    // The register is the cell current when the write was asked for.
-    view.column = 2;
-    view.row = 1;
-    cycle.tmr1Timer();
-    EXPECT_EQ(cycle.WriteMode(), WriteModeSent);
+    ASSERT_TRUE(cycle.RequestWrite(17, 20000));
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Requested);
+    cycle.Tick();
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Sent);
     EXPECT_EQ(port.written.back(), (Bytes{0x01, 0x06, 0x00, 0x11, 0x4E, 0x20, 0xED, 0xB7}));
     EXPECT_EQ(Crc16Of(port.written.back().data(), 8), 0);
 
     // The echo counts as an answer and shortens the wait.
     port.deliver(port.written.back());
-    EXPECT_EQ(cycle.ReplyCode(), ReplyWrite);
+    EXPECT_EQ(cycle.Reply(), ReplyState::Write);
     EXPECT_EQ(interval(), 25);
-    cycle.tmr1Timer();
-    EXPECT_EQ(cycle.WriteMode(), WriteModeRead);
+    cycle.Tick();
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Read);
     EXPECT_EQ(port.written.back()[1], FunctionReadHolding);
     EXPECT_EQ(view.erCount(), 0);
 
     // Only the low 16 bits go out; the last request before the tick wins.
-    ASSERT_TRUE(cycle.RequestWriteToRegister(3, 1000));
-    ASSERT_TRUE(cycle.RequestWriteToRegister(19, 70000));
+    ASSERT_TRUE(cycle.RequestWrite(3, 1000));
+    ASSERT_TRUE(cycle.RequestWrite(19, 70000));
     EXPECT_EQ(cycle.WriteValue(), 70000);
     EXPECT_EQ(cycle.WriteRegister(), 19);
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(port.written.back()[3], 19);
     EXPECT_EQ(port.written.back()[4], 0x11);
     EXPECT_EQ(port.written.back()[5], 0x70);
@@ -257,65 +251,57 @@ TEST_F(PollCycleTest, WriteMailboxSendsOneWriteThenReads) {
 
 TEST_F(PollCycleTest, WriteRequestedWhileOneIsOnTheLineOrWhileStopping) {
     startAndTick();
-    ASSERT_TRUE(cycle.RequestWriteToRegister(19, 1));
-    cycle.tmr1Timer();
+    ASSERT_TRUE(cycle.RequestWrite(19, 1));
+    cycle.Tick();
     // A request made while a write is on the line (mode 1) goes out at the very
     // next tick, with no read in between.
-    ASSERT_EQ(cycle.WriteMode(), WriteModeSent);
-    view.column = 2;
-    view.row = 4;
-    ASSERT_TRUE(cycle.RequestWrite(1000));
-    EXPECT_EQ(cycle.WriteMode(), WriteModeRequested);
-    cycle.tmr1Timer();
+    ASSERT_EQ(cycle.Mailbox(), WriteMode::Sent);
+    ASSERT_TRUE(cycle.RequestWrite(3, 1000));
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Requested);
+    cycle.Tick();
     EXPECT_EQ(port.written.back(), (Bytes{0x01, 0x06, 0x00, 0x03, 0x03, 0xE8, 0x79, 0x74}));
-    EXPECT_EQ(cycle.WriteMode(), WriteModeSent);
-    cycle.tmr1Timer();
-    EXPECT_EQ(cycle.WriteMode(), WriteModeRead);
-    cycle.tmr1Timer();
-    EXPECT_EQ(cycle.WriteMode(), WriteModeRead);
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Sent);
+    cycle.Tick();
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Read);
+    cycle.Tick();
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Read);
     EXPECT_EQ(port.written.back()[1], FunctionReadHolding);
 
     // The stopping tick sends nothing, so a waiting write stays until Start drops it.
-    ASSERT_TRUE(cycle.RequestWrite(5));
-    cycle.skButton3Click();
+    ASSERT_TRUE(cycle.RequestWrite(3, 5));
+    cycle.Stop();
     const std::size_t sent = port.written.size();
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(port.written.size(), sent);
-    EXPECT_EQ(cycle.WriteMode(), WriteModeRequested);
-    ASSERT_TRUE(cycle.skButton2Click());
-    EXPECT_EQ(cycle.WriteMode(), WriteModeRead);
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Requested);
+    ASSERT_TRUE(cycle.Start());
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Read);
 }
 
-TEST_F(PollCycleTest, WriteFromACellWithoutARegisterIsDropped) {
+TEST_F(PollCycleTest, WriteToARegisterTheModuleDoesNotHaveIsDropped) {
     startAndTick();
-    const std::array<std::pair<int, int>, 5> cells = {{{0, 3}, {1, 3}, {3, 5}, {2, 0}, {4, 0}}};
-    for (const auto& [column, row] : cells) {
-        view.column = column;
-        view.row = row;
-        EXPECT_FALSE(cycle.RequestWrite(5)) << column << "," << row;
-    }
-    EXPECT_FALSE(cycle.RequestWriteToRegister(20, 5));
-    EXPECT_FALSE(cycle.RequestWriteToRegister(-1, 5));
-    EXPECT_EQ(cycle.WriteMode(), WriteModeRead);
-    cycle.tmr1Timer();
+    EXPECT_FALSE(cycle.RequestWrite(20, 5));
+    EXPECT_FALSE(cycle.RequestWrite(-1, 5));
+    EXPECT_EQ(cycle.Mailbox(), WriteMode::Read);
+    cycle.Tick();
     EXPECT_EQ(port.written.back()[1], FunctionReadHolding);
 
     // A write asked for while stopped is dropped by the next Start.
-    cycle.skButton3Click();
-    cycle.tmr1Timer();
-    ASSERT_TRUE(cycle.RequestWriteToRegister(3, 9));
+    cycle.Stop();
+    cycle.Tick();
+    ASSERT_TRUE(cycle.RequestWrite(3, 9));
     startAndTick();
     EXPECT_EQ(port.written.back()[1], FunctionReadHolding);
 }
 
 TEST_F(PollCycleTest, FailedWriteIsCountedSentAndThenMissed) {
-    ASSERT_TRUE(cycle.skButton2Click());
+    ASSERT_TRUE(cycle.Start());
     port.failWrite = true;
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.txCount(), 1);
     EXPECT_EQ(view.monitor.size(), 1);
     EXPECT_EQ(view.writeFailures, QStringList{"write failed"});
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.erCount(), 1);
     EXPECT_EQ(view.txCount(), 2);
 }
@@ -328,7 +314,7 @@ TEST_F(PollCycleTest, DeadLineIsPolledAtTheReplyTimeOutAndItsReasonToldOnce) {
     ASSERT_EQ(interval(), 2);
     port.failWrite = true;
     for (int tick = 0; tick < 3; ++tick) {
-        cycle.tmr1Timer();
+        cycle.Tick();
         EXPECT_EQ(interval(), 500) << tick;
     }
     EXPECT_EQ(view.erCount(), 2);
@@ -336,19 +322,19 @@ TEST_F(PollCycleTest, DeadLineIsPolledAtTheReplyTimeOutAndItsReasonToldOnce) {
 
     // The line comes back: the recovery is told once, polling goes on as before.
     port.failWrite = false;
-    cycle.tmr1Timer();
-    cycle.tmr1Timer();
+    cycle.Tick();
+    cycle.Tick();
     EXPECT_EQ(view.writeFailures, (QStringList{"write failed", ""}));
     port.deliver(makeReadReply(1, countingRegisters(1)));
     EXPECT_EQ(interval(), 2);
 
     // A new run tells a failure afresh, even the same one.
     port.failWrite = true;
-    cycle.tmr1Timer();
-    cycle.skButton3Click();
-    cycle.tmr1Timer();
-    ASSERT_TRUE(cycle.skButton2Click());
-    cycle.tmr1Timer();
+    cycle.Tick();
+    cycle.Stop();
+    cycle.Tick();
+    ASSERT_TRUE(cycle.Start());
+    cycle.Tick();
     EXPECT_EQ(view.writeFailures,
               (QStringList{"write failed", "", "write failed", "write failed"}));
 }
@@ -369,14 +355,13 @@ TEST_F(PollCycleTest, UnsoundRepliesAreLoggedButNeitherDecodedNorCounted) {
         port.deliver(reply);
         ASSERT_EQ(view.monitor.size(), 1);
         EXPECT_TRUE(view.monitor[0].startsWith("Rx-"));
-        EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+        EXPECT_EQ(cycle.Reply(), ReplyState::None);
         EXPECT_EQ(interval(), 500);
-        EXPECT_EQ(view.cell(2, 1), QString());
-        EXPECT_TRUE(view.readoutLog.isEmpty());
-        cycle.tmr1Timer();
+        EXPECT_EQ(view.value(0), QString());
+        cycle.Tick();
         EXPECT_EQ(view.erCount(), 1);
-        cycle.skButton3Click();
-        cycle.tmr1Timer();
+        cycle.Stop();
+        cycle.Tick();
     }
 }
 
@@ -390,36 +375,25 @@ TEST_F(PollCycleTest, ExceptionReplyIsLoggedOnceAndCountsAsMissed) {
     EXPECT_EQ(view.monitor[1], "Rx-12:045> 01 83 02 C0 F1");
     port.deliver(Bytes{0x00, 0x00, 0x00});
     EXPECT_EQ(view.monitor.size(), 2);
-    EXPECT_EQ(cycle.ReplyCode(), ReplyNone);
+    EXPECT_EQ(cycle.Reply(), ReplyState::None);
     EXPECT_EQ(interval(), 500);
-    cycle.tmr1Timer();
+    cycle.Tick();
     EXPECT_EQ(view.erCount(), 1);
     // The next request may log its own exception again.
     port.deliver(Bytes{0x01, 0x83, 0x02, 0xC0, 0xF1});
     EXPECT_EQ(view.monitor.size(), 4);
 }
 
-TEST_F(PollCycleTest, ReadOutsScaleByDisplayModeAndLampFollowsBitZero) {
-    std::array<std::uint16_t, 20> registers{};
-    registers[2] = 123;
+TEST_F(PollCycleTest, TheEngineKeepsTheRegistersOfTheLastSoundRead) {
+    RegisterValues registers{};
     registers[3] = 4000;
-    registers[5] = 1;
-    registers[10] = 3;
     registers[19] = 65535;
     startAndTick();
+    EXPECT_EQ(cycle.Registers(), RegisterValues{});
     port.deliver(makeReadReply(1, registers));
-    EXPECT_EQ(view.readoutLog, (QStringList{"P0=1", "P1=1", "V0=12.3", "V1=400"}));
-    EXPECT_TRUE(view.relay);
-    EXPECT_EQ(view.cell(4, 10), "65535");
-    EXPECT_EQ(view.cell(2, 4), "4000");
-
-    registers[5] = 0;
-    registers[10] = 2;
-    view.readoutLog.clear();
-    cycle.tmr1Timer();
-    port.deliver(makeReadReply(1, registers));
-    EXPECT_EQ(view.readoutLog, (QStringList{"P0=2", "P1=2", "V0=1.23", "V1=40"}));
-    EXPECT_FALSE(view.relay);
+    EXPECT_EQ(cycle.Registers(), registers);
+    EXPECT_EQ(view.value(19), "65535");
+    EXPECT_EQ(view.value(3), "4000");
 }
 
 } // namespace

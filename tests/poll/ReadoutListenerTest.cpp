@@ -3,14 +3,14 @@
 
 #include "tests/poll/EngineFakes.h"
 
+#include "modbus/Module.h"
 #include "poll/PollCycle.h"
-#include "poll/RegisterMap.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class SampleLog : public ReadoutListener {
+class SampleLog : public PollListener {
 public:
     void OnReadout(const ReadoutSample& sample) override { samples.push_back(sample); }
     std::vector<ReadoutSample> samples;
@@ -21,15 +21,15 @@ TEST(ReadoutListener, GetsOneSampleForEverySoundReadReplyAndNothingElse) {
     FakeView view;
     PollCycle cycle(port, view);
     SampleLog log;
-    cycle.AddReadoutListener(log);
-    ASSERT_TRUE(cycle.skButton2Click());
+    cycle.AddListener(log);
+    ASSERT_TRUE(cycle.Start());
     const auto arrived = std::chrono::steady_clock::now() - std::chrono::seconds{3};
 
     std::array<std::uint16_t, 20> registers{};
-    registers[RegisterFeedbackDisplay] = 1234;
-    registers[RegisterOutputDisplay] = 1250;
-    registers[RegisterDisplayMode] = 1;
-    cycle.tmr1Timer();
+    registers[ModuleRegister::FeedbackDisplay] = 1234;
+    registers[ModuleRegister::OutputDisplay] = 1250;
+    registers[ModuleRegister::DisplayMode] = 1;
+    cycle.Tick();
     const Bytes reply = makeReadReply(1, registers);
     // In two pieces; the sample carries the arrival of the last.
     port.deliver(Bytes(reply.begin(), reply.begin() + 20), arrived - std::chrono::milliseconds{5});
@@ -46,20 +46,20 @@ TEST(ReadoutListener, GetsOneSampleForEverySoundReadReplyAndNothingElse) {
     // give none.
     Bytes corrupt = reply;
     corrupt.back() ^= 0xFF;
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(corrupt);
-    cycle.RequestWriteToRegister(RegisterOutputDisplay, 700);
-    cycle.tmr1Timer();
+    cycle.RequestWrite(ModuleRegister::OutputDisplay, 700);
+    cycle.Tick();
     port.deliver(port.written.back());
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(makeReadReply(2, registers));
     EXPECT_EQ(log.samples.size(), 1U);
 
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(makeReadReply(1, registers));
     EXPECT_EQ(log.samples.size(), 2U);
-    cycle.RemoveReadoutListener(log);
-    cycle.tmr1Timer();
+    cycle.RemoveListener(log);
+    cycle.Tick();
     port.deliver(makeReadReply(1, registers));
     EXPECT_EQ(log.samples.size(), 2U);
 }

@@ -14,7 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 using std::chrono::microseconds;
 
-class TrafficLog : public TrafficListener {
+class TrafficLog : public PollListener {
 public:
     void OnTraffic(const TrafficEvent& event) override { events.push_back(event); }
     void OnMissCounted() override { ++misses; }
@@ -50,7 +50,7 @@ Bytes withCrc(Bytes frame) {
 
 class TrafficRecordTest : public ::testing::Test {
 protected:
-    TrafficRecordTest() { cycle.AddTrafficListener(log); }
+    TrafficRecordTest() { cycle.AddListener(log); }
 
     FakePort port;
     FakeView view;
@@ -63,36 +63,36 @@ TEST_F(TrafficRecordTest, EveryRequestReplyAndMissIsOnRecordWithItsVerdict) {
     const Bytes sound = makeReadReply(1, countingRegisters(0));
     Bytes corrupted = sound;
     corrupted[44] ^= 0xFF;
-    ASSERT_TRUE(cycle.skButton2Click());
+    ASSERT_TRUE(cycle.Start());
     EXPECT_EQ(log.starts, 1);
 
     const Bytes shortRead = withCrc({0x01, 0x03, 0x02, 0x00, 0x07});
     const Bytes foreign = makeReadReply(2, countingRegisters(0));
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(Bytes(sound.begin(), sound.begin() + 3));
     port.deliver(Bytes(sound.begin() + 3, sound.end()));
     // After the whole reply nobody waits for more; what comes, a byte at a
     // time or not, is one entry when the request is over.
     port.deliver({0xAA});
     port.deliver({0xBB});
-    cycle.tmr1Timer(); // this request gets nothing back
-    cycle.tmr1Timer(); // and this one three bytes, never a whole reply
+    cycle.Tick(); // this request gets nothing back
+    cycle.Tick(); // and this one three bytes, never a whole reply
     port.deliver({0x01, 0x03, 0x28});
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(corrupted);
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(foreign);
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(shortRead);
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver({0x01, 0x83, 0x02, 0xC0, 0xF1, 0x00});
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(Bytes(120, 0x55));
     port.failWrite = true;
-    cycle.tmr1Timer(); // the overflow is not a miss
+    cycle.Tick(); // the overflow is not a miss
     port.failWrite = false;
-    cycle.skButton3Click();
-    cycle.tmr1Timer(); // the stopping tick settles the refused request
+    cycle.Stop();
+    cycle.Tick(); // the stopping tick settles the refused request
 
     const QStringList expected = {
         "Tx sent " + read,
@@ -127,16 +127,16 @@ TEST_F(TrafficRecordTest, EveryRequestReplyAndMissIsOnRecordWithItsVerdict) {
     }
 
     // A new Start tells the listeners and counts elapsed time afresh.
-    ASSERT_TRUE(cycle.skButton2Click());
-    cycle.tmr1Timer();
+    ASSERT_TRUE(cycle.Start());
+    cycle.Tick();
     EXPECT_EQ(log.starts, 2);
     EXPECT_LT(log.events.back().elapsed, 1s);
 }
 
 TEST_F(TrafficRecordTest, ResponseTimeRunsFromTheWriteToTheArrivalTheReceivingThreadSaw) {
-    ASSERT_TRUE(cycle.skButton2Click());
+    ASSERT_TRUE(cycle.Start());
     const auto beforeWrite = std::chrono::steady_clock::now();
-    cycle.tmr1Timer();
+    cycle.Tick();
     const auto afterWrite = std::chrono::steady_clock::now();
     // The reply arrived 5 ms after the write, but the main thread only gets
     // round to it 30 ms later: the record keeps the arrival.
@@ -160,7 +160,7 @@ TEST_F(TrafficRecordTest, ResponseTimeRunsFromTheWriteToTheArrivalTheReceivingTh
     // A reply seen before the engine noted its write's return (the engine was
     // held up in between) counts as immediate and stays after its request.
     const auto beforeNextWrite = std::chrono::steady_clock::now();
-    cycle.tmr1Timer();
+    cycle.Tick();
     port.deliver(makeReadReply(1, countingRegisters(0)), beforeNextWrite - 1ms);
     ASSERT_EQ(log.events.size(), 4U);
     EXPECT_EQ(log.events[3].responseTime, microseconds{0});

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -136,8 +139,20 @@ TEST(TrafficRecorder, AFileThatCannotBeWrittenIsRefusedWithItsReason) {
     EXPECT_EQ(recorder.Start(folder.filePath("missing/record.csv")),
               folder.filePath("missing/record.csv") + ": No such file or directory");
     EXPECT_EQ(recorder.Start(folder.path()), folder.path() + ": Is a directory");
-    // A device that is always full refuses even the header.
-    EXPECT_EQ(recorder.Start("/dev/full"), "/dev/full: No space left on device");
+    // A device is no file to keep a record in.
+    EXPECT_EQ(recorder.Start("/dev/full"),
+              "/dev/full: not a regular file (a pipe, device or socket); choose a file");
+    // A file that cannot take a single row refuses even the header.
+    rlimit previous{};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit none = previous;
+    none.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+    const QString full = recorder.Start(folder.filePath("full.csv"));
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(full, folder.filePath("full.csv") + ": File too large");
     EXPECT_FALSE(recorder.Recording());
     recorder.OnTraffic(requestEvent(1));
     // A refused start is the caller's to tell; only failures while recording

@@ -2,6 +2,7 @@
 // byte equals EventChar, and the bytes the event thread takes to see it are
 // read, counted and announced as if they had waited in the driver.
 
+#include "platform/serial/SerialDevice.h"
 #include "serial/ComPort.h"
 
 #include "tests/serial/SerialTestSupport.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <thread>
 #include <vector>
 
@@ -149,6 +151,34 @@ TEST_F(EventCharOnPty, ACharacterThatAReadInAHandlerTakesIsReportedAfterIt) {
     send("1!");
     ASSERT_TRUE(waitUntil([&] { return flags.size() == 2; }));
     EXPECT_EQ(flags, (std::vector<std::string>{"", "1!ab!c"}));
+    port.SetConnected(false);
+}
+
+// The event character is watched only for a handler: without one a reply
+// that comes whole waits in the driver until it is read, instead of passing
+// through the read-ahead buffer and its lock on the way.
+class PortShowingItsDevice : public TComPort {
+public:
+    using TCustomComPort::Device;
+};
+
+TEST(EventCharWithoutHandler, LeavesTheBytesInTheDriverUntilTheyAreRead) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.Open(), 0);
+    PortShowingItsDevice port;
+    port.SetPort(pty.SlavePath());
+    // Every event the window watches, the event character among them.
+    port.SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evError, evRLSD, evRx80Full});
+    int announced = 0;
+    port.OnRxChar = [&](TCustomComPort*, int) { ++announced; };
+    port.SetConnected(true);
+    port.ExpectInput(4);
+    writeFarEnd(pty, {'a', 'b', 0, 'c'});
+    ASSERT_TRUE(waitUntil([&] { return announced > 0; }));
+    int inDriver = -1;
+    ASSERT_EQ(::ioctl(port.Device().descriptor(), FIONREAD, &inDriver), 0);
+    EXPECT_EQ(inDriver, 4);
+    EXPECT_EQ(port.PendingInputCount(), 4);
     port.SetConnected(false);
 }
 

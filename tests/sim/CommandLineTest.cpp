@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -87,6 +90,9 @@ TEST(CommandLine, UnsoundArgumentsAreReportedNotGuessed) {
              {"--feedback-lag", "-5"},
              {"--link"},
              {"--link", ""},
+             {"--bus", "--pace", "line"},
+             {"--tap-latency", "16"},
+             {"--bus", "--tap-latency", "0"},
              {"--frobnicate"},
          }) {
         const auto options = ParseCommandLine(arguments);
@@ -188,6 +194,50 @@ TEST(VirtualModuleProgram, ServesItsPortUntilTerminatedAndRestartsOnHangUp) {
     }
     EXPECT_TRUE(answered) << "the new device ID took effect at the restart";
 
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(10s), 0);
+}
+
+// With --bus the module sits on an emulated bus: what a master on the first
+// port sends and the module answers reaches the listener's port, the second.
+TEST(VirtualModuleProgram, OnABusTheListenersPortHearsTheMasterAndTheModule) {
+    Program program({"--bus", "--noise", "0", "-b", "115200", "--tap-latency", "16"});
+    const std::string masterPath = program.ReadLine();
+    const std::string tapPath = program.ReadLine();
+    ASSERT_EQ(tapPath.rfind("/dev/", 0), 0u) << "second line: \"" << tapPath << "\"";
+    const int tap = ::open(tapPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(tap, 0);
+    termios raw{};
+    ::tcgetattr(tap, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(tap, TCSANOW, &raw);
+    {
+        ModbusMaster master(masterPath, 1, 115200);
+        ASSERT_TRUE(master.IsConnected());
+        for (int poll = 0; poll < 3; ++poll) {
+            master.ReadAll();
+            ASSERT_TRUE(master.LastReadAllSucceeded()) << modbus_strerror(master.LastError());
+        }
+    }
+    // Three requests of 8 bytes and three replies of 45.
+    std::vector<std::uint8_t> heard;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (heard.size() < 3 * (8 + 45) && std::chrono::steady_clock::now() < deadline) {
+        std::uint8_t chunk[256];
+        const ssize_t got = ::read(tap, chunk, sizeof chunk);
+        if (got > 0) {
+            heard.insert(heard.end(), chunk, chunk + got);
+        } else {
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+    ::close(tap);
+    ASSERT_EQ(heard.size(), 3u * (8 + 45));
+    const std::vector<std::uint8_t> request = {0x01, 0x03, 0x00, 0x00, 0x00, 0x14, 0x45, 0xC5};
+    EXPECT_TRUE(std::equal(request.begin(), request.end(), heard.begin()));
+    EXPECT_EQ(heard[8], 0x01);
+    EXPECT_EQ(heard[9], 0x03);
+    EXPECT_EQ(heard[10], 40);
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(10s), 0);
 }

@@ -22,6 +22,10 @@ public:
         }
         modbus_set_slave(m_context, slave);
         SetResponseTimeout(GenerousTimeout);
+        // Between two bytes of a reply as well: a busy machine may hold the
+        // module up for longer than libmodbus's half a second.
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(GenerousTimeout);
+        modbus_set_byte_timeout(m_context, static_cast<std::uint32_t>(seconds.count()), 0);
         if (modbus_connect(m_context) != 0) {
             modbus_free(m_context);
             m_context = nullptr;
@@ -67,6 +71,9 @@ public:
     }
 
     int LastError() const { return m_lastError; }
+    /// libmodbus prints every frame it sends ("[01][03]...") and receives
+    /// ("<01><03>...") on standard output, its complaints on standard error.
+    void SetDebug(bool on) { modbus_set_debug(m_context, on ? TRUE : FALSE); }
     void Flush() { modbus_flush(m_context); }
 
 private:

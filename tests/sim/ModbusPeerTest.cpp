@@ -5,7 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <span>
+#include <string>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -21,20 +28,130 @@ bool waitForReplies(const VirtualModule& module, std::uint64_t count) {
     return module.Statistics().replies == count;
 }
 
+// A request the master gave up on may still be on its way to the module on
+// a busy machine; what the module does with it is looked at once it took it.
+bool waitForRequests(const VirtualModule& module, std::uint64_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (module.Statistics().requests < count && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    return module.Statistics().requests == count;
+}
+
+// Both ends' record of the bytes of a test, shown only when it fails: what
+// the module took and sent, as it saw them, and libmodbus's own print of
+// every frame it sent and received (its debug output, kept off the test's
+// output meanwhile). A failure such as libmodbus's "Invalid data" then shows
+// which bytes it got.
+class TrafficWitness {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    /// From here on libmodbus's prints go to a file of their own.
+    void CaptureOutput() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        m_capture = std::tmpfile();
+        m_savedOut = ::dup(STDOUT_FILENO);
+        m_savedErr = ::dup(STDERR_FILENO);
+        if (m_capture != nullptr && m_savedOut >= 0 && m_savedErr >= 0) {
+            ::dup2(::fileno(m_capture), STDOUT_FILENO);
+            ::dup2(::fileno(m_capture), STDERR_FILENO);
+        }
+    }
+
+    /// What the module saw, called on its own thread.
+    void Observe(bool received, std::span<const std::uint8_t> bytes) {
+        char line[512];
+        int length =
+            std::snprintf(line, sizeof line, "%9.3f ms  module %s",
+                          std::chrono::duration<double, std::milli>(Clock::now() - m_start).count(),
+                          received ? "took" : "sent");
+        for (const std::uint8_t byte : bytes) {
+            if (length + 4 >= static_cast<int>(sizeof line)) {
+                break;
+            }
+            length += std::snprintf(line + length, sizeof line - length, " %02X", byte);
+        }
+        const std::lock_guard lock(m_mutex);
+        m_module.emplace_back(line);
+    }
+
+    /// Puts the output back; on a failure shows both records.
+    void Finish(bool failed, const ModuleStatistics& statistics) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        if (m_savedOut >= 0) {
+            ::dup2(m_savedOut, STDOUT_FILENO);
+            ::close(m_savedOut);
+        }
+        if (m_savedErr >= 0) {
+            ::dup2(m_savedErr, STDERR_FILENO);
+            ::close(m_savedErr);
+        }
+        if (failed) {
+            std::printf("--- the test's output, with libmodbus's print of every frame it sent "
+                        "[..] and received <..>:\n");
+            if (m_capture != nullptr) {
+                std::rewind(m_capture);
+                char chunk[4096];
+                for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, m_capture)) > 0;) {
+                    std::fwrite(chunk, 1, got, stdout);
+                }
+            }
+            std::printf("\n--- the module's record (requests %llu, replies %llu, ignored %llu, "
+                        "discarded bytes %llu):\n",
+                        static_cast<unsigned long long>(statistics.requests),
+                        static_cast<unsigned long long>(statistics.replies),
+                        static_cast<unsigned long long>(statistics.ignored),
+                        static_cast<unsigned long long>(statistics.discardedBytes));
+            const std::lock_guard lock(m_mutex);
+            for (const std::string& line : m_module) {
+                std::printf("%s\n", line.c_str());
+            }
+            std::fflush(stdout);
+        }
+        if (m_capture != nullptr) {
+            std::fclose(m_capture);
+            m_capture = nullptr;
+        }
+    }
+
+private:
+    Clock::time_point m_start = Clock::now();
+    std::FILE* m_capture = nullptr;
+    int m_savedOut = -1;
+    int m_savedErr = -1;
+    std::mutex m_mutex;
+    std::vector<std::string> m_module;
+};
+
 class ModbusPeer : public ::testing::Test {
 protected:
     void SetUp() override {
         VirtualModuleOptions options;
         options.noise = 0;
         m_module = std::make_unique<VirtualModule>(options);
+        m_module->SetTrafficObserver([this](bool received, std::span<const std::uint8_t> bytes) {
+            m_witness.Observe(received, bytes);
+        });
         ASSERT_EQ(m_module->Start(), 0);
+        m_witness.CaptureOutput();
         m_master = std::make_unique<ModbusMaster>(m_module->PortPath(), 1);
         ASSERT_TRUE(m_master->IsConnected());
+        m_master->SetDebug(true);
+    }
+
+    void TearDown() override {
+        m_master.reset();
+        m_module->Stop();
+        m_witness.Finish(HasFailure(), m_module->Statistics());
     }
 
     VirtualModule& module() { return *m_module; }
     ModbusMaster& master() { return *m_master; }
 
+    TrafficWitness m_witness;
     std::unique_ptr<VirtualModule> m_module;
     std::unique_ptr<ModbusMaster> m_master;
 };
@@ -208,6 +325,7 @@ TEST_F(ModbusPeer, BroadcastWritesAreCarriedOutWithoutReply) {
     modbus_set_slave(master().Context(), MODBUS_BROADCAST_ADDRESS);
     master().Write(4, 77);
     modbus_set_slave(master().Context(), 1);
+    ASSERT_TRUE(waitForRequests(module(), 1));
     EXPECT_EQ(module().Register(4), 77);
     EXPECT_EQ(module().Statistics().replies, 0u);
 
@@ -242,9 +360,11 @@ TEST_F(ModbusPeer, NoReplyTimesOutForTheArmedCountButTheWriteHappens) {
     module().Faults().Arm(Fault::NoReply, 2);
     EXPECT_EQ(master().Write(0, 11), -1);
     EXPECT_EQ(master().LastError(), ETIMEDOUT);
+    ASSERT_TRUE(waitForRequests(module(), 1));
     EXPECT_EQ(module().Register(0), 11) << "the request is carried out";
     master().ReadAll();
     EXPECT_FALSE(master().LastReadAllSucceeded());
+    ASSERT_TRUE(waitForRequests(module(), 2));
     EXPECT_EQ(module().Faults().Remaining(Fault::NoReply), 0);
     master().SetResponseTimeout(ModbusMaster::GenerousTimeout);
     master().ReadAll();

@@ -2,31 +2,13 @@
 // A PollPort that hands every call on to another one (the real port, as a
 // rule), for tests and benchmarks that look at some of the calls on their way.
 
-#include "poll/PollPort.h"
+#include "poll/ForwardingLine.h"
 
 #include <utility>
 
-class RelayPort : public PollPort {
+class RelayPort : public ForwardingLine {
 public:
-    explicit RelayPort(PollPort& port) : m_port(port) {}
-
-    bool Connected() const override { return m_port.Connected(); }
-    void SetConnected(bool connected) override { m_port.SetConnected(connected); }
-    QString Port() const override { return m_port.Port(); }
-    TBaudRate BaudRate() const override { return m_port.BaudRate(); }
-    void WriteData(const void* buffer, int count) override { m_port.WriteData(buffer, count); }
-    int ReadData(void* buffer, int count) override { return m_port.ReadData(buffer, count); }
-    void ExpectReply(int count) override { m_port.ExpectReply(count); }
-    void SetOnRxChar(std::function<void(int count)> handler) override {
-        m_port.SetOnRxChar(std::move(handler));
-    }
-    std::chrono::steady_clock::time_point LastRxTime() const override {
-        return m_port.LastRxTime();
-    }
-    bool CanReopen() const override { return m_port.CanReopen(); }
-    void SetOnLineChange(std::function<void(const LineChange& change)> handler) override {
-        m_port.SetOnLineChange(std::move(handler));
-    }
+    explicit RelayPort(PollPort& port) : ForwardingLine(port), m_port(port) {}
 
 protected:
     PollPort& m_port;

@@ -5,8 +5,8 @@
 
 #include "tests/poll/EngineFakes.h"
 
+#include "modbus/Module.h"
 #include "poll/PollCycle.h"
-#include "poll/RegisterMap.h"
 #include "trend/LinearityTest.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +25,11 @@ class ScriptedModule {
 public:
     static constexpr milliseconds Period{50};
 
-    ScriptedModule() { EXPECT_TRUE(cycle.skButton2Click()); }
+    ScriptedModule() { EXPECT_TRUE(cycle.Start()); }
 
     void tick() {
         const std::size_t sent = port.written.size();
-        cycle.tmr1Timer();
+        cycle.Tick();
         if (port.written.size() > sent && answering) {
             answer(port.written.back());
         }
@@ -69,8 +69,8 @@ private:
         }
         requests.push_back('r');
         std::array<std::uint16_t, 20> registers{};
-        registers[RegisterOutputDisplay] = output;
-        registers[RegisterFeedbackDisplay] =
+        registers[ModuleRegister::OutputDisplay] = output;
+        registers[ModuleRegister::FeedbackDisplay] =
             static_cast<std::uint16_t>(feedback(output, now - written));
         port.deliver(makeReadReply(1, registers), arrived);
     }
@@ -92,10 +92,11 @@ LinearityPlan twoPoints() {
 
 TEST(LinearityOnTheEngine, MeansTheReadsOfTheLastQuarterSecondAndWritesTheOutputBack) {
     ScriptedModule module;
-    // The write is confirmed by the read 50 ms after it, so the settle time
-    // runs from there to 350 ms and the window holds the reads from 100 to
-    // 350 ms: 6 of them. The first point reads 2, 4 ... 12 above its output
-    // there (mean +7) after a wild start; the second stays 15 above.
+    // The write is answered at once and confirmed by the read 50 ms after
+    // it; the settle time runs from the write's reply to 350 ms, so the
+    // window holds the reads from 100 to 350 ms: 6 of them. The first point
+    // reads 2, 4 ... 12 above its output there (mean +7) after a wild start;
+    // the second stays 15 above.
     module.feedback = [](int out, milliseconds since) {
         if (since < 100ms) {
             return out + 300;
@@ -105,7 +106,9 @@ TEST(LinearityOnTheEngine, MeansTheReadsOfTheLastQuarterSecondAndWritesTheOutput
         }
         return out + 15;
     };
-    LinearityTest test(module.cycle, twoPoints());
+    LinearityPlan plan = twoPoints();
+    plan.settle = 350ms;
+    LinearityTest test(module.cycle, plan);
     std::optional<LinearityResult> told;
     test.SetOnFinished([&](const LinearityResult& result) { told = result; });
     test.Start();
@@ -136,7 +139,7 @@ TEST(LinearityOnTheEngine, MeansTheReadsOfTheLastQuarterSecondAndWritesTheOutput
     // Within a 1 % tolerance the same readings pass.
     ScriptedModule again;
     again.feedback = module.feedback;
-    LinearityPlan wide = twoPoints();
+    LinearityPlan wide = plan;
     wide.tolerancePercent = 1.0;
     LinearityTest passing(again.cycle, wide);
     passing.Start();

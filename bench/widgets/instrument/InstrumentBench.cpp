@@ -10,7 +10,6 @@
 #include "widgets/instrument/iLedRectangle.h"
 #include "widgets/instrument/iSevenSegmentAnalog.h"
 
-
 #include <benchmark/benchmark.h>
 
 namespace {

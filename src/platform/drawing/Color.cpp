@@ -76,7 +76,9 @@ void setRole(int index, TColor rgb) {
     table()[static_cast<std::size_t>(index)] = rgb & 0x00FFFFFFu;
 }
 
-void resetToClassic() { table() = kClassic; }
+void resetToClassic() {
+    table() = kClassic;
+}
 
 void loadFromPalette(const QPalette& palette) {
     using namespace SystemColorIndex;

@@ -89,12 +89,20 @@ inline constexpr TColor clInfoText = clSystemColor | SystemColorIndex::InfoText;
 inline constexpr TColor clInfoBk = clSystemColor | SystemColorIndex::InfoBk;
 
 /// True for a system colour role (high byte 0xFF).
-constexpr bool isSystemColor(TColor color) { return (color & 0xFF000000u) == clSystemColor; }
+constexpr bool isSystemColor(TColor color) {
+    return (color & 0xFF000000u) == clSystemColor;
+}
 
 /// Plain RGB bytes of a 0x00BBGGRR value.
-constexpr int redOf(TColor color) { return static_cast<int>(color & 0xFF); }
-constexpr int greenOf(TColor color) { return static_cast<int>((color >> 8) & 0xFF); }
-constexpr int blueOf(TColor color) { return static_cast<int>((color >> 16) & 0xFF); }
+constexpr int redOf(TColor color) {
+    return static_cast<int>(color & 0xFF);
+}
+constexpr int greenOf(TColor color) {
+    return static_cast<int>((color >> 8) & 0xFF);
+}
+constexpr int blueOf(TColor color) {
+    return static_cast<int>((color >> 16) & 0xFF);
+}
 constexpr TColor rgbColor(int red, int green, int blue) {
     return static_cast<TColor>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
 }

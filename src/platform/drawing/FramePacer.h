@@ -1,6 +1,6 @@
 #pragma once
 // Holds the repaints that a window's self-drawn controls ask for while polling
-// to at most one a screen refresh. A poll every 7 ms changes a counter, a cell
+// to at most one a screen refresh. A poll on a fast line changes a counter, a cell
 // or a read-out each time; painting each change at once would paint the window
 // more often than the screen can show it. A control hands its repaint to the
 // pacer of its window: when no frame went out within the last refresh

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace FdIo {
 
@@ -24,6 +25,13 @@ enum class WaitResult {
 /// Waits until fd has data, stopFd is signalled or the time-out passes; no
 /// time-out waits for ever. Interrupted calls are resumed with the time left.
 WaitResult WaitReadable(int fd, int stopFd, std::optional<std::chrono::microseconds> timeout);
+
+/// Waits until one of fds has data, stopFd is signalled or the deadline
+/// passes (none: for ever). readable[i] tells whether fds[i] has data; when
+/// none has, one that hung up (or failed) gives HungUp.
+WaitResult WaitAnyReadable(std::span<const int> fds, int stopFd,
+                           std::optional<std::chrono::steady_clock::time_point> deadline,
+                           std::vector<bool>& readable);
 
 /// Sleeps for the given time unless stopFd is signalled first. Returns true
 /// when it was stopped.

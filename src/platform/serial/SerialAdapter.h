@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 struct SerialAdapterIdentity {
     QString vendorId;     ///< four hex digits, e.g. "0403"
@@ -40,3 +41,8 @@ QStringList serialPortsOfAdapter(const QString& sysfsRoot, const SerialAdapterId
 
 /// Whether sysfs has a tty of this name with a device behind it.
 bool serialDeviceExists(const QString& sysfsRoot, const QString& ttyName);
+
+/// The latency timer of the USB adapter behind a tty, in milliseconds: how
+/// long an FTDI adapter holds received bytes before it hands them on (16 by
+/// default). Nothing when the adapter has no such timer.
+std::optional<int> serialLatencyTimerOf(const QString& sysfsRoot, const QString& ttyName);

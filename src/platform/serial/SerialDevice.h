@@ -69,6 +69,15 @@ public:
     /// elsewhere is refused with ERROR_ACCESS_DENIED (5), a missing one with
     /// ERROR_FILE_NOT_FOUND (2).
     int open(const std::string& path);
+    /// Listening only, from the next open() on: the line is opened for
+    /// reading only, applyLineSettings() sets neither DTR, RTS nor the RS-485
+    /// mode and asks for no flow control (CRTSCTS drives RTS, IXOFF sends
+    /// XOFF), and write() refuses with EBADF (ERROR_INVALID_HANDLE on
+    /// Windows). Linux itself raises DTR and RTS when a terminal with a speed
+    /// is opened; nothing here can keep it from that. Windows lowers both with
+    /// the line's settings and keeps them down.
+    void setListenOnly(bool listenOnly) { m_listenOnly = listenOnly; }
+    bool listenOnly() const { return m_listenOnly; }
     /// Drops output not yet sent, restores the line's attributes as found at
     /// opening (without output flow control if the driver still holds
     /// output), then closes: a stalled line does not hold up closing.
@@ -95,7 +104,9 @@ public:
     void setReadAhead(bool on, std::function<void()> onEventChar = {});
     /// Takes what the driver holds into the buffer, through the receive
     /// options, and says whether the event character was among it. For the
-    /// event thread; safe beside read() on another thread.
+    /// event thread, also while reading ahead is off (bytes it holds back
+    /// are kept safe from a hang-up that way); safe beside read() on another
+    /// thread, which serves the buffer first.
     SerialReadAheadResult readAhead();
     /// Writes count bytes, waiting for room up to the write timeout; the
     /// count is what the driver took.
@@ -151,6 +162,7 @@ private:
     SerialReceiveFilter m_filter;
     // Also guards m_settings and m_filter, which reads on both threads use.
     mutable SerialReadAhead m_readAhead;
+    bool m_listenOnly = false;
     mutable std::atomic<std::uint64_t> m_consumed = 0;
     mutable std::atomic<bool> m_keepsNoCounters = false;
 };

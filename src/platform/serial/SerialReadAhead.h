@@ -2,9 +2,11 @@
 // The receive buffer of a line whose received bytes are read ahead. A
 // terminal cannot be looked into without taking its bytes, so to see the
 // event character arrive the event thread takes every byte as it comes and
-// keeps it here until a read asks for it. Reads serve this buffer first, the
-// queue count adds its bytes, and a read that waits for bytes is woken when
-// some are kept: callers cannot tell the difference.
+// keeps it here until a read asks for it; without an event character to see,
+// it keeps only the bytes it holds back for the rest of their frame, which a
+// hang-up would otherwise drop from the driver. Reads serve this buffer
+// first, the queue count adds its bytes, and a read that waits for bytes is
+// woken when some are kept: callers cannot tell the difference.
 //
 // All of it may be used from any thread. Whoever reads the device itself
 // holds lock() meanwhile, so that the bytes keep their order.

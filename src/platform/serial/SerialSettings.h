@@ -32,6 +32,20 @@ struct SerialLineSettings {
     int xoffLimit = 256;
 };
 
+/// The settings a listener asks of the line: the same rate and framing, no
+/// flow control of either kind, since hardware flow control drives RTS and
+/// XON/XOFF sends characters of its own, and DTR and RTS off.
+inline SerialLineSettings ListenOnly(const SerialLineSettings& settings) {
+    SerialLineSettings listening = settings;
+    listening.outCtsFlow = false;
+    listening.outDsrFlow = false;
+    listening.dtr = SerialLineSettings::LineControl::Off;
+    listening.rts = SerialLineSettings::LineControl::Off;
+    listening.xonXoffIn = false;
+    listening.xonXoffOut = false;
+    return listening;
+}
+
 /// Timeouts in milliseconds; 0xFFFFFFFF in readInterval means "return at once".
 struct SerialTimeouts {
     static constexpr std::uint32_t ReturnAtOnce = 0xFFFFFFFFU;

@@ -24,6 +24,12 @@ FileReadResult readWholeFile(const QString& path, std::size_t maximumSize);
 /// symbolic link, the file it leads to is replaced and the link stays.
 int writeFileAtomically(const QString& path, const QByteArray& content);
 
+/// Whether writeFileAtomically could replace the file at path now: path is
+/// no folder and a temporary file can be made beside the file it replaces.
+/// That temporary file is removed again; path itself is left as it is.
+/// Returns 0 or the errno.
+int checkAtomicWrite(const QString& path);
+
 /// Removes temporary files that writeFileAtomically left beside path when
 /// its process died mid-write. Only safe while holding the lock that every
 /// writer of path takes, so that no live write is mistaken for a leftover.

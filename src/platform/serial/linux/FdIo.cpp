@@ -73,6 +73,36 @@ WaitResult WaitReadable(int fd, int stopFd, std::optional<std::chrono::microseco
     return WaitResult::Failed;
 }
 
+WaitResult WaitAnyReadable(std::span<const int> fds, int stopFd,
+                           std::optional<std::chrono::steady_clock::time_point> deadline,
+                           std::vector<bool>& readable) {
+    std::vector<pollfd> descriptors;
+    descriptors.reserve(fds.size() + 1);
+    for (const int fd : fds) {
+        descriptors.push_back({fd, POLLIN, 0});
+    }
+    descriptors.push_back({stopFd, POLLIN, 0});
+    readable.assign(fds.size(), false);
+    const int ready = pollUntil(descriptors.data(), descriptors.size(), deadline);
+    if (ready < 0) {
+        return WaitResult::Failed;
+    }
+    if (descriptors.back().revents & POLLIN) {
+        return WaitResult::Stopped;
+    }
+    bool any = false;
+    bool hungUp = false;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+        readable[i] = (descriptors[i].revents & POLLIN) != 0;
+        any = any || readable[i];
+        hungUp = hungUp || (descriptors[i].revents & (POLLHUP | POLLERR)) != 0;
+    }
+    if (any) {
+        return WaitResult::Readable;
+    }
+    return hungUp ? WaitResult::HungUp : WaitResult::TimedOut;
+}
+
 bool SleepUnlessStopped(int stopFd, std::chrono::microseconds duration) {
     pollfd descriptor{stopFd, POLLIN, 0};
     return pollUntil(&descriptor, 1, deadlineAfter(duration)) > 0;

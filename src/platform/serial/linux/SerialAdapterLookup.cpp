@@ -89,3 +89,18 @@ bool serialDeviceExists(const QString& sysfsRoot, const QString& ttyName) {
     return QFileInfo::exists(classFolder(sysfsRoot) + QLatin1Char('/') + ttyName +
                              QStringLiteral("/device"));
 }
+
+std::optional<int> serialLatencyTimerOf(const QString& sysfsRoot, const QString& ttyName) {
+    if (ttyName.isEmpty() || ttyName.contains(QLatin1Char('/')) || ttyName.startsWith('.')) {
+        return std::nullopt;
+    }
+    // ftdi_sio keeps it beside the port's own device: class/tty/ttyUSB0/device.
+    const QString folder =
+        classFolder(sysfsRoot) + QLatin1Char('/') + ttyName + QStringLiteral("/device");
+    bool isNumber = false;
+    const int milliseconds = readAttribute(folder, "latency_timer").toInt(&isNumber);
+    if (!isNumber || milliseconds < 0) {
+        return std::nullopt;
+    }
+    return milliseconds;
+}

@@ -107,7 +107,8 @@ std::string SerialDevice::DevicePath(const std::string& portName) {
 
 int SerialDevice::open(const std::string& path) {
     close();
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int access = m_listenOnly ? O_RDONLY : O_RDWR;
+    const int fd = ::open(path.c_str(), access | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return lastError();
     }
@@ -126,9 +127,12 @@ int SerialDevice::open(const std::string& path) {
         error = lastError();
     } else if (::ioctl(fd, TCGETS2, previous) != 0) {
         error = lastError();
-    } else if (const termios2 raw = RawTermios(*previous); ::ioctl(fd, TCSETS2, &raw) != 0) {
+    } else if (const termios2 raw = m_listenOnly ? WithoutOutputFlowControl(RawTermios(*previous))
+                                                 : RawTermios(*previous);
+               ::ioctl(fd, TCSETS2, &raw) != 0) {
         // Another program may have left the line echoing and translating;
         // until the settings are pushed (a hold may delay that) it must not.
+        // Nor may a listener's line keep the flow control it was left with.
         error = lastError();
     }
     if (error != 0) {
@@ -195,12 +199,15 @@ int SerialDevice::applyLineSettings(const SerialLineSettings& settings) {
     if (::ioctl(m_fd, TCGETS2, &current) != 0) {
         return lastError();
     }
-    const termios2 wanted = BuildTermios(current, settings);
+    // A listener asks for nothing that would drive a line or send a byte.
+    const termios2 wanted = BuildTermios(current, m_listenOnly ? ListenOnly(settings) : settings);
     if (::ioctl(m_fd, TCSETS2, &wanted) != 0) {
         return lastError();
     }
-    if (const int error = applyLineControls(settings); error != 0) {
-        return error;
+    if (!m_listenOnly) {
+        if (const int error = applyLineControls(settings); error != 0) {
+            return error;
+        }
     }
     const auto guard = m_readAhead.lock();
     m_settings = settings;
@@ -364,9 +371,10 @@ SerialIoResult SerialDevice::read(void* buffer, int count) {
             until =
                 std::min(until, Clock::now() + std::chrono::milliseconds(m_timeouts.readInterval));
         }
-        // While bytes are read ahead, the event thread may take the ones this
-        // read waits for; it then wakes the read.
-        const int keptFd = m_readAhead.enabled() ? m_readAhead.beginWaiting() : -1;
+        // The event thread may take the bytes this read waits for into the
+        // buffer (reading ahead, or keeping bytes it holds safe); it then
+        // wakes the read.
+        const int keptFd = m_readAhead.beginWaiting();
         guard.unlock();
         const int waited = waitFor(m_fd, POLLIN, until, keptFd);
         if (keptFd >= 0) {
@@ -464,7 +472,7 @@ int SerialDevice::drainOutput(Clock::time_point deadline) const {
 }
 
 SerialIoResult SerialDevice::write(const void* buffer, int count) {
-    if (m_fd < 0) {
+    if (m_fd < 0 || m_listenOnly) {
         return {0, EBADF};
     }
     if (count <= 0) {

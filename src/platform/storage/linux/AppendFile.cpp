@@ -1,9 +1,12 @@
 #include "platform/storage/AppendFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,10 +38,14 @@ AppendFile::~AppendFile() {
 int AppendFile::open(const QString& path) {
     close();
     const QByteArray name = QFile::encodeName(path);
+    // O_NONBLOCK keeps a FIFO from holding the opening up until a reader
+    // comes (one without a reader refuses with ENXIO); it changes nothing for
+    // a regular file, whose writes never wait anyway.
     const int descriptor =
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kFileMode);
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+               kFileMode);
     if (descriptor < 0) {
-        return errno;
+        return errno == ENXIO ? NotARegularFile : errno;
     }
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
@@ -46,9 +53,13 @@ int AppendFile::open(const QString& path) {
         ::close(descriptor);
         return error;
     }
+    // A record in a pipe or on a device could neither be limited nor kept.
+    if (!S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return NotARegularFile;
+    }
     m_descriptor = descriptor;
     m_size = status.st_size;
-    m_regular = S_ISREG(status.st_mode);
     return 0;
 }
 
@@ -58,15 +69,18 @@ int AppendFile::write(const char* data, std::size_t count) {
     }
     std::size_t written = 0;
     const int error = writeAllBytes(m_descriptor, data, count, written);
-    if (error == 0) {
-        m_size += std::int64_t(written);
-        return 0;
+    // What went out of a failed write is cut back to its last whole line;
+    // should even that fail, the part stays counted.
+    std::size_t kept = written;
+    if (error != 0) {
+        const std::string_view out(data, written);
+        const std::size_t lastLineEnd = out.rfind('\n');
+        kept = lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1;
+        if (kept < written && ::ftruncate(m_descriptor, m_size + std::int64_t(kept)) != 0) {
+            kept = written;
+        }
     }
-    // What went out of a failed write is cut off again, so that the file ends
-    // where it ended before; should even that fail, the part stays counted.
-    if (written > 0 && ::ftruncate(m_descriptor, m_size) != 0) {
-        m_size += std::int64_t(written);
-    }
+    m_size += std::int64_t(kept);
     return error;
 }
 
@@ -98,4 +112,34 @@ std::int64_t regularFileSize(const QString& path) {
         return -1;
     }
     return status.st_size;
+}
+
+namespace {
+
+// Where a path leads once every link on the way is followed; for a file not
+// there yet, its folder's real place and its name.
+QString resolvedPath(const QString& path, int linksLeft = 40) {
+    const QFileInfo info(path);
+    if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty()) {
+        return canonical;
+    }
+    // A link to a file not made yet leads to where it will be made.
+    if (info.isSymLink() && linksLeft > 0) {
+        return resolvedPath(info.symLinkTarget(), linksLeft - 1);
+    }
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
+                            : folder + QLatin1Char('/') + info.fileName();
+}
+
+} // namespace
+
+bool sameFile(const QString& first, const QString& second) {
+    struct stat one {};
+    struct stat other {};
+    if (::stat(QFile::encodeName(first).constData(), &one) == 0 &&
+        ::stat(QFile::encodeName(second).constData(), &other) == 0) {
+        return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+    }
+    return resolvedPath(first) == resolvedPath(second);
 }

@@ -123,6 +123,19 @@ int writeFileAtomically(const QString& path, const QByteArray& content) {
     return 0;
 }
 
+int checkAtomicWrite(const QString& path) {
+    const QFileInfo target = replacedFile(path);
+    if (target.isDir())
+        return EISDIR;
+    QByteArray pattern = QFile::encodeName(target.absoluteFilePath()) + ".tmp-XXXXXX";
+    const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (descriptor < 0)
+        return errno;
+    ::close(descriptor);
+    ::unlink(pattern.constData());
+    return 0;
+}
+
 void removeLeftoverTemporaries(const QString& path) {
     const QFileInfo target = replacedFile(path);
     // mkostemp replaces the six X of the pattern with letters and digits.

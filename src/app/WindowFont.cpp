@@ -1,9 +1,0 @@
-#include "app/WindowFont.h"
-
-#include "platform/drawing/Fonts.h"
-
-QFont WindowFont() {
-    QFont font = makeFont(QStringLiteral("MS Sans Serif"), -11);
-    font.setHintingPreference(QFont::PreferNoHinting);
-    return font;
-}
