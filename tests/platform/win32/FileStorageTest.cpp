@@ -125,7 +125,6 @@ TEST(FileStorage, AnAppendFileGrowsAtItsEndAndCountsItsSize) {
     ASSERT_EQ(writeFileAtomically(path, "head\n"), 0);
     AppendFile file;
     ASSERT_EQ(file.open(path), 0);
-    EXPECT_TRUE(file.isRegular());
     EXPECT_EQ(file.size(), 5);
     // Another writer's lines land before ours, never overwritten by them.
     {
@@ -142,6 +141,60 @@ TEST(FileStorage, AnAppendFileGrowsAtItsEndAndCountsItsSize) {
     AppendFile folderFile;
     EXPECT_EQ(folderFile.open(folder.path()), EISDIR);
     EXPECT_EQ(regularFileSize(folder.path()), -1);
+}
+
+// A recording into a pipe or a device could neither be limited nor kept: it
+// is refused at once, also where opening would wait for a pipe's server or
+// claim a port, and whatever the case of the name.
+TEST(FileStorage, AnAppendFileIsRefusedForAnythingButARegularFile) {
+    const QString pipeName = QStringLiteral("\\\\.\\pipe\\kestro-append-test");
+    // A pipe with a server, whose opening as a client would succeed.
+    const HANDLE server =
+        ::CreateNamedPipeW(QString(pipeName).toStdWString().c_str(), PIPE_ACCESS_INBOUND,
+                           PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    QTemporaryDir folder;
+    for (const QString& path :
+         {pipeName, QStringLiteral("//./pipe/kestro-append-test"), QStringLiteral("NUL"),
+          QStringLiteral("\\\\.\\COM5"), folder.filePath("com1.csv"), folder.filePath("Con"),
+          QStringLiteral("\\\\?\\GLOBALROOT\\Device\\Null")}) {
+        AppendFile file;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(file.open(path), NotARegularFile) << path.toStdString();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+        EXPECT_FALSE(file.isOpen());
+    }
+    ::CloseHandle(server);
+    // A long name of a file is still a file.
+    AppendFile longName;
+    EXPECT_EQ(longName.open(QStringLiteral("\\\\?\\") +
+                            QDir::toNativeSeparators(folder.filePath("long.csv"))),
+              0);
+}
+
+// The same file by another way to it, and two different files.
+TEST(FileStorage, SameFileFollowsTheFileNotTheSpelling) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("traffic.csv");
+    ASSERT_EQ(writeFileAtomically(path, "x"), 0);
+    ASSERT_EQ(writeFileAtomically(folder.filePath("other.csv"), "y"), 0);
+    EXPECT_TRUE(sameFile(path, folder.filePath("TRAFFIC.CSV")));
+    EXPECT_TRUE(sameFile(path, folder.filePath("sub/../traffic.csv")));
+    EXPECT_FALSE(sameFile(path, folder.filePath("other.csv")));
+    // Files not made yet are the same when they will be made in one place.
+    EXPECT_TRUE(sameFile(folder.filePath("new.json"), folder.filePath("New.json")));
+    EXPECT_FALSE(sameFile(folder.filePath("new.json"), folder.filePath("new.csv")));
+}
+
+TEST(FileStorage, AnAtomicWriteIsCheckedWithoutTouchingTheFile) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("summary.json");
+    EXPECT_EQ(checkAtomicWrite(path), 0);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_EQ(checkAtomicWrite(folder.path()), EISDIR);
+    EXPECT_EQ(checkAtomicWrite(folder.filePath("no/summary.json")), ENOENT);
+    EXPECT_EQ(checkAtomicWrite(QStringLiteral("NUL")), EINVAL);
 }
 
 TEST(FileStorage, RenamesReplaceAndRemovingWhatIsGoneIsNoError) {

@@ -91,6 +91,30 @@ TEST_F(ComPair, BytesWrittenOnOneEndAreReadAndCountedOnTheOther) {
     EXPECT_EQ(m_far.consumedBytes() - before, sizeof Request);
 }
 
+// A listener's line: opened for reading only, it refuses to write, sends
+// nothing (no XON/XOFF of its own, no flow control) and still receives what
+// the bus carries.
+TEST_F(ComPair, AListenersLineNeverWritesAndStillReceives) {
+    const QStringList names =
+        QString::fromUtf8(qgetenv("KESTRO_TEST_COM_PAIR")).split(QLatin1Char(':'));
+    m_near.close();
+    m_near.setListenOnly(true);
+    ASSERT_EQ(m_near.open(SerialDevice::DevicePath(names[0].toStdString())), 0);
+    SerialLineSettings asked = nineSixHundred8N2();
+    asked.xonXoffIn = true;
+    asked.xonXoffOut = true;
+    asked.outCtsFlow = true;
+    ASSERT_EQ(m_near.applyLineSettings(asked), 0);
+    const SerialIoResult written = m_near.write(Request, int(sizeof Request));
+    EXPECT_NE(written.error, 0);
+    EXPECT_EQ(written.count, 0);
+    EXPECT_EQ(readFor(m_far, 1, 300ms), QByteArray());
+
+    ASSERT_EQ(m_far.write(Request, int(sizeof Request)).count, int(sizeof Request));
+    EXPECT_EQ(readFor(m_near, int(sizeof Request), 2s),
+              QByteArray(reinterpret_cast<const char*>(Request), sizeof Request));
+}
+
 TEST_F(ComPair, AReadWithATotalWaitsForItAndOneWithoutReturnsAtOnce) {
     char buffer[16];
     auto started = Clock::now();

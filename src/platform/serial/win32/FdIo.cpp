@@ -14,6 +14,13 @@ WaitResult WaitReadable(int, int, std::optional<std::chrono::microseconds>) {
     return WaitResult::Failed;
 }
 
+WaitResult WaitAnyReadable(std::span<const int> fds, int,
+                           std::optional<std::chrono::steady_clock::time_point>,
+                           std::vector<bool>& readable) {
+    readable.assign(fds.size(), false);
+    return WaitResult::Failed;
+}
+
 bool SleepUnlessStopped(int stopFd, std::chrono::microseconds duration) {
     const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(duration).count();
     if (stopFd < 0) {

@@ -21,3 +21,10 @@ bool serialDeviceExists(const QString& portMap, const QString& portName) {
     const SerialPortListResult listed = systemSerialPortNames(portMap);
     return listed.names.contains(portName, Qt::CaseInsensitive);
 }
+
+// The FTDI driver keeps its latency timer among the port's driver settings,
+// not in a file beside the port; like a port without such a timer on Linux,
+// the answer is "not known", and the listener works with its own gap rule.
+std::optional<int> serialLatencyTimerOf(const QString&, const QString&) {
+    return std::nullopt;
+}

@@ -106,9 +106,10 @@ int SerialDevice::open(const std::string& path) {
     close();
     const std::wstring wide = QString::fromStdString(path).toStdWString();
     // No sharing: a port open in another program is refused with "access
-    // denied", as the original tool saw it.
-    const HANDLE line = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    // denied", as the original tool saw it. A listener's handle cannot write.
+    const DWORD access = m_listenOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    const HANDLE line = ::CreateFileW(wide.c_str(), access, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OVERLAPPED, nullptr);
     if (line == INVALID_HANDLE_VALUE) {
         return int(::GetLastError());
     }
@@ -176,7 +177,9 @@ int SerialDevice::applyLineSettings(const SerialLineSettings& settings) {
     if (!::GetCommState(lineOf(m_fd), &current)) {
         return int(::GetLastError());
     }
-    DCB wanted = BuildDcb(current, settings);
+    // A listener asks for nothing that would drive a line or send a byte:
+    // unlike Linux, Windows holds DTR and RTS down from here on.
+    DCB wanted = BuildDcb(current, m_listenOnly ? ListenOnly(settings) : settings);
     if (!::SetCommState(lineOf(m_fd), &wanted)) {
         return int(::GetLastError());
     }
@@ -333,7 +336,7 @@ SerialReadAheadResult SerialDevice::readAhead() {
 }
 
 SerialIoResult SerialDevice::write(const void* buffer, int count) {
-    if (m_fd < 0) {
+    if (m_fd < 0 || m_listenOnly) {
         return {0, ERROR_INVALID_HANDLE};
     }
     if (count <= 0) {

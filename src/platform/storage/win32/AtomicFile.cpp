@@ -52,6 +52,12 @@ int closeKeepingError(HANDLE file, int error) {
 
 FileReadResult readWholeFile(const QString& path, std::size_t maximumSize) {
     FileReadResult result;
+    // A port or a pipe given as a settings file is refused unopened, as the
+    // Linux twin refuses anything but a regular file without blocking.
+    if (NamesADevice(path)) {
+        result.error = EINVAL;
+        return result;
+    }
     const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -145,6 +151,25 @@ int writeFileAtomically(const QString& path, const QByteArray& content) {
         return error;
     }
     return 0;
+}
+
+int checkAtomicWrite(const QString& path) {
+    const QFileInfo target = replacedFile(path);
+    if (target.isDir())
+        return EISDIR;
+    if (NamesADevice(target.absoluteFilePath()))
+        return EINVAL;
+    // The same kind of temporary file as a write makes, removed as it closes.
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        const HANDLE file =
+            ::CreateFileW(WidePath(temporaryName(target.absoluteFilePath())).c_str(), GENERIC_WRITE,
+                          0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return closeKeepingError(file, 0);
+        if (::GetLastError() != ERROR_FILE_EXISTS)
+            return LastErrorAsErrno();
+    }
+    return EEXIST;
 }
 
 void removeLeftoverTemporaries(const QString& path) {

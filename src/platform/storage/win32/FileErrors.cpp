@@ -1,6 +1,7 @@
 #include "platform/storage/win32/FileErrors.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <cerrno>
 #include <windows.h>
 
@@ -56,4 +57,23 @@ int LastErrorAsErrno() {
 
 std::wstring WidePath(const QString& path) {
     return QDir::toNativeSeparators(path).toStdWString();
+}
+
+bool NamesADevice(const QString& path) {
+    const QString native = QDir::toNativeSeparators(path);
+    if (native.startsWith(QStringLiteral("\\\\.\\"))) {
+        return true;
+    }
+    // "\\?\C:\..." and "\\?\UNC\..." are files; any other long name is
+    // an object of the system's own.
+    static const QRegularExpression longFileName(
+        QStringLiteral("^\\\\\\\\\\?\\\\([A-Za-z]:|UNC)\\\\"));
+    if (native.startsWith(QStringLiteral("\\\\?\\")) && !longFileName.match(native).hasMatch()) {
+        return true;
+    }
+    static const QRegularExpression reserved(
+        QStringLiteral("^(CON|PRN|AUX|NUL|CONIN\\$|CONOUT\\$|COM[1-9]|LPT[1-9])(\\..*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString name = native.mid(native.lastIndexOf(QLatin1Char('\\')) + 1);
+    return reserved.match(name.trimmed()).hasMatch();
 }

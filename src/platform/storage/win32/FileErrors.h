@@ -14,3 +14,10 @@ int LastErrorAsErrno();
 
 /// The path with native separators, as a null-terminated wide string.
 std::wstring WidePath(const QString& path);
+
+/// Whether path names a device rather than a file: anything in the device
+/// space ("\\.\pipe\...", "\\.\COM5"), or a name that Windows takes for a
+/// device in whatever folder it stands ("NUL", "COM1.txt"). Such paths are
+/// refused before they are opened: opening would claim a port, and a pipe's
+/// server may hold the opening up.
+bool NamesADevice(const QString& path);

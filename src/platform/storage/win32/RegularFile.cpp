@@ -9,8 +9,12 @@
 
 OpenedRegularFile openRegularFileForReading(const QString& path) {
     OpenedRegularFile result;
-    // Opening never waits on Windows, whatever the name leads to (a COM port,
-    // a pipe, NUL); the backup flag lets a folder open too, so that it is
+    // A port, a pipe or a device name is no file; opening one would claim it.
+    if (NamesADevice(path)) {
+        result.outcome = OpenedRegularFile::Outcome::NotRegular;
+        return result;
+    }
+    // The backup flag lets a folder open too, so that it is
     // told apart from a file that may not be read.
     const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
