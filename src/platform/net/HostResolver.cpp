@@ -3,52 +3,17 @@
 #include "platform/net/SocketCalls.h"
 
 #include <QMetaObject>
-#include <cerrno>
-#include <cstring>
 #include <mutex>
-#include <netdb.h>
-#include <sys/socket.h>
 #include <thread>
 
 namespace {
 
-// Asks the system's resolver; numericOnly takes the host only as an address
-// as typed, which never waits on the network.
 Resolution lookUp(const NetEndpoint& endpoint, bool numericOnly, int* code = nullptr) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0) |
-                     (endpoint.host.isEmpty() ? AI_PASSIVE : 0);
-    const QByteArray host = endpoint.host.toUtf8();
-    const QByteArray port = QByteArray::number(endpoint.port);
-    addrinfo* list = nullptr;
-    const int result =
-        ::getaddrinfo(host.isEmpty() ? nullptr : host.constData(), port.constData(), &hints, &list);
+    SocketCalls::Lookup lookup = SocketCalls::LookUp(endpoint, numericOnly);
     if (code != nullptr) {
-        *code = result;
+        *code = lookup.code;
     }
-    Resolution resolution;
-    if (result != 0) {
-        const QString text = result == EAI_SYSTEM ? QString::fromLocal8Bit(std::strerror(errno))
-                                                  : QString::fromLocal8Bit(gai_strerror(result));
-        resolution.error = NetError{result, text};
-        return resolution;
-    }
-    for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
-        NetAddress address;
-        if (entry->ai_addrlen > address.bytes.size()) {
-            continue;
-        }
-        std::memcpy(address.bytes.data(), entry->ai_addr, entry->ai_addrlen);
-        address.length = static_cast<int>(entry->ai_addrlen);
-        address.family = entry->ai_family;
-        address.text = SocketCalls::AddressText(entry->ai_addr, address.length);
-        resolution.addresses.push_back(address);
-    }
-    ::freeaddrinfo(list);
-    return resolution;
+    return Resolution{std::move(lookup.addresses), std::move(lookup.error)};
 }
 
 } // namespace
@@ -66,7 +31,7 @@ HostResolver::HostResolver(QObject* parent) : QObject(parent) {
         Cancel();
         deliver(Resolution{
             {},
-            NetError{ETIMEDOUT,
+            NetError{SocketCalls::TimedOutCode(),
                      tr("the name service gave no answer within %1 s").arg(Limit.count())}});
     });
 }
@@ -83,7 +48,7 @@ void HostResolver::Resolve(const NetEndpoint& endpoint, Handler handler) {
     m_lookup = lookup;
     int code = 0;
     const Resolution numeric = lookUp(endpoint, true, &code);
-    if (code != EAI_NONAME) {
+    if (code != SocketCalls::NoNameCode()) {
         // An address as typed (or a lookup that cannot work at all): answered
         // from the event loop, as a name's lookup is.
         QMetaObject::invokeMethod(

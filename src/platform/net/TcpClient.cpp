@@ -3,9 +3,6 @@
 #include "platform/net/SocketCalls.h"
 
 #include <QSocketNotifier>
-#include <cerrno>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 
 namespace {
 
@@ -21,9 +18,16 @@ void retire(std::unique_ptr<QSocketNotifier>& notifier) {
 } // namespace
 
 TcpClient::TcpClient(QObject* parent) : QObject(parent) {
+    m_connectLook.setInterval(ConnectLookInterval);
+    connect(&m_connectLook, &QTimer::timeout, this, [this] {
+        if (SocketCalls::ConnectEnded(m_socket)) {
+            connectEnded();
+        }
+    });
     m_connectLimit.setSingleShot(true);
     connect(&m_connectLimit, &QTimer::timeout, this, [this] {
-        fail(NetError{ETIMEDOUT, tr("no answer within %1 s").arg(ConnectLimit.count())});
+        fail(NetError{SocketCalls::TimedOutCode(),
+                      tr("no answer within %1 s").arg(ConnectLimit.count())});
     });
 }
 
@@ -39,11 +43,8 @@ NetResult TcpClient::Connect(const NetAddress& address) {
         return error;
     }
     SocketCalls::ApplyLinkOptions(m_socket);
-    const int result = ::connect(static_cast<int>(m_socket),
-                                 reinterpret_cast<const sockaddr*>(address.bytes.data()),
-                                 static_cast<socklen_t>(address.length));
-    if (result != 0 && errno != EINPROGRESS) {
-        const NetError failure = NetErrorOf(errno);
+    if (const int code = SocketCalls::StartConnect(m_socket, address); code != 0) {
+        const NetError failure = NetErrorOf(code);
         Close();
         return failure;
     }
@@ -52,11 +53,13 @@ NetResult TcpClient::Connect(const NetAddress& address) {
     m_writable = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Write);
     connect(m_writable.get(), &QSocketNotifier::activated, this, &TcpClient::connectEnded);
     m_connectLimit.start(ConnectLimit);
+    m_connectLook.start();
     return std::nullopt;
 }
 
 void TcpClient::connectEnded() {
     m_connectLimit.stop();
+    m_connectLook.stop();
     retire(m_writable);
     if (const int error = SocketCalls::PendingError(m_socket); error != 0) {
         fail(NetErrorOf(error));
@@ -83,6 +86,7 @@ void TcpClient::fail(const NetError& error) {
 
 void TcpClient::Close() {
     m_connectLimit.stop();
+    m_connectLook.stop();
     retire(m_readable);
     retire(m_writable);
     SocketCalls::Close(m_socket);
@@ -92,15 +96,14 @@ void TcpClient::Close() {
 
 NetResult TcpClient::Send(const std::uint8_t* bytes, std::size_t count) {
     if (m_state != State::Connected) {
-        return NetErrorOf(ENOTCONN);
+        return NetErrorOf(SocketCalls::NotConnectedCode());
     }
-    // No signal for a peer that has gone: the error says it.
-    const ssize_t sent = ::send(static_cast<int>(m_socket), bytes, count, MSG_NOSIGNAL);
-    if (sent < 0) {
-        return NetErrorOf(errno);
+    const SocketCalls::Transfer sent = SocketCalls::Send(m_socket, bytes, count);
+    if (sent.error != 0) {
+        return NetErrorOf(sent.error);
     }
-    if (static_cast<std::size_t>(sent) < count) {
-        return NetError{EAGAIN, tr("the peer takes no more data")};
+    if (sent.count < count) {
+        return NetError{SocketCalls::WouldBlockCode(), tr("the peer takes no more data")};
     }
     return std::nullopt;
 }
@@ -108,28 +111,19 @@ NetResult TcpClient::Send(const std::uint8_t* bytes, std::size_t count) {
 TcpClient::Received TcpClient::Receive(std::uint8_t* buffer, std::size_t size) {
     Received received;
     if (m_state != State::Connected) {
-        received.error = NetErrorOf(ENOTCONN);
+        received.error = NetErrorOf(SocketCalls::NotConnectedCode());
         return received;
     }
-    for (;;) {
-        const ssize_t count = ::recv(static_cast<int>(m_socket), buffer, size, 0);
-        if (count > 0) {
-            received.count = static_cast<std::size_t>(count);
-        } else if (count == 0) {
-            received.closed = size > 0;
-        } else if (errno == EINTR) {
-            continue;
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            received.error = NetErrorOf(errno);
-        }
-        return received;
+    const SocketCalls::Transfer taken = SocketCalls::Receive(m_socket, buffer, size);
+    if (taken.error == 0) {
+        received.count = taken.count;
+        received.closed = taken.count == 0 && size > 0;
+    } else if (taken.error != SocketCalls::WouldBlockCode()) {
+        received.error = NetErrorOf(taken.error);
     }
+    return received;
 }
 
 std::size_t TcpClient::Waiting() const {
-    int count = 0;
-    if (m_state != State::Connected || ::ioctl(static_cast<int>(m_socket), FIONREAD, &count) != 0) {
-        return 0;
-    }
-    return static_cast<std::size_t>(count);
+    return m_state == State::Connected ? SocketCalls::Waiting(m_socket) : 0;
 }

@@ -32,6 +32,8 @@ public:
     /// The longest a connect may take; a device server on the bench answers
     /// within milliseconds, and the line tries again a second later.
     static constexpr std::chrono::seconds ConnectLimit{3};
+    /// How often a connect under way is looked at besides its notifier.
+    static constexpr std::chrono::milliseconds ConnectLookInterval{50};
 
     enum class State { Closed, Connecting, Connected };
 
@@ -82,4 +84,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_readable;
     std::unique_ptr<QSocketNotifier> m_writable;
     QTimer m_connectLimit;
+    // Wine never tells the notifier of a connect that failed; a look now
+    // and then catches it there.
+    QTimer m_connectLook;
 };

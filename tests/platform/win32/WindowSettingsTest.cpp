@@ -3,8 +3,8 @@
 // window shows, the window still comes up whole, and closing it stores the
 // settings with their own types again.
 
-#include "app/Unit1.h"
 #include "platform/storage/RegistryStore.h"
+#include "ui/main/Unit1.h"
 #include "widgets/grid/FramedStringGrid.h"
 
 #include <QCoreApplication>
