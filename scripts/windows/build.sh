@@ -162,7 +162,10 @@ pack() {
     mkdir -p "$folder/platforms" "$folder/styles" "$folder/translations"
     cp "$tool/src/app/kestro-modbus-m.exe" "$tool/src/sim/kestro-virtual-module.exe" "$folder/"
     cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$folder/"
-    cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
+    # The offscreen platform: the function test lays out its PDF report with
+    # Qt's fonts and shows no window.
+    cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" \
+        "$folder/platforms/"
     [ -f "$qt/plugins/styles/qwindowsvistastyle.dll" ] &&
         cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
     local runtime

@@ -6,7 +6,9 @@
 #  2. the release zip unpacked: --version and --help, then the runner polling
 #     the Linux virtual module through COM5, which Wine maps to the module's
 #     pseudo-terminal: it reads the registers, writes one, records the
-#     traffic; a missing port, a busy port, Ctrl+C and --simulate;
+#     traffic; a missing port, Ctrl+C; --simulate, which serves the virtual
+#     module over TCP on Windows, polled by the runner and put through the
+#     function test;
 #  3. with --screenshot FILE, the operator window on COM5 under Xvfb, saved
 #     as a picture.
 #
@@ -186,11 +188,29 @@ wait $long || status=$?
 check "Ctrl+C ends the runner with its counts and status 0" \
     test $status -eq 0 -a -n "$(tr -d '\r' <"$scratch/long.out" | grep -E '^Tx=[0-9]+ Er=0$')"
 
-simulate_status=0
-tool --headless --simulate --cycles 1 >"$scratch/simulate.out" || simulate_status=$?
-check "--simulate stops with a message until the virtual module serves on Windows" \
-    test $simulate_status -eq 1 -a -s "$scratch/simulate.out"
-cat "$scratch/simulate.out"
+# --simulate: Windows has no pseudo-terminals, so the in-process virtual
+# module serves RTU over TCP on a loopback port and the runner polls it as a
+# network line.
+simulate_run() {
+    tool --headless --simulate --cycles 12 --write 3=1234 >"$scratch/simulate.out"
+}
+step check "the runner polls the virtual module over TCP (--simulate)" simulate_run
+tail -n 3 "$scratch/simulate.out"
+check "   every reply came (Er=0)" grep -Eq '^Tx=1[2-9] Er=0$' "$scratch/simulate.out"
+check "   the registers served are shown, the written one among them" \
+    grep -Eq '^registers=([0-9]+,){3}1234,([0-9]+,){15}[0-9]+$' "$scratch/simulate.out"
+
+# The function test on the virtual module, its report in a folder of its own.
+reports=$scratch/reports
+mkdir -p "$reports"
+function_test() {
+    tool --headless --simulate --test --serial WINE-1 \
+        --report-dir "$(winepath -w "$reports")" >"$scratch/functest.out"
+}
+step check "the function test runs on the virtual module" function_test
+cat "$scratch/functest.out"
+check "   and ends test WINE-1: PASS" grep -qx 'test WINE-1: PASS' "$scratch/functest.out"
+check "   with its report written" test -n "$(ls "$reports" 2>/dev/null)"
 
 # 3. The window on COM5, with the port stored where the window looks for it.
 if [ -n "$screenshot" ]; then

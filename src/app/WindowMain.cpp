@@ -5,7 +5,7 @@
 #include "platform/system/ApplicationErrors.h"
 #include "platform/system/SignalWatcher.h"
 #include "platform/system/TimerSlack.h"
-#include "sim/VirtualModule.h"
+#include "sim/SimulatedModule.h"
 #include "ui/main/Unit1.h"
 #include "ui/main/popwin.h"
 #include "ui/monitor/MonitorCommands.h"
@@ -92,22 +92,25 @@ int RunWindows(const WindowOptions& options) {
                              QString::fromStdString(message));
     });
 
-    std::unique_ptr<VirtualModule> module;
+    std::unique_ptr<SimulatedModule> module;
     if (options.simulate) {
         VirtualModuleOptions moduleOptions;
         moduleOptions.pacing = Pacing::Line;
-        module = std::make_unique<VirtualModule>(moduleOptions);
-        if (const int error = module->Start(); error != 0) {
+        module = std::make_unique<SimulatedModule>(moduleOptions);
+        if (const QString error = module->Start(); !error.isEmpty()) {
             QMessageBox::critical(
                 nullptr, QStringLiteral("KESTRO_MODBUS_M"),
                 QCoreApplication::translate("WindowMain", "The virtual module could not start: %1")
-                    .arg(QString::fromLocal8Bit(std::strerror(error))));
+                    .arg(error));
             return 1;
         }
     }
 
     TForm1 mainWindow;
-    if (module) {
+    if (module && module->Endpoint()) {
+        // No pseudo-terminals here: the module is served over TCP.
+        mainWindow.UseTemporaryNetworkLine(*module->Endpoint());
+    } else if (module) {
         mainWindow.UseTemporaryPort(module->PortPath());
     }
     mainWindow.Commands().SetRecordLimitMegabytes(options.record.limitMegabytes);

@@ -11,7 +11,7 @@
 #include "runner/ScanRunner.h"
 #include "runner/TestRunner.h"
 #include "serial/ComPort.h"
-#include "sim/VirtualModule.h"
+#include "sim/SimulatedModule.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -119,6 +119,12 @@ public:
             if (!startVirtualModule(address, baudRate)) {
                 return false;
             }
+            // Where the system has no pseudo-terminals, the module is served
+            // over TCP and the run talks to it as to a device server.
+            if (const std::optional<NetEndpoint> endpoint = m_module->Endpoint()) {
+                m_network = NetworkLineSettings{NetworkFraming::RtuOverTcp, *endpoint, baudRate};
+                return true;
+            }
             path = m_module->PortPath();
         }
         configurePort(m_port, path, baudRate);
@@ -139,12 +145,12 @@ private:
         moduleOptions.address = static_cast<std::uint8_t>(address);
         moduleOptions.baudRate = static_cast<unsigned>(BaudRateValue(baudRate));
         moduleOptions.pacing = Pacing::Line;
-        m_module = std::make_unique<VirtualModule>(moduleOptions);
-        if (const int error = m_module->Start(); error != 0) {
+        m_module = std::make_unique<SimulatedModule>(moduleOptions);
+        if (const QString error = m_module->Start(); !error.isEmpty()) {
             const QString text = OpenFailureText() + QLatin1Char('\n') +
                                  QCoreApplication::translate(
                                      "HeadlessMain", "the virtual module could not start: %1")
-                                     .arg(QString::fromLocal8Bit(std::strerror(error)));
+                                     .arg(error);
             std::fprintf(stderr, "%s\n", text.toUtf8().constData());
             m_module.reset();
             return false;
@@ -152,7 +158,7 @@ private:
         return true;
     }
 
-    std::unique_ptr<VirtualModule> m_module;
+    std::unique_ptr<SimulatedModule> m_module;
     std::optional<NetworkLineSettings> m_network;
     TComPort m_port;
 };

@@ -1,6 +1,7 @@
 // kestro-virtual-module: serves the virtual module on a pseudo-terminal until
 // it is interrupted. The port's path is the first line on standard output.
 
+#include "platform/serial/PseudoTerminal.h"
 #include "platform/system/ServiceSignals.h"
 #include "sim/CommandLine.h"
 #include "sim/ModuleServer.h"
@@ -168,6 +169,11 @@ int main(int argc, char** argv) {
     }
     if (options.tcpListen) {
         return serveOverTcp(module, options);
+    }
+    if (!pseudoTerminalsAvailable()) {
+        std::fprintf(stderr, "kestro-virtual-module: this system has no pseudo-terminals; "
+                             "serve over TCP with --tcp-listen [HOST:]PORT\n");
+        return ExitFailure;
     }
     if (const int error = module.Start(); error != 0) {
         std::fprintf(stderr, "kestro-virtual-module: cannot create the port: %s\n",

@@ -1,7 +1,8 @@
 #pragma once
 // A pseudo-terminal pair: the master end is held here, the slave end is a
 // device path that any serial code can open like a real port. Windows has
-// none: there Open() fails with ENOSYS.
+// none: there Open() fails with ENOSYS and pseudoTerminalsAvailable() says so
+// beforehand.
 
 #include <string>
 
@@ -32,6 +33,9 @@ private:
     int m_heldSlave = -1;
     std::string m_slavePath;
 };
+
+/// Whether the system has pseudo-terminals at all (Linux does, Windows not).
+bool pseudoTerminalsAvailable();
 
 /// Whether the path names a pseudo-terminal's slave node itself (not a link
 /// to one). Such a name never comes back for the same line: once its master

@@ -108,6 +108,9 @@ public:
     /// settings as they were when the window closes (the virtual module's port
     /// lives only as long as this run).
     void UseTemporaryPort(const std::string& path);
+    /// The same with a network line to a virtual module served as RTU over
+    /// TCP, where the system has no pseudo-terminal for it.
+    void UseTemporaryNetworkLine(const NetEndpoint& endpoint);
     bool UsesTemporaryPort() const { return m_temporaryPort; }
 
     /// The line polled from the next Start on: the serial port, or the

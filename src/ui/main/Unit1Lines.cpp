@@ -22,6 +22,17 @@ bool TForm1::ChooseLine(const LineChoice& choice) {
     return true;
 }
 
+void TForm1::UseTemporaryNetworkLine(const NetEndpoint& endpoint) {
+    m_temporaryPort = true;
+    // The network line for this run; the stored choice is not overwritten.
+    LineChoice network = m_lineChoice;
+    network.network = true;
+    network.framing = NetworkFraming::RtuOverTcp;
+    network.endpoint = endpoint;
+    network.native = false;
+    ChooseLine(network);
+}
+
 QMenu* TForm1::CreateLineMenu() {
     auto* menu = new QMenu(this);
     auto* group = new QActionGroup(menu);

@@ -1,12 +1,16 @@
 // The Winsock twin of the network layer: a connection to a port where nobody
 // listens fails in the words Linux uses, a client and a server carry bytes
 // both ways and see each other go, a server's wait ends for a connection or
-// its stop event.
+// its stop event, and --simulate's module is reached over TCP because the
+// system has no pseudo-terminals.
 
+#include "modbus/RtuFrame.h"
 #include "platform/net/HostResolver.h"
 #include "platform/net/TcpClient.h"
 #include "platform/net/TcpServer.h"
+#include "platform/serial/PseudoTerminal.h"
 #include "platform/system/EventFd.h"
+#include "sim/SimulatedModule.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -126,6 +130,37 @@ TEST(Winsock, AHostNobodyKnowsIsNotFound) {
     EXPECT_TRUE(found.error->text == QStringLiteral("Name or service not known") ||
                 found.error->text == QStringLiteral("Temporary failure in name resolution"))
         << found.error->text.toStdString();
+}
+
+// --simulate on a system without pseudo-terminals: the module answers as RTU
+// over TCP on a loopback port.
+TEST(Winsock, TheSimulatedModuleIsServedOverTcp) {
+    ASSERT_FALSE(pseudoTerminalsAvailable());
+    VirtualModuleOptions options;
+    options.address = 3;
+    SimulatedModule simulated(options);
+    ASSERT_EQ(simulated.Start(), QString());
+    EXPECT_TRUE(simulated.PortPath().empty());
+    ASSERT_TRUE(simulated.Endpoint().has_value());
+    EXPECT_EQ(simulated.Endpoint()->host, QStringLiteral("127.0.0.1"));
+
+    TcpClient client;
+    bool connected = false;
+    client.SetHandlers({.connected = [&] { connected = true; }, .readable = {}, .failed = {}});
+    ASSERT_FALSE(client.Connect(loopback(simulated.Endpoint()->port)).has_value());
+    ASSERT_TRUE(spinUntil([&] { return connected; }));
+    TTxFrame request{};
+    BuildReadRequest(request, 3);
+    ASSERT_FALSE(client.Send(request.data(), request.size()).has_value());
+    std::vector<std::uint8_t> reply;
+    ASSERT_TRUE(spinUntil([&] {
+        std::uint8_t buffer[64];
+        const TcpClient::Received part = client.Receive(buffer, sizeof buffer);
+        reply.insert(reply.end(), buffer, buffer + part.count);
+        return ReplyIsComplete(reply.data(), reply.size());
+    }));
+    EXPECT_EQ(CheckReply(reply.data(), reply.size(), 3), ReplyCheck::Ok);
+    simulated.Stop();
 }
 
 } // namespace

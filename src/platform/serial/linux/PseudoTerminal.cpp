@@ -66,6 +66,10 @@ void PseudoTerminal::Close() {
     m_slavePath.clear();
 }
 
+bool pseudoTerminalsAvailable() {
+    return true;
+}
+
 bool isPseudoTerminalNode(const std::string& path) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) {

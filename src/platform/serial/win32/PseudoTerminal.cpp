@@ -3,8 +3,8 @@
 #include <cerrno>
 
 // Windows has no pseudo-terminals. The virtual module, the one user of this
-// unit, will serve over a network connection there (the network lines);
-// until then its start fails with ENOSYS, which says just that.
+// unit, serves over TCP on a loopback port there instead (SimulatedModule);
+// a start on a pseudo-terminal fails with ENOSYS, which says just that.
 
 PseudoTerminal::~PseudoTerminal() = default;
 
@@ -15,6 +15,10 @@ int PseudoTerminal::Open(bool) {
 void PseudoTerminal::Close() {}
 
 void PseudoTerminal::ReleaseSlave() {}
+
+bool pseudoTerminalsAvailable() {
+    return false;
+}
 
 bool isPseudoTerminalNode(const std::string&) {
     return false;
