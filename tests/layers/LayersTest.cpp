@@ -132,15 +132,73 @@ TEST(Layers, NoFolderGrowsPastFifteenSourceFiles) {
     }
 }
 
-TEST(Layers, ThePlatformFolderHoldsOnlyItsFourParts) {
-    for (const auto& entry : fs::directory_iterator(SourceRoot / "platform"))
+TEST(Layers, ThePlatformFolderHoldsOnlyItsParts) {
+    std::set<std::string> parts;
+    for (const auto& entry : fs::directory_iterator(SourceRoot / "platform")) {
         EXPECT_TRUE(entry.is_directory()) << entry.path() << " lies directly in platform/";
+        parts.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(parts, (std::set<std::string>{"drawing", "net", "serial", "storage", "system"}));
     const auto layers = ReadLayers();
     for (const auto& [folder, layer] : layers) {
         if (!folder.starts_with("platform/"))
             continue;
         for (const auto& used : layer.uses)
             EXPECT_TRUE(used.starts_with("platform/")) << folder << " uses " << used;
+    }
+}
+
+// The headers of platform/ that the layers above include.
+std::set<std::string> PlatformHeadersUsedAbove() {
+    std::set<std::string> used;
+    for (const auto& include : QuotedIncludes()) {
+        const std::string from = fs::relative(include.file, SourceRoot).string();
+        if (!from.starts_with("platform/") && include.target.starts_with("platform/"))
+            used.insert(include.target);
+    }
+    return used;
+}
+
+// A unit of the platform that the layers above use, implemented for Linux
+// only, would build on Linux and fail to link on Windows, where no Linux
+// build would notice: each such unit has its twin in win32/ of the same name.
+TEST(Layers, EveryPlatformUnitUsedAboveHasBothTwins) {
+    const std::set<std::string> usedAbove = PlatformHeadersUsedAbove();
+    int twins = 0;
+    for (const auto& part : fs::directory_iterator(SourceRoot / "platform")) {
+        for (const char* system : {"linux", "win32"}) {
+            const fs::path folder = part.path() / system;
+            if (!fs::is_directory(folder))
+                continue;
+            const char* other = std::string(system) == "linux" ? "win32" : "linux";
+            for (const auto& file : fs::directory_iterator(folder)) {
+                if (file.path().extension() != ".cpp")
+                    continue;
+                const std::string unit = file.path().stem().string();
+                const std::string header =
+                    "platform/" + part.path().filename().string() + "/" + unit + ".h";
+                if (!usedAbove.contains(header))
+                    continue;
+                EXPECT_TRUE(fs::exists(part.path() / other / file.path().filename()))
+                    << header << " is used above the platform and has no " << other << " twin";
+                ++twins;
+            }
+        }
+    }
+    EXPECT_GT(twins, 20);
+}
+
+// The system is chosen by CMake, one file per system: no class or function
+// has branches for one system and another.
+TEST(Layers, NoSourceBranchesOnTheSystem) {
+    static const std::regex systemBranch(
+        R"re(#\s*(if|ifdef|ifndef|elif)\b[^\n]*\b(_WIN32|_WIN64|WIN32|__linux__|__unix__|Q_OS_\w+))re");
+    for (const auto& entry : fs::recursive_directory_iterator(SourceRoot)) {
+        const auto ext = entry.path().extension();
+        if (ext != ".h" && ext != ".cpp")
+            continue;
+        EXPECT_FALSE(std::regex_search(ReadAll(entry.path()), systemBranch))
+            << fs::relative(entry.path(), SourceRoot) << " branches on the system";
     }
 }
 
