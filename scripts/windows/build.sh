@@ -8,7 +8,8 @@
 # version as the host's Qt, whose moc, rcc and uic the cross build uses) and
 # is built once with only what the tool needs; later runs reuse it.
 #
-#   scripts/windows/build.sh [--qt DIR] [--work DIR] [--tests] [--qt-only] [--jobs N]
+#   scripts/windows/build.sh [--qt DIR] [--work DIR] [--tests | --build-tests] [--qt-only]
+#                            [--jobs N]
 #
 #   --qt DIR    use the Windows Qt installed at DIR instead of building one
 #               (also KESTRO_WINDOWS_QT=DIR); DIR holds lib/cmake/Qt6
@@ -17,6 +18,7 @@
 #               built there before is reused
 #   --tests     also build the tests and run them under Wine
 #               (scripts/windows/test.sh)
+#   --build-tests  build the tests, leave running them to test.sh
 #   --qt-only   build (or find) the Windows Qt and stop there
 #   --jobs N    parallel compile jobs (default: the number of processors)
 #
@@ -38,9 +40,10 @@ while [ $# -gt 0 ]; do
     --qt) qt=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --tests) tests=yes; shift ;;
+    --build-tests) tests=build; shift ;;
     --qt-only) qt_only=yes; shift ;;
     --jobs) jobs=$2; shift 2 ;;
-    -h | --help) sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "build.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -142,7 +145,7 @@ fi
 
 tool=$work/tool
 build_tests=OFF
-[ "$tests" = yes ] && build_tests=ON
+[ "$tests" != no ] && build_tests=ON
 # Optimised as the Linux builds are (-O2): GCC 12 at -O3 warns of array
 # bounds where there is no fault, and warnings are errors here.
 step cmake -S "$project" -B "$tool" -G Ninja -DCMAKE_BUILD_TYPE=Release \
