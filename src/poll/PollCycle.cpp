@@ -48,20 +48,21 @@ std::optional<std::chrono::milliseconds> PauseAfterReply(TBaudRate baudRate) {
 
 QString TrafficLine(const QString& prefix, const TimeOfDay& time, const std::uint8_t* bytes,
                     int count) {
+    // Laid out in one string of its final length: "Tx-ss:zzz>" and the bytes.
+    const QString hex = TrafficBytesText(bytes, static_cast<std::size_t>(std::max(count, 0)));
+    QString line(prefix.size() + 7 + (hex.isEmpty() ? 0 : 1 + hex.size()), Qt::Uninitialized);
+    QChar* out = std::copy(prefix.cbegin(), prefix.cend(), line.data());
     const auto digit = [](int value) { return QChar(u'0' + value); };
-    QString line;
-    line.reserve(prefix.size() + 7 + 3 * count);
-    line += prefix;
-    line += digit(time.second / 10 % 10);
-    line += digit(time.second % 10);
-    line += u':';
-    line += digit(time.millisecond / 100 % 10);
-    line += digit(time.millisecond / 10 % 10);
-    line += digit(time.millisecond % 10);
-    line += u'>';
-    if (count > 0) {
-        line += u' ';
-        line += TrafficBytesText(bytes, static_cast<std::size_t>(count));
+    *out++ = digit(time.second / 10 % 10);
+    *out++ = digit(time.second % 10);
+    *out++ = u':';
+    *out++ = digit(time.millisecond / 100 % 10);
+    *out++ = digit(time.millisecond / 10 % 10);
+    *out++ = digit(time.millisecond % 10);
+    *out++ = u'>';
+    if (!hex.isEmpty()) {
+        *out++ = u' ';
+        std::copy(hex.cbegin(), hex.cend(), out);
     }
     return line;
 }

@@ -38,16 +38,20 @@ QString TrafficVerdictText(TrafficVerdict verdict, std::uint8_t exceptionCode) {
 }
 
 QString TrafficBytesText(const std::uint8_t* bytes, std::size_t count) {
-    // Built character by character: every frame on the line passes through
-    // here, so it must not cost more than the frame itself.
-    QString text;
-    text.reserve(static_cast<qsizetype>(3 * count));
+    // Written straight into a string of its final length: every frame on the
+    // line passes through here, and appending character by character cost a
+    // third of a poll's instructions.
+    if (count == 0) {
+        return {};
+    }
+    QString text(static_cast<qsizetype>(3 * count - 1), Qt::Uninitialized);
+    QChar* out = text.data();
     for (std::size_t i = 0; i < count; ++i) {
         if (i > 0) {
-            text += u' ';
+            *out++ = u' ';
         }
-        text += QChar(HexDigits[bytes[i] >> 4]);
-        text += QChar(HexDigits[bytes[i] & 0x0F]);
+        *out++ = QChar(HexDigits[bytes[i] >> 4]);
+        *out++ = QChar(HexDigits[bytes[i] & 0x0F]);
     }
     return text;
 }

@@ -3,7 +3,7 @@
 //
 //   main_window_bench [hours] [plain-lines]
 //
-// Part 1 feeds the monitor the lines of `hours` (default 24) of polling at
+// The first half feeds the monitor the lines of `hours` (default 24) of polling at
 // 115200 baud, a request and a reply line every 7.5 ms, and prints the
 // resident memory of the whole window process as it goes and the time per
 // appended line, for the monitor as it is (lines gathered and shown five times
@@ -12,7 +12,7 @@
 // run, for comparison, the plain append of one line at a time with a repaint
 // after every cycle, as the event loop did, over `plain-lines` lines (default
 // 200,000); and both again with the monitor doing all but drawing. Each feed
-// runs in a process of its own so that its memory is its own. Part 2 polls the
+// runs in a process of its own so that its memory is its own. The second half polls the
 // in-process virtual module at 115200 baud for a few seconds and prints the
 // cycle period.
 
