@@ -101,13 +101,16 @@ fetch_qt_source() {
     qt_source=$work/qtbase-everywhere-src-$version
 }
 
-# Only what the tool and its tests need: Core, Gui, Widgets, Test, the Windows
-# and offscreen platform plugins, the Windows styles. No network, SQL, XML,
-# D-Bus, printing, Direct2D or image format plugins (the tool's bitmaps are
-# BMP, which Gui reads itself). OpenGL stays (loaded at run time, never
-# needed): without it Qt 6.4's Windows plugin does not compile. Tablet events
-# are off because the tarball lacks wintab.h; the third-party libraries are
-# Qt's bundled ones, as the Windows release carries no system ones.
+# Only the modules the tool and its tests need: Core, Gui, Widgets, Test, with
+# the Windows and offscreen platform plugins and the Windows styles; no
+# network, SQL, XML, D-Bus or concurrency. Printing, Direct2D and the image
+# format plugins stay as Qt has them: with Direct2D off, Qt 6.4.2's Windows
+# plugin does not link (its DirectWrite font database goes with it), and the
+# zip carries only the files the tool loads anyway. OpenGL stays too (loaded
+# at run time, never needed): without it the Windows plugin does not compile.
+# Tablet events are off because the tarball lacks wintab.h; the third-party
+# libraries are Qt's bundled ones, as the Windows release carries no system
+# ones.
 build_qt() {
     local build=$work/qt-build
     cmake -S "$qt_source" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -115,10 +118,9 @@ build_qt() {
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
         -DFEATURE_dbus=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_concurrent=OFF \
-        -DFEATURE_xml=OFF -DFEATURE_printsupport=OFF -DFEATURE_direct2d=OFF \
-        -DFEATURE_gif=OFF -DFEATURE_ico=OFF -DFEATURE_jpeg=OFF -DFEATURE_tabletevent=OFF \
+        -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF \
         -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
-        -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF
+        -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
     nice cmake --build "$build" -j "$jobs"
     cmake --install "$build"
 }
