@@ -16,19 +16,29 @@
 
 namespace {
 
+// Binds the socket to a free port of the loopback interface and listens
+// there with the queue given; returns the port.
+std::uint16_t listenOnLoopback(int listener, int queue) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener, queue);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
 // A listener that takes nobody in: once its queue is full, the system
 // drops further connection requests, and a connect to it hangs.
 class CloggedListener {
 public:
     CloggedListener() {
+        port = listenOnLoopback(m_listener, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_listener, 0);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
+        address.sin_port = htons(port);
         ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
     }
     ~CloggedListener() {
@@ -45,16 +55,7 @@ private:
 // A listener on the loopback interface that takes one client.
 class OneClientServer {
 public:
-    OneClientServer() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_listener, 1);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-    }
+    OneClientServer() { port = listenOnLoopback(m_listener, 1); }
     ~OneClientServer() {
         ::close(m_client);
         ::close(m_listener);

@@ -163,15 +163,6 @@ TEST(CommState, ReadsWithoutTotalsReturnAtOnceAndTotalsPassThrough) {
     }
 }
 
-TEST(CommState, ModemStatusBitsBecomeModemLines) {
-    EXPECT_EQ(ModemLinesOf(0), 0U);
-    EXPECT_EQ(ModemLinesOf(MS_CTS_ON), ModemLine::Cts);
-    EXPECT_EQ(ModemLinesOf(MS_DSR_ON), ModemLine::Dsr);
-    EXPECT_EQ(ModemLinesOf(MS_RING_ON), ModemLine::Ring);
-    EXPECT_EQ(ModemLinesOf(MS_RLSD_ON), ModemLine::Rlsd);
-    EXPECT_EQ(ModemLinesOf(MS_CTS_ON | MS_RLSD_ON), ModemLine::Cts | ModemLine::Rlsd);
-}
-
 TEST(CommState, AWriteWithoutTimeoutsWaitsAsLongAsItsBytesNeed) {
     SerialLineSettings settings;
     settings.baudRate = 9600;

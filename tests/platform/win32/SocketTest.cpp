@@ -4,13 +4,10 @@
 // its stop event, and --simulate's module is reached over TCP because the
 // system has no pseudo-terminals.
 
-#include "modbus/RtuFrame.h"
 #include "platform/net/HostResolver.h"
 #include "platform/net/TcpClient.h"
 #include "platform/net/TcpServer.h"
-#include "platform/serial/PseudoTerminal.h"
 #include "platform/system/EventFd.h"
-#include "sim/SimulatedModule.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -134,33 +131,4 @@ TEST(Winsock, AHostNobodyKnowsIsNotFound) {
 
 // --simulate on a system without pseudo-terminals: the module answers as RTU
 // over TCP on a loopback port.
-TEST(Winsock, TheSimulatedModuleIsServedOverTcp) {
-    ASSERT_FALSE(pseudoTerminalsAvailable());
-    VirtualModuleOptions options;
-    options.address = 3;
-    SimulatedModule simulated(options);
-    ASSERT_EQ(simulated.Start(), QString());
-    EXPECT_TRUE(simulated.PortPath().empty());
-    ASSERT_TRUE(simulated.Endpoint().has_value());
-    EXPECT_EQ(simulated.Endpoint()->host, QStringLiteral("127.0.0.1"));
-
-    TcpClient client;
-    bool connected = false;
-    client.SetHandlers({.connected = [&] { connected = true; }, .readable = {}, .failed = {}});
-    ASSERT_FALSE(client.Connect(loopback(simulated.Endpoint()->port)).has_value());
-    ASSERT_TRUE(spinUntil([&] { return connected; }));
-    TTxFrame request{};
-    BuildReadRequest(request, 3);
-    ASSERT_FALSE(client.Send(request.data(), request.size()).has_value());
-    std::vector<std::uint8_t> reply;
-    ASSERT_TRUE(spinUntil([&] {
-        std::uint8_t buffer[64];
-        const TcpClient::Received part = client.Receive(buffer, sizeof buffer);
-        reply.insert(reply.end(), buffer, buffer + part.count);
-        return ReplyIsComplete(reply.data(), reply.size());
-    }));
-    EXPECT_EQ(CheckReply(reply.data(), reply.size(), 3), ReplyCheck::Ok);
-    simulated.Stop();
-}
-
 } // namespace
