@@ -26,3 +26,7 @@ std::int64_t MonotonicMilliseconds();
 /// UTC, e.g. "2026-12-08T14:03:07.123456+08:00"; empty for a moment the C
 /// library cannot place (on Windows, one before 1970).
 std::string LocalIsoDateTime(std::chrono::system_clock::time_point time);
+
+/// The local calendar time of a moment and the zone's offset from UTC then,
+/// in seconds east; false for a moment the C library cannot place.
+bool LocalCalendarTime(std::time_t moment, std::tm& local, long& offsetSeconds);
