@@ -22,6 +22,7 @@
 // Child mode, used by the benchmark itself:
 //   poll_cpu_bench --libmodbus-master PATH BAUD PAUSE_MS
 
+#include "bench/support/LibmodbusMaster.h"
 #include "bench/support/ProcessCpu.h"
 #include "platform/system/TimerSlack.h"
 #include "poll/PollCycle.h"
@@ -67,21 +68,7 @@ int runLibmodbusMaster(const char* path, int baud, int pauseMs) {
     // once the line is quiet, whatever came of it is dropped.
     std::this_thread::sleep_for(200ms);
     modbus_flush(context);
-    std::array<std::uint16_t, 20> registers{};
-    bool failed = false;
-    for (;;) {
-        if (modbus_read_registers(context, 0, 20, registers.data()) != 20 && !failed) {
-            failed = true;
-            std::fprintf(stderr, "libmodbus master: a read failed: %s\n", modbus_strerror(errno));
-        }
-        timespec until{};
-        clock_gettime(CLOCK_MONOTONIC, &until);
-        until.tv_nsec += long(pauseMs) * 1'000'000L;
-        until.tv_sec += until.tv_nsec / 1'000'000'000L;
-        until.tv_nsec %= 1'000'000'000L;
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
-        }
-    }
+    readForEver(context, pauseMs);
 }
 
 // The window does not close its port when it is terminated, so the line of

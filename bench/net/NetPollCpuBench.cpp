@@ -17,6 +17,7 @@
 // Child mode, used by the benchmark itself:
 //   net_poll_cpu_bench --libmodbus-master HOST PORT PAUSE_MS
 
+#include "bench/support/LibmodbusMaster.h"
 #include "bench/support/ProcessCpu.h"
 #include "net/NetworkLineSettings.h"
 #include "platform/system/TimerSlack.h"
@@ -44,21 +45,7 @@ int runLibmodbusMaster(const char* host, int port, int pauseMs) {
         return 1;
     }
     modbus_set_slave(context, 1);
-    std::array<std::uint16_t, 20> registers{};
-    bool failed = false;
-    for (;;) {
-        if (modbus_read_registers(context, 0, 20, registers.data()) != 20 && !failed) {
-            failed = true;
-            std::fprintf(stderr, "libmodbus master: a read failed: %s\n", modbus_strerror(errno));
-        }
-        timespec until{};
-        clock_gettime(CLOCK_MONOTONIC, &until);
-        until.tv_nsec += long(pauseMs) * 1'000'000L;
-        until.tv_sec += until.tv_nsec / 1'000'000'000L;
-        until.tv_nsec %= 1'000'000'000L;
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
-        }
-    }
+    readForEver(context, pauseMs);
 }
 
 struct Options {
